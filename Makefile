@@ -1,0 +1,57 @@
+# Zorv: `make` builds ./zorv, `make test` builds and runs every test.
+ARCH ?= native
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_ARGS = -DCMAKE_BUILD_TYPE=Release -DZORV_ARCH=$(ARCH)
+
+.PHONY: all zorv test run configure clean help sanitize tsan perft-full bench-perft
+
+all: zorv
+
+configure:
+	@cmake -S . -B $(BUILD_DIR) $(CMAKE_ARGS) > /dev/null
+
+zorv: configure
+	cmake --build $(BUILD_DIR) --target zorv -j $(JOBS)
+	cp $(BUILD_DIR)/zorv ./zorv
+
+test: zorv
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+run: zorv
+	./zorv
+
+# Address and undefined-behaviour sanitizers over the whole test suite.
+sanitize:
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORV_ARCH=$(ARCH) -DZORV_SANITIZE=address,undefined > /dev/null
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# Thread sanitizer over the whole test suite.
+tsan:
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORV_ARCH=$(ARCH) -DZORV_SANITIZE=thread > /dev/null
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# Every depth of every perft suite (long).
+perft-full: configure
+	cmake --build $(BUILD_DIR) --target zorv_slow_tests -j $(JOBS)
+	$(BUILD_DIR)/tests/zorv_slow_tests --gtest_filter='PerftFull*'
+
+# Move generator speed: perft 6 of the start position, perft 5 of Kiwipete.
+bench-perft: configure
+	cmake --build $(BUILD_DIR) --target perft_bench -j $(JOBS)
+	$(BUILD_DIR)/tests/perft_bench
+
+clean:
+	rm -rf $(BUILD_DIR) build-asan build-tsan zorv
+
+help:
+	@echo "make            build ./zorv (ARCH=native by default, e.g. ARCH=x86-64-v2)"
+	@echo "make test       build and run every test through ctest"
+	@echo "make run        build and start the engine"
+	@echo "make sanitize   tests under the address and undefined-behaviour sanitizers"
+	@echo "make tsan       tests under the thread sanitizer"
+	@echo "make perft-full every depth of the perft suites"
+	@echo "make bench-perft  move generator speed"

@@ -1,0 +1,52 @@
+// The board state of one thread, and the text forms of a position.
+#pragma once
+
+#include "types.h"
+
+struct SearchThread;
+
+// Castling rights, in the order of the castling field's bits.
+enum CastleRight : int { kCastleWhiteShort = 0, kCastleWhiteLong = 1, kCastleBlackShort = 2, kCastleBlackLong = 3 };
+
+struct Position {
+  SearchThread* thread;          // owner: undo stack, ply counters, move lists
+  uint8_t board[64];             // piece code on each square
+  Bitboard pieces[2][7];         // [colour][0] all men of the colour, [colour][type]
+  Bitboard touched;              // origins and destinations of moves made since setup
+  Bitboard castle_squares[4];    // king square | rook square of each right
+  Bitboard castle_empty[4];      // squares that must be empty to castle
+  Key key;
+  Key pawn_key;
+  uint32_t signature[2];         // piece counts in nibbles: pawns, knights, bishops, rooks, queens
+  uint16_t material[2];          // non-pawn material: knight 3, bishop 3, rook 5, queen 10
+  uint8_t castle_rook[4];        // rook square of each right, 64 if none
+  uint8_t king_square[2];        // 64 if the colour has no king
+  uint8_t side;
+  uint8_t ep_square;             // en-passant target square, 64 if none
+  uint8_t castling;              // bit 0 K, bit 1 Q, bit 2 k, bit 3 q
+  uint8_t fifty;
+};
+
+// Per-type increments of the signature and of the non-pawn material.
+constexpr uint32_t kSignatureStep[7] = {0, 0x1, 0x10, 0x100, 0x1000, 0x10000, 0};
+constexpr uint16_t kMaterialUnits[7] = {0, 0, 3, 3, 5, 10, 0};
+
+inline Bitboard Occupancy(const Position* pos) { return pos->pieces[WHITE][0] | pos->pieces[BLACK][0]; }
+
+// Puts a man on an empty square, or takes one off, keeping the mailbox,
+// bitboards, signature, material and king square in step (keys untouched).
+void PlaceMan(Position* pos, int code, int sq);
+void RemoveMan(Position* pos, int sq);
+
+// Sets the position from FEN text (board, side, castling, en passant; the
+// counters are not read). Never fails: unexpected characters are skipped.
+void SetupPosition(Position* pos, const char* fen);
+// Parses a castling field (KQkq or Chess960 file letters) into the rights.
+void SetCastlingRights(Position* pos, const char* text);
+// Writes FEN text; with counters the fifty-move counter and the number of
+// moves made since setup are appended.
+void PositionToFen(const Position* pos, char* out, bool with_counters);
+// Prints the FEN with counters and a diagram as one output line.
+void PrintBoard(const Position* pos);
+// Resets the owning thread's move history (after a setup or an edit).
+void ResetHistory(Position* pos);

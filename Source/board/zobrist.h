@@ -1,0 +1,18 @@
+// Position keys: the Zobrist table and keys computed from scratch.
+#pragma once
+
+#include "board/position.h"
+
+// Z[code * 64 + square] for men, Z[square] for the en-passant square,
+// Z[castling] for the castling rights.
+extern Key g_zobrist[1024];
+
+// Fills the table once; later calls do nothing. The keys are the same in
+// every run.
+void InitZobristKeys();
+// Sets key and pawn_key from the men, en-passant square, castling and side.
+void ComputeKeys(Position* pos);
+
+// Bit 32 of the key is the side to move.
+constexpr Key kSideKeyBit = Key(1) << 32;
+inline Key WithSide(Key key, int side) { return (key & ~kSideKeyBit) | (side ? kSideKeyBit : 0); }

@@ -1,0 +1,34 @@
+// The command line: modes and settings.
+#pragma once
+
+enum class RunMode {
+  Play,
+  AnalyzeEpd,
+  ScanPgn1,
+  ScanPgn2,
+  ScanPgn3,
+  ScanPgn4,
+  Bench,
+  MakeBook,
+  MakeConfig,
+  MakeTune1,
+  MakeTune2,
+  Tune,
+  Tune2,
+  Tune3,
+  Tune4,
+  MakeTrainData,
+};
+
+struct CommandLine {
+  RunMode mode = RunMode::Play;
+  bool bench_in_main_thread = false;  // -pbench
+  char input_file[141] = "";          // -anepd, -mktune1, -mktune2, -mktraindata, -tune..
+  char pgn_file[141] = "";            // -scan_pgn1..4, -mkbook
+  char output_file[141] = "";         // -o
+  bool bad_tuning_arguments = false;
+};
+
+// Reads the arguments left to right into the pending settings, the search
+// limits and the flags; returns the selected mode and the tool file names.
+CommandLine ParseCommandLine(int argc, char** argv);

@@ -1,0 +1,100 @@
+#include "driver/engine.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "board/attacks.h"
+#include "board/zobrist.h"
+#include "driver/command_line.h"
+#include "driver/config_file.h"
+#include "driver/driver_loop.h"
+#include "driver/game.h"
+#include "driver/output.h"
+#include "platform/clock.h"
+#include "search/search_control.h"
+#include "search/search_thread.h"
+#include "settings.h"
+
+namespace {
+
+// Fixed search limits on the command line size the table for them.
+void SizeHashForFixedLimits() {
+  const SearchLimits& limits = g_control.limits;
+  if (limits.depth_limit <= 7) g_pending.hash_mb = 1;
+  else if (limits.depth_limit <= 12) g_pending.hash_mb = 1 << (limits.depth_limit - 7);
+  int64_t nodes = limits.node_limit;
+  if (nodes > 0) {
+    int mb = 64;
+    const int64_t steps[6] = {32000, 64000, 128000, 256000, 512000, 1024000};
+    for (int i = 0; i < 6; i++) {
+      if (nodes <= steps[i]) {
+        mb = 1 << i;
+        break;
+      }
+    }
+    g_pending.hash_mb = mb;
+  }
+}
+
+void SetStartupDefaults() {
+  SetDefaultSettings(&g_active);
+  g_pending = g_active;
+  SetDefaultLimits(&g_control.limits);
+  g_control.state.store(kStateIdle);
+  g_control.stop.store(false);
+  g_control.quit.store(false);
+  g_control.target_rate = 0;
+  g_flags = EngineFlags();
+}
+
+void RunPlayMode() {
+  SetupGame(kStartFen);
+  if (!g_flags.uci) PrintBoard(&g_game->pos);
+  g_control.quit.store(false);
+  g_pending.network_noise = 1;
+  RunDriverLoop();
+}
+
+void ShutDown() {
+  FreeSearchThread(g_game);
+  g_game = nullptr;
+  CloseLog();
+}
+
+}  // namespace
+
+int RunEngine(int argc, char** argv) {
+  // 1-3: random seed, empty thread table, the main search record.
+  std::srand(unsigned(MonotonicMillis()));
+  for (auto& t : g_threads) t = nullptr;
+  g_game = NewSearchThread();
+  if (g_game == nullptr) return 1;
+  // 4: board tables.
+  InitAttackTables();
+  InitZobristKeys();
+  // 5-6: defaults, then the command line.
+  SetStartupDefaults();
+  CommandLine cl = ParseCommandLine(argc, argv);
+  if (cl.bad_tuning_arguments) return 1;
+  if (cl.mode == RunMode::Tune || cl.mode == RunMode::Tune2 || cl.mode == RunMode::Tune3 ||
+      cl.mode == RunMode::Tune4 || cl.mode == RunMode::MakeTrainData) {
+    std::printf("Need to compile with 'make ttune'\n\n");
+    return 1;
+  }
+  // 8: greeting (the log is not open yet).
+  PrintLine("info string Hello from %s", kEngineName);
+  // 9: fixed limits size the hash table.
+  SizeHashForFixedLimits();
+  // 11: the log.
+  if (g_pending.log && !LogIsOpen()) OpenLog();
+  // 13-14: active settings, configuration file.
+  ActivateSettings();
+  if (g_pending.config_file_path[0] != 0) LoadConfigFile();
+
+  switch (cl.mode) {
+    case RunMode::Play: RunPlayMode(); break;
+    default: break;
+  }
+  ShutDown();
+  return 0;
+}

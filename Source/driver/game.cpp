@@ -1,0 +1,47 @@
+#include "driver/game.h"
+
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/notation.h"
+#include "driver/output.h"
+#include "search/search_thread.h"
+
+// The game record is always at the root: its search ply stays 1, so that
+// generating moves on it uses the first per-ply list whatever the length of
+// the game.
+void SetupGame(const char* fen) { SetupPosition(&g_game->pos, fen); }
+
+bool PlayGameMove(Move move) {
+  if (g_game->history_count >= kMaxGamePlies) return false;
+  MakeMove(&g_game->pos, move);
+  g_game->ply = 1;
+  return true;
+}
+
+bool PlayGameMoveText(const char* text) {
+  Position* pos = &g_game->pos;
+  Move move = MatchLegalMove(pos, CoordinateToMove(pos, text));
+  if (move == kNullMove) {
+    PrintLine("info string illegal move %s, it and the moves after it are ignored", text);
+    return false;
+  }
+  if (!PlayGameMove(move)) {
+    PrintLine("info string game too long at move %s, it and the moves after it are ignored", text);
+    return false;
+  }
+  return true;
+}
+
+bool UndoGameMove() {
+  if (g_game->history_count <= 0) return false;
+  g_game->ply = 2;
+  UnmakeMove(&g_game->pos);
+  g_game->ply = 1;
+  return true;
+}
+
+void ClearRedoMove() { g_game->undo[g_game->history_count].move = kNullMove; }
+
+void NewGameHistory() { g_game->history_count = 0; }
+
+int GamePly() { return g_game->history_count; }

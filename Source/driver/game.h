@@ -1,0 +1,25 @@
+// The game: the position of the main search record and its move history.
+#pragma once
+
+#include "types.h"
+#include "driver/input.h"
+
+constexpr int kMaxPositionText = kMaxInputLine + 16;
+
+// Sets up the game position from FEN text.
+void SetupGame(const char* fen);
+// Plays one move given as UCI coordinate text on the game position. A move
+// that is not legal there, or one that the game has no room left for, is
+// not played: an info string line names it and false is returned.
+bool PlayGameMoveText(const char* text);
+// Plays a legal move on the game position; false when the game is full.
+bool PlayGameMove(Move move);
+// Takes back the last game move; false when there is none.
+bool UndoGameMove();
+// Marks the undo record after the last game move as empty, so that a later
+// redo finds nothing to replay.
+void ClearRedoMove();
+// Forgets the game's move history (the position stays).
+void NewGameHistory();
+// Number of moves played in the game.
+int GamePly();

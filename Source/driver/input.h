@@ -1,0 +1,20 @@
+// Reading command lines from standard input without blocking.
+#pragma once
+
+// Longest line kept; the bytes of a longer line beyond it are dropped.
+constexpr int kMaxInputLine = 4992;
+
+// Polls standard input, queues complete lines and hands at most one line per
+// call to the UCI handler (or, in console mode, to the console). At the end
+// of the input a pending partial line counts as complete and
+// g_control.input_closed is set.
+void ReadInput();
+// True while complete lines wait in the queue.
+bool InputPending();
+// Takes the next queued line into out (size bytes); false when none is
+// queued. Used by the console's board editor, which reads its own lines.
+bool TakeInputLine(char* out, int size);
+// Discards queued input (tests and restarts).
+void ResetInput();
+// Queues bytes as if they had arrived on standard input.
+void QueueInputBytes(const char* bytes, int count);

@@ -1,0 +1,12 @@
+// The UCI option table: one table drives both the uci listing and setoption.
+#pragma once
+
+// Prints one "option name ..." line per option, in table order.
+void PrintUciOptions();
+// Applies one option by name (exact, case-sensitive) with its value text and
+// prints its reply. Unknown names do nothing. Also used by the
+// configuration file loader.
+void SetOption(const char* name, const char* value);
+// Parses the arguments of a setoption command into name and value and
+// applies them.
+void HandleSetOption(const char* args);

@@ -1,0 +1,103 @@
+#include "driver/output.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+
+#include "settings.h"
+
+SpinLock OutputLock;
+
+namespace {
+
+FILE* log_file = nullptr;
+
+bool LoggingOn() { return log_file != nullptr && g_pending.log != 0; }
+
+// Formats into a stack buffer, falling back to the heap for very long text.
+struct Formatted {
+  char stack_buffer[16384];
+  std::string heap;
+  const char* text = stack_buffer;
+  int length = 0;
+
+  Formatted(const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    int n = vsnprintf(stack_buffer, sizeof stack_buffer, format, args);
+    if (n < 0) {
+      stack_buffer[0] = 0;
+      n = 0;
+    } else if (n >= int(sizeof stack_buffer)) {
+      heap.resize(size_t(n) + 1);
+      vsnprintf(&heap[0], heap.size(), format, copy);
+      text = heap.c_str();
+    }
+    va_end(copy);
+    length = n;
+  }
+};
+
+}  // namespace
+
+void PrintLine(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  Formatted line(format, args);
+  va_end(args);
+  SpinLockGuard guard(OutputLock);
+  fwrite(line.text, 1, size_t(line.length), stdout);
+  fputc('\n', stdout);
+  fflush(stdout);
+  if (LoggingOn()) {
+    fwrite(line.text, 1, size_t(line.length), log_file);
+    fputc('\n', log_file);
+    fflush(log_file);
+  }
+}
+
+void PrintDirect(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  Formatted text(format, args);
+  va_end(args);
+  SpinLockGuard guard(OutputLock);
+  fwrite(text.text, 1, size_t(text.length), stdout);
+  fflush(stdout);
+}
+
+void LogLine(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  Formatted line(format, args);
+  va_end(args);
+  SpinLockGuard guard(OutputLock);
+  if (!LoggingOn()) return;
+  fwrite(line.text, 1, size_t(line.length), log_file);
+  fputc('\n', log_file);
+  fflush(log_file);
+}
+
+void OpenLog() {
+  if (log_file != nullptr) return;
+  struct stat info;
+  if (stat(kLogFileName, &info) == 0 && remove(kLogFileName) != 0) {
+    PrintLine("log file in use.");
+    g_pending.log = 0;
+    g_active.log = 0;
+    return;
+  }
+  FILE* f = fopen(kLogFileName, "w");
+  SpinLockGuard guard(OutputLock);
+  log_file = f;
+}
+
+void CloseLog() {
+  SpinLockGuard guard(OutputLock);
+  if (log_file != nullptr) fclose(log_file);
+  log_file = nullptr;
+}
+
+bool LogIsOpen() { return log_file != nullptr; }

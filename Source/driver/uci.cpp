@@ -1,0 +1,186 @@
+#include "driver/uci.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "board/movegen.h"
+#include "board/makemove.h"
+#include "board/notation.h"
+#include "driver/game.h"
+#include "driver/options.h"
+#include "driver/output.h"
+#include "platform/clock.h"
+#include "search/search_control.h"
+#include "search/search_thread.h"
+#include "settings.h"
+
+namespace {
+
+// Value of a go keyword: the word after it, blanks skipped (at most 127
+// characters). Returns false when the keyword does not occur.
+bool KeywordValue(const char* args, const char* keyword, long long* value) {
+  const char* at = std::strstr(args, keyword);
+  if (at == nullptr) return false;
+  const char* p = at + std::strlen(keyword);
+  while (*p == ' ' || *p == '\t') p++;
+  char word[128];
+  int n = 0;
+  while (p[n] != 0 && p[n] != ' ' && p[n] != '\t' && n < 127) {
+    word[n] = p[n];
+    n++;
+  }
+  word[n] = 0;
+  *value = std::strtoll(word, nullptr, 10);
+  return true;
+}
+
+void HandleUciNewGame() {
+  if (!SearchIsIdle()) StopSearchAndWait();
+  SearchLimits& limits = g_control.limits;
+  limits.moves_per_control = 0;
+  limits.base_time = 60.0f;
+  limits.increment = 0.0f;
+  limits.clock[WHITE] = limits.clock[BLACK] = 60.0f;
+  NewGameHistory();
+  g_control.hash_generation = 0;
+}
+
+}  // namespace
+
+void StopSearchAndWait() {
+  uint8_t state = SearchStateNow();
+  if (state == kStateIdle) return;
+  g_control.stop.store(true);
+  // A search that was only requested has no thread that could finish it.
+  if (state != kStateGo && state != kStateGoPonder) {
+    while (!(SearchStateNow() & kFinishedBit)) SleepMs(1);
+  }
+  g_control.stop.store(false);
+  g_control.state.store(kStateIdle);
+}
+
+void HandlePositionCommand(const char* args) {
+  char text[kMaxPositionText];
+  CopyField(text, sizeof text, args);
+  char* moves = std::strstr(text, "moves");
+  if (moves != nullptr) *moves = 0;
+  if (std::strstr(text, "startpos") != nullptr) {
+    SetupGame(kStartFen);
+  } else {
+    char* fen = std::strstr(text, "fen");
+    if (fen == nullptr) return;
+    fen += 3;
+    while (*fen == ' ' || *fen == '\t') fen++;
+    SetupGame(fen);
+  }
+  if (moves != nullptr) {
+    const char* p = moves + 5;
+    char token[32];
+    while (*p != 0) {
+      while (*p == ' ' || *p == '\t') p++;
+      if (*p == 0) break;
+      int n = 0;
+      while (p[n] != 0 && p[n] != ' ' && p[n] != '\t') {
+        if (n < 31) token[n] = p[n];
+        n++;
+      }
+      token[n < 31 ? n : 31] = 0;
+      p += n;
+      if (!PlayGameMoveText(token)) break;
+    }
+  }
+  ClearRedoMove();
+}
+
+void HandleGoCommand(const char* args) {
+  if (!SearchIsIdle()) StopSearchAndWait();
+  SearchLimits& limits = g_control.limits;
+  int side = g_game->pos.side;
+  limits.moves_per_control = 0;
+  long long v;
+  if (KeywordValue(args, "wtime", &v)) limits.clock[WHITE] = v > 0 ? float(v) / 1000.0f : 0.0f;
+  if (KeywordValue(args, "btime", &v)) limits.clock[BLACK] = v > 0 ? float(v) / 1000.0f : 0.0f;
+  if (KeywordValue(args, "winc", &v) && side == WHITE) limits.increment = float(v) / 1000.0f;
+  if (KeywordValue(args, "binc", &v) && side == BLACK) limits.increment = float(v) / 1000.0f;
+  if (KeywordValue(args, "movestogo", &v)) {
+    limits.moves_per_control = 40;
+    limits.moves_to_go = int(v < 0 ? 0 : v > 10000 ? 10000 : v);
+    limits.depth_limit = kMaxSearchDepth;
+    limits.node_limit = 0;
+  }
+  if (KeywordValue(args, "depth", &v)) {
+    limits.moves_per_control = 1;
+    limits.base_time = 10000000.0f;
+    limits.depth_limit = int(v < 0 ? 0 : v > kMaxSearchDepth ? kMaxSearchDepth : v);
+  }
+  if (KeywordValue(args, "nodes", &v)) {
+    limits.moves_per_control = 1;
+    limits.base_time = 10000000.0f;
+    // A jitter of up to 4 % either way, in 64-bit arithmetic.
+    long long n = v < 0 ? 0 : v > (1LL << 50) ? (1LL << 50) : v;
+    long long r = std::rand() % 80;
+    limits.node_limit = n + (40 - r) * n / 1000;
+  }
+  if (KeywordValue(args, "movetime", &v)) {
+    limits.moves_per_control = 1;
+    limits.increment = 0.0f;
+    limits.base_time = v > 0 ? float(v) / 1000.0f : 0.0f;
+  }
+  if (std::strstr(args, "infinite") != nullptr) {
+    limits.base_time = 10000000.0f;
+    limits.increment = 0.0f;
+    limits.depth_limit = kMaxSearchDepth;
+    limits.moves_per_control = 1;
+    limits.node_limit = 0;
+  }
+  g_control.state.store(std::strstr(args, "ponder") != nullptr ? kStateGoPonder : kStateGo);
+}
+
+void HandleUciCommand(const char* line_in) {
+  char line[kMaxPositionText];
+  CopyField(line, sizeof line, line_in);
+  line[std::strcspn(line, "\n")] = 0;
+  if (line[0] == 0) return;
+  if (g_flags.command_echo) LogLine("CMD: %s", line);
+
+  const char* p = line;
+  while (*p == ' ' || *p == '\t') p++;
+  char word[128];
+  int n = 0;
+  while (p[n] != 0 && p[n] != ' ' && p[n] != '\t' && p[n] != '\r' && p[n] != '\n') {
+    if (n < 127) word[n] = p[n];
+    n++;
+  }
+  word[n < 127 ? n : 127] = 0;
+  const char* args = p + n;
+  if (*args != 0) args++;
+
+  if (std::strcmp(word, "uci") == 0) {
+    g_flags.uci = true;
+    PrintLine("id name %s", kEngineName);
+    PrintLine("id author %s", kEngineAuthor);
+    PrintUciOptions();
+    PrintLine("uciok");
+  } else if (std::strcmp(word, "isready") == 0) {
+    PrintLine("readyok");
+  } else if (std::strcmp(word, "setoption") == 0) {
+    HandleSetOption(args);
+  } else if (std::strcmp(word, "debug") == 0) {
+    g_flags.command_echo = true;
+  } else if (std::strcmp(word, "ucinewgame") == 0) {
+    HandleUciNewGame();
+  } else if (std::strcmp(word, "position") == 0) {
+    if (!SearchIsIdle()) StopSearchAndWait();
+    HandlePositionCommand(args);
+  } else if (std::strcmp(word, "go") == 0) {
+    HandleGoCommand(args);
+  } else if (std::strcmp(word, "ponderhit") == 0) {
+    uint8_t expected = kStatePondering;
+    g_control.state.compare_exchange_strong(expected, kStateSearching);
+  } else if (std::strcmp(word, "stop") == 0) {
+    if (!SearchIsIdle()) g_control.stop.store(true);
+  } else if (std::strcmp(word, "quit") == 0) {
+    if (!SearchIsIdle()) StopSearchAndWait();
+    g_control.quit.store(true);
+  }
+}

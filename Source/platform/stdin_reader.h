@@ -1,0 +1,13 @@
+// Standard input without blocking, for a pipe and for a terminal alike.
+#pragma once
+
+// Result of one poll of standard input.
+enum class StdinStatus { Empty, Data, Closed };
+
+// Reads what is waiting on standard input, at most max_bytes, without
+// waiting. Returns Data with *count set when bytes were read, Empty when
+// nothing is waiting, Closed once the input has reached its end (a closed
+// pipe, or Ctrl-D at a terminal).
+StdinStatus ReadStdinNonBlocking(char* buffer, int max_bytes, int* count);
+// True when standard input is a terminal.
+bool StdinIsTerminal();

@@ -1,0 +1,56 @@
+// The per-thread record: the thread's position with its move history, the
+// per-ply stack, the move buffer and everything else a search thread owns.
+#pragma once
+
+#include "board/position.h"
+#include "types.h"
+
+// One generated move: 6 bytes.
+struct MoveListEntry {
+  Move move;
+  int16_t score;     // ordering score, filled by the move picker
+  uint8_t mover;     // piece code on the origin square
+  uint8_t captured;  // piece code on the destination (0 for quiet moves and en passant)
+};
+
+// What making a move saves for unmaking it.
+struct UndoRecord {
+  Key key;
+  Key pawn_key;
+  Move move;         // castling recorded as king origin to its g- or c-file square
+  uint8_t captured;  // type of the man captured on the destination, 0 if none
+  uint8_t ep_square;
+  Bitboard touched;
+  uint8_t fifty;
+  uint8_t castling;
+};
+
+// Per-ply data of the search and of the move lists.
+struct PlyRecord {
+  MoveListEntry* list_start;  // first entry of this ply's move list
+  MoveListEntry* cursor;      // entry handed out last by the move picker
+  uint8_t checker;            // square of the checking man, 64 when not in check
+};
+
+struct SearchThread {
+  Position pos;
+  UndoRecord undo[kUndoStackSize];
+  int16_t history_count;  // moves made since setup; next free undo record
+  int16_t ply;            // search ply, 1 right after setup
+  Move last_move;
+  int thread_index;
+  double perft_nodes;
+  PlyRecord stack[kMaxPly + 2];
+  MoveListEntry moves[kMoveBufferSize];
+};
+
+// The main search record, holding the game position and its history; it
+// lives from start-up to shutdown.
+extern SearchThread* g_game;
+// Records of the search threads, by thread index.
+extern SearchThread* g_threads[kMaxThreads];
+
+// Allocates a zero-filled record whose position belongs to it; nullptr when
+// memory is short.
+SearchThread* NewSearchThread();
+void FreeSearchThread(SearchThread* thread);

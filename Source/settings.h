@@ -1,0 +1,76 @@
+// Option values and process-wide flags.
+//
+// Settings exist twice: the pending copy is written by the command line,
+// setoption, the configuration file and the console; the active copy is a
+// byte-for-byte copy made at start-up and after every setoption and
+// configuration file.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kPathFieldSize = 144;
+constexpr int kFileFieldSize = 150;
+constexpr int kGroupScaleCount = 13;
+
+struct Settings {
+  int16_t eval_params_changed;  // next search re-applies the evaluation parameters
+  int32_t hash_mb;
+  int16_t threads;
+  int16_t move_overhead_ms;
+  int16_t ponder;
+  int16_t multi_pv;
+  int16_t limit_strength;
+  int16_t uci_elo;  // 0 = not yet set
+  int16_t log;
+  int16_t own_book;
+  int16_t own_book_variety;
+  int16_t own_book_depth;
+  int16_t own_book2_depth;
+  int16_t network_noise;  // set when the interactive loop starts
+  char eval_param_file[kFileFieldSize];
+  char nn_file[kFileFieldSize];
+  char config_file_path[kPathFieldSize];
+  char own_book_file[kPathFieldSize];
+  char own_book2_file[kPathFieldSize];
+  char syzygy_path[kPathFieldSize];
+  int16_t tb_probe_depth;
+  int16_t syzygy_probe_depth6;
+  int16_t contempt;
+  int16_t contempt_ramp;
+  int16_t selectivity;
+  int16_t sep_depth;
+  int16_t sep_margin_step;
+  int16_t nmp_depth;
+  int16_t fp_depth;
+  int16_t fp_margin_step;
+  int16_t lmp_depth;
+  int16_t lmp_count_step;
+  int16_t lmr_depth;
+  int16_t group_scale[kGroupScaleCount][2];  // middlegame %, endgame %
+};
+
+extern Settings g_pending;
+extern Settings g_active;
+
+// Sets every field to its start-up default.
+void SetDefaultSettings(Settings* s);
+// Copies the pending settings over the active ones.
+void ActivateSettings();
+// Copies text into a fixed-size field, cutting it to the field's width.
+void CopyField(char* field, int field_size, const char* text);
+
+// Flags that are not part of the option record.
+struct EngineFlags {
+  bool uci = true;            // protocol: UCI, or the console language
+  bool chess960 = false;      // UCI_Chess960: castling written king-takes-rook
+  bool use_nn_eval = true;    // network evaluation on
+  float noise = 0.0f;         // seconds before info lines are printed; 9999 = none
+  bool hash_clearing = true;  // ucinewgame and the tools may clear the table
+  bool command_echo = true;   // copy received lines into the log
+  bool console_debug = false;
+  bool auto_play = false;     // console: play the engine's move after a search
+  bool self_play = false;     // console: and start the next search
+};
+
+extern EngineFlags g_flags;
+constexpr float kNoiseSilent = 9999.0f;

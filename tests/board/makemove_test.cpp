@@ -1,0 +1,106 @@
+// Making moves: rights, counters and keys; the draw test.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/notation.h"
+#include "board/zobrist.h"
+#include "support/board_helpers.h"
+
+namespace {
+
+int Sq(const char* name) { return (name[0] - 'a') + 8 * (name[1] - '1'); }
+
+TEST(MakeMove, DoublePushSetsTheEpSquareEvenWithoutCapturers) {
+  ThreadPtr t = MakeThread(kStartFen);
+  PlayMoves(t.get(), "e2e4");
+  EXPECT_EQ(t->pos.ep_square, Sq("e3"));
+  Position fresh = t->pos;
+  ComputeKeys(&fresh);
+  EXPECT_EQ(fresh.key, t->pos.key);
+  EXPECT_EQ(t->last_move, MakeMoveWord(Sq("e2"), Sq("e4")));
+  EXPECT_EQ(t->history_count, 1);
+}
+
+TEST(MakeMove, RookMovesAndCapturesRemoveOnlyTheirRights) {
+  ThreadPtr t = MakeThread("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
+  PlayMoves(t.get(), "h1h2 a8a7 h2h1");
+  EXPECT_EQ(t->pos.castling, 2 | 4);  // Q and k stay
+  ThreadPtr u = MakeThread("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
+  PlayMoves(u.get(), "a1a8");
+  EXPECT_EQ(u->pos.castling, 1 | 4);  // Q lost by the move, q by the capture
+}
+
+TEST(MakeMove, CastlingResetsTheFiftyMoveCounter) {
+  ThreadPtr t = MakeThread("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
+  PlayMoves(t.get(), "a1b1 a8b8 b1a1");
+  EXPECT_EQ(t->pos.fifty, 3);
+  PlayMoves(t.get(), "e8g8");
+  EXPECT_EQ(t->pos.fifty, 0);
+  EXPECT_EQ(t->pos.board[Sq("g8")], PieceCode(BLACK, KING));
+  EXPECT_EQ(t->pos.board[Sq("f8")], PieceCode(BLACK, ROOK));
+}
+
+TEST(MakeMove, Chess960CastlingWhereKingAndRookSwapSquares) {
+  // King f1 and rook g1: short castling puts the king on g1 and the rook on f1.
+  ThreadPtr t = MakeThread("5k1r/8/8/8/8/8/8/5KR1 w G -");
+  Position before = t->pos;
+  Move castle = MatchLegalMove(&t->pos, CoordinateToMove(&t->pos, "f1g1"));
+  ASSERT_EQ(castle, MakeMoveWord(Sq("f1"), Sq("g1"), kFlagShortCastle));
+  MakeMove(&t->pos, castle);
+  EXPECT_EQ(t->pos.board[Sq("g1")], PieceCode(WHITE, KING));
+  EXPECT_EQ(t->pos.board[Sq("f1")], PieceCode(WHITE, ROOK));
+  EXPECT_EQ(t->pos.king_square[WHITE], Sq("g1"));
+  Position fresh = t->pos;
+  ComputeKeys(&fresh);
+  EXPECT_EQ(fresh.key, t->pos.key);
+  UnmakeMove(&t->pos);
+  EXPECT_EQ(std::memcmp(&before, &t->pos, sizeof before), 0);
+}
+
+TEST(MakeMove, Chess960CastlingWithTheKingStandingStill) {
+  ThreadPtr t = MakeThread("6kr/8/8/8/8/8/8/6KR w H -");
+  Move castle = MatchLegalMove(&t->pos, CoordinateToMove(&t->pos, "g1h1"));
+  ASSERT_NE(castle, 0);
+  MakeMove(&t->pos, castle);
+  EXPECT_EQ(t->pos.board[Sq("g1")], PieceCode(WHITE, KING));
+  EXPECT_EQ(t->pos.board[Sq("f1")], PieceCode(WHITE, ROOK));
+  EXPECT_EQ(t->pos.board[Sq("h1")], 0);
+}
+
+TEST(Draw, RepetitionInsideTheSearchNeedsOneReturnBeforeItTwo) {
+  ThreadPtr t = MakeThread(kStartFen);
+  // Played inside the search (root at history 0): back at the root is not a
+  // draw yet; a position repeated after the root is.
+  PlayMoves(t.get(), "g1f3 g8f6 f3g1 f6g8");
+  EXPECT_FALSE(IsDraw(&t->pos, 4));
+  PlayMoves(t.get(), "g1f3");
+  EXPECT_TRUE(IsDraw(&t->pos, 5));
+  // The same moves played in the game before the root need a third occurrence.
+  EXPECT_FALSE(IsDraw(&t->pos, 0));
+  PlayMoves(t.get(), "g8f6 f3g1 f6g8 g1f3");
+  EXPECT_TRUE(IsDraw(&t->pos, 0));
+}
+
+TEST(Draw, NullMoveStopsTheRepetitionScan) {
+  ThreadPtr t = MakeThread(kStartFen);
+  PlayMoves(t.get(), "g1f3 g8f6 f3g1 f6g8");
+  MakeNullMove(&t->pos);
+  MakeNullMove(&t->pos);
+  PlayMoves(t.get(), "g1f3");
+  EXPECT_FALSE(IsDraw(&t->pos, 7));
+}
+
+TEST(Draw, FiftyMoveRule) {
+  ThreadPtr t = MakeThread("4k3/8/8/8/8/8/8/R3K3 w - -");
+  t->pos.fifty = 101;
+  EXPECT_TRUE(IsDraw(&t->pos, 1));
+  // At the root with legal moves the fifty-move rule is not applied here.
+  EXPECT_FALSE(IsDraw(&t->pos, 0));
+  t->pos.fifty = 100;
+  EXPECT_FALSE(IsDraw(&t->pos, 1));
+}
+
+}  // namespace

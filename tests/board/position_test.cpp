@@ -1,0 +1,145 @@
+// FEN setup, castling rights and FEN output.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "board/attacks.h"
+#include "board/zobrist.h"
+#include "support/board_helpers.h"
+
+namespace {
+
+int Sq(const char* name) { return (name[0] - 'a') + 8 * (name[1] - '1'); }
+
+TEST(Position, EmptyBoardHasNoKingsRightsOrEpSquare) {
+  ThreadPtr t = MakeThread("8/8/8/8/8/8/8/8 w - -");
+  EXPECT_EQ(t->pos.king_square[WHITE], kNoSquare);
+  EXPECT_EQ(t->pos.king_square[BLACK], kNoSquare);
+  EXPECT_EQ(t->pos.castling, 0);
+  EXPECT_EQ(t->pos.ep_square, kNoSquare);
+  EXPECT_EQ(Occupancy(&t->pos), 0u);
+}
+
+TEST(Position, StandardRightsGetTheirRooksAndEmptySquares) {
+  ThreadPtr t = MakeThread("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
+  const Position& p = t->pos;
+  EXPECT_EQ(p.castling, 15);
+  EXPECT_EQ(p.castle_rook[kCastleWhiteShort], Sq("h1"));
+  EXPECT_EQ(p.castle_rook[kCastleWhiteLong], Sq("a1"));
+  EXPECT_EQ(p.castle_rook[kCastleBlackShort], Sq("h8"));
+  EXPECT_EQ(p.castle_rook[kCastleBlackLong], Sq("a8"));
+  EXPECT_EQ(p.castle_empty[kCastleWhiteShort], SquareBit(Sq("f1")) | SquareBit(Sq("g1")));
+  EXPECT_EQ(p.castle_empty[kCastleWhiteLong], SquareBit(Sq("b1")) | SquareBit(Sq("c1")) | SquareBit(Sq("d1")));
+  EXPECT_EQ(p.castle_empty[kCastleBlackShort], SquareBit(Sq("f8")) | SquareBit(Sq("g8")));
+  EXPECT_EQ(p.castle_empty[kCastleBlackLong], SquareBit(Sq("b8")) | SquareBit(Sq("c8")) | SquareBit(Sq("d8")));
+  EXPECT_EQ(p.castle_squares[kCastleWhiteShort], SquareBit(Sq("e1")) | SquareBit(Sq("h1")));
+}
+
+TEST(Position, KqkqWithTwoRooksOnOneSideTakesTheOutermost) {
+  ThreadPtr t = MakeThread("4k3/8/8/8/8/8/8/4KR1R w K -");
+  EXPECT_EQ(t->pos.castling, 1);
+  EXPECT_EQ(t->pos.castle_rook[kCastleWhiteShort], Sq("h1"));
+}
+
+TEST(Position, Chess960FileLettersNameTheRook) {
+  ThreadPtr t = MakeThread("1k5r/8/8/8/8/8/8/RK5R w HAh -");
+  const Position& p = t->pos;
+  EXPECT_EQ(p.castling, 1 | 2 | 4);
+  EXPECT_EQ(p.castle_rook[kCastleWhiteShort], Sq("h1"));
+  EXPECT_EQ(p.castle_rook[kCastleWhiteLong], Sq("a1"));
+  Bitboard c1_to_g1 = 0;
+  for (const char* s : {"c1", "d1", "e1", "f1", "g1"}) c1_to_g1 |= SquareBit(Sq(s));
+  EXPECT_EQ(p.castle_empty[kCastleWhiteShort], c1_to_g1);
+  // Long castling from b1 with the rook on a1: c1 and d1 must be empty.
+  EXPECT_EQ(p.castle_empty[kCastleWhiteLong], SquareBit(Sq("c1")) | SquareBit(Sq("d1")));
+  // A letter naming a file without a rook grants nothing.
+  ThreadPtr u = MakeThread("1k5r/8/8/8/8/8/8/RK5R w G -");
+  EXPECT_EQ(u->pos.castling, 0);
+}
+
+TEST(Position, RightsNeedTheKingOnItsBackRank) {
+  ThreadPtr t = MakeThread("r6r/4k3/8/8/8/8/4K3/R6R w KQkq -");
+  EXPECT_EQ(t->pos.castling, 0);
+}
+
+TEST(Position, EpSquareIsStoredWhenADoublePushCanHaveLeftIt) {
+  ThreadPtr t = MakeThread("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3");
+  EXPECT_EQ(t->pos.ep_square, Sq("e3"));
+  Position copy = t->pos;
+  copy.ep_square = kNoSquare;
+  ComputeKeys(&copy);
+  EXPECT_EQ(t->pos.key ^ copy.key, g_zobrist[Sq("e3")]);
+  // A square no double push can have produced is dropped.
+  EXPECT_EQ(MakeThread("4k3/8/8/8/8/8/8/4K3 w - e3")->pos.ep_square, kNoSquare);
+  EXPECT_EQ(MakeThread("4k3/8/8/8/4P3/8/8/4K3 w - e3")->pos.ep_square, kNoSquare);
+  EXPECT_EQ(MakeThread("4k3/8/8/8/4P3/8/8/4K3 b - e")->pos.ep_square, kNoSquare);
+}
+
+TEST(Position, FenRoundTripsAndCounters) {
+  const char* fens[] = {
+      "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -",
+      "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
+      "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
+      "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6",
+  };
+  for (const char* fen : fens) EXPECT_EQ(Fen(&MakeThread(fen)->pos), fen);
+  ThreadPtr t = MakeThread(kStartFen);
+  char out[128];
+  PositionToFen(&t->pos, out, true);
+  EXPECT_STREQ(out, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 0");
+  PlayMoves(t.get(), "e2e4");
+  EXPECT_EQ(Fen(&t->pos), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3");
+  // Chess960 rights are written as KQkq.
+  EXPECT_EQ(Fen(&MakeThread("1k5r/8/8/8/8/8/8/RK5R w HAh -")->pos), "1k5r/8/8/8/8/8/8/RK5R w KQk -");
+}
+
+TEST(Position, BoardFieldOnlyMeansNoRights) {
+  ThreadPtr t = MakeThread("r3k2r/8/8/8/8/8/8/R3K2R");
+  EXPECT_EQ(t->pos.castling, 0);
+  EXPECT_EQ(t->pos.ep_square, kNoSquare);
+}
+
+TEST(Position, OverlongRanksAndDigitRunsStayOnTheBoard) {
+  ThreadPtr t = MakeThread("rnbqkbnrrrrr/pppppppp9p/99999999/8/8/8/8/8/8/8/PPPPPPPPPPP/RNBQKBNR w KQkq -");
+  int men = 0;
+  for (int sq = 0; sq < 64; sq++) men += t->pos.board[sq] != 0;
+  EXPECT_EQ(men, PopCount(Occupancy(&t->pos)));
+  char out[256];
+  PositionToFen(&t->pos, out, true);
+  ThreadPtr again = MakeThread(out);
+  EXPECT_EQ(Fen(&again->pos), Fen(&t->pos));
+}
+
+// Random text, random FEN-like text: setup never breaks the position's
+// invariants and its FEN sets up the same position again.
+TEST(Position, RandomTextNeverBreaksTheInvariants) {
+  std::mt19937 rng(12345);
+  const std::string alphabet = "pnbrqkPNBRQK12345678/ -wbKQkqabcdefghABCDEFGH0123456789x\t";
+  ThreadPtr t = MakeThread(kStartFen);
+  for (int i = 0; i < 5000; i++) {
+    std::string text;
+    int len = int(rng() % 120);
+    for (int j = 0; j < len; j++) {
+      if (rng() % 8 == 0)
+        text += char(1 + rng() % 255);
+      else
+        text += alphabet[rng() % alphabet.size()];
+    }
+    SetupPosition(&t->pos, text.c_str());
+    Bitboard seen[2] = {0, 0};
+    for (int sq = 0; sq < 64; sq++) {
+      int code = t->pos.board[sq];
+      if (code) seen[ColourOf(code)] |= SquareBit(sq);
+    }
+    ASSERT_EQ(seen[WHITE], t->pos.pieces[WHITE][0]) << text;
+    ASSERT_EQ(seen[BLACK], t->pos.pieces[BLACK][0]) << text;
+    ASSERT_TRUE(t->pos.ep_square == kNoSquare || t->pos.ep_square < 64);
+    char out[256];
+    PositionToFen(&t->pos, out, true);
+    std::string fen = Fen(&t->pos);
+    SetupPosition(&t->pos, out);
+    ASSERT_EQ(Fen(&t->pos), fen) << text;
+  }
+}
+
+}  // namespace

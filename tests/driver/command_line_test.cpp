@@ -1,0 +1,86 @@
+// Command-line options, end to end.
+#include <gtest/gtest.h>
+
+#include "support/engine_process.h"
+
+namespace {
+
+std::vector<std::string> Uci(const std::vector<std::string>& args, int* status = nullptr) {
+  return RunEngineScript(args, "uci\nquit\n", status);
+}
+
+TEST(CommandLine, HashAndThreadsAreClamped) {
+  auto lines = Uci({"-hash", "-5", "-threads", "0"});
+  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 0 min 0 max 32768"));
+  EXPECT_TRUE(HasLine(lines, "option name Threads type spin default 1 min 1 max 160"));
+  lines = Uci({"-hash", "3", "-threads", "500"});
+  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 3 min 0 max 32768"));
+  EXPECT_TRUE(HasLine(lines, "option name Threads type spin default 160 min 1 max 160"));
+}
+
+TEST(CommandLine, FixedLimitsSizeTheHashTable) {
+  auto lines = Uci({"-hash", "200", "-d", "10"});
+  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 8 min 0 max 32768"));
+  lines = Uci({"-n", "50000"});
+  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 2 min 0 max 32768"));
+  lines = Uci({"-d", "3"});
+  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 1 min 0 max 32768"));
+}
+
+TEST(CommandLine, NpsPrintsItsElo) {
+  auto lines = Uci({"-nps", "1000000"});
+  EXPECT_TRUE(HasLine(lines, "Elo= 3200"));
+  EXPECT_TRUE(HasLine(lines, "option name UCI_LimitStrength type check default true"));
+}
+
+TEST(CommandLine, SwitchesAndStrings) {
+  auto lines = Uci({"-use_hce", "-book", "my.bin", "-tbpath", "/tb", "-log", "-quiet"});
+  EXPECT_TRUE(HasLine(lines, "option name Use_NN_eval type check default false"));
+  EXPECT_TRUE(HasLine(lines, "option name OwnBook_File type string default my.bin"));
+  EXPECT_TRUE(HasLine(lines, "option name SyzygyPath type string default /tb"));
+  EXPECT_TRUE(HasLine(lines, "option name Log type check default false"));
+  lines = Uci({"-tbx"});
+  EXPECT_TRUE(HasLine(lines, "option name SyzygyPath type string default C:\\Chess\\Syzygy;C:\\Chess\\Syzygy\\6-Piece"));
+}
+
+TEST(CommandLine, ScanPgnSpellingConsumesItsFileButStaysInPlay) {
+  int status = -1;
+  auto lines = Uci({"-scan_pgn", "games.pgn", "-uci"}, &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(HasLine(lines, "uciok"));
+}
+
+TEST(CommandLine, TuningModesNeedASpecialBuild) {
+  int status = -1;
+  auto lines = RunEngineScript({"-tune", "f.epd", "0.01", "5"}, "", &status);
+  EXPECT_EQ(status, 1);
+  EXPECT_TRUE(lines.empty());
+  lines = RunEngineScript({"-tune", "f.epd", "0.001", "5", "1"}, "", &status);
+  EXPECT_EQ(status, 1);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "Need to compile with 'make ttune'");
+  EXPECT_EQ(lines[1], "");
+  lines = RunEngineScript({"-tune2", "f.epd", "0.001"}, "", &status);
+  EXPECT_EQ(status, 1);
+  lines = RunEngineScript({"-mktraindata", "f.epd", "100"}, "", &status);
+  EXPECT_EQ(status, 1);
+  EXPECT_TRUE(HasLine(lines, "Need to compile with 'make ttune'"));
+}
+
+TEST(CommandLine, MakeConfigRunsTheStartUpAndEnds) {
+  TempDir dir;
+  dir.Write("x.cfg", "MultiPV = 2\n");
+  int status = -1;
+  auto lines = RunEngineScript({"-mkconfig", "-cfg", "x.cfg"}, "", &status, dir.path());
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(HasLine(lines, "info string MultiPV set to 2"));
+}
+
+TEST(CommandLine, AnOptionWithoutItsValueIsIgnored) {
+  int status = -1;
+  auto lines = Uci({"-hash"}, &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 64 min 0 max 32768"));
+}
+
+}  // namespace

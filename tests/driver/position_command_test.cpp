@@ -1,0 +1,153 @@
+// The position command and game moves, end to end through the console's
+// board printout and in process for the go limits.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+#include "board/attacks.h"
+#include "board/zobrist.h"
+#include "driver/game.h"
+#include "driver/uci.h"
+#include "search/search_control.h"
+#include "search/search_thread.h"
+#include "support/engine_process.h"
+
+namespace {
+
+class GameRecord : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitAttackTables();
+    InitZobristKeys();
+    if (g_game == nullptr) g_game = NewSearchThread();
+    SetDefaultLimits(&g_control.limits);
+    g_control.state.store(kStateIdle);
+    HandlePositionCommand("startpos");
+  }
+  void TearDown() override { g_control.state.store(kStateIdle); }
+  std::string GameFen() {
+    char fen[128];
+    PositionToFen(&g_game->pos, fen, false);
+    return fen;
+  }
+};
+
+TEST_F(GameRecord, PlaysTheMovesIncludingAKingMove) {
+  HandlePositionCommand("startpos moves e2e4 e7e5 e1e2");
+  EXPECT_EQ(GameFen(), "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPPKPPP/RNBQ1BNR b kq -");
+  EXPECT_EQ(GamePly(), 3);
+}
+
+TEST_F(GameRecord, FenWithMovesWordButNoMoves) {
+  HandlePositionCommand("fen 4k3/8/8/8/8/8/8/4K2R w K - 0 1 moves");
+  EXPECT_EQ(GameFen(), "4k3/8/8/8/8/8/8/4K2R w K -");
+  EXPECT_EQ(GamePly(), 0);
+}
+
+TEST_F(GameRecord, CastlingAsKingTakesRookEqualsKingToG1) {
+  HandlePositionCommand("fen r3k2r/8/8/8/8/8/8/R3K2R w KQkq - moves e1h1 e8a8");
+  EXPECT_EQ(GameFen(), "2kr3r/8/8/8/8/8/8/R4RK1 w - -");
+}
+
+TEST_F(GameRecord, WithoutStartposOrFenNothingChanges) {
+  HandlePositionCommand("startpos moves d2d4");
+  HandlePositionCommand("moves e2e4");
+  HandlePositionCommand("garbage");
+  EXPECT_EQ(GameFen(), "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b KQkq d3");
+}
+
+TEST_F(GameRecord, GoFillsTheLimits) {
+  SearchLimits& l = g_control.limits;
+  HandlePositionCommand("startpos moves e2e4");  // Black to move
+  HandleGoCommand("wtime 1000 btime 500 winc 10 binc 20");
+  EXPECT_EQ(l.moves_per_control, 0);
+  EXPECT_FLOAT_EQ(l.clock[WHITE], 1.0f);
+  EXPECT_FLOAT_EQ(l.clock[BLACK], 0.5f);
+  EXPECT_FLOAT_EQ(l.increment, 0.02f);
+  EXPECT_EQ(g_control.state.load(), kStateGo);
+  g_control.state.store(kStateIdle);
+  HandleGoCommand("wtime -50 btime 300 movestogo 12 ponder");
+  EXPECT_FLOAT_EQ(l.clock[WHITE], 0.0f);
+  EXPECT_EQ(l.moves_per_control, 40);
+  EXPECT_EQ(l.moves_to_go, 12);
+  EXPECT_EQ(g_control.state.load(), kStateGoPonder);
+  g_control.state.store(kStateIdle);
+  HandleGoCommand("depth 120");
+  EXPECT_EQ(l.depth_limit, 66);
+  EXPECT_EQ(l.moves_per_control, 1);
+  EXPECT_FLOAT_EQ(l.base_time, 10000000.0f);
+  g_control.state.store(kStateIdle);
+  HandleGoCommand("movetime 1500");
+  EXPECT_FLOAT_EQ(l.base_time, 1.5f);
+  EXPECT_FLOAT_EQ(l.increment, 0.0f);
+  g_control.state.store(kStateIdle);
+  HandleGoCommand("infinite");
+  EXPECT_EQ(l.depth_limit, 66);
+  EXPECT_EQ(l.node_limit, 0);
+  EXPECT_FLOAT_EQ(l.base_time, 10000000.0f);
+}
+
+TEST_F(GameRecord, NodesGetAJitterOfAtMostFourPercent) {
+  for (int i = 0; i < 200; i++) {
+    g_control.state.store(kStateIdle);
+    HandleGoCommand("nodes 10000");
+    EXPECT_GE(g_control.limits.node_limit, 9610);
+    EXPECT_LE(g_control.limits.node_limit, 10400);
+  }
+  // Large counts do not overflow.
+  g_control.state.store(kStateIdle);
+  HandleGoCommand("nodes 4000000000000");
+  EXPECT_GE(g_control.limits.node_limit, 3840000000000LL);
+  EXPECT_LE(g_control.limits.node_limit, 4160000000000LL);
+}
+
+TEST(PositionCommand, AnIllegalMoveStopsTheMovesWithAMessage) {
+  auto lines = RunEngineScript({}, "position startpos moves e2e4 e7e5 e4e5 d2d4\nquit\n");
+  EXPECT_TRUE(HasLine(lines, "info string illegal move e4e5, it and the moves after it are ignored"));
+  lines = RunEngineScript({"-c"}, "uci\nposition startpos moves e2e4 z9z9\nquit\n");
+  EXPECT_TRUE(HasLine(lines, "info string illegal move z9z9, it and the moves after it are ignored"));
+}
+
+TEST(PositionCommand, AGameLongerThanTheHistoryIsCutSafely) {
+  // 950 plies of knight shuffles: the game keeps the first 900 moves.
+  std::ostringstream cmd;
+  cmd << "position startpos moves";
+  const char* cycle[4] = {"g1f3", "g8f6", "f3g1", "f6g8"};
+  for (int i = 0; i < 950; i++) cmd << " " << cycle[i % 4];
+  auto lines = RunEngineScript({}, cmd.str() + "\nisready\nquit\n");
+  EXPECT_TRUE(HasLine(lines, "info string game too long at move g1f3, it and the moves after it are ignored"));
+  EXPECT_TRUE(HasLine(lines, "readyok"));
+}
+
+// Random command lines built from protocol words and junk never bring the
+// engine down, and it still answers afterwards.
+TEST(PositionCommand, RandomCommandsNeverCrashTheEngine) {
+  std::mt19937 rng(777);
+  const char* words[] = {"position", "startpos", "fen", "moves", "e2e4", "e7e5", "e1g1", "a7a8q", "h9h9",
+                         "8/8/8/8/8/8/8/8", "w", "b", "KQkq", "-", "e3", "setoption", "name", "value",
+                         "Hash", "MultiPV", "Threads", "uci", "isready", "debug", "ucinewgame", "ponderhit",
+                         "stop", "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR", "99999999999999999999", "-1",
+                         "@", "\t", "Contempt", "Log", "false"};
+  std::string input;
+  for (int i = 0; i < 3000; i++) {
+    int n = int(rng() % 12);
+    std::string line;
+    for (int j = 0; j < n; j++) {
+      if (rng() % 10 == 0) {
+        line += char(1 + rng() % 254);
+      } else {
+        line += words[rng() % (sizeof words / sizeof *words)];
+      }
+      line += ' ';
+    }
+    input += line + "\n";
+  }
+  input += "isready\nquit\n";
+  int status = -1;
+  auto lines = RunEngineScript({}, input, &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(HasLine(lines, "readyok"));
+}
+
+}  // namespace

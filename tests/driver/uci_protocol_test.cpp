@@ -1,0 +1,125 @@
+// End-to-end tests of the UCI conversation: ./zorv is started with scripted
+// standard input and its output is read back.
+#include <gtest/gtest.h>
+
+#include "support/engine_process.h"
+
+namespace {
+
+TEST(UciProtocol, UciBlockListsIdentityAndEveryOptionInOrder) {
+  int status = 0;
+  auto lines = RunEngineScript({}, "uci\nisready\nquit\n", &status);
+  EXPECT_EQ(status, 0);
+  ASSERT_GE(lines.size(), 28u);
+  EXPECT_EQ(lines[0], "info string Hello from Zorv 5.50");
+  size_t id = 0;
+  while (id < lines.size() && lines[id] != "id name Zorv 5.50") id++;
+  ASSERT_LT(id + 26, lines.size());
+  EXPECT_EQ(lines[id + 1], "id author Merrow");
+  const std::vector<std::string> options = {
+      "option name ConfigFilePath type string default ",
+      "option name Hash type spin default 64 min 0 max 32768",
+      "option name Threads type spin default 1 min 1 max 160",
+      "option name Clear_Hash type button",
+      "option name NN_File type string default embedded",
+      "option name Use_NN_eval type check default true",
+      "option name OwnBook type check default false",
+      "option name OwnBook_File type string default ",
+      "option name OwnBook_Depth type spin default 24 min 0 max 60",
+      "option name OwnBook2_File type string default ",
+      "option name OwnBook2_Depth type spin default 0 min 0 max 60",
+      "option name OwnBook_Variety type spin default 25 min 0 max 100",
+      "option name SyzygyPath type string default ",
+      "option name SyzygyProbeDepth6 type spin default 1 min -5 max 100",
+      "option name Log type check default false",
+      "option name Ponder type check default true",
+      "option name MultiPV type spin default 1 min 1 max 255",
+      "option name UCI_Chess960 type check default false",
+      "option name MoveOverhead type spin default 50 min 0 max 5000",
+      "option name UCI_LimitStrength type check default false",
+  };
+  for (size_t i = 0; i < options.size(); i++) EXPECT_EQ(lines[id + 2 + i], options[i]) << "option " << i;
+  EXPECT_EQ(lines[id + 22].rfind("option name UCI_Elo type spin default ", 0), 0u) << lines[id + 22];
+  EXPECT_NE(lines[id + 22].find(" min 1500 max "), std::string::npos);
+  EXPECT_EQ(lines[id + 23], "option name Contempt type spin default 0 min -150 max 150");
+  EXPECT_EQ(lines[id + 24], "option name Selectivity type spin default 100 min 0 max 200");
+  EXPECT_EQ(lines[id + 25], "uciok");
+  EXPECT_EQ(lines[id + 26], "readyok");
+}
+
+TEST(UciProtocol, SetOptionClampsAndAnswers) {
+  auto lines = RunEngineScript({}, 
+      "setoption name Hash value 128\n"
+      "setoption name Hash value -7\n"
+      "setoption name Threads value 500\n"
+      "setoption name Threads value 0\n"
+      "setoption name Ponder value false\n"
+      "setoption name UCI_Elo value 4000\n"
+      "setoption name Contempt value -999\n"
+      "setoption name MultiPV value 3\n"
+      "setoption name OwnBook_File value /tmp/some book.bin   \n"
+      "setoption name Clear_Hash\n"
+      "setoption name NoSuchOption value 3\n"
+      "setoption value 3 name Hash\n"
+      "quit\n");
+  EXPECT_TRUE(HasLine(lines, "info string Hash set to 128"));
+  EXPECT_TRUE(HasLine(lines, "info string Hash set to 0"));
+  EXPECT_TRUE(HasLine(lines, "info string Threads set to 160"));
+  EXPECT_TRUE(HasLine(lines, "info string Threads set to 1"));
+  EXPECT_TRUE(HasLine(lines, "info string Ponder set to 0"));
+  EXPECT_TRUE(HasLine(lines, "info string UCI_Elo set to 3300"));
+  EXPECT_TRUE(HasLine(lines, "info string Contempt set to -150"));
+  EXPECT_TRUE(HasLine(lines, "info string MultiPV set to 3"));
+  EXPECT_TRUE(HasLine(lines, "info string OwnBook_File set to '/tmp/some book.bin'"));
+  EXPECT_TRUE(HasLine(lines, "info string Hash table cleared"));
+  EXPECT_EQ(CountContaining(lines, "NoSuchOption"), 0);
+  // "name" after "value": nothing is set.
+  EXPECT_EQ(CountContaining(lines, "set to 3\n"), 0);
+}
+
+TEST(UciProtocol, OptionsSetEarlierShowInTheUciListing) {
+  auto lines = RunEngineScript({}, "setoption name MultiPV value 4\nsetoption name UCI_Chess960 value true\nuci\nquit\n");
+  EXPECT_TRUE(HasLine(lines, "option name MultiPV type spin default 4 min 1 max 255"));
+  EXPECT_TRUE(HasLine(lines, "option name UCI_Chess960 type check default true"));
+}
+
+TEST(UciProtocol, QuitEndsWithStatusZero) {
+  EngineProcess engine;
+  engine.Send("isready");
+  engine.ReadUntil("readyok");
+  engine.Send("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(UciProtocol, TwoLinesInOneWriteAreHandledInOrder) {
+  EngineProcess engine;
+  engine.SendRaw("setoption name MultiPV value 2\nisready\n");
+  auto got = engine.ReadUntil("readyok");
+  ASSERT_GE(got.size(), 2u);
+  EXPECT_EQ(got[got.size() - 2], "info string MultiPV set to 2");
+  engine.Send("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(UciProtocol, AtSignSplitsALine) {
+  auto lines = RunEngineScript({}, "isready@isready\nquit\n");
+  EXPECT_EQ(CountContaining(lines, "readyok"), 2);
+}
+
+TEST(UciProtocol, UnknownCommandsAndBinaryBytesAreIgnored) {
+  std::string input = "foo bar\n\x01\x02\xff\xfe garbage\r\n\r\nisready\n";
+  input += std::string(20000, 'x') + "\nisready\nquit\n";
+  int status = -5;
+  auto lines = RunEngineScript({}, input, &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(CountContaining(lines, "readyok"), 2);
+}
+
+TEST(UciProtocol, EndOfInputEndsAnIdleEngine) {
+  int status = -5;
+  auto lines = RunEngineScript({}, "isready\n", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(HasLine(lines, "readyok"));
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+#include "support/board_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "board/attacks.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/notation.h"
+#include "board/zobrist.h"
+
+void InitBoardForTests() {
+  InitAttackTables();
+  InitZobristKeys();
+}
+
+ThreadPtr MakeThread(const std::string& fen) {
+  InitBoardForTests();
+  ThreadPtr thread(NewSearchThread());
+  SetupPosition(&thread->pos, fen.c_str());
+  return thread;
+}
+
+std::vector<Move> LegalMoves(Position* pos) {
+  std::vector<Move> moves;
+  MoveListEntry* end = GenerateAllMoves(pos);
+  for (MoveListEntry* e = pos->thread->stack[pos->thread->ply].list_start; e != end; e++) {
+    if (IsLegalMove(pos, pos->side, e->move)) moves.push_back(e->move);
+  }
+  return moves;
+}
+
+std::string Fen(const Position* pos) {
+  char buffer[128];
+  PositionToFen(pos, buffer, false);
+  return buffer;
+}
+
+void PlayMoves(SearchThread* thread, const std::string& moves) {
+  std::istringstream in(moves);
+  std::string token;
+  while (in >> token) {
+    Move m = MatchLegalMove(&thread->pos, CoordinateToMove(&thread->pos, token.c_str()));
+    ASSERT_NE(m, 0) << "illegal move " << token << " in " << Fen(&thread->pos);
+    MakeMove(&thread->pos, m);
+    // Like the game record, stay at the first ply however long the line.
+    thread->ply = 1;
+  }
+}
+
+std::vector<PerftRecord> LoadPerftSuite(const std::string& path) {
+  std::vector<PerftRecord> records;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("id ", 0) == 0) {
+      records.push_back(PerftRecord{line.substr(3), "", {}});
+    } else if (line.rfind("epd ", 0) == 0) {
+      if (records.empty()) records.push_back(PerftRecord{});
+      records.back().fen = line.substr(4);
+    } else if (line.rfind("perft ", 0) == 0 && !records.empty()) {
+      std::istringstream fields(line.substr(6));
+      int depth = 0;
+      uint64_t nodes = 0;
+      fields >> depth >> nodes;
+      records.back().counts.emplace_back(depth, nodes);
+    }
+  }
+  return records;
+}

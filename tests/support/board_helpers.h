@@ -1,0 +1,34 @@
+// Helpers for tests that work on positions directly.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "board/position.h"
+#include "search/search_thread.h"
+
+// Initialises the board tables once.
+void InitBoardForTests();
+
+struct ThreadDeleter {
+  void operator()(SearchThread* t) const { FreeSearchThread(t); }
+};
+using ThreadPtr = std::unique_ptr<SearchThread, ThreadDeleter>;
+
+// A fresh search record with the position set up from the FEN.
+ThreadPtr MakeThread(const std::string& fen);
+// Legal moves of the side to move, as generated.
+std::vector<Move> LegalMoves(Position* pos);
+// FEN of the position without counters.
+std::string Fen(const Position* pos);
+// Plays coordinate moves (UCI text) on the thread's position as game moves
+// (the search ply stays 1); fails the test on an illegal one.
+void PlayMoves(SearchThread* thread, const std::string& moves);
+
+struct PerftRecord {
+  std::string id;
+  std::string fen;
+  std::vector<std::pair<int, uint64_t>> counts;  // depth, nodes
+};
+std::vector<PerftRecord> LoadPerftSuite(const std::string& path);

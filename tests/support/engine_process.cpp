@@ -1,0 +1,217 @@
+#include "support/engine_process.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+  char pattern[] = "/tmp/zorv-test-XXXXXX";
+  char* dir = mkdtemp(pattern);
+  path_ = dir ? dir : "/tmp";
+}
+
+TempDir::~TempDir() {
+  if (path_ != "/tmp") {
+    std::string cmd = "rm -rf '" + path_ + "'";
+    if (std::system(cmd.c_str()) != 0) {
+    }
+  }
+}
+
+void TempDir::Write(const std::string& name, const std::string& text) const {
+  std::ofstream out(File(name), std::ios::binary);
+  out << text;
+}
+
+std::string TempDir::Read(const std::string& name) const {
+  std::ifstream in(File(name), std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+bool TempDir::Exists(const std::string& name) const {
+  struct stat st;
+  return stat(File(name).c_str(), &st) == 0;
+}
+
+EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::string& workdir) {
+  if (workdir.empty()) {
+    own_dir_ = std::make_unique<TempDir>();
+    workdir_ = own_dir_->path();
+  } else {
+    workdir_ = workdir;
+  }
+  int in_pipe[2], out_pipe[2];
+  if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0) {
+    ADD_FAILURE() << "pipe failed";
+    return;
+  }
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(in_pipe[0], 0);
+    dup2(out_pipe[1], 1);
+    dup2(out_pipe[1], 2);
+    close(in_pipe[0]);
+    close(in_pipe[1]);
+    close(out_pipe[0]);
+    close(out_pipe[1]);
+    if (chdir(workdir_.c_str()) != 0) _exit(126);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(ZORV_BINARY));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(ZORV_BINARY, argv.data());
+    _exit(127);
+  }
+  close(in_pipe[0]);
+  close(out_pipe[1]);
+  in_fd_ = in_pipe[1];
+  out_fd_ = out_pipe[0];
+  signal(SIGPIPE, SIG_IGN);
+}
+
+EngineProcess::~EngineProcess() {
+  if (in_fd_ >= 0) close(in_fd_);
+  if (pid_ > 0 && exit_status_ == -2) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (out_fd_ >= 0) close(out_fd_);
+}
+
+void EngineProcess::Send(const std::string& line) { SendRaw(line + "\n"); }
+
+void EngineProcess::SendRaw(const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size() && in_fd_ >= 0) {
+    ssize_t n = write(in_fd_, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) break;
+    done += size_t(n);
+  }
+}
+
+void EngineProcess::CloseInput() {
+  if (in_fd_ >= 0) close(in_fd_);
+  in_fd_ = -1;
+}
+
+bool EngineProcess::ReadLine(std::string* line, int timeout_ms) {
+  int64_t deadline = NowMs() + timeout_ms;
+  for (;;) {
+    size_t nl = buffer_.find('\n');
+    if (nl != std::string::npos) {
+      *line = buffer_.substr(0, nl);
+      buffer_.erase(0, nl + 1);
+      all_lines_.push_back(*line);
+      return true;
+    }
+    int64_t left = deadline - NowMs();
+    if (left <= 0 || out_fd_ < 0) return false;
+    pollfd pfd{out_fd_, POLLIN, 0};
+    int r = poll(&pfd, 1, int(left));
+    if (r <= 0) return false;
+    char chunk[65536];
+    ssize_t n = read(out_fd_, chunk, sizeof chunk);
+    if (n <= 0) {
+      // End of output: hand out a last unterminated line, if any.
+      close(out_fd_);
+      out_fd_ = -1;
+      if (!buffer_.empty()) {
+        *line = buffer_;
+        buffer_.clear();
+        all_lines_.push_back(*line);
+        return true;
+      }
+      return false;
+    }
+    buffer_.append(chunk, size_t(n));
+  }
+}
+
+std::vector<std::string> EngineProcess::ReadUntil(const std::string& text, int timeout_ms) {
+  std::vector<std::string> got;
+  int64_t deadline = NowMs() + timeout_ms;
+  std::string line;
+  while (NowMs() < deadline) {
+    if (!ReadLine(&line, int(deadline - NowMs()))) break;
+    got.push_back(line);
+    if (line.find(text) != std::string::npos) return got;
+  }
+  std::string seen;
+  for (const auto& l : got) seen += "  " + l + "\n";
+  ADD_FAILURE() << "no line containing '" << text << "' within " << timeout_ms << " ms; read:\n" << seen;
+  return got;
+}
+
+int EngineProcess::WaitExit(int timeout_ms) {
+  if (exit_status_ != -2) return exit_status_;
+  int64_t deadline = NowMs() + timeout_ms;
+  while (NowMs() < deadline) {
+    int status = 0;
+    pid_t r = waitpid(pid_, &status, WNOHANG);
+    if (r == pid_) {
+      exit_status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      return exit_status_;
+    }
+    // Keep draining output so that the child never blocks on a full pipe.
+    std::string line;
+    if (!ReadLine(&line, 5)) usleep(1000);
+  }
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  exit_status_ = -1;
+  return -1;
+}
+
+std::vector<std::string> EngineProcess::ReadAll(int timeout_ms) {
+  std::vector<std::string> got;
+  int64_t deadline = NowMs() + timeout_ms;
+  std::string line;
+  while (NowMs() < deadline && ReadLine(&line, int(deadline - NowMs()))) got.push_back(line);
+  return got;
+}
+
+std::vector<std::string> RunEngineScript(const std::vector<std::string>& args, const std::string& input,
+                                         int* exit_status, const std::string& workdir) {
+  EngineProcess engine(args, workdir);
+  engine.SendRaw(input);
+  engine.CloseInput();
+  std::vector<std::string> lines = engine.ReadAll();
+  int status = engine.WaitExit();
+  if (exit_status) *exit_status = status;
+  return lines;
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& text) {
+  for (const auto& l : lines)
+    if (l == text) return true;
+  return false;
+}
+
+int CountContaining(const std::vector<std::string>& lines, const std::string& text) {
+  int n = 0;
+  for (const auto& l : lines)
+    if (l.find(text) != std::string::npos) n++;
+  return n;
+}
+
+std::string TestData(const std::string& relative) { return std::string(ZORV_TESTDATA) + "/" + relative; }
