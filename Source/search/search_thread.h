@@ -27,10 +27,37 @@ struct UndoRecord {
 
 // Per-ply data of the search and of the move lists.
 struct PlyRecord {
-  MoveListEntry* list_start;  // first entry of this ply's move list
-  MoveListEntry* cursor;      // entry handed out last by the move picker
+  int16_t node_type;          // 0 PV, 1 CUT, -1 ALL
+  int16_t depth;              // remaining depth after extensions
+  int16_t eval;               // static evaluation
+  int16_t alpha, beta;        // window on entry, after mate-distance pruning
+  uint16_t in_check;
+  uint8_t reduction;          // reduction of the move being searched
+  uint8_t iid;                // set while internal iterative deepening runs
+  uint8_t classification;     // ClassifyMove bits of the move being searched
+  uint16_t razoring;          // node resolved by the futility rule
+  int16_t threat[2];          // threat sums written by the evaluation, per colour
+  uint16_t moves_searched;
+  int32_t tb_result;          // tablebase result of this node, -1 = none
+  Move hash_move;
+  Move killer[2];
+  Move evasion_killer;
+  Move current_move;          // move being searched from this ply
   uint8_t checker;            // square of the checking man, 64 when not in check
+  uint16_t picker_mode;       // stage in the low 4 bits, flags above
+  MoveListEntry* list_start;  // first entry of this ply's move list (fixed slice)
+  MoveListEntry* cursor;      // entry handed out last by the move picker
 };
+
+// One entry of the per-thread evaluation cache, shared by the network and
+// the hand-crafted evaluation.
+struct EvalCacheEntry {
+  Key key;
+  int16_t threat[2];  // threat sums of the hand-crafted evaluation, White then Black
+  int16_t hce_score;
+  int16_t nn_score;
+};
+constexpr int kEvalCacheSize = 32768;
 
 struct SearchThread {
   Position pos;
@@ -42,6 +69,11 @@ struct SearchThread {
   double perft_nodes;
   PlyRecord stack[kMaxPly + 2];
   MoveListEntry moves[kMoveBufferSize];
+
+  // Evaluation state.
+  EvalCacheEntry eval_cache[kEvalCacheSize];
+  uint64_t eval_count;        // evaluations requested
+  uint64_t eval_cache_hits;
 };
 
 // The main search record, holding the game position and its history; it
