@@ -74,6 +74,11 @@ struct SearchThread {
   EvalCacheEntry eval_cache[kEvalCacheSize];
   uint64_t eval_count;        // evaluations requested
   uint64_t eval_cache_hits;
+  // Last network result, kept for the evaluation trace.
+  int16_t nn_last_score;
+  int16_t nn_last_row;        // 1 blended middlegame/endgame rows, 2 pawn-ending row
+  float nn_last_p;            // win probability
+  float nn_last_phase;
 };
 
 // The main search record, holding the game position and its history; it
