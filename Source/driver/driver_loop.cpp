@@ -2,6 +2,7 @@
 
 #include "board/notation.h"
 #include "driver/input.h"
+#include "driver/options.h"
 #include "driver/output.h"
 #include "platform/clock.h"
 #include "search/search_control.h"
@@ -36,6 +37,7 @@ void ReportResult() {
   }
   g_control.stop.store(false);
   g_control.state.store(kStateIdle);
+  ApplyDeferredOptions();
 }
 
 // At the end of the input nothing more can arrive: once every received line

@@ -10,6 +10,7 @@
 #include "driver/driver_loop.h"
 #include "driver/game.h"
 #include "driver/output.h"
+#include "eval/network.h"
 #include "platform/clock.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
@@ -90,6 +91,10 @@ int RunEngine(int argc, char** argv) {
   // 13-14: active settings, configuration file.
   ActivateSettings();
   if (g_pending.config_file_path[0] != 0) LoadConfigFile();
+  // 15: the evaluation.
+  g_pending.eval_params_changed = 0;
+  g_active.eval_params_changed = 0;
+  LoadNetwork();
 
   switch (cl.mode) {
     case RunMode::Play: RunPlayMode(); break;

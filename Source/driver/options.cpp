@@ -5,6 +5,7 @@
 
 #include "driver/config_file.h"
 #include "driver/output.h"
+#include "eval/network.h"
 #include "search/search_control.h"
 #include "settings.h"
 
@@ -35,7 +36,18 @@ int CurrentElo() {
   return g_pending.uci_elo;
 }
 
+// Work that must not happen under a running search (the threads read the
+// weights and the tables) waits until the search has reported.
+struct DeferredWork {
+  bool network = false;
+};
+DeferredWork deferred;
+
 void ApplyConfigFile() { LoadConfigFile(); }
+void ApplyNetworkFile() {
+  if (SearchIsIdle()) LoadNetwork();
+  else deferred.network = true;
+}
 void ApplyLog() {
   if (g_pending.log && !LogIsOpen()) OpenLog();
 }
@@ -57,7 +69,7 @@ const UciOption kOptions[] = {
     SPIN("Hash", hash_mb, 0, 32768, true, nullptr),
     SPIN("Threads", threads, 1, kMaxThreads, true, nullptr),
     {"Clear_Hash", OptionKind::Button, 0, 0, true, nullptr, nullptr, nullptr, 0, nullptr},
-    TEXT("NN_File", nn_file, kFileFieldSize, false, nullptr),
+    TEXT("NN_File", nn_file, kFileFieldSize, false, ApplyNetworkFile),
     FLAG("Use_NN_eval", use_nn_eval),
     CHECK("OwnBook", own_book, nullptr),
     TEXT("OwnBook_File", own_book_file, kPathFieldSize, false, nullptr),
@@ -146,6 +158,13 @@ void SetOption(const char* name, const char* value) {
     }
     if (o.apply) o.apply();
     return;
+  }
+}
+
+void ApplyDeferredOptions() {
+  if (deferred.network) {
+    deferred.network = false;
+    LoadNetwork();
   }
 }
 

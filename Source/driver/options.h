@@ -10,3 +10,6 @@ void SetOption(const char* name, const char* value);
 // Parses the arguments of a setoption command into name and value and
 // applies them.
 void HandleSetOption(const char* args);
+// Carries out option effects that were held back while a search ran (a new
+// network); the driver calls it once the search has reported.
+void ApplyDeferredOptions();

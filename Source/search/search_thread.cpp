@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "eval/nn_evaluate.h"
+
 SearchThread* g_game = nullptr;
 SearchThread* g_threads[kMaxThreads];
 
@@ -19,4 +21,8 @@ SearchThread* NewSearchThread() {
   return thread;
 }
 
-void FreeSearchThread(SearchThread* thread) { std::free(thread); }
+void FreeSearchThread(SearchThread* thread) {
+  if (thread == nullptr) return;
+  FreeNnState(thread->nn);
+  std::free(thread);
+}

@@ -58,6 +58,11 @@ struct EvalCacheEntry {
   int16_t nn_score;
 };
 constexpr int kEvalCacheSize = 32768;
+// A score field of the cache that holds nothing for the entry's key: each
+// evaluator fills only its own field.
+constexpr int16_t kNoCachedScore = -32768;
+
+struct NnThreadState;
 
 struct SearchThread {
   Position pos;
@@ -74,6 +79,7 @@ struct SearchThread {
   EvalCacheEntry eval_cache[kEvalCacheSize];
   uint64_t eval_count;        // evaluations requested
   uint64_t eval_cache_hits;
+  NnThreadState* nn;          // network buffers, made on the first network evaluation
   // Last network result, kept for the evaluation trace.
   int16_t nn_last_score;
   int16_t nn_last_row;        // 1 blended middlegame/endgame rows, 2 pawn-ending row

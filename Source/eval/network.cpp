@@ -1,0 +1,197 @@
+#include "eval/network.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "driver/output.h"
+#include "settings.h"
+
+Network g_network;
+
+namespace {
+
+uint32_t next_load_id = 1;
+
+constexpr NetworkHeader kNewNetworkShape = {540, 1, 1792, 32, 768, 0, 5, 0};
+
+int16_t ReadLe16(const unsigned char* p) { return int16_t(uint16_t(p[0] | (p[1] << 8))); }
+int32_t ReadLe32(const unsigned char* p) {
+  return int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24));
+}
+void WriteLe16(FILE* f, int v) {
+  unsigned char b[2] = {uint8_t(v & 255), uint8_t((v >> 8) & 255)};
+  fwrite(b, 1, 2, f);
+}
+
+NetworkHeader ParseHeader(const unsigned char* p) {
+  NetworkHeader h;
+  h.version = ReadLe16(p);
+  h.tag = ReadLe16(p + 2);
+  h.piece_inputs = uint16_t(ReadLe16(p + 4));
+  h.extra_inputs = uint16_t(ReadLe16(p + 6));
+  h.hidden1 = uint16_t(ReadLe16(p + 8));
+  h.hidden2 = uint16_t(ReadLe16(p + 10));
+  h.outputs = uint16_t(ReadLe16(p + 12));
+  h.weight_count = ReadLe32(p + 14);
+  return h;
+}
+
+// The evaluator reads inputs up to the last extra input, three output rows,
+// and either no second layer or one of at least four units. A header
+// outside these limits would make it read past the weights.
+bool ShapeIsUsable(const NetworkHeader& h) {
+  if (h.piece_inputs < 896 || h.outputs < 3) return false;
+  if (h.hidden2 != 0 && h.hidden2 < 4) return false;
+  if (h.version > 535 && h.extra_inputs < 31) return false;
+  return true;
+}
+
+// Installs a filled weight array as the active network.
+void Install(const NetworkHeader& h, float* weights) {
+  std::free(g_network.weights);
+  Network& n = g_network;
+  n.header = h;
+  n.header.tag = 1;
+  n.inputs = h.piece_inputs + h.extra_inputs;
+  n.hidden1 = h.hidden1;
+  n.hidden2 = h.hidden2;
+  n.outputs = h.outputs;
+  n.count = NetworkWeightCount(h);
+  n.weights = weights;
+  int64_t w2_rows = h.hidden2 ? h.hidden2 : h.outputs;
+  n.w1 = weights;
+  n.w2 = n.w1 + int64_t(n.inputs) * n.hidden1;
+  n.w3 = n.w2 + w2_rows * n.hidden1;
+  n.output_values = n.w3 + int64_t(n.hidden2) * n.outputs;
+  n.tail = n.output_values + n.outputs;
+  n.load_id = next_load_id++;
+}
+
+float* AllocateWeights(int64_t count) {
+  float* w = static_cast<float*>(std::malloc(size_t(count) * sizeof(float)));
+  if (w == nullptr) {
+    PrintLine("allocating memory for net failed!");
+    std::exit(1);
+  }
+  return w;
+}
+
+void ConvertStored(const unsigned char* data, int64_t count, float* out) {
+  for (int64_t i = 0; i < count; i++) out[i] = float(ReadLe16(data + 2 * i) * kWeightScale);
+}
+
+void LoadEmbedded() {
+  NetworkHeader h = ParseHeader(EmbeddedNetworkData());
+  int64_t count = NetworkWeightCount(h);
+  float* w = AllocateWeights(count);
+  ConvertStored(EmbeddedNetworkData() + kNetworkHeaderBytes, count, w);
+  Install(h, w);
+  PrintLine("info string using embedded network");
+}
+
+// Nearest int16 of w * 5000, halves rounded away from zero.
+int StoredValue(float w) {
+  double v = double(w) * 5000.0;
+  long q = long(v < 0 ? v - 0.5 : v + 0.5);
+  if (q > 32767) q = 32767;
+  if (q < -32768) q = -32768;
+  return int(q);
+}
+
+void CreateNewNetwork() {
+  NetworkHeader h = kNewNetworkShape;
+  int64_t count = NetworkWeightCount(h);
+  h.weight_count = int32_t(count);
+  float* w = AllocateWeights(count);
+  std::srand(unsigned(std::time(nullptr)));
+  for (int64_t i = 0; i < count - 8; i++) w[i] = float((std::rand() % 20000) * 0.0001 - 1.0);
+  for (int64_t i = count - 8; i < count; i++) w[i] = 2.0f;
+  Install(h, w);
+  FILE* f = std::fopen("nn.bin", "wb");
+  if (f != nullptr) {
+    WriteLe16(f, h.version);
+    WriteLe16(f, h.tag);
+    WriteLe16(f, h.piece_inputs);
+    WriteLe16(f, h.extra_inputs);
+    WriteLe16(f, h.hidden1);
+    WriteLe16(f, h.hidden2);
+    WriteLe16(f, h.outputs);
+    unsigned char c[4] = {uint8_t(count & 255), uint8_t((count >> 8) & 255), uint8_t((count >> 16) & 255),
+                          uint8_t((count >> 24) & 255)};
+    std::fwrite(c, 1, 4, f);
+    std::vector<unsigned char> bytes(size_t(count) * 2);
+    for (int64_t i = 0; i < count; i++) {
+      int q = StoredValue(w[i]);
+      bytes[size_t(2 * i)] = uint8_t(q & 255);
+      bytes[size_t(2 * i + 1)] = uint8_t((q >> 8) & 255);
+    }
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+  }
+  PrintLine("info string created new NN");
+}
+
+}  // namespace
+
+int64_t NetworkWeightCount(const NetworkHeader& h) {
+  int64_t inputs = int64_t(h.piece_inputs) + h.extra_inputs;
+  int64_t hidden = h.hidden1, f = h.hidden2, g = h.outputs;
+  int64_t f_rows = f ? f : g;
+  return inputs * hidden + f_rows * hidden + f * g + g + 8;
+}
+
+bool LoadNetworkFile(const char* path) {
+  FILE* f = std::fopen(path, "rb");
+  if (f == nullptr) {
+    PrintLine("info string can't open %s", path);
+    std::exit(0);
+  }
+  unsigned char head[kNetworkHeaderBytes];
+  bool ok = std::fread(head, 1, sizeof head, f) == sizeof head;
+  NetworkHeader h = ParseHeader(head);
+  if (ok && !ShapeIsUsable(h)) {
+    PrintLine("info string %s holds a network of a shape that cannot be evaluated; keeping the previous network", path);
+    std::fclose(f);
+    return false;
+  }
+  int64_t count = ok ? NetworkWeightCount(h) : 0;
+  float* w = ok ? AllocateWeights(count) : nullptr;
+  // Read in chunks and convert; a file that ends early is refused whole so
+  // that no weight is ever left unset.
+  std::vector<unsigned char> chunk(1 << 16);
+  int64_t done = 0;
+  while (ok && done < count) {
+    int64_t want = count - done < int64_t(chunk.size() / 2) ? count - done : int64_t(chunk.size() / 2);
+    size_t got = std::fread(chunk.data(), 2, size_t(want), f);
+    ConvertStored(chunk.data(), int64_t(got), w + done);
+    done += int64_t(got);
+    if (int64_t(got) < want) ok = false;
+  }
+  std::fclose(f);
+  if (!ok) {
+    std::free(w);
+    PrintLine("info string %s ends before all weights; keeping the previous network", path);
+    return false;
+  }
+  Install(h, w);
+  PrintLine("info string loaded %s", path);
+  return true;
+}
+
+void LoadNetwork() {
+  const char* source = g_pending.nn_file;
+  if (std::memcmp(source, "new", 4) == 0) {
+    CreateNewNetwork();
+  } else if (std::memcmp(source, "embedded", 9) == 0) {
+    LoadEmbedded();
+  } else {
+    LoadNetworkFile(source);
+    // Without a usable network nothing could evaluate: fall back to the
+    // stored one.
+    if (g_network.weights == nullptr) LoadEmbedded();
+  }
+}

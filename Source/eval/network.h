@@ -1,0 +1,50 @@
+// The network weight file and the active network.
+#pragma once
+
+#include <cstdint>
+
+// The first 18 bytes of a weight file, little-endian.
+struct NetworkHeader {
+  int16_t version;         // above 535: material-difference extra inputs
+  int16_t tag;             // carried along, never interpreted
+  uint16_t piece_inputs;   // piece-square inputs
+  uint16_t extra_inputs;   // extra inputs after them
+  uint16_t hidden1;        // first hidden layer
+  uint16_t hidden2;        // optional second hidden layer, 0 = none
+  uint16_t outputs;        // output rows
+  int32_t weight_count;    // read, not used: the count follows from the sizes
+};
+constexpr int kNetworkHeaderBytes = 18;
+constexpr double kWeightScale = 0.0002;  // a stored int16 q stands for q * 0.0002
+
+// The process-wide active network: sizes, weights and the start of each block.
+struct Network {
+  NetworkHeader header;
+  int inputs;        // piece_inputs + extra_inputs
+  int hidden1;
+  int hidden2;       // 0 = no second layer
+  int outputs;
+  int64_t count;     // number of weights
+  float* weights;    // count floats
+  const float* w1;   // inputs rows of hidden1
+  const float* w2;   // (hidden2 or outputs) rows of hidden1
+  const float* w3;   // outputs rows of hidden2 (empty without a second layer)
+  const float* output_values;  // one per output, not used by the evaluator
+  const float* tail;           // 8 values: [1] first-layer bias, [2] second-layer bias
+  uint32_t load_id;  // changes with every load; per-thread caches compare it
+};
+
+extern Network g_network;
+
+// Number of weights of a network with the header's sizes.
+int64_t NetworkWeightCount(const NetworkHeader& h);
+// Loads the network named by the NN_File setting: "embedded", "new" (a
+// random network, also written to "nn.bin") or a weight file path; prints
+// one info string line.
+void LoadNetwork();
+// Loads a network from a file; false (and the active network unchanged) when
+// the file cannot be read completely or its sizes cannot be evaluated.
+bool LoadNetworkFile(const char* path);
+// The stored network compiled into the program, in the file layout.
+const unsigned char* EmbeddedNetworkData();
+long EmbeddedNetworkSize();

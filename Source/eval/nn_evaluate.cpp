@@ -1,0 +1,366 @@
+#include "eval/nn_evaluate.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "board/attacks.h"
+#include "board/bitboard.h"
+#include "driver/output.h"
+#include "eval/network.h"
+#include "search/search_thread.h"
+#include "settings.h"
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#define ZORV_NN_SIMD 1
+#else
+#define ZORV_NN_SIMD 0
+#endif
+
+namespace {
+
+bool use_vector_path = ZORV_NN_SIMD != 0;
+
+// ---- Row arithmetic: a vector path on four floats at a time and a plain one.
+
+__attribute__((optimize("no-tree-vectorize"))) void AddRowScalar(float* acc, const float* row, int n) {
+  for (int i = 0; i < n; i++) acc[i] += row[i];
+}
+__attribute__((optimize("no-tree-vectorize"))) void SubRowScalar(float* acc, const float* row, int n) {
+  for (int i = 0; i < n; i++) acc[i] -= row[i];
+}
+__attribute__((optimize("no-tree-vectorize"))) float DotScalar(const float* a, const float* b, int n) {
+  float sum = 0;
+  for (int i = 0; i < n; i++) sum += a[i] * b[i];
+  return sum;
+}
+__attribute__((optimize("no-tree-vectorize"))) void ActivateScalar(float* x, int n) {
+  for (int i = 0; i < n; i++)
+    if (x[i] < 0) x[i] *= 0.0625f;
+}
+
+#if ZORV_NN_SIMD
+void AddRowVector(float* acc, const float* row, int n) {
+  int i = 0;
+  for (; i + 4 <= n; i += 4) _mm_storeu_ps(acc + i, _mm_add_ps(_mm_loadu_ps(acc + i), _mm_loadu_ps(row + i)));
+  for (; i < n; i++) acc[i] += row[i];
+}
+void SubRowVector(float* acc, const float* row, int n) {
+  int i = 0;
+  for (; i + 4 <= n; i += 4) _mm_storeu_ps(acc + i, _mm_sub_ps(_mm_loadu_ps(acc + i), _mm_loadu_ps(row + i)));
+  for (; i < n; i++) acc[i] -= row[i];
+}
+// Two accumulators of four lanes.
+float DotVector(const float* a, const float* b, int n) {
+  __m128 s0 = _mm_setzero_ps(), s1 = _mm_setzero_ps();
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    s0 = _mm_add_ps(s0, _mm_mul_ps(_mm_loadu_ps(a + i), _mm_loadu_ps(b + i)));
+    s1 = _mm_add_ps(s1, _mm_mul_ps(_mm_loadu_ps(a + i + 4), _mm_loadu_ps(b + i + 4)));
+  }
+  __m128 s = _mm_add_ps(s0, s1);
+  float lanes[4];
+  _mm_storeu_ps(lanes, s);
+  float sum = (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]);
+  for (; i < n; i++) sum += a[i] * b[i];
+  return sum;
+}
+void ActivateVector(float* x, int n) {
+  const __m128 zero = _mm_setzero_ps(), slope = _mm_set1_ps(0.0625f);
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    __m128 v = _mm_loadu_ps(x + i);
+    __m128 negative = _mm_mul_ps(v, slope);
+    __m128 mask = _mm_cmpge_ps(v, zero);
+    _mm_storeu_ps(x + i, _mm_or_ps(_mm_and_ps(mask, v), _mm_andnot_ps(mask, negative)));
+  }
+  for (; i < n; i++)
+    if (x[i] < 0) x[i] *= 0.0625f;
+}
+#endif
+
+// Activation fused with the output rows: sums the activated first layer
+// against one or two rows in a single pass, without writing it out.
+__attribute__((optimize("no-tree-vectorize"))) void ActivatedDotsScalar(const float* x, const float* r0,
+                                                                        const float* r1, int n, float* d0,
+                                                                        float* d1) {
+  float s0 = 0, s1 = 0;
+  for (int i = 0; i < n; i++) {
+    float a = x[i] >= 0 ? x[i] : x[i] * 0.0625f;
+    s0 += a * r0[i];
+    if (r1) s1 += a * r1[i];
+  }
+  *d0 = s0;
+  *d1 = s1;
+}
+
+#if ZORV_NN_SIMD
+inline float HorizontalSum(__m128 v) {
+  float lanes[4];
+  _mm_storeu_ps(lanes, v);
+  return (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]);
+}
+void ActivatedDotsVector(const float* x, const float* r0, const float* r1, int n, float* d0, float* d1) {
+  const __m128 zero = _mm_setzero_ps(), slope = _mm_set1_ps(0.0625f);
+  __m128 a0 = _mm_setzero_ps(), b0 = _mm_setzero_ps(), a1 = _mm_setzero_ps(), b1 = _mm_setzero_ps();
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m128 v = _mm_loadu_ps(x + i), w = _mm_loadu_ps(x + i + 4);
+    __m128 mv = _mm_cmpge_ps(v, zero), mw = _mm_cmpge_ps(w, zero);
+    v = _mm_or_ps(_mm_and_ps(mv, v), _mm_andnot_ps(mv, _mm_mul_ps(v, slope)));
+    w = _mm_or_ps(_mm_and_ps(mw, w), _mm_andnot_ps(mw, _mm_mul_ps(w, slope)));
+    a0 = _mm_add_ps(a0, _mm_mul_ps(v, _mm_loadu_ps(r0 + i)));
+    b0 = _mm_add_ps(b0, _mm_mul_ps(w, _mm_loadu_ps(r0 + i + 4)));
+    if (r1) {
+      a1 = _mm_add_ps(a1, _mm_mul_ps(v, _mm_loadu_ps(r1 + i)));
+      b1 = _mm_add_ps(b1, _mm_mul_ps(w, _mm_loadu_ps(r1 + i + 4)));
+    }
+  }
+  float s0 = HorizontalSum(_mm_add_ps(a0, b0)), s1 = HorizontalSum(_mm_add_ps(a1, b1));
+  for (; i < n; i++) {
+    float a = x[i] >= 0 ? x[i] : x[i] * 0.0625f;
+    s0 += a * r0[i];
+    if (r1) s1 += a * r1[i];
+  }
+  *d0 = s0;
+  *d1 = s1;
+}
+#endif
+
+inline void ActivatedDots(const float* x, const float* r0, const float* r1, int n, float* d0, float* d1) {
+#if ZORV_NN_SIMD
+  if (use_vector_path) return ActivatedDotsVector(x, r0, r1, n, d0, d1);
+#endif
+  ActivatedDotsScalar(x, r0, r1, n, d0, d1);
+}
+
+inline void AddRow(float* acc, const float* row, int n) {
+#if ZORV_NN_SIMD
+  if (use_vector_path) return AddRowVector(acc, row, n);
+#endif
+  AddRowScalar(acc, row, n);
+}
+inline void SubRow(float* acc, const float* row, int n) {
+#if ZORV_NN_SIMD
+  if (use_vector_path) return SubRowVector(acc, row, n);
+#endif
+  SubRowScalar(acc, row, n);
+}
+inline float Dot(const float* a, const float* b, int n) {
+#if ZORV_NN_SIMD
+  if (use_vector_path) return DotVector(a, b, n);
+#endif
+  return DotScalar(a, b, n);
+}
+inline void Activate(float* x, int n) {
+#if ZORV_NN_SIMD
+  if (use_vector_path) return ActivateVector(x, n);
+#endif
+  ActivateScalar(x, n);
+}
+
+// ---- Features.
+
+// Adds one side's block: king, pawns, knights, bishops, rooks, queens, then
+// its passed pawns, each board from the lowest square up.
+int AddBlock(const Position* pos, int colour, int base, int flip, int16_t* out, int n) {
+  const Bitboard* men = pos->pieces[colour];
+  static const int kOffsets[6] = {0, 64, 128, 192, 256, 320};
+  static const int kTypes[6] = {KING, PAWN, KNIGHT, BISHOP, ROOK, QUEEN};
+  for (int i = 0; i < 6; i++) {
+    Bitboard b = men[kTypes[i]];
+    while (b && n < kMaxFeatures) out[n++] = int16_t(base + kOffsets[i] + (PopLowest(&b) ^ flip));
+  }
+  Bitboard pawns = men[PAWN];
+  Bitboard enemy_pawns = pos->pieces[colour ^ 1][PAWN];
+  while (pawns && n < kMaxFeatures) {
+    int sq = PopLowest(&pawns);
+    if (!(PassedSpan(colour, sq) & enemy_pawns)) out[n++] = int16_t(base + 384 + (sq ^ flip));
+  }
+  return n;
+}
+
+int Clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
+int Nibble(uint32_t signature, int type) { return int((signature >> (4 * (type - 1))) & 15); }
+
+}  // namespace
+
+int BuildFeatures(const Position* pos, int16_t* out, int* king_half) {
+  const Network& net = g_network;
+  int own = pos->side, enemy = own ^ 1;
+  bool own_king_left = FileOf(pos->king_square[own] & 63) < 4;
+  bool enemy_king_left = FileOf(pos->king_square[enemy] & 63) < 4;
+  int rank_flip = own == BLACK ? 56 : 0;
+  int own_flip = rank_flip ^ (own_king_left ? 7 : 0);
+  int enemy_flip = rank_flip ^ (enemy_king_left ? 7 : 0);
+  int own_base = 0, enemy_base = 448;
+  if (own_king_left != enemy_king_left && net.header.piece_inputs >= 1792) {
+    own_base = 896;
+    enemy_base = 1344;
+  }
+  *king_half = (own_king_left ? 1 : 0) | (enemy_king_left ? 2 : 0);
+  int n = AddBlock(pos, own, own_base, own_flip, out, 0);
+  n = AddBlock(pos, enemy, enemy_base, enemy_flip, out, n);
+  int x = net.header.piece_inputs;
+  if (n + 5 > kMaxFeatures) return n;
+  uint32_t so = pos->signature[own], se = pos->signature[enemy];
+  if (net.header.version > 535) {
+    out[n++] = int16_t(x + 5 + Clamp(Nibble(so, PAWN) - Nibble(se, PAWN), -5, 5));
+    out[n++] = int16_t(x + 13 + Clamp(Nibble(so, KNIGHT) - Nibble(se, KNIGHT), -2, 2));
+    out[n++] = int16_t(x + 18 + Clamp(Nibble(so, BISHOP) - Nibble(se, BISHOP), -2, 2));
+    out[n++] = int16_t(x + 23 + Clamp(Nibble(so, ROOK) - Nibble(se, ROOK), -2, 2));
+    out[n++] = int16_t(x + 28 + Clamp(Nibble(so, QUEEN) - Nibble(se, QUEEN), -2, 2));
+  } else if (net.header.extra_inputs >= 32) {
+    out[n++] = int16_t(x + 16 + Clamp(int(pos->material[own]) - int(pos->material[enemy]), -13, 13));
+  }
+  return n;
+}
+
+void SetNnVectorPath(bool on) { use_vector_path = on && ZORV_NN_SIMD; }
+bool NnVectorPathAvailable() { return ZORV_NN_SIMD != 0; }
+
+void FreeNnState(NnThreadState* state) {
+  if (state == nullptr) return;
+  std::free(state->accumulator);
+  std::free(state->layer2);
+  std::free(state->cache[0].sums);
+  std::free(state->cache[1].sums);
+  std::free(state->marks);
+  std::free(state);
+}
+
+namespace {
+
+// Makes the thread's buffers fit the active network; false when memory is short.
+bool PrepareState(SearchThread* thread) {
+  const Network& net = g_network;
+  NnThreadState* s = thread->nn;
+  if (s != nullptr && s->inputs == net.inputs && s->hidden1 == net.hidden1 && s->hidden2 == net.hidden2) return true;
+  FreeNnState(s);
+  thread->nn = nullptr;
+  s = static_cast<NnThreadState*>(std::calloc(1, sizeof(NnThreadState)));
+  if (s == nullptr) return false;
+  s->inputs = net.inputs;
+  s->hidden1 = net.hidden1;
+  s->hidden2 = net.hidden2;
+  size_t hidden_bytes = size_t(net.hidden1 > 0 ? net.hidden1 : 1) * sizeof(float);
+  s->accumulator = static_cast<float*>(std::calloc(1, hidden_bytes));
+  s->cache[0].sums = static_cast<float*>(std::calloc(1, hidden_bytes));
+  s->cache[1].sums = static_cast<float*>(std::calloc(1, hidden_bytes));
+  s->marks = static_cast<uint8_t*>(std::calloc(size_t(net.inputs) + 1, 1));
+  if (net.hidden2 > 3) s->layer2 = static_cast<float*>(std::calloc(size_t(net.hidden2), sizeof(float)));
+  s->random = uint32_t(std::rand());
+  thread->nn = s;
+  return s->accumulator && s->cache[0].sums && s->cache[1].sums && s->marks && (net.hidden2 <= 3 || s->layer2);
+}
+
+}  // namespace
+
+int nn_evaluate(SearchThread* thread) {
+  const Network& net = g_network;
+  const Position* pos = &thread->pos;
+  if (!PrepareState(thread)) {
+    PrintLine("error initializing NN!");
+    return kInCheckMarker;
+  }
+  NnThreadState* s = thread->nn;
+  int ply = thread->ply;
+  thread->eval_count++;
+  EvalCacheEntry* entry = &thread->eval_cache[(pos->key & 0x7ffe) + pos->side];
+  if (entry->key == pos->key && ply >= 2 && entry->nn_score != kNoCachedScore) {
+    thread->eval_cache_hits++;
+    thread->nn_last_score = entry->nn_score;
+    return entry->nn_score;
+  }
+  int mw = pos->material[WHITE], mb = pos->material[BLACK];
+  int s_total = mw + mb;
+  float phase = s_total <= 62 ? float(s_total) * 0.016f : 1.0f;
+
+  int king_half = 0;
+  s->count = BuildFeatures(pos, s->features, &king_half);
+  int hidden = net.hidden1;
+  // The first-layer sums live in the side's cache record and are brought up
+  // to date there.
+  AccumulatorCache* cache = &s->cache[pos->side];
+  float* sums = cache->sums;
+  Bitboard occ = Occupancy(pos);
+  int count_diff = s->count - cache->count;
+  bool incremental = cache->load_id == net.load_id && count_diff <= 8 && count_diff >= -8 &&
+                     PopCount(occ ^ cache->occupancy) <= 8 && cache->king_half == king_half && ply >= 2;
+  if (incremental) {
+    uint8_t* marks = s->marks;
+    for (int i = 0; i < s->count; i++) marks[s->features[i]] = 254;
+    for (int i = 0; i < cache->count; i++) {
+      int f = cache->features[i];
+      if (marks[f]) marks[f] = 0;  // present in both: unchanged
+      else SubRow(sums, net.w1 + int64_t(f) * hidden, hidden);
+    }
+    for (int i = 0; i < s->count; i++) {
+      int f = s->features[i];
+      if (marks[f]) {
+        AddRow(sums, net.w1 + int64_t(f) * hidden, hidden);
+        marks[f] = 0;
+      }
+    }
+  } else {
+    float bias = net.tail[1];
+    for (int i = 0; i < hidden; i++) sums[i] = bias;
+    for (int i = 0; i < s->count; i++) AddRow(sums, net.w1 + int64_t(s->features[i]) * hidden, hidden);
+  }
+  std::memcpy(cache->features, s->features, size_t(s->count) * sizeof(int16_t));
+  cache->count = s->count;
+  cache->ply = ply;
+  cache->king_half = king_half;
+  cache->occupancy = occ;
+  cache->load_id = net.load_id;
+
+  // Output rows: 0 middlegame, 1 endgame, 2 pawn ending.
+  bool pieces = mw > 0 || mb > 0;
+  float mid = 0, end = 0;
+  if (net.hidden2 > 3) {
+    float* acc = s->accumulator;
+    std::memcpy(acc, sums, size_t(hidden) * sizeof(float));
+    Activate(acc, hidden);
+    float bias2 = net.tail[2];
+    for (int f = 0; f < net.hidden2; f++) s->layer2[f] = Dot(acc, net.w2 + int64_t(f) * hidden, hidden) + bias2;
+    // The second layer's activation is applied inside the fused dot products.
+    int n2 = net.hidden2;
+    if (pieces) ActivatedDots(s->layer2, net.w3, net.w3 + n2, n2, &mid, &end);
+    else ActivatedDots(s->layer2, net.w3 + 2 * n2, nullptr, n2, &mid, &end);
+  } else {
+    if (pieces) ActivatedDots(sums, net.w2, net.w2 + hidden, hidden, &mid, &end);
+    else ActivatedDots(sums, net.w2 + 2 * hidden, nullptr, hidden, &mid, &end);
+  }
+  float x;
+  int row_used;
+  if (pieces) {
+    x = float((1.0 - phase) * double(end) + phase * double(mid));
+    row_used = 1;
+  } else {
+    x = mid;
+    row_used = 2;
+  }
+  if (g_pending.network_noise) {
+    const SearchThread* main_thread = g_threads[0];
+    if (main_thread != nullptr && main_thread->history_count > 1)
+      x += float((int(((uint32_t(pos->key) ^ s->random) & 255)) - 127) * 0.0001);
+  }
+  float p = float(1.0 / (1.0 + std::exp(-double(x))));
+  int score;
+  if (p < 0.00001f) score = -1919;
+  else if (p > 0.99999f) score = 1919;
+  else score = int(std::log(1.0 / double(p) - 1.0) * -166.6666717529297);
+
+  if (entry->key != pos->key) {
+    entry->key = pos->key;
+    entry->hce_score = kNoCachedScore;
+    entry->threat[0] = entry->threat[1] = 0;
+  }
+  entry->nn_score = int16_t(score);
+  thread->nn_last_score = int16_t(score);
+  thread->nn_last_p = p;
+  thread->nn_last_row = int16_t(row_used);
+  thread->nn_last_phase = phase;
+  return score;
+}

@@ -1,0 +1,50 @@
+// Network inference: king-relative piece-square features, an incrementally
+// updated first layer, and the output rows.
+#pragma once
+
+#include <cstdint>
+
+#include "types.h"
+
+struct SearchThread;
+
+constexpr int kMaxFeatures = 128;  // men, passed pawns and extra inputs of any position
+
+// The first-layer sums last computed for one side to move, reused when the
+// next position of that side differs in few features.
+struct AccumulatorCache {
+  float* sums;                     // hidden1 floats, before activation
+  int16_t features[kMaxFeatures];
+  int count;
+  int ply;
+  int king_half;
+  Bitboard occupancy;
+  uint32_t load_id;                // network load that filled it (0 = never)
+};
+
+// Per-thread network state, allocated on the thread's first network
+// evaluation and again when a newly loaded network has other sizes.
+struct NnThreadState {
+  int inputs, hidden1, hidden2;    // sizes the buffers were made for
+  float* accumulator;              // hidden1 floats
+  float* layer2;                   // hidden2 floats, only with a second layer
+  int16_t features[kMaxFeatures];
+  int count;
+  AccumulatorCache cache[2];       // by side to move
+  uint8_t* marks;                  // one byte per input, zero between evaluations
+  uint32_t random;                 // per-thread value for the score noise
+};
+
+// Score of the thread's position for the side to move, in -1919..1919.
+int nn_evaluate(SearchThread* thread);
+// Releases a thread's network state.
+void FreeNnState(NnThreadState* state);
+
+// Feature list of a position as the network sees it (exposed for tests):
+// returns the count and sets *king_half.
+int BuildFeatures(const struct Position* pos, int16_t* features, int* king_half);
+
+// Selects the vector (true) or the plain scalar arithmetic (false); the
+// vector path is the default where the machine has it.
+void SetNnVectorPath(bool on);
+bool NnVectorPathAvailable();
