@@ -11,6 +11,7 @@
 #include "driver/game.h"
 #include "driver/output.h"
 #include "eval/network.h"
+#include "search/tt.h"
 #include "platform/clock.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
@@ -57,6 +58,7 @@ void RunPlayMode() {
 }
 
 void ShutDown() {
+  FreeHashTable();
   FreeSearchThread(g_game);
   g_game = nullptr;
   CloseLog();
@@ -84,8 +86,9 @@ int RunEngine(int argc, char** argv) {
   }
   // 8: greeting (the log is not open yet).
   PrintLine("info string Hello from %s", kEngineName);
-  // 9: fixed limits size the hash table.
+  // 9-10: fixed limits size the hash table; allocate it.
   SizeHashForFixedLimits();
+  if (!AllocateHashTable()) return 1;
   // 11: the log.
   if (g_pending.log && !LogIsOpen()) OpenLog();
   // 13-14: active settings, configuration file.

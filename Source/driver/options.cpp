@@ -6,6 +6,7 @@
 #include "driver/config_file.h"
 #include "driver/output.h"
 #include "eval/network.h"
+#include "search/tt.h"
 #include "search/search_control.h"
 #include "settings.h"
 
@@ -44,6 +45,13 @@ struct DeferredWork {
 DeferredWork deferred;
 
 void ApplyConfigFile() { LoadConfigFile(); }
+void ApplyHash() {
+  if (g_pending.hash_mb == g_tt.megabytes && g_tt.entries != nullptr) return;
+  if (!AllocateHashTable()) std::exit(-1);
+}
+void ClearHashOnRequest() {
+  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
+}
 void ApplyNetworkFile() {
   if (SearchIsIdle()) LoadNetwork();
   else deferred.network = true;
@@ -66,9 +74,9 @@ void ApplyLog() {
 
 const UciOption kOptions[] = {
     TEXT("ConfigFilePath", config_file_path, kPathFieldSize, true, ApplyConfigFile),
-    SPIN("Hash", hash_mb, 0, 32768, true, nullptr),
+    SPIN("Hash", hash_mb, 0, 32768, true, ApplyHash),
     SPIN("Threads", threads, 1, kMaxThreads, true, nullptr),
-    {"Clear_Hash", OptionKind::Button, 0, 0, true, nullptr, nullptr, nullptr, 0, nullptr},
+    {"Clear_Hash", OptionKind::Button, 0, 0, true, nullptr, nullptr, nullptr, 0, ClearHashOnRequest},
     TEXT("NN_File", nn_file, kFileFieldSize, false, ApplyNetworkFile),
     FLAG("Use_NN_eval", use_nn_eval),
     CHECK("OwnBook", own_book, nullptr),
@@ -153,10 +161,10 @@ void SetOption(const char* name, const char* value) {
         PrintLine("info string %s set to '%s'", o.name, o.field);
         break;
       case OptionKind::Button:
-        if (std::strcmp(o.name, "Clear_Hash") == 0) PrintLine("info string Hash table cleared");
         break;
     }
     if (o.apply) o.apply();
+    if (o.kind == OptionKind::Button && std::strcmp(o.name, "Clear_Hash") == 0) PrintLine("info string Hash table cleared");
     return;
   }
 }

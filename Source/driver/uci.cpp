@@ -11,6 +11,8 @@
 #include "driver/output.h"
 #include "platform/clock.h"
 #include "search/search_control.h"
+#include "search/selectivity.h"
+#include "search/tt.h"
 #include "search/search_thread.h"
 #include "settings.h"
 
@@ -42,6 +44,7 @@ void HandleUciNewGame() {
   limits.increment = 0.0f;
   limits.clock[WHITE] = limits.clock[BLACK] = 60.0f;
   NewGameHistory();
+  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
   g_control.hash_generation = 0;
 }
 
@@ -167,6 +170,9 @@ void HandleUciCommand(const char* line_in) {
     HandleSetOption(args);
   } else if (std::strcmp(word, "debug") == 0) {
     g_flags.command_echo = true;
+  } else if (std::strcmp(word, "_show") == 0) {
+    DeriveSelectivityTables();
+    PrintSearchParameters();
   } else if (std::strcmp(word, "ucinewgame") == 0) {
     HandleUciNewGame();
   } else if (std::strcmp(word, "position") == 0) {

@@ -32,6 +32,9 @@ enum SearchStateValue : uint8_t {
 };
 constexpr uint8_t kFinishedBit = 0x10;
 
+constexpr int kMaxDepthTable = 70;
+constexpr int kMaxPvLength = 70;
+
 struct SearchControl {
   SearchLimits limits;
   std::atomic<uint8_t> state{kStateIdle};
@@ -39,23 +42,49 @@ struct SearchControl {
   std::atomic<bool> quit{false};
   std::atomic<bool> input_closed{false};  // standard input has reached its end
 
+  int thread_count = 1;     // threads of the running search
   int hash_generation = 0;  // transposition-table age, 1..31; 0 after ucinewgame
+  int hash_fill = 0;        // permille, last computed for a report
 
   // Timing (seconds of the monotonic clock).
   double start_time = 0;
   float elapsed = 0;
   float target_time = 0;
+  int time_mode = 1;        // moves per control in effect for the running search
+  float side_clock = 0;     // clock of the side to move at the search start
 
   // Speed targets for strength limiting.
   float full_speed_rate = 0;
   float full_speed_elo = 0;
   float target_rate = 0;
+  bool throttle = false;
 
-  // Published result of the last search.
+  // Root state written by the main thread and read by the time check.
+  std::atomic<int> main_depth{0};  // iteration depth of the main thread
+  int best_change_depth = 0;       // depth at which the best move last changed
+  bool single_legal_move = false;
+  int root_move_count = 0;         // legal moves at the root of the last search
+  int root_state = 0;              // 0 inside the window, 1 failing low, 2 failed high
+  int depth_score[kMaxDepthTable];
+  Move depth_move[kMaxDepthTable];
+  double depth_nodes[kMaxDepthTable];
+  float last_iteration_time = 0;
+  int last_iteration_depth = 0;
+  int root_tb_result = -1;         // root tablebase result, -1 none
+  int tb_score[2] = {0, 0};        // tablebase score of each side
+
+  // Published result of the search.
   Move best_move = 0;
   Move ponder_move = 0;
   int best_score = 0;
   int best_depth = 0;
+  int best_seldepth = 0;
+  Move pv[kMaxPvLength];
+
+  // Totals summed from all threads.
+  double nodes = 0, tt_probes = 0, tt_hits = 0, pawn_probes = 0, pawn_hits = 0, eval_probes = 0, eval_hits = 0,
+         tb_hits = 0;
+  int debug_counters[4] = {0, 0, 0, 0};
 };
 
 extern SearchControl g_control;

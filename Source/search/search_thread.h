@@ -42,11 +42,14 @@ struct PlyRecord {
   Move hash_move;
   Move killer[2];
   Move evasion_killer;
-  Move current_move;          // move being searched from this ply
+  Move current_move;          // move being searched from this ply (0 for a null move)
+  uint8_t current_mover;      // piece code of that move
+  MoveListEntry hash_entry;   // the hash move as handed out by the move picker
   uint8_t checker;            // square of the checking man, 64 when not in check
   uint16_t picker_mode;       // stage in the low 4 bits, flags above
   MoveListEntry* list_start;  // first entry of this ply's move list (fixed slice)
-  MoveListEntry* cursor;      // entry handed out last by the move picker
+  MoveListEntry* cursor;      // next entry the move picker considers
+  MoveListEntry* list_end;    // terminator of the list
 };
 
 // One entry of the per-thread evaluation cache, shared by the network and
@@ -64,6 +67,8 @@ constexpr int16_t kNoCachedScore = -32768;
 
 struct NnThreadState;
 
+constexpr int kMaxPv = 70;
+
 struct SearchThread {
   Position pos;
   UndoRecord undo[kUndoStackSize];
@@ -72,6 +77,28 @@ struct SearchThread {
   Move last_move;
   int thread_index;
   double perft_nodes;
+
+  // Move ordering, reset at each search start.
+  int16_t history[16][64];
+  Move countermove[16][64];
+  Move countermove2[16][64];
+  Move followup[16][64];
+
+  // Counters.
+  uint64_t nodes;
+  uint64_t node_limit;
+  uint64_t tt_probes, tt_hits, tb_hits;
+  int seldepth;
+
+  // Results of this thread's search.
+  int depth;            // current iteration depth
+  int completed_depth;  // iteration that produced the current best line
+  int best_score;
+  Move best_pv[kMaxPv];  // best move and its line, ended by 0
+  int root_state;       // 0 inside the window, 1 failing low, 2 failed high
+  uint32_t random;      // random accumulator (root order noise of helpers)
+  int root_side;        // side to move at the root
+  int root_moves;       // legal root moves in the ply-1 list
   PlyRecord stack[kMaxPly + 2];
   MoveListEntry moves[kMoveBufferSize];
 

@@ -1,0 +1,115 @@
+#include "search/report.h"
+
+#include <cstdio>
+#include <string>
+
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/notation.h"
+#include "driver/output.h"
+#include "platform/relaxed.h"
+#include "search/search_control.h"
+#include "search/tt.h"
+#include "settings.h"
+
+SpinLock g_report_lock;
+SpinLock g_stats_lock;
+
+void SumThreadCounters() {
+  SearchControl& c = g_control;
+  double nodes = 0, probes = 0, hits = 0, eval_probes = 0, eval_hits = 0, tb = 0;
+  for (int i = 0; i < kMaxThreads; i++) {
+    const SearchThread* t = g_threads[i];
+    if (t == nullptr) continue;
+    nodes += double(Relaxed(t->nodes));
+    probes += double(Relaxed(t->tt_probes));
+    hits += double(Relaxed(t->tt_hits));
+    eval_probes += double(Relaxed(t->eval_count));
+    eval_hits += double(Relaxed(t->eval_cache_hits));
+    tb += double(Relaxed(t->tb_hits));
+  }
+  c.nodes = nodes;
+  c.tt_probes = probes;
+  c.tt_hits = hits;
+  c.eval_probes = eval_probes;
+  c.eval_hits = eval_hits;
+  c.tb_hits = tb;
+}
+
+void ScoreText(int score, char* out) {
+  int tb = g_control.root_tb_result;
+  if (tb == 4 && score < 9899) score = 9800;
+  else if (tb == 0 && score >= -9899) score = -9800;
+  else if (tb == 2) score = 0;
+  if (score > 9899) std::sprintf(out, "mate %d", (10000 - score) / 2);
+  else if (score < -9900) std::sprintf(out, "mate -%d", (score + 10001) / 2);
+  else std::sprintf(out, "cp %d", score);
+}
+
+namespace {
+
+// Coordinate text of a line, played out from the root position so that each
+// move is written for its own side; the position is left as it was.
+std::string LineText(Position* pos, const Move* line, int max_moves, bool console_layout) {
+  std::string text;
+  SearchThread* owner = pos->thread;
+  int ply = owner->ply;
+  int made = 0;
+  char move_text[16];
+  for (int i = 0; i < max_moves && line[i] != 0; i++) {
+    MoveToCoordinate(pos, pos->side, line[i], move_text);
+    if (i > 0) {
+      if (console_layout && i % 8 == 0) text += "\n" + std::string(30, ' ');
+      else text += " ";
+    }
+    text += move_text;
+    // Play the line on the game record only while its moves fit the board;
+    // the walk is undone below.
+    if (!IsLegalMove(pos, pos->side, line[i])) break;
+    MakeMove(pos, line[i]);
+    made++;
+  }
+  while (made-- > 0) UnmakeMove(pos);
+  owner->ply = int16_t(ply);
+  return text;
+}
+
+}  // namespace
+
+void ReportLine(Position* root, int depth, int score, const Move* line, int multipv, bool last_of_lines) {
+  SearchControl& c = g_control;
+  float noise = g_flags.noise;
+  bool stopping = c.stop.load(std::memory_order_relaxed);
+  float elapsed = Relaxed(c.elapsed);
+  if (noise >= kNoiseSilent) return;
+  if (elapsed < noise && !stopping) return;
+  if (depth == 0 || line[0] == 0) return;
+  SpinLockGuard guard(g_report_lock);
+  if (!(c.state.load(std::memory_order_acquire) & kFinishedBit)) SumThreadCounters();
+  int hash_fill = depth > 6 ? HashFull() : 0;
+  SetRelaxed(c.hash_fill, hash_fill);
+  char score_text[32];
+  ScoreText(score, score_text);
+  double ms = double(elapsed) * 1000.0;
+  double nps = elapsed > 0.001f ? c.nodes / double(elapsed) : 0.0;
+  const SearchThread* main = g_threads[0];
+  int seldepth = main ? Relaxed(main->seldepth) - 1 : depth;
+  if (g_flags.uci) {
+    char prefix[32] = "";
+    if (g_pending.multi_pv > 1) std::snprintf(prefix, sizeof prefix, "multipv %d ", multipv);
+    std::string pv = LineText(root, line, 66, false);
+    PrintLine("info %s%sdepth %d seldepth %d score %s time %.0f nodes %.0f nps %.0f tbhits %.0f hashfull %.0f pv %s",
+              prefix, "", depth, seldepth, score_text, ms, c.nodes, nps, c.tb_hits, double(hash_fill), pv.c_str());
+  } else {
+    int max_moves = stopping ? 32 : 8;
+    std::string pv = LineText(root, line, max_moves, true);
+    PrintLine("%02d] %02d%c %5.1f %7.0fK %5d  %s", 0, depth, multipv > 1 ? '.' : ' ', double(elapsed),
+              c.nodes / 1000.0, score, pv.c_str());
+    if (last_of_lines) PrintLine("%s", "");
+  }
+}
+
+void ReportFinalLine() {
+  SearchControl& c = g_control;
+  ReportLine(&g_game->pos, c.best_depth, c.best_score, c.pv, 1, true);
+}

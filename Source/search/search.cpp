@@ -1,0 +1,440 @@
+#include "search/search.h"
+
+#include "board/attacks.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/see.h"
+#include "eval/evaluate.h"
+#include "search/move_picker.h"
+#include "search/search_control.h"
+#include "search/selectivity.h"
+#include "search/strength.h"
+#include "search/tablebase_probe.h"
+#include "search/trace.h"
+#include "search/tt.h"
+#include "settings.h"
+
+namespace {
+
+inline bool StopRequested() { return g_control.stop.load(std::memory_order_relaxed); }
+
+inline int PawnCount(const Position* pos, int side) { return int(pos->signature[side] & 15); }
+
+// Quiet moves that LMP would drop are kept when the moved man makes a threat
+// from its new square.
+bool MakesThreat(const Position* pos, int side, Move move, int mover_type) {
+  int from = MoveFrom(move), to = MoveTo(move);
+  int enemy = side ^ 1;
+  const Bitboard* them = pos->pieces[enemy];
+  const Bitboard* own = pos->pieces[side];
+  int enemy_king = pos->king_square[enemy];
+  Bitboard king_ring = KingAttacks(enemy_king);
+  Bitboard occ_after = (Occupancy(pos) & ~SquareBit(from)) | SquareBit(to);
+  switch (mover_type) {
+    case KING:
+      return false;
+    case PAWN:
+      return (PawnAttacks(side, to) & ((them[0] & ~them[PAWN] & ~them[KING]) | king_ring)) != 0;
+    case KNIGHT:
+      return (KnightAttacks(to) & (them[ROOK] | them[QUEEN] | king_ring)) != 0;
+    default:
+      break;
+  }
+  // Sliders: new attacks on bigger enemy men, from lines that did not
+  // already start at the old square.
+  Bitboard occ_before = Occupancy(pos);
+  if (mover_type == BISHOP || mover_type == ROOK) {
+    Bitboard targets = mover_type == BISHOP ? (them[ROOK] | them[QUEEN]) : them[QUEEN];
+    Bitboard now = AttacksOf(mover_type, side, to, occ_after);
+    Bitboard before = AttacksOf(mover_type, side, from, occ_before);
+    if (now & ~before & targets) return true;
+  }
+  // A second attacker of a square next to the enemy king: the mover's lines
+  // with own sliders of its kind seen through, onto ring squares that another
+  // own man already attacks.
+  Bitboard lifted = Occupancy(pos) & ~SquareBit(from);
+  Bitboard xray = 0;
+  if (mover_type != ROOK) xray |= BishopAttacks(to, lifted & ~(own[BISHOP] | own[QUEEN]));
+  if (mover_type != BISHOP) xray |= RookAttacks(to, lifted & ~(own[ROOK] | own[QUEEN]));
+  Bitboard candidates = xray & king_ring;
+  while (candidates) {
+    int sq = PopLowest(&candidates);
+    Bitboard others = AttackersOf(pos, sq, lifted) & own[0] & ~SquareBit(from);
+    if (others) return true;
+  }
+  return false;
+}
+
+// Static-exchange pruning test: the mover is worth more than what it takes
+// (en passant excluded) and the exchange loses more than 70.
+inline bool LosingExchange(const Position* pos, int side, const MoveListEntry* e) {
+  int mover = TypeOf(e->mover);
+  int to = MoveTo(e->move);
+  if (mover == PAWN && to == pos->ep_square) return false;
+  if (kExchangeOrder[mover] <= kExchangeOrder[TypeOf(e->captured)]) return false;
+  return StaticExchange(pos, side, MoveFrom(e->move), to) < -70;
+}
+
+void UpdateQuietHistory(SearchThread* t, int ply, int depth, const MoveListEntry* e, bool improved, bool in_check) {
+  int16_t& h = t->history[e->mover][MoveTo(e->move)];
+  int d = depth < 70 ? depth : 69;
+  if (!improved) {
+    h = int16_t(h - h * g_history_dec[d] / 1024);
+    return;
+  }
+  h = int16_t(h + (16384 - h) * g_history_inc[d] / 1024);
+  PlyRecord& r = t->stack[ply];
+  if (!in_check) {
+    if (e->move != r.killer[0]) {
+      r.killer[1] = r.killer[0];
+      r.killer[0] = e->move;
+    }
+  } else {
+    r.evasion_killer = e->move;
+  }
+  const PlyRecord& prev = t->stack[ply - 1];
+  if (prev.current_move != kNullMove) {
+    Move& counter = t->countermove[prev.current_mover][MoveTo(prev.current_move)];
+    if (counter != e->move) {
+      t->countermove2[prev.current_mover][MoveTo(prev.current_move)] = counter;
+      counter = e->move;
+    }
+    if (ply >= 3) {
+      const PlyRecord& back2 = t->stack[ply - 2];
+      if (back2.current_move != kNullMove) t->followup[back2.current_mover][MoveTo(back2.current_move)] = e->move;
+    }
+  }
+}
+
+// The full-width move loop of a node.
+int MoveLoop(SearchThread* t, int side, int ply, int depth, int alpha, int beta, bool in_check, int node_type,
+             Move* pv) {
+  Position* pos = &t->pos;
+  PlyRecord& r = t->stack[ply];
+  const SelectivityTables& sel = g_selectivity;
+  bool lmp = depth <= sel.lmp_depth && !in_check && !r.iid && node_type != kNodePV;
+  int entry_alpha = alpha;
+  int best = -kInfinity;
+  Move best_move = 0;
+  int searched = 0;
+  Move child_pv[kMaxPv];
+  StartMovePicker(t, kModeMainSearch);
+  bool hash_move_seen = false;
+  MoveListEntry* e;
+  while ((e = NextMove(t)) != nullptr) {
+    Move move = e->move;
+    if (move == r.hash_move && r.hash_move != kNullMove) {
+      if (hash_move_seen) continue;
+      hash_move_seen = true;
+    }
+    if (!IsLegalMove(pos, side, move)) continue;
+    uint8_t cls = ClassifyMove(pos, side, e);
+    r.classification = cls;
+    int reduction = 0;
+    bool tactical = (cls & 0x3F) != 0;
+    if (best >= -kMateBound) {
+      if (lmp && !(tactical && depth > 1)) {
+        if (!tactical && searched >= sel.lmp_count[depth] + e->score / 4 &&
+            !MakesThreat(pos, side, move, TypeOf(e->mover)))
+          continue;
+        if (LosingExchange(pos, side, e)) continue;
+      }
+      if (depth >= sel.lmr_depth) {
+        int column = 1;
+        if (!tactical && e->score < 2 * searched + 30) column = searched < 30 ? searched : 30;
+        int row = depth < 30 ? depth : 30;
+        reduction = node_type == kNodePV ? sel.lmr_pv[row][column] : sel.lmr_nonpv[row][column];
+        if (LosingExchange(pos, side, e)) reduction++;
+        if (reduction >= row) reduction = row - 1;
+      }
+    }
+    r.reduction = uint8_t(reduction);
+    r.current_move = move;
+    r.current_mover = e->mover;
+    MakeMove(pos, move);
+    int value;
+    if (searched == 0 || depth < 2) {
+      value = -Search(t, side ^ 1, ply + 1, depth - 1, -beta, -alpha, -node_type, child_pv);
+    } else {
+      value = -Search(t, side ^ 1, ply + 1, depth - reduction - 1, -alpha - 1, -alpha, kNodeCut, child_pv);
+      if (value > alpha) {
+        r.reduction = 0;
+        value = -Search(t, side ^ 1, ply + 1, depth - 1, -beta, -alpha, node_type == kNodePV ? kNodePV : kNodeAll,
+                        child_pv);
+      }
+    }
+    UnmakeMove(pos);
+    if (StopRequested()) return 0;
+    searched++;
+    r.moves_searched = uint16_t(searched);
+    if (e->captured == 0 && depth > 0) UpdateQuietHistory(t, ply, depth, e, value > alpha, in_check);
+    if (value > best) {
+      best_move = move;
+      pv[ply] = move;
+      pv[ply + 1] = 0;
+      if (value <= alpha) {
+        best = value;
+        continue;
+      }
+      if (value >= beta) {
+        best = value;
+        break;
+      }
+      CopyPv(pv, child_pv, ply + 1);
+      alpha = best = value;
+    }
+  }
+  if (searched == 0) {
+    best = in_check ? ply - kMateValue : 0;
+    entry_alpha = -kInfinity;
+    beta = kInfinity;
+  }
+  if (depth < 0) return best;
+  StoreHashTable(pos, ply, depth, best_move, best, entry_alpha, beta);
+  return best;
+}
+
+// Enemy pawns on their sixth or seventh rank with the square in front empty.
+int AdvancedEnemyPawns(const Position* pos, int side) {
+  int enemy = side ^ 1;
+  Bitboard pawns = pos->pieces[enemy][PAWN] & (RelativeRankMask(enemy, 5) | RelativeRankMask(enemy, 6));
+  Bitboard fronts = enemy == WHITE ? pawns << 8 : pawns >> 8;
+  return PopCount(fronts & ~Occupancy(pos));
+}
+
+// Static-eval pruning with the network: every own man at risk must survive
+// the opponent's best capture sequence on its square by the margin.
+bool StaticPruneIsSafe(const Position* pos, int side, int eval, int beta) {
+  if (eval - 350 * AdvancedEnemyPawns(pos, side) < beta) return false;
+  const Bitboard* own = pos->pieces[side];
+  Bitboard at_risk = own[QUEEN];
+  if (eval <= beta + 99) at_risk |= own[PAWN];
+  if (eval <= beta + 299) at_risk |= own[KNIGHT] | own[BISHOP];
+  if (eval <= beta + 499) at_risk |= own[ROOK];
+  while (at_risk) {
+    int sq = PopLowest(&at_risk);
+    if (eval - StaticExchange(pos, side ^ 1, kNoSquare, sq) < beta) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void CopyPv(Move* to, const Move* from, int start) {
+  for (int i = start; i < kMaxPv; i++) {
+    to[i] = from[i];
+    if (from[i] == 0) break;
+  }
+  to[kMaxPv - 1] = 0;
+}
+
+void InitPlyRecord(SearchThread* t, int ply, int node_type, int alpha, int beta, Move* pv) {
+  PlyRecord& r = t->stack[ply];
+  r.node_type = int16_t(node_type);
+  r.alpha = int16_t(alpha);
+  r.beta = int16_t(beta);
+  r.reduction = 0;
+  r.iid = 0;
+  r.classification = 0;
+  r.razoring = 0;
+  r.threat[0] = r.threat[1] = 0;
+  r.moves_searched = 0;
+  r.tb_result = -1;
+  r.hash_move = 0;
+  r.current_move = 0;
+  r.current_mover = 0;
+  PlyRecord& next = t->stack[ply + 1];
+  next.killer[0] = next.killer[1] = 0;
+  next.evasion_killer = 0;
+  pv[ply] = 0;
+  pv[ply + 1] = 0;
+}
+
+int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, int node_type, Move* pv) {
+  Position* pos = &t->pos;
+  // 1-2: count the node, throttle, node limit and stop.
+  t->nodes++;
+  if (g_control.throttle) ThrottleSearch(t);
+  if (t->nodes > t->node_limit && t->completed_depth >= 2) g_control.stop.store(true, std::memory_order_relaxed);
+  if (StopRequested()) return 0;
+  // 3-4: selective depth, trace.
+  if (ply > t->seldepth) t->seldepth = ply;
+  if (g_trace.key != 0 && pos->key == g_trace.key) TracePathDump(t, ply);
+  // 5: mate-distance pruning.
+  if (alpha < ply - kMateValue) alpha = ply - kMateValue;
+  if (beta > kMateValue - 1 - ply) beta = kMateValue - 1 - ply;
+  if (alpha >= beta) return alpha;
+  // 6: prefetch, the stack record.
+  if (depth >= 0 && g_tt.enabled) PrefetchHashEntry(pos->key);
+  InitPlyRecord(t, ply, node_type, alpha, beta, pv);
+  PlyRecord& r = t->stack[ply];
+  // 7: in check?
+  int checker = FindAttacker(pos, pos->king_square[side], side ^ 1, Occupancy(pos));
+  r.checker = uint8_t(checker);
+  bool in_check = checker != kNoSquare;
+  r.in_check = in_check;
+  // 8-9: draws and the ply limit.
+  if (IsDraw(pos, ply - 1)) return 0;
+  if (ply > 65) return in_check ? 0 : evaluate(t, side, ply, 0);
+  // 10: extensions.
+  if (in_check) {
+    depth++;
+  } else if (pos->material[side] == 0 && t->history_count > 0 && t->undo[t->history_count - 1].captured > PAWN) {
+    depth++;
+  } else if ((t->stack[ply - 1].classification & kClassDangerous) && depth <= 2) {
+    depth++;
+  }
+  r.depth = int16_t(depth);
+  // 11: the transposition table.
+  int tt_depth = 0;
+  bool tt_fail_low = false, tt_fail_high = false;
+  if (depth >= 0 && g_tt.enabled) {
+    t->tt_probes++;
+    HashEntry e = ProbeHashTable(pos);
+    if (e.depth >= 0) {
+      t->tt_hits++;
+      r.hash_move = e.move;
+      tt_depth = e.depth;
+      int score = ScoreFromTable(e.score, ply);
+      if (score < kMateBound && score > -kMateBound && pos->fifty > e.fifty)
+        score -= (pos->fifty - e.fifty) * score / 256;
+      tt_fail_low = score <= alpha && e.bound != kBoundLower;
+      tt_fail_high = score >= beta && e.bound != kBoundUpper;
+      if (e.depth >= depth && node_type != kNodePV && pos->fifty + e.depth <= 99) {
+        if (tt_fail_low) return alpha;
+        if (tt_fail_high) return beta;
+      }
+    }
+  }
+  // 12: tablebases.
+  int parent_tb = t->stack[ply - 1].tb_result;
+  if (pos->fifty == 0 || parent_tb >= 0) {
+    int wdl = ProbeTablebaseWdl(pos, depth);
+    r.tb_result = wdl;
+    if (wdl >= 0) {
+      t->tb_hits++;
+      if (parent_tb < 0) {
+        int score = wdl == 0 ? ply - 9801 : wdl == 4 ? 9800 - ply : 0;
+        return score <= alpha ? alpha : score;
+      }
+      if (wdl >= 6 - parent_tb) return beta;
+    }
+  }
+  // 13: static evaluation.
+  int eval = evaluate(t, side, ply, in_check);
+  r.eval = int16_t(eval);
+  // 14-15: in check the full move loop; at the horizon quiescence.
+  if (in_check) return MoveLoop(t, side, ply, depth, alpha, beta, true, node_type, pv);
+  if (depth < 1) return Quiescence(t, side, ply, depth, alpha, beta, node_type, pv);
+  const SelectivityTables& sel = g_selectivity;
+  // 16: futility (razoring form).
+  if (depth <= sel.fp_depth && eval <= alpha - sel.fp_margin[depth] && !tt_fail_high && alpha <= 9798 &&
+      node_type != kNodePV) {
+    r.razoring = 1;
+    int v = Quiescence(t, side, ply, depth, alpha, beta, node_type, pv);
+    return v < alpha ? alpha : v > beta ? beta : v;
+  }
+  // 17: beta pruning: static-eval pruning, then the null move.
+  int enemy = side ^ 1;
+  int balance = 100 * (PawnCount(pos, side) - PawnCount(pos, enemy)) +
+                128 * (int(pos->material[side]) - int(pos->material[enemy]));
+  if (eval >= beta + sel.bp_margin && beta - 150 <= balance && node_type == kNodeCut && !tt_fail_low &&
+      beta >= -kMateBound && pos->material[side] > 0 && PawnCount(pos, side) > 0) {
+    if (depth <= sel.sep_depth && eval - r.threat[side] >= beta + sel.sep_margin[depth]) {
+      if (!g_flags.use_nn_eval) return beta;
+      if (StaticPruneIsSafe(pos, side, eval, beta)) return beta;
+    }
+    Move previous = t->stack[ply - 1].current_move;
+    Move two_back = ply >= 3 ? t->stack[ply - 2].current_move : Move(1);
+    if (depth >= sel.nmp_depth && previous != kNullMove && two_back != kNullMove) {
+      int reduction = depth <= 3 ? 2 : depth <= 9 ? 3 : (pos->material[side] > 3 ? 4 : 3);
+      r.reduction = uint8_t(reduction);
+      r.current_move = kNullMove;
+      r.current_mover = 0;
+      if (g_make_move_hook) g_make_move_hook(pos, kNullMove);
+      MakeNullMove(pos);
+      Move child_pv[kMaxPv];
+      int value = -Search(t, enemy, ply + 1, depth - reduction - 1, -beta, -alpha, kNodeAll, child_pv);
+      UnmakeNullMove(pos);
+      if (value >= beta) {
+        if (depth <= 5) return beta;
+        depth -= 5;
+      }
+    }
+  }
+  // 18: internal iterative deepening.
+  int target = node_type == kNodePV ? depth - 3 : (depth < 9 ? depth - 4 : depth - 5);
+  if (tt_depth < target) {
+    r.iid = 1;
+    MoveLoop(t, side, ply, target, alpha, beta, false, node_type, pv);
+    r.iid = 0;
+    if (StopRequested()) return 0;
+    r.hash_move = pv[ply];
+  }
+  // 19: the move loop at full depth.
+  return MoveLoop(t, side, ply, depth, alpha, beta, false, node_type, pv);
+}
+
+int Quiescence(SearchThread* t, int side, int ply, int depth, int alpha, int beta, int node_type, Move* pv) {
+  Position* pos = &t->pos;
+  PlyRecord& r = t->stack[ply];
+  int eval = r.eval;
+  if (eval >= beta) return beta;
+  int margin = depth >= 1 ? 450 : 150;
+  uint16_t mode = depth >= 0 ? kModeQuiescenceChecks : kModeQuiescence;
+  int best = eval > alpha ? eval : alpha;
+  int store_alpha = best;
+  Move best_move = 0;
+  Move child_pv[kMaxPv];
+  int last_to = MoveTo(t->last_move);
+  int enemy = side ^ 1;
+  StartMovePicker(t, mode);
+  MoveListEntry* e;
+  bool cutoff = false;
+  int value = 0;
+  while ((e = NextMove(t)) != nullptr) {
+    Move move = e->move;
+    int to = MoveTo(move);
+    if (depth < -3 && to != last_to) continue;
+    int gain;
+    uint8_t cls = ClassifyMove(pos, side, e);
+    int captured = TypeOf(e->captured);
+    if (cls & kClassCheck) {
+      gain = 20000;
+    } else if (e->captured != 0 &&
+               PawnCount(pos, enemy) - (captured == PAWN) == 0 &&
+               int(pos->material[enemy]) - kMaterialUnits[captured] < 4) {
+      gain = 5000;
+    } else if (TypeOf(e->mover) == PAWN && RelativeRank(side, RankOf(to)) >= 6) {
+      gain = 1500;
+    } else {
+      gain = kExchangeValue[captured];
+    }
+    if (eval + gain <= best - margin) continue;
+    if (LosingExchange(pos, side, e)) continue;
+    if (!IsLegalMove(pos, side, move)) continue;
+    r.classification = cls;
+    r.current_move = move;
+    r.current_mover = e->mover;
+    MakeMove(pos, move);
+    value = -Search(t, enemy, ply + 1, depth - 1, -beta, -best, -node_type, child_pv);
+    UnmakeMove(pos);
+    if (StopRequested()) return 0;
+    r.moves_searched++;
+    if (value <= best) continue;
+    best_move = move;
+    pv[ply] = move;
+    pv[ply + 1] = 0;
+    if (value >= beta) {
+      cutoff = true;
+      break;
+    }
+    CopyPv(pv, child_pv, ply + 1);
+    best = value;
+  }
+  if (cutoff) {
+    if (depth >= 0) StoreHashTable(pos, ply, depth, best_move, value, store_alpha, beta);
+    return value;
+  }
+  return best;
+}

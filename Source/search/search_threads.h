@@ -1,0 +1,23 @@
+// Starting a search on its threads: a detached master thread (thread 0) and
+// joinable helpers, all made for one search.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/spin_lock.h"
+#include "search/search_thread.h"
+
+// Taken while helper records are read from outside their search (the time
+// check) and while they are freed.
+extern SpinLock g_thread_table_lock;
+
+// Everything a search start needs before its threads run: the published
+// results cleared, the table's generation advanced, the target time.
+void PrepareSearch();
+// Starts a search of the game position in the given state (searching,
+// pondering or a tool search); returns at once. The finished bit of the
+// search state is set when it is over.
+void StartSearchThreads(uint8_t state);
+// Prepares record index for a search of the game position (allocating it
+// when absent); nullptr when memory is short.
+SearchThread* PrepareSearchThread(int index);

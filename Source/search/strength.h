@@ -1,0 +1,15 @@
+// Strength limiting: the search is held to a speed in nodes per second
+// chosen from the requested Elo.
+#pragma once
+
+struct SearchThread;
+
+// Elo of a speed: 150 ln(rate) + 1128.
+double EloOfRate(double rate);
+// At search start: the target rate from UCI_Elo while strength limiting is
+// on (switching it off when the machine cannot go that fast); otherwise the
+// full speed, with UCI_Elo reading the machine's Elo.
+void PrepareStrengthLimit();
+// At the start of every node while the throttle is active: sleeps while this
+// thread runs faster than the target.
+void ThrottleSearch(SearchThread* t);

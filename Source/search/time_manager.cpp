@@ -1,0 +1,127 @@
+#include "search/time_manager.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "board/position.h"
+#include "driver/output.h"
+#include "platform/clock.h"
+#include "platform/relaxed.h"
+#include "search/search_control.h"
+#include "search/search_thread.h"
+#include "search/search_threads.h"
+#include "search/strength.h"
+#include "settings.h"
+
+void RefreshElapsed() {
+  SetRelaxed(g_control.elapsed, float(MonotonicSeconds() - Relaxed(g_control.start_time) + 0.0001));
+}
+
+void PrepareSearchTime() {
+  SearchControl& c = g_control;
+  SearchLimits& limits = c.limits;
+  SetRelaxed(c.start_time, MonotonicSeconds());
+  SetRelaxed(c.elapsed, 0.0f);
+  PrepareStrengthLimit();
+  const Position* pos = &g_game->pos;
+  int side = pos->side;
+  int plies = g_game->history_count;
+  int mode = limits.moves_per_control;
+  c.time_mode = mode;
+  float target;
+  if (mode == 1) {
+    target = limits.base_time;
+    limits.clock[side] = limits.base_time;
+  } else {
+    float clock = limits.clock[side] > 0 ? limits.clock[side] : 0.0f;
+    int divisor;
+    bool ponder_bonus = true;
+    if (mode == 40 && g_flags.uci) {
+      divisor = limits.moves_to_go + 1;
+      ponder_bonus = limits.moves_to_go > 2;
+    } else if (mode != 0) {
+      limits.moves_to_go = mode - ((plies / 2) % mode);
+      divisor = limits.moves_to_go + 1;
+      ponder_bonus = limits.moves_to_go > 2;
+    } else if (plies < 20) {
+      divisor = 33 - plies / 2;
+      limits.moves_to_go = 32 - plies / 2;
+    } else {
+      divisor = 24;
+      limits.moves_to_go = 23;
+    }
+    target = clock / float(divisor);
+    if (g_pending.ponder && ponder_bonus) target *= 1.3f;
+    if (g_pending.uci_elo < 2400) target *= 0.85f;
+    float inc = limits.increment;
+    if (inc > 0) target += inc * clock / (2 * inc + clock);
+    float overhead = g_pending.move_overhead_ms * 0.001f;
+    float cap = 0.65f * clock - 5 * overhead;
+    if (target > cap) target = cap;
+    if (target < 0.002f) target = 0.002f;
+  }
+  SetRelaxed(c.target_time, target);
+  c.side_clock = limits.clock[side];
+  if (g_flags.noise < kNoiseSilent) {
+    char fen[128];
+    PositionToFen(pos, fen, false);
+    if (g_flags.uci) {
+      LogLine("info string fen %s", fen);
+      LogLine("info string ply= %d, trg_time= %0.3f sec", plies, target);
+    } else {
+      PrintLine("fen %s", fen);
+      PrintLine("Ply= %d, cnt50= %d, Clock= %0.2fs, Target time= %0.2fs", plies, pos->fifty, limits.clock[side], target);
+    }
+  }
+}
+
+void CheckSearchTime() {
+  SearchControl& c = g_control;
+  RefreshElapsed();
+  if (Relaxed(g_threads[0]) == nullptr || c.stop.load(std::memory_order_relaxed)) return;
+  if ((c.state.load(std::memory_order_acquire) & ~kFinishedBit) != kStateSearching) return;
+  if (c.state.load(std::memory_order_acquire) & kFinishedBit) return;
+  int depth = c.main_depth.load(std::memory_order_relaxed);
+  float elapsed = Relaxed(c.elapsed);
+  if (depth <= 1 || elapsed < 0.015f) return;
+  float remaining = c.side_clock - elapsed;
+  if (remaining < 0) remaining = 0;
+  float target = Relaxed(c.target_time);
+  float overhead = 0;
+  if (c.time_mode != 1) {
+    overhead = g_pending.move_overhead_ms * 0.001f;
+    if (overhead > 0.025f) overhead = 0.025f;
+    int score = Relaxed(c.best_score);
+    int tolerance = std::abs(score) > 335 ? std::abs(score) / 16 : 20;
+    float extra = 0;
+    int root_state = Relaxed(c.root_state);
+    if (root_state == 1) {
+      extra = 0.25f * remaining;
+    } else if (root_state == 2) {
+      extra = 0.1f * remaining;
+    } else if (depth > 3) {
+      if (score <= Relaxed(c.depth_score[depth - 1]) - tolerance) extra += 0.03f * remaining;
+      if (score <= Relaxed(c.depth_score[depth - 2]) - tolerance) extra += 0.03f * remaining;
+      int stable = depth - Relaxed(c.best_change_depth);
+      if (stable <= 2) extra += 0.02f * remaining;
+      if (stable > 5) extra -= 0.25f * target;
+    }
+    // A helper that sees a clearly better score at a depth not below the
+    // reported one earns the main thread more time.
+    if (extra < 0.08f * remaining && c.thread_count > 1) {
+      int reported_depth = Relaxed(c.best_depth);
+      SpinLockGuard guard(g_thread_table_lock);
+      for (int i = 1; i < c.thread_count; i++) {
+        const SearchThread* t = Relaxed(g_threads[i]);
+        if (t == nullptr) continue;
+        if (Relaxed(t->best_score) > score + tolerance + 5 && Relaxed(t->completed_depth) >= reported_depth) {
+          extra = 0.08f * remaining;
+          break;
+        }
+      }
+    }
+    target = target - overhead + extra;
+  }
+  if ((Relaxed(c.single_legal_move) && depth > 5) || 5 * overhead > remaining || elapsed >= target)
+    c.stop.store(true, std::memory_order_relaxed);
+}
