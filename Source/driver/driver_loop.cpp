@@ -1,6 +1,9 @@
 #include "driver/driver_loop.h"
 
+#include <cmath>
+
 #include "board/notation.h"
+#include "driver/game.h"
 #include "driver/input.h"
 #include "driver/options.h"
 #include "driver/output.h"
@@ -11,6 +14,7 @@
 #include "search/search_thread.h"
 #include "search/search_threads.h"
 #include "search/time_manager.h"
+#include "search/tt.h"
 #include "settings.h"
 
 namespace {
@@ -27,14 +31,52 @@ void StartSearch() {
   StartSearchThreads(kind);
 }
 
+// The fourth root of how the node count grew over the last four completed
+// depths.
+double EffectiveBranchingFactor() {
+  const SearchControl& c = g_control;
+  int d = Relaxed(c.last_iteration_depth);
+  if (d < 6 || d >= kMaxDepthTable) return 2.0;
+  double now = c.depth_nodes[d], before = c.depth_nodes[d - 4];
+  if (now <= 0 || before <= 0) return 2.0;
+  return std::pow(now / before, 0.25);
+}
+
+void PrintConsoleSummary(const char* best) {
+  const SearchControl& c = g_control;
+  double elapsed = Relaxed(c.elapsed);
+  PrintLine("move= %s, time= %0.3f, score= %d, nodes= %0.0f, nps= %0.0fK ebf= %0.2f", best, elapsed, c.best_score,
+            c.nodes, c.nodes / (elapsed + 0.001) / 1000.0, EffectiveBranchingFactor());
+  PrintLine("Hash fill= %.1f%%, Hash hits: main= %0.1f%%, pawn= %0.1f%%, eval= %0.1f%%, TB=%0.0fK", HashFull() / 10.0,
+            c.tt_hits * 100.0 / (c.tt_probes + 1), c.pawn_hits * 100.0 / (c.pawn_probes + 1),
+            c.eval_hits * 100.0 / (c.eval_probes + 1), c.tb_hits / 1000.0);
+  const int* n = c.debug_counters;
+  if (n[0] || n[1] || n[2] || n[3]) PrintLine("ncnt1= %d, ncnt2= %d, ncnt3= %d, ncnt4= %d", n[0], n[1], n[2], n[3]);
+  PrintLine("%s", "");
+}
+
+// In console auto-play the engine's move is played on the board, and with
+// self-play the other side searches next.
+void AutoPlay() {
+  SearchControl& c = g_control;
+  int side = g_game->pos.side;
+  c.limits.clock[side] += c.limits.increment - Relaxed(c.elapsed);
+  if (c.best_move != 0 && PlayGameMove(c.best_move)) {
+    PrintBoard(&g_game->pos);
+    if (g_flags.self_play) c.state.store(kStateGo);
+  } else {
+    g_flags.auto_play = false;
+    g_flags.self_play = false;
+  }
+}
+
 void ReportResult() {
   SearchControl& c = g_control;
   c.stop.store(true);
   RefreshElapsed();
   // A root without legal moves still tells its score.
-  if (c.root_move_count == 0 && g_game->pos.fifty <= 100) {
-    bool mated = c.best_score < 0;
-    if (g_flags.uci) PrintLine(mated ? "info depth 0 score mate 0" : "info depth 0 score cp 0");
+  if (Relaxed(c.root_move_count) == 0 && g_game->pos.fifty <= 100) {
+    if (g_flags.uci) PrintLine(c.best_score < 0 ? "info depth 0 score mate 0" : "info depth 0 score cp 0");
   } else {
     ReportFinalLine();
   }
@@ -47,31 +89,49 @@ void ReportResult() {
       PrintLine("bestmove %s ponder %s", best, ponder);
     else
       PrintLine("bestmove %s", best);
+  } else {
+    PrintConsoleSummary(best);
   }
   c.stop.store(false);
   c.state.store(kStateIdle);
   ApplyDeferredOptions();
+  if (g_flags.auto_play || g_flags.self_play) AutoPlay();
 }
 
-// At the end of the input nothing more can arrive: once every received line
-// is handled and no search runs, the engine ends as after quit.
+// A search that nothing but a command would end: pondering, or infinite.
+bool SearchCannotEndByItself() {
+  const SearchLimits& l = g_control.limits;
+  uint8_t state = SearchStateNow() & ~kFinishedBit;
+  if (state == kStatePondering || state == kStateGoPonder) return true;
+  return l.moves_per_control == 1 && l.base_time >= 1.0e6f && l.node_limit == 0 && l.depth_limit >= kMaxSearchDepth;
+}
+
+// At the end of the input nothing more can arrive: every line received is
+// handled, a search that would never end is stopped so that it reports, and
+// then the engine ends as after quit.
 void HandleEndOfInput() {
   if (!g_control.input_closed.load() || InputPending()) return;
-  if (SearchIsIdle()) g_control.quit.store(true);
+  if (SearchIsIdle()) {
+    g_control.quit.store(true);
+  } else if (SearchCannotEndByItself()) {
+    g_control.stop.store(true);
+  }
 }
 
 }  // namespace
 
 void RunDriverLoop() {
-  while (!g_control.quit.load()) {
+  SearchControl& c = g_control;
+  while (!c.quit.load()) {
     uint8_t state = SearchStateNow();
     bool searching = state != kStateIdle;
     if (searching) RefreshElapsed();
-    if (!searching || (Relaxed(g_control.elapsed) > 0.015f && !g_control.stop.load())) {
+    // No reading in the first 15 ms of a search, nor while a stop is pending.
+    if (!searching || (Relaxed(c.elapsed) > 0.015f && !c.stop.load())) {
       ReadInput();
       if (!InputPending()) SleepMs(2);
     }
-    if (g_control.quit.load()) break;
+    if (c.quit.load()) break;
     if (SearchStateNow() != kStateIdle) CheckSearchTime();
     state = SearchStateNow();
     if (state == kStateGo || state == kStateGoPonder) StartSearch();

@@ -11,6 +11,7 @@
 #include "driver/game.h"
 #include "driver/output.h"
 #include "eval/network.h"
+#include "search/calibration.h"
 #include "search/tt.h"
 #include "platform/clock.h"
 #include "search/search_control.h"
@@ -50,6 +51,7 @@ void SetStartupDefaults() {
 }
 
 void RunPlayMode() {
+  RunCalibrationSearch();
   SetupGame(kStartFen);
   if (!g_flags.uci) PrintBoard(&g_game->pos);
   g_control.quit.store(false);

@@ -1,0 +1,183 @@
+// Playing over UCI: time limits, pondering, strength limiting, threads and
+// the end of the input.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <regex>
+#include <thread>
+
+#include "support/engine_process.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::string Field(const std::string& line, const std::string& name) {
+  std::smatch m;
+  if (std::regex_search(line, m, std::regex(name + " (-?[0-9]+)"))) return m[1].str();
+  return "";
+}
+
+TEST(TimeControl, MovetimeStopsJustAfterItsTime) {
+  EngineProcess engine;
+  engine.Send("position startpos");
+  engine.Send("isready");
+  engine.ReadUntil("readyok");
+  auto start = Clock::now();
+  engine.Send("go movetime 1000");
+  auto lines = engine.ReadUntil("bestmove", 5000);
+  double seconds = SecondsSince(start);
+  EXPECT_GE(seconds, 0.99);
+  EXPECT_LT(seconds, 1.25);
+  engine.Send("quit");
+}
+
+TEST(TimeControl, ClockSearchesUseAFractionOfTheClock) {
+  EngineProcess engine;
+  engine.Send("position startpos moves e2e4");
+  engine.Send("isready");
+  engine.ReadUntil("readyok");
+  auto start = Clock::now();
+  engine.Send("go wtime 20000 btime 3000 winc 100 binc 100");
+  engine.ReadUntil("bestmove", 5000);
+  // 3 s / 33, raised by the ponder bonus and the increment: well under a second.
+  EXPECT_LT(SecondsSince(start), 1.0);
+  engine.Send("quit");
+}
+
+TEST(TimeControl, AlmostNoTimeLeftStillAnswersQuickly) {
+  EngineProcess engine;
+  engine.Send("setoption name MoveOverhead value 30");
+  engine.Send("position startpos");
+  engine.Send("isready");
+  engine.ReadUntil("readyok");
+  auto start = Clock::now();
+  engine.Send("go wtime 100 btime 100");
+  auto lines = engine.ReadUntil("bestmove", 3000);
+  EXPECT_LT(SecondsSince(start), 0.2);
+  EXPECT_NE(lines.back(), "bestmove null");
+  engine.Send("quit");
+}
+
+TEST(TimeControl, PonderWaitsForPonderhitThenPlaysOnTheClock) {
+  EngineProcess engine;
+  engine.Send("position startpos moves e2e4 e7e5");
+  engine.Send("go ponder wtime 2000 btime 2000");
+  std::string line;
+  auto start = Clock::now();
+  bool ended = false;
+  while (SecondsSince(start) < 1.5) {
+    if (engine.ReadLine(&line, 100) && line.rfind("bestmove", 0) == 0) ended = true;
+  }
+  EXPECT_FALSE(ended) << "a ponder search stopped on time";
+  // The ponder time counts: the target is long spent, so it stops at once.
+  auto hit = Clock::now();
+  engine.Send("ponderhit");
+  engine.ReadUntil("bestmove", 3000);
+  EXPECT_LT(SecondsSince(hit), 0.3);
+  engine.Send("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(TimeControl, PonderhitWhenNotPonderingIsIgnored) {
+  auto lines = RunEngineScript({}, "ponderhit\nisready\nquit\n");
+  EXPECT_TRUE(HasLine(lines, "readyok"));
+}
+
+TEST(Strength, LimitedStrengthSearchesSlowly) {
+  EngineProcess engine;
+  engine.Send("setoption name UCI_LimitStrength value true");
+  engine.Send("setoption name UCI_Elo value 1500");
+  engine.Send("position startpos");
+  engine.Send("go movetime 3000");
+  auto lines = engine.ReadUntil("bestmove", 8000);
+  std::string last;
+  for (const auto& l : lines)
+    if (l.rfind("info depth", 0) == 0 && l.find(" nps ") != std::string::npos) last = l;
+  ASSERT_FALSE(last.empty());
+  long long nps = std::stoll(Field(last, "nps"));
+  EXPECT_LT(nps, 60) << last;
+  engine.Send("quit");
+}
+
+TEST(Strength, AnEloAboveTheMachinesSwitchesTheLimitOff) {
+  EngineProcess engine;
+  engine.Send("uci");
+  auto block = engine.ReadUntil("uciok");
+  std::string machine;
+  for (const auto& l : block)
+    if (l.rfind("option name UCI_Elo ", 0) == 0) machine = Field(l, "max");
+  ASSERT_FALSE(machine.empty());
+  if (std::stoi(machine) >= 3300) GTEST_SKIP() << "this machine is faster than the Elo scale's top";
+  engine.Send("setoption name UCI_LimitStrength value true");
+  engine.Send("setoption name UCI_Elo value 3300");
+  engine.Send("position startpos");
+  engine.Send("go depth 3");
+  engine.ReadUntil("bestmove");
+  engine.Send("uci");
+  block = engine.ReadUntil("uciok");
+  EXPECT_TRUE(HasLine(block, "option name UCI_LimitStrength type check default false"));
+  EXPECT_TRUE(HasLine(block, "option name UCI_Elo type spin default " + machine + " min 1500 max " + machine));
+  engine.Send("quit");
+}
+
+TEST(Threads, TwoThreadsSearchAndAnswer) {
+  EngineProcess engine;
+  engine.Send("setoption name Threads value 2");
+  engine.Send("position startpos moves d2d4 d7d5 c2c4");
+  engine.Send("go depth 9");
+  auto lines = engine.ReadUntil("bestmove", 60000);
+  EXPECT_NE(lines.back(), "bestmove null");
+  engine.Send("go movetime 300");
+  lines = engine.ReadUntil("bestmove", 5000);
+  engine.Send("setoption name Threads value 9");
+  engine.Send("go movetime 300");
+  lines = engine.ReadUntil("bestmove", 5000);
+  engine.Send("go movetime 200");
+  lines = engine.ReadUntil("bestmove", 5000);
+  engine.Send("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(EndOfInput, APipedSearchFinishesAndTheEngineExits) {
+  int status = -1;
+  auto lines = RunEngineScript({}, "position startpos\ngo depth 6\n", &status);
+  EXPECT_EQ(status, 0);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back().rfind("bestmove ", 0), 0u);
+  EXPECT_NE(CountContaining(lines, "info depth 6 "), 0);
+}
+
+TEST(EndOfInput, AnInfiniteSearchIsStoppedAndReports) {
+  int status = -1;
+  auto lines = RunEngineScript({}, "position startpos\ngo infinite\n", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(CountContaining(lines, "bestmove "), 1);
+  lines = RunEngineScript({}, "position startpos\ngo ponder\n", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(CountContaining(lines, "bestmove "), 1);
+}
+
+TEST(EndOfInput, AQuietOpenPipeDoesNotEndTheEngine) {
+  EngineProcess engine;
+  engine.Send("isready");
+  engine.ReadUntil("readyok");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  engine.Send("isready");
+  engine.ReadUntil("readyok");
+  engine.CloseInput();
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
+TEST(EndOfInput, ConsoleModeEndsToo) {
+  int status = -1;
+  auto lines = RunEngineScript({"-c"}, "e4\n", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(HasLine(lines, "1. move e4"));
+}
+
+}  // namespace
