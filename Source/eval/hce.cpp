@@ -112,12 +112,13 @@ int hce_evaluate(SearchThread* thread, int side, int ply, int trace) {
     WriteThreats(thread, ply, 0, 0);
     return 0;
   }
+  // Step 1: endings known by their material alone.
   int special = 0;
   if (EvaluateSpecialEnding(pos, side, &special)) {
     WriteThreats(thread, ply, 0, 0);
     return special;
   }
-  // Step 1: the evaluation cache.
+  // Step 2: the evaluation cache.
   EvalCacheEntry* cached = &thread->eval_cache[(pos->key & 0x7ffe) + side];
   if (ply > 1 && cached->key == pos->key) {
     thread->hce_cache_hits++;
@@ -126,14 +127,14 @@ int hce_evaluate(SearchThread* thread, int side, int ply, int trace) {
   }
   CheckPawnHashGeneration(thread);
 
-  // Steps 2-3: phase, attack sets, king zones, outposts, passed pawns.
+  // Step 3: phase, attack sets, king zones, outposts, passed pawns.
   HceWork* work = &thread->hce;
   work->tracing = trace > 0;
   SetUpEvaluation(pos, work);
-  // Steps 4-5: pawn structure and blocked pawns, material included.
+  // Step 4: pawn structure and blocked pawns, material included.
   EvaluatePawnStructure(thread, ply);
   EndStage(work, kStagePawns);
-  // Steps 6-9: pieces, each kind for both sides before the next, since
+  // Step 5: pieces, each kind for both sides before the next, since
   // rooks and queens look at the enemy's minor-piece attacks.
   EvaluateKnights(pos, work);
   EndStage(work, kStageKnights);
@@ -143,25 +144,25 @@ int hce_evaluate(SearchThread* thread, int side, int ply, int trace) {
   EndStage(work, kStageRooks);
   EvaluateQueens(pos, work);
   EndStage(work, kStageQueens);
-  // Step 10: kings.
+  // Step 6: kings.
   EvaluateKings(pos, work);
   EndStage(work, kStageKing);
-  // Steps 11-12: passed pawns and candidates.
+  // Step 7: passed pawns and candidates.
   EvaluatePassedPawns(pos, work);
   EndStage(work, kStagePassedPawns);
-  // Step 13: threats.
+  // Step 8: threats.
   EvaluateThreats(pos, work);
   EndStage(work, kStageThreats);
-  // Step 14: the side to move.
+  // Step 9: the side to move.
   work->side[side].score += Weight(kStmBonus);
   EndStage(work, kStageSpecial);
 
-  // Step 15: taper the difference by the phase.
+  // Step 10: taper the difference by the phase.
   Packed difference = work->side[WHITE].score - work->side[BLACK].score;
   float tapered = float(PackedEg(difference)) * work->endgame_weight +
                   float(PackedMg(difference)) * work->middlegame_weight;
   int score = int(tapered);
-  // Steps 16-17: scale drawish endings, turn to the side to move.
+  // Step 11: scale drawish endings, turn to the side to move.
   float scale = ScaleFactor(pos, score);
   int result = int(float(score) * scale);
   if (result > 32767) result = 32767;

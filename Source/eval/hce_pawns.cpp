@@ -92,7 +92,7 @@ void EvaluatePassedPawns(const Position* pos, HceWork* work) {
     Bitboard enemy_control = pos->pieces[them][0] | enemy.attacks[0];
     Bitboard safely_covered = me.attacks[0] & ~enemy.attacked_twice;
 
-    // Step 11: passed pawns.
+    // Passed pawns.
     for (Bitboard b = me.passed; b;) {
       int sq = PopLowest(&b);
       int r = RelativeRank(c, RankOf(sq));
@@ -124,7 +124,7 @@ void EvaluatePassedPawns(const Position* pos, HceWork* work) {
       if (me.attacks[PAWN] & SquareBit(stop)) me.score += Weight(kPpawnConnected + i);
     }
 
-    // Step 12: candidates on the fourth rank or beyond with a clear road,
+    // Candidates on the fourth rank or beyond with a clear road,
     // whose road the enemy controls no more than the pawns beside it can
     // contest.
     Bitboard own_pawns = pos->pieces[c][PAWN];
