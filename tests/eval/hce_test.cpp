@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 
 #include "board/position.h"
 #include "eval/hce_internal.h"
@@ -186,6 +187,42 @@ TEST_F(HceTest, PawnsOnTheBackRanksOfAnEditedBoardAreHarmless) {
   int score = Evaluate(t.get());
   EXPECT_GT(score, -2000);
   EXPECT_LT(score, 2000);
+}
+
+// Boards a console user can set up: men anywhere, pawns on the back ranks,
+// crowds of one piece kind, kings missing. None may break the evaluation,
+// and with one king and at most one queen a side they stay symmetric.
+TEST_F(HceTest, ArbitraryBoardsEvaluateSafelyAndSymmetrically) {
+  std::mt19937 random(20240607);
+  const char men[] = "PPPNBRQpppnbrq";
+  ThreadPtr thread = MakeThread(kStartFen);
+  int symmetric = 0;
+  for (int n = 0; n < 3000; n++) {
+    char board[64];
+    for (char& c : board) c = 0;
+    int count = 2 + int(random() % 30);
+    for (int i = 0; i < count; i++) board[random() % 64] = men[random() % 14];
+    if (random() % 16 == 0) board[random() % 64] = 'K';  // now and then a second king
+    if (random() % 8) board[random() % 64] = 'K';
+    if (random() % 8) board[random() % 64] = 'k';
+    std::string fen;
+    for (int r = 7; r >= 0; r--) {
+      for (int f = 0; f < 8; f++) fen += board[8 * r + f] ? board[8 * r + f] : '1';
+      if (r) fen += '/';
+    }
+    fen += random() % 2 ? " w - -" : " b - -";
+    SetupPosition(&thread->pos, fen.c_str());
+    int score = Evaluate(thread.get());
+    EXPECT_LT(std::abs(score), 20000) << fen;
+    const Position* pos = &thread->pos;
+    if (PopCount(pos->pieces[WHITE][KING]) != 1 || PopCount(pos->pieces[BLACK][KING]) != 1) continue;
+    if (HasTwoQueensOfAColour(pos)) continue;
+    std::string mirror = MirrorFen(fen);
+    SetupPosition(&thread->pos, mirror.c_str());
+    EXPECT_EQ(Evaluate(thread.get()), score) << fen;
+    symmetric++;
+  }
+  EXPECT_GT(symmetric, 1000);
 }
 
 }  // namespace
