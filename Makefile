@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS = -DCMAKE_BUILD_TYPE=Release -DZORV_ARCH=$(ARCH)
 
-.PHONY: all zorv test run configure clean help sanitize tsan perft-full bench-perft bench-nn
+.PHONY: all zorv test run configure clean help sanitize tsan perft-full bench-perft bench-nn bench-eval
 
 all: zorv
 
@@ -49,6 +49,11 @@ bench-nn: configure
 	cmake --build $(BUILD_DIR) --target nn_bench -j $(JOBS)
 	$(BUILD_DIR)/tests/nn_bench
 
+# Hand-crafted evaluation speed, cached and uncached, beside perft speed.
+bench-eval: configure
+	cmake --build $(BUILD_DIR) --target eval_bench -j $(JOBS)
+	$(BUILD_DIR)/tests/eval_bench
+
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan zorv
 
@@ -61,3 +66,4 @@ help:
 	@echo "make perft-full every depth of the perft suites"
 	@echo "make bench-perft  move generator speed"
 	@echo "make bench-nn   network evaluation speed"
+	@echo "make bench-eval   hand-crafted evaluation speed"

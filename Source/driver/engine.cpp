@@ -10,6 +10,8 @@
 #include "driver/driver_loop.h"
 #include "driver/game.h"
 #include "driver/output.h"
+#include "eval/eval_params.h"
+#include "eval/hce.h"
 #include "eval/network.h"
 #include "search/calibration.h"
 #include "search/tt.h"
@@ -96,7 +98,9 @@ int RunEngine(int argc, char** argv) {
   // 13-14: active settings, configuration file.
   ActivateSettings();
   if (g_pending.config_file_path[0] != 0) LoadConfigFile();
-  // 15: the evaluation.
+  // 15: the evaluation: hand-crafted tables and weights, then the network.
+  InitHceTables();
+  RebuildEvalParams();
   g_pending.eval_params_changed = 0;
   g_active.eval_params_changed = 0;
   LoadNetwork();

@@ -1,6 +1,7 @@
 #include "eval/evaluate.h"
 
 #include "board/position.h"
+#include "eval/hce.h"
 #include "eval/nn_evaluate.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"

@@ -7,8 +7,6 @@ struct SearchThread;
 // Score of the thread's position for the side to move at the search ply;
 // -9999 at once for a side in check.
 int evaluate(SearchThread* thread, int side, int ply, int in_check);
-// The hand-crafted evaluation (trace level 0 in the search).
-int hce_evaluate(SearchThread* thread, int side, int ply, int trace);
 // True when the hand-crafted evaluation decides the position: the network is
 // off, or the material is lopsided or too scarce for it.
 bool UsesHandCraftedEvaluation(const struct Position* pos);

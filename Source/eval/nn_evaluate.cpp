@@ -1,3 +1,4 @@
+#include "platform/relaxed.h"
 #include "eval/nn_evaluate.h"
 
 #include <cmath>
@@ -266,10 +267,15 @@ int nn_evaluate(SearchThread* thread) {
   }
   NnThreadState* s = thread->nn;
   int ply = thread->ply;
-  thread->eval_count++;
+  Bump(thread->eval_count);
+  // Scores of an earlier network are forgotten.
+  if (thread->nn_cache_load != net.load_id) {
+    for (EvalCacheEntry& entry : thread->eval_cache) entry.nn_score = kNoCachedScore;
+    thread->nn_cache_load = net.load_id;
+  }
   EvalCacheEntry* entry = &thread->eval_cache[(pos->key & 0x7ffe) + pos->side];
   if (entry->key == pos->key && ply >= 2 && entry->nn_score != kNoCachedScore) {
-    thread->eval_cache_hits++;
+    Bump(thread->eval_cache_hits);
     thread->nn_last_score = entry->nn_score;
     return entry->nn_score;
   }

@@ -17,15 +17,17 @@ SpinLock g_stats_lock;
 
 void SumThreadCounters() {
   SearchControl& c = g_control;
-  double nodes = 0, probes = 0, hits = 0, eval_probes = 0, eval_hits = 0, tb = 0;
+  double nodes = 0, probes = 0, hits = 0, eval_probes = 0, eval_hits = 0, pawn_probes = 0, pawn_hits = 0, tb = 0;
   for (int i = 0; i < kMaxThreads; i++) {
     const SearchThread* t = g_threads[i];
     if (t == nullptr) continue;
     nodes += double(Relaxed(t->nodes));
     probes += double(Relaxed(t->tt_probes));
     hits += double(Relaxed(t->tt_hits));
-    eval_probes += double(Relaxed(t->eval_count));
-    eval_hits += double(Relaxed(t->eval_cache_hits));
+    eval_probes += double(Relaxed(t->eval_count)) + double(Relaxed(t->hce_evals));
+    eval_hits += double(Relaxed(t->eval_cache_hits)) + double(Relaxed(t->hce_cache_hits));
+    pawn_probes += double(Relaxed(t->pawn_hash_probes));
+    pawn_hits += double(Relaxed(t->pawn_hash_hits));
     tb += double(Relaxed(t->tb_hits));
   }
   c.nodes = nodes;
@@ -33,6 +35,8 @@ void SumThreadCounters() {
   c.tt_hits = hits;
   c.eval_probes = eval_probes;
   c.eval_hits = eval_hits;
+  c.pawn_probes = pawn_probes;
+  c.pawn_hits = pawn_hits;
   c.tb_hits = tb;
 }
 

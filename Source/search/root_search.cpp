@@ -93,7 +93,7 @@ void Resort(RootList& list, int from, int last_searched) {
   }
 }
 
-void PrintProgress(SearchThread* t, int depth, int searched, Move move) {
+void PrintProgress(SearchThread* t, int searched, Move move) {
   SearchControl& c = g_control;
   float elapsed = Relaxed(c.elapsed);
   SpinLockGuard guard(g_report_lock);
@@ -150,7 +150,7 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
       e.score = int16_t(-11000 - searched);
       float elapsed = Relaxed(c.elapsed);
       if (main && index == 0 && g_flags.uci && elapsed > 3.5f && elapsed > g_flags.noise)
-        PrintProgress(t, depth, searched, e.move);
+        PrintProgress(t, searched, e.move);
       int d = depth - 1;
       r.reduction = 0;
       if (main && index == 0 && depth > 5 && searched >= 5 && !in_check && (cls & 0x3F) == 0) {
@@ -216,7 +216,7 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
   }
 }
 
-int HelperDepth(SearchThread* t, int depth, int max_depth) {
+int HelperDepth(int depth, int max_depth) {
   SearchControl& c = g_control;
   if (g_pending.multi_pv == 1 && depth > 5 && depth < max_depth) {
     int n = c.thread_count, count = 0;
@@ -335,7 +335,7 @@ void RootSearch(SearchThread* t) {
         t->best_pv[1] = 0;
         t->depth = 99;
         t->seldepth = 99;
-        t->tb_hits++;
+        Bump(t->tb_hits);
         t->completed_depth = 99;
         PublishBest(t, 99);
         c.stop.store(true);
@@ -346,7 +346,7 @@ void RootSearch(SearchThread* t) {
   }
   // Iterative deepening.
   for (int iteration = 1; iteration <= 68; iteration++) {
-    int depth = main ? iteration : HelperDepth(t, iteration, max_depth);
+    int depth = main ? iteration : HelperDepth(iteration, max_depth);
     if (!main && list.count > 1) {
       for (int i = 1; i < list.count; i++) {
         t->random += NextNoise();

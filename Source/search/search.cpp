@@ -1,3 +1,4 @@
+#include "platform/relaxed.h"
 #include "search/search.h"
 
 #include "board/attacks.h"
@@ -253,7 +254,7 @@ void InitPlyRecord(SearchThread* t, int ply, int node_type, int alpha, int beta,
 int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, int node_type, Move* pv) {
   Position* pos = &t->pos;
   // 1-2: count the node, throttle, node limit and stop.
-  t->nodes++;
+  Bump(t->nodes);
   if (g_control.throttle) ThrottleSearch(t);
   if (t->nodes > t->node_limit && t->completed_depth >= 2) g_control.stop.store(true, std::memory_order_relaxed);
   if (StopRequested()) return 0;
@@ -289,10 +290,10 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
   int tt_depth = 0;
   bool tt_fail_low = false, tt_fail_high = false;
   if (depth >= 0 && g_tt.enabled) {
-    t->tt_probes++;
+    Bump(t->tt_probes);
     HashEntry e = ProbeHashTable(pos);
     if (e.depth >= 0) {
-      t->tt_hits++;
+      Bump(t->tt_hits);
       r.hash_move = e.move;
       tt_depth = e.depth;
       int score = ScoreFromTable(e.score, ply);
@@ -312,7 +313,7 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
     int wdl = ProbeTablebaseWdl(pos, depth);
     r.tb_result = wdl;
     if (wdl >= 0) {
-      t->tb_hits++;
+      Bump(t->tb_hits);
       if (parent_tb < 0) {
         int score = wdl == 0 ? ply - 9801 : wdl == 4 ? 9800 - ply : 0;
         return score <= alpha ? alpha : score;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "board/position.h"
+#include "eval/hce_state.h"
 #include "types.h"
 
 // One generated move: 6 bytes.
@@ -107,11 +108,22 @@ struct SearchThread {
   uint64_t eval_count;        // evaluations requested
   uint64_t eval_cache_hits;
   NnThreadState* nn;          // network buffers, made on the first network evaluation
+  uint32_t nn_cache_load;     // network load whose scores the evaluation cache holds
   // Last network result, kept for the evaluation trace.
   int16_t nn_last_score;
   int16_t nn_last_row;        // 1 blended middlegame/endgame rows, 2 pawn-ending row
   float nn_last_p;            // win probability
   float nn_last_phase;
+
+  // ---- Hand-crafted evaluation (eval/hce.*): its pawn hash, counters and
+  // ---- the working record of the evaluation in progress.
+  PawnHashEntry pawn_hash[kPawnHashSize];
+  uint32_t pawn_hash_generation;  // parameter generation the pawn hash was filled with
+  uint64_t hce_evals;             // calls of hce_evaluate
+  uint64_t hce_cache_hits;        // answered from the evaluation cache
+  uint64_t pawn_hash_probes;
+  uint64_t pawn_hash_hits;
+  HceWork hce;
 };
 
 // The main search record, holding the game position and its history; it

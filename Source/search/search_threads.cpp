@@ -10,6 +10,7 @@
 #include "search/report.h"
 #include "search/root_search.h"
 #include "search/search_control.h"
+#include "eval/eval_params.h"
 #include "search/time_manager.h"
 #include "settings.h"
 
@@ -39,6 +40,10 @@ SearchThread* PrepareSearchThread(int index) {
   SetRelaxed(t->tb_hits, uint64_t(0));
   SetRelaxed(t->eval_count, uint64_t(0));
   SetRelaxed(t->eval_cache_hits, uint64_t(0));
+  SetRelaxed(t->hce_evals, uint64_t(0));
+  SetRelaxed(t->hce_cache_hits, uint64_t(0));
+  SetRelaxed(t->pawn_hash_probes, uint64_t(0));
+  SetRelaxed(t->pawn_hash_hits, uint64_t(0));
   SetRelaxed(t->seldepth, 0);
   SetRelaxed(t->depth, 0);
   SetRelaxed(t->completed_depth, 0);
@@ -111,6 +116,7 @@ void PrepareSearch() {
   for (int& counter : c.debug_counters) counter = 0;
   c.hash_generation = c.hash_generation >= 31 ? 1 : c.hash_generation + 1;
   PrepareSearchTime();
+  RefreshEvalParamsForSearch();
 }
 
 void StartSearchThreads(uint8_t state) {

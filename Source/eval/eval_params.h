@@ -1,0 +1,94 @@
+// The table of named evaluation weights.
+//
+// Every weight of the hand-crafted evaluation is one entry of a single
+// ordered table: a middlegame/endgame pair kept both packed (what the
+// evaluation adds) and as floats (what tuning and scaling work on). The
+// evaluation reads entries by their fixed index, so a change to the table
+// takes effect at the next evaluation.
+#pragma once
+
+#include <cstdint>
+
+#include "eval/packed_score.h"
+
+constexpr int kParamNameSize = 24;  // up to 23 characters and the terminator
+
+struct EvalParam {
+  int32_t score;  // endgame * 65536 + middlegame
+  float mg, eg;
+  char name[kParamNameSize];
+};
+
+// Index of the first entry of every named weight or weight array.
+enum ParamIndex : int {
+  kMtlPawn = 0, kMtlKnight, kMtlBishop, kMtlRook, kMtlQueen,
+  kBishopPair = 5, kPawnIsolated, kPawnWeak, kPawnBlocked, kPawnDoubled,
+  kPpawnBase = 10,       // 6 entries: relative rank 2nd .. 7th
+  kPpawnMobile = 16,     // 6
+  kPpawnFree = 22,       // 6
+  kPpawnFkdist = 28,     // 8: distance 0 .. 7
+  kPpawnEkdist = 36,     // 8
+  kPpawnConnected = 44,  // 6
+  kCandidatePasser = 50, // 6
+  kKnightMobility = 56, kKnightTrapped, kKnightOutpost, kKnightOutpostAtk,
+  kBishopMobility = 60, kBishopMob2, kBishopTrapped, kBishopOutpost, kBishopOutpostAtk,
+  kRookMobility = 65, kRookMob2, kRookTrapped, kRookOpenfile, kRook7th,
+  kQueenMobility = 70, kQueenTrapped,
+  kPawnShield = 72, kEnemyChecks, kKingDanger1, kKingDanger2, kKingTrapped, kKingPawnDist,
+  kHungPawn = 78, kAttackedPawn, kHungMinor, kAttackedMinor, kHungMajor, kPpushThreat, kPinnedPiece,
+  kBishopRampawns = 85, kStmBonus,
+  kTtune = 87,           // 32 spare entries, never read by the evaluation
+  // Square tables, 64 entries each, a1 = 0 .. h8 = 63 from White's side.
+  kPstP1 = 119, kPstCp = 183, kPstDp = 247, kPstN1 = 311, kPstB1 = 375, kPstR1 = 439, kPstQ1 = 503,
+  kPstK = 567, kPstP2 = 631, kPstN2 = 695, kPstB2 = 759, kPstR2 = 823, kPstQ2 = 887,
+  kParamCount = 951
+};
+
+struct EvalParams {
+  EvalParam entry[kParamCount];
+  int count;   // entries built: kParamCount once the table is built
+  int cursor;  // where the next value set by name is written
+};
+
+extern EvalParams g_eval_params;
+
+// The packed weight of an entry.
+inline Packed Weight(int index) { return Packed(g_eval_params.entry[index].score); }
+// The weight scaled by f: trunc(f * eg) * 65536 + trunc(f * mg), from the
+// float copies.
+inline Packed ScaledWeight(int index, float f) {
+  const EvalParam& p = g_eval_params.entry[index];
+  return PackPair(int(f * p.mg), int(f * p.eg));
+}
+
+// Writes every name with a zero value and sets the entry count.
+void BuildEvalParams();
+// Writes every default, in table order, through SetEvalParam.
+void SetDefaultEvalParams();
+// Writes the value at the cursor and advances it. "mtl_pawn" first moves
+// the cursor back to entry 0; a name that differs from the entry's prints
+// "error <given>  <found>" and the value is still written. At the end of
+// the table the value is dropped.
+void SetEvalParam(const char* name, int mg, int eg);
+// Multiplies each group of weights by its pending percentage pair and
+// repacks the rounded values.
+void ApplyGroupScales();
+// Build, defaults, the parameter file, group scales: the whole table anew.
+void RebuildEvalParams();
+// At the start of a search: rebuilds the table when a configuration change
+// flagged it, printing "info string setting eval params...", then clears
+// the flag.
+void RefreshEvalParamsForSearch();
+// Changes of the table since start-up (each rebuild counts one), so that
+// caches of derived values can tell that theirs are stale.
+uint32_t EvalParamsGeneration();
+
+// Group scale names accepted by the parameter file ("scale_knight" ...),
+// in the order of the pending settings' pairs; nullptr past the end.
+const char* GroupScaleName(int group);
+
+// Reads the parameter file named by the pending settings (normally
+// "params.txt"); a file that cannot be opened is skipped silently.
+void ReadEvalParamFile();
+// Reads one line of a parameter file (without its line end).
+void ReadEvalParamLine(const char* line);

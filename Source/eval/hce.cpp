@@ -1,0 +1,191 @@
+// The hand-crafted evaluation: the entry, the set-up of attack sets and
+// king zones, and the final taper and scaling. The terms themselves live
+// in hce_pawns, hce_pieces, hce_king and hce_threats.
+#include "platform/relaxed.h"
+#include "eval/hce.h"
+
+#include "eval/eval_trace.h"
+#include "eval/hce_internal.h"
+#include "eval/kpk.h"
+
+namespace {
+
+// Clamps king-zone centres off the edge: by file and by rank.
+constexpr int kZoneCentre[8] = {1, 1, 2, 3, 4, 5, 6, 6};
+// Ranks of the squares that can be outposts: 4-6 for White, 3-5 for Black;
+// files b-g.
+constexpr Bitboard kOutpostFiles = ~(kFileA | kFileH);
+constexpr Bitboard kOutpostRanks[2] = {RankMask(3) | RankMask(4) | RankMask(5),
+                                       RankMask(2) | RankMask(3) | RankMask(4)};
+
+Bitboard KingZone(int king) {
+  int centre = MakeSquare(kZoneCentre[FileOf(king)], kZoneCentre[RankOf(king)]);
+  return KingAttacks(centre) | SquareBit(centre);
+}
+
+// Closes a stage of the trace: what each side gained since the last one.
+void EndStage(HceWork* work, int stage) {
+  if (!work->tracing) return;
+  for (HceSide& side : work->side) {
+    side.stage[stage] = side.score - side.stage_start;
+    side.stage_start = side.score;
+  }
+}
+
+void WriteThreats(SearchThread* thread, int ply, int white, int black) {
+  if (ply < 0 || ply >= kMaxPly + 2) return;
+  thread->stack[ply].threat[WHITE] = int16_t(white);
+  thread->stack[ply].threat[BLACK] = int16_t(black);
+}
+
+// The pawn hash keeps structure scores made with the weights of its time;
+// when the weights change, its entries are stale.
+// Scores made with other weights are forgotten: the pawn hash, and the
+// hand-crafted scores of the evaluation cache.
+void CheckPawnHashGeneration(SearchThread* thread) {
+  uint32_t generation = EvalParamsGeneration();
+  if (thread->pawn_hash_generation == generation) return;
+  for (PawnHashEntry& entry : thread->pawn_hash) entry = PawnHashEntry{};
+  for (EvalCacheEntry& entry : thread->eval_cache) entry.hce_score = kNoCachedScore;
+  thread->pawn_hash_generation = generation;
+}
+
+}  // namespace
+
+void InitHceTables() {
+  InitAttackTables();
+  InitKpkTable();
+}
+
+void SetUpEvaluation(const Position* pos, HceWork* work) {
+  work->occupied = Occupancy(pos);
+  // Phase from the non-pawn material: 64 in the initial position.
+  int material = pos->material[WHITE] + pos->material[BLACK];
+  if (material < 59) {
+    work->middlegame_weight = 0.017f * float(material);
+    work->endgame_weight = 1.0f - 0.017f * float(material);
+  } else {
+    work->middlegame_weight = 1.0f;
+    work->endgame_weight = 0.0f;
+  }
+  bool white_queenside = (SquareBit(pos->king_square[WHITE]) & kQueenSide) != 0;
+  bool black_queenside = (SquareBit(pos->king_square[BLACK]) & kQueenSide) != 0;
+  work->second_table_set = white_queenside != black_queenside;
+
+  for (int c = WHITE; c <= BLACK; c++) {
+    HceSide& me = work->side[c];
+    int king = pos->king_square[c];
+    Bitboard pawns = pos->pieces[c][PAWN];
+    Bitboard west = PawnAttacksWest(c, pawns), east = PawnAttacksEast(c, pawns);
+    Bitboard pawn_attacks = west | east, king_attacks = KingAttacks(king);
+    for (Bitboard& b : me.attacks) b = 0;
+    me.attacks[PAWN] = pawn_attacks;
+    me.attacks[KING] = king_attacks;
+    me.attacks[0] = pawn_attacks | king_attacks;
+    me.attacked_twice = (west & east) | (pawn_attacks & king_attacks);
+    me.king_zone = KingZone(king);
+    me.square_xor = ((SquareBit(king) & kQueenSide) ? 7 : 0) ^ (c == BLACK ? 56 : 0);
+    me.free_passers = me.hung = 0;
+    me.score = 0;
+    me.threat = 0;
+    me.stage_start = 0;
+    for (Packed& p : me.stage) p = 0;
+  }
+  for (int c = WHITE; c <= BLACK; c++) {
+    HceSide& me = work->side[c];
+    int them = c ^ 1;
+    Bitboard own_pawns = pos->pieces[c][PAWN], their_pawns = pos->pieces[them][PAWN];
+    // Enemy pawns one push away from the king zone already press on it.
+    Bitboard pushes = ShiftForward(them, their_pawns) & ~work->occupied;
+    me.king_attack = 2 * PopCount(pushes & me.king_zone);
+    // Squares an enemy pawn attacks now or after advancing.
+    Bitboard reachable = FillBackward(c, work->side[them].attacks[PAWN]);
+    me.outposts = kOutpostRanks[c] & kOutpostFiles & ~reachable;
+    // Squares in front of enemy pawns (their view), on their files and beside.
+    Bitboard front = FillForward(them, ShiftForward(them, their_pawns));
+    me.passed = own_pawns & ~(front | AdjacentFiles(front));
+    me.candidates = own_pawns & ~front & ~me.passed;
+  }
+}
+
+int hce_evaluate(SearchThread* thread, int side, int ply, int trace) {
+  const Position* pos = &thread->pos;
+  Bump(thread->hce_evals);
+  // A position without both kings (an edited board) has nothing to weigh.
+  if (pos->king_square[WHITE] == kNoSquare || pos->king_square[BLACK] == kNoSquare) {
+    WriteThreats(thread, ply, 0, 0);
+    return 0;
+  }
+  // Step 1: endings known by their material alone.
+  int special = 0;
+  if (EvaluateSpecialEnding(pos, side, &special)) {
+    WriteThreats(thread, ply, 0, 0);
+    return special;
+  }
+  // Step 2: the evaluation cache.
+  CheckPawnHashGeneration(thread);
+  EvalCacheEntry* cached = &thread->eval_cache[(pos->key & 0x7ffe) + side];
+  if (ply > 1 && cached->key == pos->key && cached->hce_score != kNoCachedScore) {
+    Bump(thread->hce_cache_hits);
+    WriteThreats(thread, ply, cached->threat[WHITE], cached->threat[BLACK]);
+    return cached->hce_score;
+  }
+
+  // Step 3: phase, attack sets, king zones, outposts, passed pawns.
+  HceWork* work = &thread->hce;
+  work->tracing = trace > 0;
+  SetUpEvaluation(pos, work);
+  // Step 4: pawn structure and blocked pawns, material included.
+  EvaluatePawnStructure(thread, ply);
+  EndStage(work, kStagePawns);
+  // Step 5: pieces, each kind for both sides before the next, since
+  // rooks and queens look at the enemy's minor-piece attacks.
+  EvaluateKnights(pos, work);
+  EndStage(work, kStageKnights);
+  EvaluateBishops(pos, work);
+  EndStage(work, kStageBishops);
+  EvaluateRooks(pos, work);
+  EndStage(work, kStageRooks);
+  EvaluateQueens(pos, work);
+  EndStage(work, kStageQueens);
+  // Step 6: kings.
+  EvaluateKings(pos, work);
+  EndStage(work, kStageKing);
+  // Step 7: passed pawns and candidates.
+  EvaluatePassedPawns(pos, work);
+  EndStage(work, kStagePassedPawns);
+  // Step 8: threats.
+  EvaluateThreats(pos, work);
+  EndStage(work, kStageThreats);
+  // Step 9: the side to move.
+  work->side[side].score += Weight(kStmBonus);
+  EndStage(work, kStageSpecial);
+
+  // Step 10: taper the difference by the phase.
+  Packed difference = work->side[WHITE].score - work->side[BLACK].score;
+  float tapered = float(PackedEg(difference)) * work->endgame_weight +
+                  float(PackedMg(difference)) * work->middlegame_weight;
+  int score = int(tapered);
+  // Step 11: scale drawish endings, turn to the side to move.
+  float scale = ScaleFactor(pos, score);
+  int result = int(float(score) * scale);
+  if (result > 32767) result = 32767;
+  if (result < -32767) result = -32767;
+  if (side == BLACK) result = -result;
+
+  int white_threat = work->side[WHITE].threat, black_threat = work->side[BLACK].threat;
+  // The entry now belongs to this position: a network score of another
+  // position kept in it must not be taken for this one's.
+  if (cached->key != pos->key) cached->nn_score = kNoCachedScore;
+  cached->key = pos->key;
+  cached->hce_score = int16_t(result);
+  cached->threat[WHITE] = int16_t(white_threat);
+  cached->threat[BLACK] = int16_t(black_threat);
+  WriteThreats(thread, ply, white_threat, black_threat);
+  if (trace > 0) PrintEvalTrace(thread, side, scale, result, trace);
+  return result;
+}
+
+int PrintHceTrace(SearchThread* thread, int level) {
+  return hce_evaluate(thread, thread->pos.side, 1, level);
+}

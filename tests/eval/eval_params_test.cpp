@@ -1,0 +1,238 @@
+// The table of evaluation weights: layout, defaults, the parameter file and
+// the group scales.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "eval/eval_params.h"
+#include "eval_test_helpers.h"
+#include "settings.h"
+#include "support/engine_process.h"
+
+namespace {
+
+int Mg(int index) { return PackedMg(Weight(index)); }
+int Eg(int index) { return PackedEg(Weight(index)); }
+
+class EvalParamsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetEvaluation();
+    defaults_.assign(g_eval_params.entry, g_eval_params.entry + kParamCount);
+  }
+
+  // Rebuilds the table with a parameter file holding the text; returns
+  // what was printed.
+  std::string RebuildWith(const std::string& text) {
+    dir_.Write("params.txt", text);
+    CopyField(g_pending.eval_param_file, kFileFieldSize, dir_.File("params.txt").c_str());
+    testing::internal::CaptureStdout();
+    RebuildEvalParams();
+    return testing::internal::GetCapturedStdout();
+  }
+
+  // Indices of the entries whose value differs from the default.
+  std::vector<int> Changed() const {
+    std::vector<int> changed;
+    for (int i = 0; i < kParamCount; i++) {
+      const EvalParam& a = g_eval_params.entry[i];
+      const EvalParam& b = defaults_[i];
+      if (a.score != b.score || a.mg != b.mg || a.eg != b.eg || std::strcmp(a.name, b.name) != 0) changed.push_back(i);
+    }
+    return changed;
+  }
+
+  TempDir dir_;
+  std::vector<EvalParam> defaults_;
+};
+
+TEST_F(EvalParamsTest, TableHasItsNamesInOrder) {
+  EXPECT_EQ(g_eval_params.count, 951);
+  struct {
+    int first;
+    const char* name;
+    int count;
+  } groups[] = {{0, "mtl_pawn", 1},          {4, "mtl_queen", 1},         {5, "bishop_pair", 1},
+                {9, "pawn_doubled", 1},      {10, "ppawn_base", 6},       {16, "ppawn_mobile", 6},
+                {22, "ppawn_free", 6},       {28, "ppawn_fkdist", 8},     {36, "ppawn_ekdist", 8},
+                {44, "ppawn_connected", 6},  {50, "candidate_passer", 6}, {56, "knight_mobility", 1},
+                {59, "knight_outpost_atk", 1}, {64, "bishop_outpost_atk", 1}, {69, "rook_7th", 1},
+                {71, "queen_trapped", 1},    {72, "pawn_shield", 1},      {77, "king_pawn_dist", 1},
+                {78, "hung_pawn", 1},        {84, "pinned_piece", 1},     {85, "bishop_rampawns", 1},
+                {86, "stm_bonus", 1},        {87, "ttune", 32},           {119, "PST_P1", 64},
+                {183, "PST_CP", 64},         {247, "PST_DP", 64},         {311, "PST_N1", 64},
+                {375, "PST_B1", 64},         {439, "PST_R1", 64},         {503, "PST_Q1", 64},
+                {567, "PST_K", 64},          {631, "PST_P2", 64},         {695, "PST_N2", 64},
+                {759, "PST_B2", 64},         {823, "PST_R2", 64},         {887, "PST_Q2", 64}};
+  for (const auto& g : groups) {
+    for (int i = 0; i < g.count; i++) EXPECT_STREQ(g_eval_params.entry[g.first + i].name, g.name) << g.first + i;
+    if (g.first + g.count < kParamCount) {
+      EXPECT_STRNE(g_eval_params.entry[g.first + g.count].name, g.name);
+    }
+  }
+}
+
+TEST_F(EvalParamsTest, DefaultsPackEndgameOverMiddlegame) {
+  EXPECT_EQ(g_eval_params.entry[kMtlQueen].score, 1277 * 65536 + 1209);
+  EXPECT_EQ(g_eval_params.entry[kPawnIsolated].score, -720904);
+  EXPECT_EQ(Mg(kPawnIsolated), -8);
+  EXPECT_EQ(Eg(kPawnIsolated), -11);
+  EXPECT_EQ(g_eval_params.entry[kPawnIsolated].eg, -11.0f);
+  EXPECT_EQ(Mg(kKingDanger1), -217);
+  EXPECT_EQ(Eg(kKingDanger1), 8);
+  EXPECT_EQ(Mg(kPpawnBase + 5), 132);
+  EXPECT_EQ(Eg(kPpawnEkdist), -64);
+  EXPECT_EQ(Eg(kPpawnEkdist + 7), 118);
+  EXPECT_EQ(Mg(kCandidatePasser + 3), 7);
+  for (int i = 0; i < 32; i++) EXPECT_EQ(g_eval_params.entry[kTtune + i].score, 0);
+  // The defaults leave the cursor at the end of the table.
+  EXPECT_EQ(g_eval_params.cursor, kParamCount);
+}
+
+TEST_F(EvalParamsTest, SquareTablesAreOrientedFromWhitesSide) {
+  for (int table : {kPstP1, kPstCp, kPstDp, kPstP2}) {
+    for (int file = 0; file < 8; file++) {
+      EXPECT_EQ(g_eval_params.entry[table + file].score, 0);
+      EXPECT_EQ(g_eval_params.entry[table + 56 + file].score, 0);
+    }
+  }
+  for (int sq = 0; sq < 64; sq++) {
+    if (sq % 8 < 4) {
+      EXPECT_EQ(g_eval_params.entry[kPstK + sq].score, 0) << sq;
+    }
+  }
+  EXPECT_EQ(Mg(kPstP1 + Square("e4")), 1);
+  EXPECT_EQ(Eg(kPstP1 + Square("e4")), 4);
+  EXPECT_EQ(Mg(kPstP1 + Square("g2")), 28);
+  EXPECT_EQ(Eg(kPstP1 + Square("g2")), 7);
+  EXPECT_EQ(Mg(kPstN1 + Square("a1")), -48);
+  EXPECT_EQ(Eg(kPstN1 + Square("a1")), -37);
+  EXPECT_EQ(Mg(kPstN1 + Square("h8")), -69);
+  EXPECT_EQ(Eg(kPstN1 + Square("h8")), -66);
+  EXPECT_EQ(Mg(kPstK + Square("e1")), -12);
+  EXPECT_EQ(Eg(kPstK + Square("e1")), -59);
+  EXPECT_EQ(Mg(kPstK + Square("g1")), 9);
+  EXPECT_EQ(Eg(kPstK + Square("g1")), -59);
+}
+
+TEST_F(EvalParamsTest, ParameterFileLinesReplaceEntriesByPosition) {
+  EXPECT_EQ(RebuildWith("fset(\"mtl_pawn\", 90, 110);\n"), "");
+  EXPECT_EQ(Changed(), std::vector<int>{kMtlPawn});
+  EXPECT_EQ(Mg(kMtlPawn), 90);
+  EXPECT_EQ(Eg(kMtlPawn), 110);
+  EXPECT_EQ(g_eval_params.entry[kMtlPawn].eg, 110.0f);
+  // The plain form, a Windows line end, and a last line without one.
+  EXPECT_EQ(RebuildWith("mtl_pawn, 91, 111\r\n  mtl_knight ,-5,  -6"), "");
+  EXPECT_EQ(Changed(), (std::vector<int>{kMtlPawn, kMtlKnight}));
+  EXPECT_EQ(Mg(kMtlKnight), -5);
+  EXPECT_EQ(Eg(kMtlKnight), -6);
+}
+
+TEST_F(EvalParamsTest, NamesOutOfOrderAreReportedAndPlacedAtTheCursor) {
+  // After the defaults the cursor is past the end: the value is dropped.
+  EXPECT_EQ(RebuildWith("mtl_knight, 1, 2\n"), "error mtl_knight  \n");
+  EXPECT_TRUE(Changed().empty());
+  // A wrong name in the middle is reported, but its value is written.
+  EXPECT_EQ(RebuildWith("mtl_pawn, 100, 100\nmtl_bishop, 7, 8\nmtl_knight, 9, 10\n"),
+            "error mtl_bishop  mtl_knight\nerror mtl_knight  mtl_bishop\n");
+  EXPECT_EQ(Changed(), (std::vector<int>{kMtlKnight, kMtlBishop}));
+  EXPECT_EQ(Mg(kMtlKnight), 7);
+  EXPECT_EQ(Mg(kMtlBishop), 9);
+}
+
+TEST_F(EvalParamsTest, BadParameterFilesCannotWritePastTheTable) {
+  std::string text;
+  // More lines than entries, in table order, starting again and again.
+  for (int round = 0; round < 3; round++) {
+    for (int i = 1; i < kParamCount; i++) text += std::string(defaults_[i].name) + ", 1, 2\n";
+  }
+  // Over-long lines, garbage, binary bytes, missing and non-numeric values,
+  // numbers out of range.
+  text += std::string(5000, 'x') + "\n";
+  text += "mtl_pawn, 9999999999, -9999999999\n";
+  text += std::string("\x01\xff(((,,,\"\"\"\0\0zz\n", 16);
+  text += "mtl_knight\nmtl_knight, 5\nmtl_knight, five, six\n,,,,\n\n";
+  for (int i = 0; i < 2000; i++) text += "ttune, 3, 4\n";
+  std::string out = RebuildWith(text);
+  EXPECT_EQ(g_eval_params.count, kParamCount);
+  EXPECT_EQ(g_eval_params.cursor, kParamCount);
+  EXPECT_FALSE(out.empty());
+  // The out-of-range values were clamped to the 16-bit range.
+  EXPECT_EQ(Mg(kMtlPawn), 32767);
+  EXPECT_EQ(Eg(kMtlPawn), -32768);
+  EXPECT_EQ(g_eval_params.entry[kMtlPawn].mg, 32767.0f);
+  // Every name is still in place.
+  for (int i = 0; i < kParamCount; i++) EXPECT_STREQ(g_eval_params.entry[i].name, defaults_[i].name);
+}
+
+TEST_F(EvalParamsTest, TheTailOfAnOverlongLineIsNotReadAsALine) {
+  std::string line = "mtl_pawn, 5, 6" + std::string(300, ' ') + "mtl_knight, 7, 8\n";
+  EXPECT_EQ(RebuildWith(line), "");
+  EXPECT_EQ(Changed(), std::vector<int>{kMtlPawn});
+  EXPECT_EQ(Mg(kMtlPawn), 5);
+  EXPECT_EQ(Eg(kMtlPawn), 6);
+}
+
+TEST_F(EvalParamsTest, GroupScalesStretchEveryMatchingEntry) {
+  g_pending.group_scale[5][0] = 50;  // knight
+  g_pending.group_scale[5][1] = 50;
+  ApplyGroupScales();
+  // Halved, rounded to nearest with halves toward zero.
+  EXPECT_EQ(Mg(kKnightMobility), 31);
+  EXPECT_EQ(Eg(kKnightMobility), 23);
+  EXPECT_EQ(g_eval_params.entry[kKnightMobility].eg, 23.5f);
+  // "knight_outpost_atk" also contains "knight_outpost": quartered.
+  EXPECT_EQ(g_eval_params.entry[kKnightOutpostAtk].mg, 2.25f);
+  EXPECT_EQ(g_eval_params.entry[kKnightOutpostAtk].eg, 3.25f);
+  EXPECT_EQ(Mg(kKnightOutpostAtk), 2);
+  EXPECT_EQ(Eg(kKnightOutpostAtk), 3);
+  EXPECT_EQ(Mg(kKnightOutpost), 17);  // 17.5
+  EXPECT_EQ(Eg(kKnightOutpost), 5);
+  EXPECT_EQ(Mg(kPstN1 + Square("a1")), -24);
+  EXPECT_EQ(Eg(kPstN1 + Square("a1")), -18);  // -18.5
+  EXPECT_EQ(Mg(kPstN2 + Square("h8")), -34);  // -34.5
+  // Entries outside the group keep their values.
+  std::vector<int> changed = Changed();
+  for (int i : changed) {
+    std::string name = g_eval_params.entry[i].name;
+    EXPECT_TRUE(name.find("knight_") == 0 || name == "PST_N1" || name == "PST_N2") << name;
+    EXPECT_NE(name, "knight_trapped");
+  }
+  EXPECT_EQ(g_eval_params.entry[kMtlKnight].score, defaults_[kMtlKnight].score);
+}
+
+TEST_F(EvalParamsTest, GroupScalesCanBeSetFromTheParameterFile) {
+  EXPECT_EQ(RebuildWith("scale_king_safety, 200, 0\nscale_threats, 5000, -3\n"), "");
+  EXPECT_EQ(g_pending.group_scale[11][0], 200);
+  EXPECT_EQ(g_pending.group_scale[12][0], 1000);  // clamped
+  EXPECT_EQ(g_pending.group_scale[12][1], 0);
+  EXPECT_EQ(Mg(kKingDanger1), -434);
+  EXPECT_EQ(Eg(kKingDanger1), 0);
+  EXPECT_EQ(Mg(kKingDanger2), -172);
+  EXPECT_EQ(Mg(kEnemyChecks), -32);
+  EXPECT_EQ(Mg(kHungPawn), -160);
+  EXPECT_EQ(Mg(kPpushThreat), -16);  // not in the threat group
+  // A scale line does not move the cursor.
+  EXPECT_EQ(RebuildWith("mtl_pawn, 1, 1\nscale_pawn, 100, 100\nmtl_knight, 2, 2\n"), "");
+  EXPECT_EQ(Mg(kMtlKnight), 2);
+}
+
+TEST_F(EvalParamsTest, SearchStartRebuildsOnlyWhenFlagged) {
+  dir_.Write("params.txt", "mtl_pawn, 80, 90\n");
+  CopyField(g_pending.eval_param_file, kFileFieldSize, dir_.File("params.txt").c_str());
+  g_pending.eval_params_changed = 0;
+  testing::internal::CaptureStdout();
+  RefreshEvalParamsForSearch();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(Mg(kMtlPawn), 100);
+  g_pending.eval_params_changed = 1;
+  testing::internal::CaptureStdout();
+  RefreshEvalParamsForSearch();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "info string setting eval params...\n");
+  EXPECT_EQ(Mg(kMtlPawn), 80);
+  EXPECT_EQ(g_pending.eval_params_changed, 0);
+}
+
+}  // namespace
