@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS = -DCMAKE_BUILD_TYPE=Release -DZORV_ARCH=$(ARCH)
 
-.PHONY: all zorv test run configure clean help sanitize tsan perft-full bench-perft bench-nn bench-eval
+.PHONY: all zorv test run configure clean help sanitize tsan perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung
 
 all: zorv
 
@@ -12,8 +12,9 @@ configure:
 	@cmake -S . -B $(BUILD_DIR) $(CMAKE_ARGS) > /dev/null
 
 zorv: configure
-	cmake --build $(BUILD_DIR) --target zorv -j $(JOBS)
+	cmake --build $(BUILD_DIR) --target zorv match -j $(JOBS)
 	cp $(BUILD_DIR)/zorv ./zorv
+	cp $(BUILD_DIR)/match tools/match
 
 test: zorv
 	cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -54,6 +55,22 @@ bench-eval: configure
 	cmake --build $(BUILD_DIR) --target eval_bench -j $(JOBS)
 	$(BUILD_DIR)/tests/eval_bench
 
+# Matches (long): Zorv against itself and against Debian's engines, from the
+# balanced openings. GAMES, TC and OPTS can be changed on the command line.
+GAMES ?= 100
+OPENINGS = ../shared/testdata/openings-balanced.epd
+match-self-fast: zorv
+	tools/match -e1 ./zorv -e2 ./zorv -o1 Threads=2 -o2 Threads=2 -openings $(OPENINGS) -games $(GAMES) -tc 1+0.01 -pgn match-self-fast.pgn
+
+match-self: zorv
+	tools/match -e1 ./zorv -e2 ./zorv -o1 Threads=2 -o2 Threads=2 -openings $(OPENINGS) -games $(GAMES) -tc 10+0.1 -pgn match-self.pgn
+
+match-stockfish: zorv
+	tools/match -e1 ./zorv -e2 /usr/games/stockfish -openings $(OPENINGS) -games $(GAMES) -tc 1+0.01 -pgn match-stockfish.pgn
+
+match-glaurung: zorv
+	tools/match -e1 "./zorv $(OPTS)" -e2 /usr/games/glaurung -openings $(OPENINGS) -games $(GAMES) -tc 10+0.1 -pgn match-glaurung.pgn
+
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan zorv
 
@@ -67,3 +84,4 @@ help:
 	@echo "make bench-perft  move generator speed"
 	@echo "make bench-nn   network evaluation speed"
 	@echo "make bench-eval   hand-crafted evaluation speed"
+	@echo "make match-self-fast / match-self / match-stockfish / match-glaurung   matches (GAMES=, OPTS=)"

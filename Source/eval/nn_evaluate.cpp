@@ -347,11 +347,11 @@ int nn_evaluate(SearchThread* thread) {
     x = mid;
     row_used = 2;
   }
-  if (g_pending.network_noise) {
-    const SearchThread* main_thread = g_threads[0];
-    if (main_thread != nullptr && main_thread->history_count > 1)
-      x += float((int(((uint32_t(pos->key) ^ s->random) & 255)) - 127) * 0.0001);
-  }
+  // A tiny per-thread noise while playing, once the game (with the search
+  // line) is more than a move long. Every search thread copies the game, so
+  // its own move count tells the same as the main thread's.
+  if (g_pending.network_noise && thread->history_count > 1)
+    x += float((int(((uint32_t(pos->key) ^ s->random) & 255)) - 127) * 0.0001);
   float p = float(1.0 / (1.0 + std::exp(-double(x))));
   int score;
   if (p < 0.00001f) score = -1919;

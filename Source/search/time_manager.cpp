@@ -83,7 +83,10 @@ void CheckSearchTime() {
   if (c.state.load(std::memory_order_acquire) & kFinishedBit) return;
   int depth = c.main_depth.load(std::memory_order_relaxed);
   float elapsed = Relaxed(c.elapsed);
-  if (depth <= 1 || elapsed < 0.015f) return;
+  // The first 15 ms belong to the search, except on a short clock, where
+  // 15 ms a move would outrun a small increment and lose on time.
+  float first_window = 0.04f * c.side_clock < 0.015f ? 0.04f * c.side_clock : 0.015f;
+  if (depth <= 1 || elapsed < first_window) return;
   float remaining = c.side_clock - elapsed;
   if (remaining < 0) remaining = 0;
   float target = Relaxed(c.target_time);
