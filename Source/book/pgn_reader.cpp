@@ -65,8 +65,8 @@ bool ReadPgnLine(PgnLineReader* reader) {
   int cut = length;
   while (cut > 0 && !IsBoundary(reader->line[cut - 1])) cut--;
   if (cut == 0) {
-    // One token fills the whole piece: no move is that long, drop it all.
-    reader->line[0] = 0;
+    // One token fills the whole piece: no move is that long. Its start is
+    // read as it is (and fails as a move); the rest of it is dropped.
     reader->skip_token = true;
     return true;
   }

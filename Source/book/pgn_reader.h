@@ -15,7 +15,7 @@ struct PgnLineReader {
   char line[2 * kPgnLineLength + 2];  // the current line or piece, without its line break
   char held[kPgnLineLength + 1];      // the cut token that starts the next piece
   int held_length;
-  bool skip_token;                    // drop the rest of a token too long for a piece
+  bool skip_token;                    // drop the rest of a token longer than a piece
 };
 
 void InitPgnLineReader(PgnLineReader* reader, FILE* file);
