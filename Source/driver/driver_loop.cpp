@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#include "board/makemove.h"
 #include "board/notation.h"
+#include "book/book_probe.h"
 #include "driver/game.h"
 #include "driver/input.h"
 #include "driver/options.h"
@@ -19,13 +21,48 @@
 
 namespace {
 
+// A move from the opening books, or 0. A book move that would draw by
+// repetition or the fifty-move rule is refused.
+Move BookMove() {
+  Position* pos = &g_game->pos;
+  int ply = GamePly();
+  Move move = 0;
+  if (ply < g_pending.own_book_depth) {
+    move = ProbeBook(pos, g_pending.own_book_file);
+    if (move == 0 && ply < g_pending.own_book2_depth) move = ProbeBook(pos, g_pending.own_book2_file);
+  } else if (ply < g_pending.own_book2_depth) {
+    move = ProbeBook(pos, g_pending.own_book2_file);
+  }
+  if (move == 0) return 0;
+  MakeMove(pos, move);
+  bool draw = IsDraw(pos, 0);
+  UnmakeMove(pos);
+  g_game->ply = 1;
+  return draw ? 0 : move;
+}
+
 void StartSearch() {
+  SearchControl& c = g_control;
   uint8_t requested = SearchStateNow();
   uint8_t kind = requested == kStateGo ? kStateSearching : kStatePondering;
   PrepareSearch();
-  // A game already drawn by the fifty-move rule gets no search.
-  if (g_game->pos.fifty > 100) {
-    g_control.state.store(uint8_t(kind | kFinishedBit));
+  c.book_move = false;
+  if (requested == kStateGo && g_pending.own_book) {
+    Move move = BookMove();
+    if (move != 0) {
+      SetRelaxed(c.best_move, move);
+      SetRelaxed(c.best_score, 0);
+      c.book_move = true;
+      char text[16];
+      MoveToCoordinate(&g_game->pos, g_game->pos.side, move, text);
+      PrintLine("%s book move is %s", g_flags.uci ? "info string" : "", text);
+      c.stop.store(true);
+    }
+  }
+  // A book move, or a game already drawn by the fifty-move rule, needs no
+  // search.
+  if (c.book_move || g_game->pos.fifty > 100) {
+    c.state.store(uint8_t(kind | kFinishedBit));
     return;
   }
   StartSearchThreads(kind);
@@ -75,7 +112,7 @@ void ReportResult() {
   c.stop.store(true);
   RefreshElapsed();
   // A root without legal moves still tells its score.
-  if (Relaxed(c.root_move_count) == 0 && g_game->pos.fifty <= 100) {
+  if (Relaxed(c.root_move_count) == 0 && !c.book_move && g_game->pos.fifty <= 100) {
     if (g_flags.uci) PrintLine(c.best_score < 0 ? "info depth 0 score mate 0" : "info depth 0 score cp 0");
   } else {
     ReportFinalLine();

@@ -5,6 +5,7 @@
 
 #include "board/attacks.h"
 #include "board/zobrist.h"
+#include "book/book_builder.h"
 #include "driver/command_line.h"
 #include "driver/config_file.h"
 #include "driver/driver_loop.h"
@@ -107,6 +108,7 @@ int RunEngine(int argc, char** argv) {
 
   switch (cl.mode) {
     case RunMode::Play: RunPlayMode(); break;
+    case RunMode::MakeBook: MakeBook(cl.pgn_file); break;
     default: break;
   }
   ShutDown();

@@ -64,6 +64,7 @@ struct SearchControl {
   int best_change_depth = 0;       // depth at which the best move last changed
   bool single_legal_move = false;
   int root_move_count = 0;         // legal moves at the root of the last search
+  bool book_move = false;          // the result came from an opening book
   int root_state = 0;              // 0 inside the window, 1 failing low, 2 failed high
   int depth_score[kMaxDepthTable];
   Move depth_move[kMaxDepthTable];
