@@ -27,13 +27,13 @@ run: zorv
 sanitize:
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORV_ARCH=$(ARCH) -DZORV_SANITIZE=address,undefined > /dev/null
 	cmake --build build-asan -j $(JOBS)
-	cd build-asan && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+	cd build-asan && ZORV_TEST_TIME_SCALE=5 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 # Thread sanitizer over the whole test suite.
 tsan:
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORV_ARCH=$(ARCH) -DZORV_SANITIZE=thread > /dev/null
 	cmake --build build-tsan -j $(JOBS)
-	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+	cd build-tsan && ZORV_TEST_TIME_SCALE=10 TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 # Every depth of every perft suite (long).
 perft-full: configure

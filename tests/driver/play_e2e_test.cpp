@@ -32,7 +32,9 @@ TEST(TimeControl, MovetimeStopsJustAfterItsTime) {
   auto lines = engine.ReadUntil("bestmove", 5000);
   double seconds = SecondsSince(start);
   EXPECT_GE(seconds, 0.99);
-  EXPECT_LT(seconds, 1.25);
+  if (TimingIsMeaningful()) {
+    EXPECT_LT(seconds, 1.25);
+  }
   engine.Send("quit");
 }
 
@@ -45,7 +47,9 @@ TEST(TimeControl, ClockSearchesUseAFractionOfTheClock) {
   engine.Send("go wtime 20000 btime 3000 winc 100 binc 100");
   engine.ReadUntil("bestmove", 5000);
   // 3 s / 33, raised by the ponder bonus and the increment: well under a second.
-  EXPECT_LT(SecondsSince(start), 1.0);
+  if (TimingIsMeaningful()) {
+    EXPECT_LT(SecondsSince(start), 1.0);
+  }
   engine.Send("quit");
 }
 
@@ -58,7 +62,9 @@ TEST(TimeControl, AlmostNoTimeLeftStillAnswersQuickly) {
   auto start = Clock::now();
   engine.Send("go wtime 100 btime 100");
   auto lines = engine.ReadUntil("bestmove", 3000);
-  EXPECT_LT(SecondsSince(start), 0.2);
+  if (TimingIsMeaningful()) {
+    EXPECT_LT(SecondsSince(start), 0.2);
+  }
   EXPECT_NE(lines.back(), "bestmove null");
   engine.Send("quit");
 }
@@ -78,7 +84,9 @@ TEST(TimeControl, PonderWaitsForPonderhitThenPlaysOnTheClock) {
   auto hit = Clock::now();
   engine.Send("ponderhit");
   engine.ReadUntil("bestmove", 3000);
-  EXPECT_LT(SecondsSince(hit), 0.3);
+  if (TimingIsMeaningful()) {
+    EXPECT_LT(SecondsSince(hit), 0.3);
+  }
   engine.Send("quit");
   EXPECT_EQ(engine.WaitExit(), 0);
 }
@@ -89,6 +97,7 @@ TEST(TimeControl, PonderhitWhenNotPonderingIsIgnored) {
 }
 
 TEST(Strength, LimitedStrengthSearchesSlowly) {
+  if (!TimingIsMeaningful()) GTEST_SKIP() << "speeds mean nothing under a sanitizer";
   EngineProcess engine;
   engine.Send("setoption name UCI_LimitStrength value true");
   engine.Send("setoption name UCI_Elo value 1500");

@@ -139,7 +139,9 @@ TEST(SearchControlFlow, InfiniteStopsOnStopAndIsReadyAnswersDuringSearch) {
   engine.Send("isready");
   auto start = std::chrono::steady_clock::now();
   engine.ReadUntil("readyok", 2000);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+  if (TimingIsMeaningful()) {
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+  }
   std::string line;
   // Nothing ends an infinite search by itself.
   bool ended = false;

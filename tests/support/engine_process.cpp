@@ -22,6 +22,14 @@ int64_t NowMs() {
 
 }  // namespace
 
+int ScaledTimeout(int ms) {
+  const char* scale = std::getenv("ZORV_TEST_TIME_SCALE");
+  int factor = scale ? std::atoi(scale) : 1;
+  return ms * (factor > 1 ? factor : 1);
+}
+
+bool TimingIsMeaningful() { return std::getenv("ZORV_TEST_TIME_SCALE") == nullptr; }
+
 TempDir::TempDir() {
   char pattern[] = "/tmp/zorv-test-XXXXXX";
   char* dir = mkdtemp(pattern);
@@ -115,7 +123,10 @@ void EngineProcess::CloseInput() {
 }
 
 bool EngineProcess::ReadLine(std::string* line, int timeout_ms) {
-  int64_t deadline = NowMs() + timeout_ms;
+  return ReadLineBefore(line, NowMs() + ScaledTimeout(timeout_ms));
+}
+
+bool EngineProcess::ReadLineBefore(std::string* line, int64_t deadline) {
   for (;;) {
     size_t nl = buffer_.find('\n');
     if (nl != std::string::npos) {
@@ -149,10 +160,11 @@ bool EngineProcess::ReadLine(std::string* line, int timeout_ms) {
 
 std::vector<std::string> EngineProcess::ReadUntil(const std::string& text, int timeout_ms) {
   std::vector<std::string> got;
+  timeout_ms = ScaledTimeout(timeout_ms);
   int64_t deadline = NowMs() + timeout_ms;
   std::string line;
   while (NowMs() < deadline) {
-    if (!ReadLine(&line, int(deadline - NowMs()))) break;
+    if (!ReadLineBefore(&line, deadline)) break;
     got.push_back(line);
     if (line.find(text) != std::string::npos) return got;
   }
@@ -164,7 +176,7 @@ std::vector<std::string> EngineProcess::ReadUntil(const std::string& text, int t
 
 int EngineProcess::WaitExit(int timeout_ms) {
   if (exit_status_ != -2) return exit_status_;
-  int64_t deadline = NowMs() + timeout_ms;
+  int64_t deadline = NowMs() + ScaledTimeout(timeout_ms);
   while (NowMs() < deadline) {
     int status = 0;
     pid_t r = waitpid(pid_, &status, WNOHANG);
@@ -174,7 +186,7 @@ int EngineProcess::WaitExit(int timeout_ms) {
     }
     // Keep draining output so that the child never blocks on a full pipe.
     std::string line;
-    if (!ReadLine(&line, 5)) usleep(1000);
+    if (!ReadLineBefore(&line, NowMs() + 5)) usleep(1000);
   }
   kill(pid_, SIGKILL);
   waitpid(pid_, nullptr, 0);
@@ -184,9 +196,9 @@ int EngineProcess::WaitExit(int timeout_ms) {
 
 std::vector<std::string> EngineProcess::ReadAll(int timeout_ms) {
   std::vector<std::string> got;
-  int64_t deadline = NowMs() + timeout_ms;
+  int64_t deadline = NowMs() + ScaledTimeout(timeout_ms);
   std::string line;
-  while (NowMs() < deadline && ReadLine(&line, int(deadline - NowMs()))) got.push_back(line);
+  while (NowMs() < deadline && ReadLineBefore(&line, deadline)) got.push_back(line);
   return got;
 }
 

@@ -2,6 +2,7 @@
 // end-to-end protocol tests.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +47,7 @@ class EngineProcess {
   const std::string& workdir() const { return workdir_; }
 
  private:
+  bool ReadLineBefore(std::string* line, int64_t deadline_ms);
   int pid_ = -1;
   int in_fd_ = -1;
   int out_fd_ = -1;
@@ -60,6 +62,12 @@ class EngineProcess {
 // input and returns everything it printed, line by line.
 std::vector<std::string> RunEngineScript(const std::vector<std::string>& args, const std::string& input,
                                          int* exit_status = nullptr, const std::string& workdir = "");
+
+// Timeouts stretched by ZORV_TEST_TIME_SCALE (set for the sanitizer builds,
+// which run many times slower).
+int ScaledTimeout(int ms);
+// False under a sanitizer build: tests then skip checks of exact timing.
+bool TimingIsMeaningful();
 
 // True if some line equals the text exactly.
 bool HasLine(const std::vector<std::string>& lines, const std::string& text);
