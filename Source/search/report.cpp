@@ -19,7 +19,7 @@ void SumThreadCounters() {
   SearchControl& c = g_control;
   double nodes = 0, probes = 0, hits = 0, eval_probes = 0, eval_hits = 0, pawn_probes = 0, pawn_hits = 0, tb = 0;
   for (int i = 0; i < kMaxThreads; i++) {
-    const SearchThread* t = Relaxed(g_threads[i]);
+    const SearchThread* t = ThreadRecord(i);
     if (t == nullptr) continue;
     nodes += double(Relaxed(t->nodes));
     probes += double(Relaxed(t->tt_probes));
@@ -96,7 +96,7 @@ void ReportLine(Position* root, int depth, int score, const Move* line, int mult
   ScoreText(score, score_text);
   double ms = double(elapsed) * 1000.0;
   double nps = elapsed > 0.001f ? c.nodes / double(elapsed) : 0.0;
-  const SearchThread* main = Relaxed(g_threads[0]);
+  const SearchThread* main = ThreadRecord(0);
   int seldepth = main ? Relaxed(main->seldepth) - 1 : depth;
   if (g_flags.uci) {
     char prefix[32] = "";

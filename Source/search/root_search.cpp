@@ -221,7 +221,7 @@ int HelperDepth(int depth, int max_depth) {
   if (g_pending.multi_pv == 1 && depth > 5 && depth < max_depth) {
     int n = c.thread_count, count = 0;
     for (int i = 0; i < n; i++) {
-      const SearchThread* other = Relaxed(g_threads[i]);
+      const SearchThread* other = ThreadRecord(i);
       if (other != nullptr && Relaxed(other->depth) >= depth) count++;
     }
     int q = (n + 14) / 4;

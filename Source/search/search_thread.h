@@ -129,8 +129,14 @@ struct SearchThread {
 // The main search record, holding the game position and its history; it
 // lives from start-up to shutdown.
 extern SearchThread* g_game;
-// Records of the search threads, by thread index.
+// Records of the search threads, by thread index. Another thread may read a
+// slot while a search fills it: the record is published with a release
+// store and read with an acquire load, so its contents come with it.
 extern SearchThread* g_threads[kMaxThreads];
+inline SearchThread* ThreadRecord(int index) { return __atomic_load_n(&g_threads[index], __ATOMIC_ACQUIRE); }
+inline void SetThreadRecord(int index, SearchThread* record) {
+  __atomic_store_n(&g_threads[index], record, __ATOMIC_RELEASE);
+}
 
 // Allocates a zero-filled record whose position belongs to it; nullptr when
 // memory is short.

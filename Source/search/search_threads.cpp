@@ -17,11 +17,11 @@
 SpinLock g_thread_table_lock;
 
 SearchThread* PrepareSearchThread(int index) {
-  SearchThread* t = Relaxed(g_threads[index]);
+  SearchThread* t = ThreadRecord(index);
   if (t == nullptr) {
     t = NewSearchThread();
     if (t == nullptr) return nullptr;
-    SetRelaxed(g_threads[index], t);
+    SetThreadRecord(index, t);
   }
   // The game position and its history, for repetitions.
   const SearchThread* game = g_game;
@@ -80,13 +80,13 @@ void MasterThread(int threads) {
   {
     SpinLockGuard guard(g_thread_table_lock);
     for (int i = 1; i < threads; i++) {
-      FreeSearchThread(Relaxed(g_threads[i]));
-      SetRelaxed(g_threads[i], static_cast<SearchThread*>(nullptr));
+      FreeSearchThread(ThreadRecord(i));
+      SetThreadRecord(i, static_cast<SearchThread*>(nullptr));
     }
     // With many threads the main record is made anew for each search too.
     if (threads >= 9) {
-      FreeSearchThread(Relaxed(g_threads[0]));
-      SetRelaxed(g_threads[0], static_cast<SearchThread*>(nullptr));
+      FreeSearchThread(ThreadRecord(0));
+      SetThreadRecord(0, static_cast<SearchThread*>(nullptr));
     }
   }
   // The last thing: once the bit is set the driver may start the next search.

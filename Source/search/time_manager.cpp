@@ -78,7 +78,7 @@ void PrepareSearchTime() {
 void CheckSearchTime() {
   SearchControl& c = g_control;
   RefreshElapsed();
-  if (Relaxed(g_threads[0]) == nullptr || c.stop.load(std::memory_order_relaxed)) return;
+  if (ThreadRecord(0) == nullptr || c.stop.load(std::memory_order_relaxed)) return;
   if ((c.state.load(std::memory_order_acquire) & ~kFinishedBit) != kStateSearching) return;
   if (c.state.load(std::memory_order_acquire) & kFinishedBit) return;
   int depth = c.main_depth.load(std::memory_order_relaxed);
@@ -115,7 +115,7 @@ void CheckSearchTime() {
       int reported_depth = Relaxed(c.best_depth);
       SpinLockGuard guard(g_thread_table_lock);
       for (int i = 1; i < c.thread_count; i++) {
-        const SearchThread* t = Relaxed(g_threads[i]);
+        const SearchThread* t = ThreadRecord(i);
         if (t == nullptr) continue;
         if (Relaxed(t->best_score) > score + tolerance + 5 && Relaxed(t->completed_depth) >= reported_depth) {
           extra = 0.08f * remaining;
