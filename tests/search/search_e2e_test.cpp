@@ -135,7 +135,11 @@ TEST(SearchLimits, DepthAndNodes) {
 TEST(SearchControlFlow, InfiniteStopsOnStopAndIsReadyAnswersDuringSearch) {
   EngineProcess engine;
   engine.Send("position startpos");
+  engine.Send("isready");
+  engine.ReadUntil("readyok", 10000);
   engine.Send("go infinite");
+  std::string first;
+  engine.ReadLine(&first, 2000);
   engine.Send("isready");
   auto start = std::chrono::steady_clock::now();
   engine.ReadUntil("readyok", 2000);
