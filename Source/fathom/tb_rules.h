@@ -21,8 +21,9 @@ enum TbProbeStatus : int {
 // WDL -2..2 of the position, from the side to move's view.
 int TbResolveWdl(Position* pos, int* status);
 // Distance to zeroing in plies, signed like the WDL value: 1..100 a win,
-// above 100 a cursed win, 0 a draw, and negative the same for losses. It may
-// be one ply longer than the truth where a table stores moves.
+// above 100 a cursed win, 0 a draw, and negative the same for losses. Where
+// a table stores moves rather than plies the distance is rounded down to an
+// odd number of plies.
 int TbResolveDtz(Position* pos, int* status);
 
 // The DTZ of a move that zeroes the counter, from the WDL value of the

@@ -91,8 +91,9 @@ void ReleaseAll() {
   std::memset(g_tb.hash, 0, sizeof(g_tb.hash));
 }
 
-// Material of a name such as "KRPvKR": the left side first.
-void MaterialFromName(const char* name, TbMaterial* m) {
+}  // namespace
+
+void TbMaterialFromName(const char* name, TbMaterial* m) {
   std::memset(m, 0, sizeof(*m));
   std::snprintf(m->name, sizeof(m->name), "%s", name);
   int side = -1;
@@ -119,6 +120,8 @@ void MaterialFromName(const char* name, TbMaterial* m) {
   m->key2 = MaterialKeyOfCounts(m->counts[1], m->counts[0]);
 }
 
+namespace {
+
 void AddToHash(Key key, TbTable* table) {
   HashSlot* bucket = g_tb.hash[key >> (64 - kTbHashBits)];
   for (int i = 0; i < kTbHashSlots; i++) {
@@ -142,7 +145,7 @@ TbTable* FindTable(Key key) {
 
 void RegisterTable(const char* name) {
   TbMaterial material;
-  MaterialFromName(name, &material);
+  TbMaterialFromName(name, &material);
   TbTable* table;
   if (material.has_pawns) {
     if (g_tb.pawn_count == kTbMaxPawnTables) {

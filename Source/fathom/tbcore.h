@@ -4,6 +4,7 @@
 #pragma once
 
 #include "fathom/tb_position.h"
+#include "fathom/tb_table.h"
 
 // Registry limits: tables without and with pawns, and the slots of each
 // bucket of the material-key hash (1024 buckets, by the key's top 10 bits).
@@ -22,6 +23,9 @@ void TbInit(const char* path);
 int TbLargest();
 // Number of registered tables.
 int TbTableCount();
+
+// The material of a table name such as "KRPvKR" (left side first).
+void TbMaterialFromName(const char* name, TbMaterial* material);
 
 // Outcome of a table read.
 enum TbStatus : int {
