@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS = -DCMAKE_BUILD_TYPE=Release -DZORV_ARCH=$(ARCH)
 
-.PHONY: all zorv test run configure clean help sanitize tsan perft-full bench-perft
+.PHONY: all zorv test run configure clean help sanitize tsan perft-full bench-perft bench-tb
 
 all: zorv
 
@@ -44,6 +44,11 @@ bench-perft: configure
 	cmake --build $(BUILD_DIR) --target perft_bench -j $(JOBS)
 	$(BUILD_DIR)/tests/perft_bench
 
+# Tablebase speed: WDL probes per second over random 4-man positions.
+bench-tb: configure
+	cmake --build $(BUILD_DIR) --target tb_bench -j $(JOBS)
+	$(BUILD_DIR)/tests/tb_bench
+
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan zorv
 
@@ -55,3 +60,4 @@ help:
 	@echo "make tsan       tests under the thread sanitizer"
 	@echo "make perft-full every depth of the perft suites"
 	@echo "make bench-perft  move generator speed"
+	@echo "make bench-tb   tablebase WDL probes per second"
