@@ -25,7 +25,7 @@ bool KingsAndEnPassantAreSound(const Position* pos) {
   return pos->board[ep - kPawnPush[pos->side]] == PieceCode(pos->side ^ 1, PAWN);
 }
 
-constexpr int16_t kIllegalMove = INT16_MIN;
+constexpr int kIllegalMove = INT32_MIN;
 
 }  // namespace
 
@@ -52,15 +52,18 @@ int TbProbeRoot(Position* pos, int* wdl_out, int* dtz_out, Move* move_out) {
 
   // Give every legal move its DTZ from the mover's view, in the root's terms.
   SearchThread* thread = pos->thread;
-  if (thread->ply + 1 > kMaxPly + 1) return kTbNoResult;
+  if (thread->ply + 1 > kMaxPly + 1 || thread->history_count + 1 >= kUndoStackSize) return kTbNoResult;
   MoveListEntry* list = thread->stack[thread->ply + 1].list_start;
   MoveListEntry* end = GenerateCaptures(pos, pos->side, list, kNoSquare);
   end = GeneratePromotions(pos, pos->side, 1, end);
   end = GenerateSeventhRankPushes(pos, pos->side, end);
   end = GenerateQuiets(pos, pos->side, end, kNoSquare);
+  int scores[kMaxMovesPerPly];
+  int count = int(end - list);
   int legal = 0, draws = 0;
-  for (MoveListEntry* e = list; e != end; e++) {
-    e->score = kIllegalMove;
+  for (int i = 0; i < count; i++) {
+    const MoveListEntry* e = &list[i];
+    scores[i] = kIllegalMove;
     if (!IsLegalMove(pos, pos->side, e->move)) continue;
     bool zeroing = TbIsZeroingMove(pos, e->move);
     MakeMove(pos, e->move);
@@ -77,43 +80,40 @@ int TbProbeRoot(Position* pos, int* wdl_out, int* dtz_out, Move* move_out) {
     }
     UnmakeMove(pos);
     if (status == kProbeFailed) return kTbNoResult;
-    e->score = int16_t(value);
+    scores[i] = value;
     legal++;
     draws += value == 0;
   }
   if (legal == 0) return kTbNoResult;
 
-  const MoveListEntry* chosen = nullptr;
+  int chosen = -1;
   int result;
   int fifty = pos->fifty;
   if (root_dtz > 0) {
     // The fastest way to the next zeroing move that keeps the win.
-    for (const MoveListEntry* e = list; e != end; e++) {
-      if (e->score > 0 && (chosen == nullptr || e->score < chosen->score)) chosen = e;
+    for (int i = 0; i < count; i++) {
+      if (scores[i] > 0 && (chosen < 0 || scores[i] < scores[chosen])) chosen = i;
     }
     result = root_dtz + fifty <= 100 ? kTbWin : kTbCursedWin;
   } else if (root_dtz < 0) {
     // The longest way to the opponent's next zeroing move.
-    for (const MoveListEntry* e = list; e != end; e++) {
-      if (e->score != kIllegalMove && e->score < 0 && (chosen == nullptr || e->score < chosen->score)) chosen = e;
+    for (int i = 0; i < count; i++) {
+      if (scores[i] != kIllegalMove && scores[i] < 0 && (chosen < 0 || scores[i] < scores[chosen])) chosen = i;
     }
     result = fifty - root_dtz <= 100 ? kTbLoss : kTbBlessedLoss;
   } else {
     // One of the drawing moves, chosen by the material key.
     if (draws > 0) {
       uint64_t pick = TbMaterialKey(tb, pos->side) % uint64_t(draws);
-      for (const MoveListEntry* e = list; e != end; e++) {
-        if (e->score == 0 && pick-- == 0) {
-          chosen = e;
-          break;
-        }
+      for (int i = 0; i < count && chosen < 0; i++) {
+        if (scores[i] == 0 && pick-- == 0) chosen = i;
       }
     }
     result = kTbDraw;
   }
-  if (chosen == nullptr) return kTbNoResult;
+  if (chosen < 0) return kTbNoResult;
   *wdl_out = result;
   *dtz_out = root_dtz;
-  *move_out = chosen->move;
+  *move_out = list[chosen].move;
   return result;
 }
