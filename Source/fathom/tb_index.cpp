@@ -121,8 +121,6 @@ void InitTbIndexTables() {
   t.ready = true;
 }
 
-uint64_t TbBinomial(int k, int n) { return g_index.binomial[k][n]; }
-
 bool SetupGroups(const TbMaterial& material, int file, const int order[2], PairsData* pd) {
   const IndexTables& t = g_index;
   int men = material.men;

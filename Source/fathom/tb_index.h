@@ -8,9 +8,6 @@
 // Fills the binomial and square-mapping tables; later calls do nothing.
 void InitTbIndexTables();
 
-// Number of ways to choose k of n (0 when k > n); k 0..6, n 0..64.
-uint64_t TbBinomial(int k, int n);
-
 // From the men in pd->pieces, forms the groups encoded together and their
 // weights in the index, for the leading-pawn file (0 for tables without
 // pawns). order[0] is the encoding position of the leading group, order[1]

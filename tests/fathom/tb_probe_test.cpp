@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "board/makemove.h"
 #include "board/movegen.h"
 #include "fathom/tbcore.h"
 #include "fathom/tbprobe.h"
@@ -126,18 +127,28 @@ TEST(TablebaseProbe, ProbesLeaveTheCurrentMoveListAndPositionIntact) {
   for (const TbEpdRecord& r : LoadTbEpd()) {
     ThreadPtr thread = MakeThread(r.fen);
     Position* pos = &thread->pos;
+    // A game move first, so that the history and last move are not empty.
+    std::vector<Move> moves = LegalMoves(pos);
+    if (moves.empty()) continue;
+    MakeMove(pos, moves.back());
+    thread->ply = 1;
+    std::string fen = Fen(pos);
     MoveListEntry* end = GenerateAllMoves(pos);
     MoveListEntry* start = thread->stack[thread->ply].list_start;
     std::vector<MoveListEntry> list(start, end + 1);
     Key key = pos->key;
+    Bitboard touched = pos->touched;
     int history = thread->history_count, ply = thread->ply;
+    Move last_move = thread->last_move;
     Root(pos);
     TbProbeWdl(pos, 0);
-    ASSERT_EQ(0, std::memcmp(list.data(), start, list.size() * sizeof(MoveListEntry))) << r.fen;
-    EXPECT_EQ(Fen(pos), r.fen);
+    ASSERT_EQ(0, std::memcmp(list.data(), start, list.size() * sizeof(MoveListEntry))) << fen;
+    EXPECT_EQ(Fen(pos), fen);
     EXPECT_EQ(pos->key, key);
     EXPECT_EQ(thread->history_count, history);
     EXPECT_EQ(thread->ply, ply);
+    EXPECT_EQ(thread->last_move, last_move);
+    EXPECT_EQ(pos->touched, touched);
   }
 }
 
