@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS = -DCMAKE_BUILD_TYPE=Release -DZORV_ARCH=$(ARCH)
 
-.PHONY: all zorv test run configure clean help sanitize tsan perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung
+.PHONY: all zorv test run configure clean help sanitize tsan perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung bench-tb
 
 all: zorv
 
@@ -71,6 +71,11 @@ match-stockfish: zorv
 match-glaurung: zorv
 	tools/match -e1 "./zorv $(OPTS)" -e2 /usr/games/glaurung -openings $(OPENINGS) -games $(GAMES) -tc 10+0.1 -pgn match-glaurung.pgn
 
+# Tablebase speed: WDL probes per second over random 4-man positions.
+bench-tb: configure
+	cmake --build $(BUILD_DIR) --target tb_bench -j $(JOBS)
+	$(BUILD_DIR)/tests/tb_bench
+
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan zorv
 
@@ -84,4 +89,5 @@ help:
 	@echo "make bench-perft  move generator speed"
 	@echo "make bench-nn   network evaluation speed"
 	@echo "make bench-eval   hand-crafted evaluation speed"
+	@echo "make bench-tb   tablebase WDL probes per second"
 	@echo "make match-self-fast / match-self / match-stockfish / match-glaurung   matches (GAMES=, OPTS=)"

@@ -14,6 +14,7 @@
 #include "eval/eval_params.h"
 #include "eval/hce.h"
 #include "eval/network.h"
+#include "fathom/tbcore.h"
 #include "search/calibration.h"
 #include "search/tt.h"
 #include "platform/clock.h"
@@ -55,6 +56,7 @@ void SetStartupDefaults() {
 
 void RunPlayMode() {
   RunCalibrationSearch();
+  TbInit(g_pending.syzygy_path);
   SetupGame(kStartFen);
   if (!g_flags.uci) PrintBoard(&g_game->pos);
   g_control.quit.store(false);

@@ -6,6 +6,7 @@
 #include "driver/config_file.h"
 #include "driver/output.h"
 #include "eval/network.h"
+#include "fathom/tbcore.h"
 #include "search/tt.h"
 #include "search/search_control.h"
 #include "settings.h"
@@ -41,6 +42,7 @@ int CurrentElo() {
 // weights and the tables) waits until the search has reported.
 struct DeferredWork {
   bool network = false;
+  bool tablebases = false;
 };
 DeferredWork deferred;
 
@@ -55,6 +57,11 @@ void ClearHashOnRequest() {
 void ApplyNetworkFile() {
   if (SearchIsIdle()) LoadNetwork();
   else deferred.network = true;
+}
+// Re-initialising releases the mapped files that a search may be reading.
+void ApplySyzygyPath() {
+  if (SearchIsIdle()) TbInit(g_pending.syzygy_path);
+  else deferred.tablebases = true;
 }
 void ApplyLog() {
   if (g_pending.log && !LogIsOpen()) OpenLog();
@@ -85,7 +92,7 @@ const UciOption kOptions[] = {
     TEXT("OwnBook2_File", own_book2_file, kPathFieldSize, false, nullptr),
     SPIN("OwnBook2_Depth", own_book2_depth, 0, 60, false, nullptr),
     SPIN("OwnBook_Variety", own_book_variety, 0, 100, false, nullptr),
-    TEXT("SyzygyPath", syzygy_path, kPathFieldSize, false, nullptr),
+    TEXT("SyzygyPath", syzygy_path, kPathFieldSize, false, ApplySyzygyPath),
     SPIN("SyzygyProbeDepth6", syzygy_probe_depth6, -5, 100, false, nullptr),
     CHECK("Log", log, ApplyLog),
     CHECK("Ponder", ponder, nullptr),
@@ -173,6 +180,10 @@ void ApplyDeferredOptions() {
   if (deferred.network) {
     deferred.network = false;
     LoadNetwork();
+  }
+  if (deferred.tablebases) {
+    deferred.tablebases = false;
+    TbInit(g_pending.syzygy_path);
   }
 }
 

@@ -11,5 +11,6 @@ void SetOption(const char* name, const char* value);
 // applies them.
 void HandleSetOption(const char* args);
 // Carries out option effects that were held back while a search ran (a new
-// network); the driver calls it once the search has reported.
+// network, new tablebase folders); the driver calls it once the search has
+// reported.
 void ApplyDeferredOptions();
