@@ -260,7 +260,7 @@ void RootSearch(SearchThread* t) {
   Move qline[kMaxPv] = {0};
   if (main) {
     DeriveSelectivityTables();
-    c.throttle = c.full_speed_rate - 20 > c.target_rate;
+    SetRelaxed(c.throttle, c.full_speed_rate - 20 > c.target_rate);
     SetRelaxed(c.best_score, eval);
     if (!in_check) Quiescence(t, side, 1, 0, -kInfinity, kInfinity, kNodePV, qline);
     SetRelaxed(c.root_tb_result, -1);
@@ -354,7 +354,7 @@ void RootSearch(SearchThread* t) {
       }
     }
     SetRelaxed(t->depth, depth);
-    if (main) c.main_depth.store(depth, std::memory_order_relaxed);
+    if (main) c.main_depth.store(depth, std::memory_order_release);
     int lines = g_pending.multi_pv;
     for (int index = 0; index < lines && index < list.count; index++) {
       SearchLine(t, list, index, depth);

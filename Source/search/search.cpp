@@ -255,7 +255,7 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
   Position* pos = &t->pos;
   // 1-2: count the node, throttle, node limit and stop.
   Bump(t->nodes);
-  if (g_control.throttle) ThrottleSearch(t);
+  if (Relaxed(g_control.throttle)) ThrottleSearch(t);
   if (t->nodes > t->node_limit && t->completed_depth >= 2) g_control.stop.store(true, std::memory_order_relaxed);
   if (StopRequested()) return 0;
   // 3-4: selective depth, trace.

@@ -60,7 +60,8 @@ void HelperThread(int index) {
   if (t == nullptr) return;
   t->random = uint32_t(123 * index);
   // Helpers start once the main thread has finished its first iteration.
-  while (g_control.main_depth.load(std::memory_order_relaxed) < 2 && !g_control.stop.load(std::memory_order_relaxed))
+  // The acquire pairs with the main thread's release: its pruning tables are ready.
+  while (g_control.main_depth.load(std::memory_order_acquire) < 2 && !g_control.stop.load(std::memory_order_acquire))
     SleepMs(1);
   if (index < g_control.thread_count) RootSearch(t);
 }
