@@ -132,11 +132,6 @@ TEST(ConsoleAnalysis, SetReportsAndAppliesEachSetting) {
   EXPECT_EQ(lines[third + 5], "LMR_depth= 3");
   // Chess960 writes castling as the king taking its rook.
   EXPECT_TRUE(HasLine(lines, "1. move e1h1"));
-  // LMR table: a title, 29 rows, two empty lines, 29 rows.
-  EXPECT_EQ(lines[first + 6], "LMR table:");
-  EXPECT_EQ(lines[first + 7].substr(0, 4), " 3  ");
-  EXPECT_EQ(lines[first + 7 + 29], "");
-  EXPECT_EQ(lines[first + 7 + 31].substr(0, 4), " 3  ");
 }
 
 TEST(ConsoleAnalysis, EvaluationViewsOfTheInitialPosition) {
