@@ -1,105 +1,176 @@
 #include "driver/console.h"
 
-#include <cstdlib>
 #include <cstring>
 
-#include "board/notation.h"
 #include "board/perft.h"
+#include "driver/console_edit.h"
+#include "driver/console_epd.h"
+#include "driver/console_game.h"
+#include "driver/console_pgn.h"
+#include "driver/console_set.h"
+#include "driver/console_views.h"
+#include "driver/console_words.h"
 #include "driver/game.h"
 #include "driver/output.h"
 #include "driver/uci.h"
 #include "platform/clock.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
+#include "search/trace.h"
+#include "search/tt.h"
 #include "settings.h"
 
 namespace {
 
-constexpr int kMaxWords = 10;
-constexpr int kWordSize = 128;
+// Files the console reads and writes.
+constexpr const char* kEpdFile = "test.epd";
+constexpr const char* kSavedGameFile = "tmp.pgn";
+// An analysis has, in effect, no time limit.
+constexpr float kAnalysisTime = 100000.0f;
+constexpr int kMaxPerftDepth = 20;
 
-// The line split at blanks into at most ten words; missing words are empty.
-struct Words {
-  char word[kMaxWords][kWordSize];
-  const char* rest_after_first;  // the text after the command word and its blank
-};
-
-void SplitWords(const char* line, Words* w) {
-  std::memset(w->word, 0, sizeof w->word);
-  const char* p = line;
-  while (*p == ' ' || *p == '\t') p++;
-  const char* first_end = p;
-  for (int i = 0; i < kMaxWords && *p; i++) {
-    int n = 0;
-    while (p[n] != 0 && p[n] != ' ' && p[n] != '\t') {
-      if (n < kWordSize - 1) w->word[i][n] = p[n];
-      n++;
-    }
-    p += n;
-    if (i == 0) first_end = p;
-    while (*p == ' ' || *p == '\t') p++;
-  }
-  w->rest_after_first = *first_end ? first_end + 1 : first_end;
+void ClearHashIfEnabled() {
+  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
 }
 
-void ResetClocks() {
-  g_control.limits.clock[WHITE] = g_control.limits.clock[BLACK] = g_control.limits.base_time;
+void CommandNew(const ConsoleWords&) {
+  SetupGame(kStartFen);
+  PrintBoard(&g_game->pos);
+  ResetConsoleClocks();
 }
 
-void CommandPerft(const Words& w) {
-  long long depth = std::atoll(w.word[1]);
-  if (depth < 0) depth = 0;
-  if (depth > 20) depth = 20;
+void CommandFen(const ConsoleWords& w) {
+  SetupGame(w.rest);
+  PrintBoard(&g_game->pos);
+}
+
+// The engine searches with the present limits and plays its move.
+void CommandMove(const ConsoleWords&) {
+  g_flags.auto_play = true;
+  g_control.state.store(kStateGo);
+}
+
+void CommandAnalyse(const ConsoleWords& w) {
+  SearchLimits& limits = g_control.limits;
+  limits.base_time = kAnalysisTime;
+  limits.moves_per_control = 1;
+  limits.depth_limit = AnalysisDepth(w.word[1]);
+  ClearHashIfEnabled();
+  g_control.state.store(kStateGo);
+}
+
+// The engine plays both sides until a search ends without a move.
+void CommandSelfPlay(const ConsoleWords&) {
+  g_pending.ponder = 0;
+  g_flags.self_play = true;
+  g_control.state.store(kStateGo);
+}
+
+void CommandBoard(const ConsoleWords&) {
+  if (g_flags.console_debug) PrintLastMoveReport();
+  PrintBoard(&g_game->pos);
+}
+
+void CommandGet(const ConsoleWords& w) { GetEpdPosition(kEpdFile, w.word[1]); }
+void CommandTableLine(const ConsoleWords&) { PrintTableLine(); }
+
+void CommandTrace(const ConsoleWords& w) {
+  // The ply limit is one byte.
+  SetTracePlyLimit(uint8_t(ConsoleNumber(w.word[1], INT32_MIN, INT32_MAX)));
+}
+
+void CommandEvaluate(const ConsoleWords&) { PrintLastMoveReport(); }
+void CommandFullEvaluation(const ConsoleWords&) { PrintFullEvalBreakdown(); }
+void CommandSearchParameters(const ConsoleWords&) { PrintConsoleSearchParameters(); }
+void CommandUndo(const ConsoleWords&) { UndoConsoleMove(); }
+void CommandRedo(const ConsoleWords&) { RedoConsoleMove(); }
+void CommandLoad(const ConsoleWords& w) { LoadPgnGame(w.word[1], w.word[2]); }
+void CommandSave(const ConsoleWords&) { SaveGamePgn(kSavedGameFile); }
+void CommandJump(const ConsoleWords& w) { JumpToMoveNumber(ConsoleNumber(w.word[1], 0, kMaxGamePlies)); }
+void CommandEdit(const ConsoleWords&) { RunBoardEditor(); }
+void CommandBook(const ConsoleWords&) { ProbeConsoleBooks(); }
+void CommandTag(const ConsoleWords&) { g_trace.key = g_game->pos.key; }
+
+void CommandPerft(const ConsoleWords& w) {
+  int depth = ConsolePerftDepth(w.word[1]);
   double start = MonotonicSeconds();
-  double nodes = double(CountPerft(g_game, int(depth)));
+  double nodes = double(CountPerft(g_game, depth));
   double seconds = MonotonicSeconds() - start;
   PrintLine("visited %0.0f nodes in %0.3f seconds, nps= %0.0f", nodes, seconds, nodes / (seconds + 0.001));
 }
 
-void PlayTypedMove(const char* text) {
-  Move move = kNullMove;
-  int number = GamePly() / 2 + 1;
-  if (ParseMoveText(&g_game->pos, text, &move) && PlayGameMove(move)) {
-    PrintLine("%d. move %s", number, text);
-    PrintBoard(&g_game->pos);
-    return;
-  }
-  PrintDirect("invalid: %s%s\n", kSquareNames[MoveFrom(move)], kSquareNames[MoveTo(move)]);
-}
+void CommandExchangeValues(const ConsoleWords&) { PrintExchangeValues(); }
+void CommandSet(const ConsoleWords& w) { HandleSetCommand(w); }
+void CommandPlayMove(const ConsoleWords& w) { PlayConsoleMove(w.word[1]); }
+
+struct ConsoleCommand {
+  const char* name;
+  void (*run)(const ConsoleWords& words);
+};
+
+// Every command but quit and ".", which also act during a search. A first
+// word not in the table is taken as a move.
+constexpr ConsoleCommand kCommands[] = {
+    {"new", CommandNew},
+    {"fen", CommandFen},
+    {"mv", CommandMove},
+    {"go", CommandAnalyse},
+    {"an", CommandAnalyse},
+    {"self", CommandSelfPlay},
+    {"bd", CommandBoard},
+    {"get", CommandGet},
+    {"pv", CommandTableLine},
+    {"trace", CommandTrace},
+    {"ev", CommandEvaluate},
+    {"sp", CommandFullEvaluation},
+    {"lmr", CommandSearchParameters},
+    {"undo", CommandUndo},
+    {"[", CommandUndo},
+    {"]", CommandRedo},
+    {"load", CommandLoad},
+    {"save", CommandSave},
+    {"jump", CommandJump},
+    {"edit", CommandEdit},
+    {"book", CommandBook},
+    {"tag", CommandTag},
+    {"perft", CommandPerft},
+    {"swap", CommandExchangeValues},
+    {"set", CommandSet},
+    {"move", CommandPlayMove},
+};
 
 }  // namespace
 
-void HandleConsoleCommand(const char* line) {
-  Words w;
-  SplitWords(line, &w);
-  const char* cmd = w.word[0];
-  if (cmd[0] == 0) return;
-  auto is = [&](const char* name) { return std::strcmp(cmd, name) == 0; };
+int AnalysisDepth(const char* word) {
+  long long depth = ConsoleNumber(word, 0, kMaxSearchDepth);
+  return depth >= 1 && depth < kMaxSearchDepth ? int(depth) : kMaxSearchDepth;
+}
 
-  if (is("quit")) {
+int ConsolePerftDepth(const char* word) { return int(ConsoleNumber(word, 0, kMaxPerftDepth)); }
+
+void HandleConsoleCommand(const char* line) {
+  ConsoleWords w;
+  SplitConsoleWords(line, &w);
+  const char* name = w.word[0];
+  if (name[0] == 0) return;
+
+  if (std::strcmp(name, "quit") == 0) {
     if (!SearchIsIdle()) StopSearchAndWait();
     g_control.quit.store(true);
     return;
   }
-  if (is(".")) {
+  if (std::strcmp(name, ".") == 0) {
     if (!SearchIsIdle()) g_control.stop.store(true);
     return;
   }
   // Only quit and "." act while a search runs.
   if (!SearchIsIdle()) return;
 
-  if (is("new")) {
-    SetupGame(kStartFen);
-    PrintBoard(&g_game->pos);
-    ResetClocks();
-  } else if (is("fen")) {
-    SetupGame(w.rest_after_first);
-    PrintBoard(&g_game->pos);
-  } else if (is("perft")) {
-    CommandPerft(w);
-  } else if (is("move")) {
-    PlayTypedMove(w.word[1]);
-  } else {
-    PlayTypedMove(cmd);
+  for (const ConsoleCommand& command : kCommands) {
+    if (std::strcmp(name, command.name) == 0) {
+      command.run(w);
+      return;
+    }
   }
+  PlayConsoleMove(name);
 }

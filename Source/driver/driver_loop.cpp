@@ -140,7 +140,8 @@ bool SearchCannotEndByItself() {
   const SearchLimits& l = g_control.limits;
   uint8_t state = SearchStateNow() & ~kFinishedBit;
   if (state == kStatePondering || state == kStateGoPonder) return true;
-  return l.moves_per_control == 1 && l.base_time >= 1.0e6f && l.node_limit == 0 && l.depth_limit >= kMaxSearchDepth;
+  // A console analysis runs for 100000 s: in effect without end.
+  return l.moves_per_control == 1 && l.base_time >= 1.0e5f && l.node_limit == 0 && l.depth_limit >= kMaxSearchDepth;
 }
 
 // At the end of the input nothing more can arrive: every line received is

@@ -15,6 +15,7 @@ bool PlayGameMove(Move move) {
   if (g_game->history_count >= kMaxGamePlies) return false;
   MakeMove(&g_game->pos, move);
   g_game->ply = 1;
+  ClearRedoMove();
   return true;
 }
 
@@ -41,6 +42,23 @@ bool UndoGameMove() {
 }
 
 void ClearRedoMove() { g_game->undo[g_game->history_count].move = kNullMove; }
+
+Move RedoableMove() {
+  int h = g_game->history_count;
+  if (h >= kMaxGamePlies) return kNullMove;
+  const UndoRecord& record = g_game->undo[h];
+  // The record keeps the key of the position its move was made from.
+  if (record.move == kNullMove || record.key != g_game->pos.key) return kNullMove;
+  return MatchLegalMove(&g_game->pos, record.move);
+}
+
+bool RedoGameMove() {
+  Move move = RedoableMove();
+  if (move == kNullMove) return false;
+  MakeMove(&g_game->pos, move);
+  g_game->ply = 1;
+  return true;
+}
 
 void NewGameHistory() { g_game->history_count = 0; }
 

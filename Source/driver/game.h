@@ -13,12 +13,20 @@ void SetupGame(const char* fen);
 // not played: an info string line names it and false is returned.
 bool PlayGameMoveText(const char* text);
 // Plays a legal move on the game position; false when the game is full.
+// A new move abandons any moves taken back: none of them can be redone.
 bool PlayGameMove(Move move);
 // Takes back the last game move; false when there is none.
 bool UndoGameMove();
 // Marks the undo record after the last game move as empty, so that a later
 // redo finds nothing to replay.
 void ClearRedoMove();
+// The move a redo would replay: the one taken back from the present
+// position, still held by the undo record after the last game move, or 0
+// when there is none (or the record was not made from this position).
+Move RedoableMove();
+// Replays that move, keeping the records after it for further redos;
+// false when there is none or the game is full.
+bool RedoGameMove();
 // Forgets the game's move history (the position stays).
 void NewGameHistory();
 // Number of moves played in the game.

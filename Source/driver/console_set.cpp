@@ -1,0 +1,116 @@
+#include "driver/console_set.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/output.h"
+#include "search/search_control.h"
+#include "search/strength.h"
+#include "settings.h"
+
+namespace {
+
+// The search settings that `set` stores and reports by name.
+struct SettingName {
+  const char* name;
+  int16_t Settings::*field;
+};
+constexpr SettingName kSettingNames[] = {
+    {"NMP_depth", &Settings::nmp_depth},     {"SEP_depth", &Settings::sep_depth},
+    {"FP_depth", &Settings::fp_depth},       {"LMP_depth", &Settings::lmp_depth},
+    {"LMR_depth", &Settings::lmr_depth},     {"Selectivity", &Settings::selectivity},
+    {"ponder", &Settings::ponder},
+};
+
+// Pruning depths that no search reaches switch the rule off.
+constexpr int16_t kRuleOffDepth = 99;
+// A node limit beyond any search's reach.
+constexpr long long kMaxNodeLimit = 1LL << 50;
+
+int16_t SettingValue(const char* word) { return int16_t(ConsoleNumber(word, INT16_MIN, INT16_MAX)); }
+
+void SetLevel(const ConsoleWords& w) {
+  SearchLimits& limits = g_control.limits;
+  // Negative counts of moves would give the time check a divisor of 0.
+  int moves = int(ConsoleNumber(w.word[2], 0, 100000));
+  float base = ParseLevelTime(w.word[3]);
+  float increment = float(std::atof(w.word[4]));
+  limits.moves_per_control = moves;
+  limits.base_time = base;
+  limits.increment = increment;
+  limits.clock[WHITE] = limits.clock[BLACK] = base;
+  PrintLine("set level to %d moves in %0.2f seconds, inc %0.2f", moves, double(base), double(increment));
+}
+
+void SetTargetRate(const char* word) {
+  double rate = std::atof(word);
+  g_control.target_rate = float(rate);
+  g_pending.limit_strength = 1;
+  // Each search start derives its target rate from UCI_Elo, so the Elo of
+  // this rate is what keeps it.
+  int elo = rate > 0 ? int(EloOfRate(rate)) : 0;
+  g_pending.uci_elo = int16_t(elo < INT16_MIN ? INT16_MIN : elo > INT16_MAX ? INT16_MAX : elo);
+  PrintLine("target_nps set to %.0f", rate);
+}
+
+void SetSelectivityStyle(const char* word) {
+  if (ConsoleNumber(word, INT32_MIN, INT32_MAX) == 1) {
+    g_pending = g_active;
+    PrintLine("set default personality");
+    return;
+  }
+  g_pending.nmp_depth = kRuleOffDepth;
+  g_pending.sep_depth = 0;
+  g_pending.lmp_depth = 0;
+  g_pending.lmr_depth = kRuleOffDepth;
+  PrintLine("selectivity set to OFF");
+}
+
+}  // namespace
+
+float ParseLevelTime(const char* text) {
+  const char* colon = std::strchr(text, ':');
+  if (colon == nullptr) return float(std::atof(text));
+  return float(std::atof(text) * 60.0 + std::atof(colon + 1));
+}
+
+void HandleSetCommand(const ConsoleWords& w) {
+  const char* name = w.word[1];
+  const char* value = w.word[2];
+  auto is = [&](const char* n) { return std::strcmp(name, n) == 0; };
+  SearchLimits& limits = g_control.limits;
+
+  if (std::strstr(name, "multipv") != nullptr) {
+    // A search of no lines would never find a move.
+    g_pending.multi_pv = int16_t(ConsoleNumber(value, 1, 255));
+    return;
+  }
+  for (const SettingName& s : kSettingNames) {
+    if (!is(s.name)) continue;
+    g_pending.*s.field = SettingValue(value);
+    PrintLine("%s set to %d", s.name, int(g_pending.*s.field));
+    return;
+  }
+  if (is("hash")) {
+    g_flags.hash_clearing = ConsoleNumber(value, INT32_MIN, INT32_MAX) != 0;
+  } else if (is("noise")) {
+    g_flags.noise = float(std::atof(value));
+  } else if (is("debug")) {
+    g_flags.console_debug = ConsoleNumber(value, INT32_MIN, INT32_MAX) != 0;
+  } else if (is("frc")) {
+    g_flags.chess960 = ConsoleNumber(value, INT32_MIN, INT32_MAX) != 0;
+  } else if (is("level")) {
+    SetLevel(w);
+  } else if (is("depth")) {
+    limits.depth_limit = int(ConsoleNumber(value, 0, kMaxSearchDepth));
+  } else if (is("nodes")) {
+    limits.node_limit = ConsoleNumber(value, 0, kMaxNodeLimit);
+    limits.depth_limit = kMaxSearchDepth;
+  } else if (is("target_nps")) {
+    SetTargetRate(value);
+  } else if (is("ss")) {
+    SetSelectivityStyle(value);
+  }
+}

@@ -1,0 +1,83 @@
+#include "driver/console_views.h"
+
+#include <string>
+
+#include "board/attacks.h"
+#include "board/makemove.h"
+#include "board/notation.h"
+#include "board/see.h"
+#include "book/book_probe.h"
+#include "driver/game.h"
+#include "driver/output.h"
+#include "eval/hce.h"
+#include "eval/nn_evaluate.h"
+#include "search/search_control.h"
+#include "search/selectivity.h"
+#include "search/search_thread.h"
+#include "search/tt.h"
+#include "settings.h"
+
+namespace {
+
+// The table line is followed at most this many plies.
+constexpr int kTableLinePlies = 66;
+
+}  // namespace
+
+void PrintLastMoveReport() {
+  int plies = GamePly();
+  if (plies > 0) {
+    Move last = g_game->undo[plies - 1].move;
+    // White moved last when Black is to move now.
+    const char* format = g_game->pos.side == BLACK ? "last move was %d. %s%s\n" : "last move was %d... %s%s\n";
+    PrintDirect(format, (plies + 1) / 2, kSquareNames[MoveFrom(last)], kSquareNames[MoveTo(last)]);
+  }
+  // The summary line shows the network's score beside the hand-crafted one.
+  if (g_flags.use_nn_eval) nn_evaluate(g_game);
+  PrintHceTrace(g_game, 1);
+}
+
+void PrintFullEvalBreakdown() { PrintHceTrace(g_game, 2); }
+
+void PrintTableLine() {
+  Position* pos = &g_game->pos;
+  Move line[kTableLinePlies + 2] = {};
+  CompletePvFromTable(pos, line, 0);
+  std::string text;
+  int made = 0;
+  char san[16];
+  for (int i = 0; i < kTableLinePlies && line[i] != kNullMove; i++) {
+    MoveToSan(pos, line[i], san);
+    if (i > 0) text += ' ';
+    text += san;
+    MakeMove(pos, line[i]);
+    made++;
+  }
+  PrintDirect("PV: %s\n\n", text.c_str());
+  PrintBoard(pos);
+  while (made-- > 0) UnmakeMove(pos);
+  g_game->ply = 1;
+}
+
+void PrintExchangeValues() {
+  const Position* pos = &g_game->pos;
+  for (int sq = 0; sq < 64; sq++) {
+    int code = pos->board[sq];
+    if (code == 0) continue;
+    int attacker = ColourOf(code) ^ 1;
+    if (!IsSquareAttacked(pos, sq, attacker)) continue;
+    PrintDirect("sq= %s, swap1= %4d\n", kSquareNames[sq], StaticExchange(pos, attacker, kNoSquare, sq));
+  }
+}
+
+void ProbeConsoleBooks() {
+  ProbeBook(&g_game->pos, g_pending.own_book_file);
+  PrintLine("%s", "");
+  ProbeBook(&g_game->pos, g_pending.own_book2_file);
+  PrintLine("%s", "");
+}
+
+void PrintConsoleSearchParameters() {
+  DeriveSelectivityTables();
+  PrintSearchParameters();
+}
