@@ -65,7 +65,9 @@ void MakeMove(Position* pos, Move move) {
       if (pos->castle_squares[r] & pos->touched) pos->castling &= uint8_t(~(1 << r));
     }
   }
-  pos->fifty++;
+  // The counter is one byte: it stops at 255 rather than wrap to 0 in very
+  // long games (it only matters whether it passed 100).
+  if (pos->fifty < 255) pos->fifty++;
   pos->side = uint8_t(c ^ 1);
 
   Key key = pos->key;

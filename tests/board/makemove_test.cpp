@@ -104,3 +104,18 @@ TEST(Draw, FiftyMoveRule) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MakeMove, TheFiftyMoveCounterStopsAt255) {
+  ThreadPtr t = MakeThread("4k3/8/8/8/8/8/8/R3K3 w - -");
+  const char* cycle[4] = {"a1a2", "e8d8", "a2a1", "d8e8"};
+  for (int i = 0; i < 300; i++) {
+    PlayMoves(t.get(), cycle[i % 4]);
+    t->history_count = 0;  // keep the undo stack short
+  }
+  EXPECT_EQ(t->pos.fifty, 255);
+  EXPECT_TRUE(IsDraw(&t->pos, 1));
+}
+
+}  // namespace
