@@ -20,6 +20,9 @@
 #include "search/search_control.h"
 #include "search/search_thread.h"
 #include "settings.h"
+#include "tools/benchmark.h"
+#include "tools/epd_analysis.h"
+#include "tools/labelling.h"
 
 namespace {
 
@@ -109,6 +112,10 @@ int RunEngine(int argc, char** argv) {
   switch (cl.mode) {
     case RunMode::Play: RunPlayMode(); break;
     case RunMode::MakeBook: MakeBook(cl.pgn_file); break;
+    case RunMode::Bench: RunBenchmark(cl.bench_in_main_thread); break;
+    case RunMode::AnalyzeEpd: AnalyzeEpd(cl.input_file, cl.output_file); break;
+    case RunMode::MakeTune1: MakeTuneFile(cl.input_file, cl.output_file, 1); break;
+    case RunMode::MakeTune2: MakeTuneFile(cl.input_file, cl.output_file, 2); break;
     default: break;
   }
   ShutDown();
