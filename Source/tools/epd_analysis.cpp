@@ -81,6 +81,8 @@ void PrintSummary(const AnalysisTotals& t) {
 void AnalyzeEpd(const char* input_path, const char* output_path) {
   SearchControl& c = g_control;
   const char* output_name = output_path[0] != 0 ? output_path : kDefaultOutput;
+  // Opening the output would empty the suite itself.
+  if (std::strcmp(input_path, output_name) == 0) return;
   FILE* in = std::fopen(input_path, "r");
   if (in == nullptr) return;
   FILE* out = std::fopen(output_name, "w");

@@ -199,6 +199,8 @@ void ReadGames(FILE* pgn, ScanReader* r) {
 
 void ScanPgn(const char* pgn_path, const char* output_path, int variant) {
   const char* output_name = output_path[0] != 0 ? output_path : kDefaultOutput;
+  // Opening the output would empty the games themselves.
+  if (std::strcmp(pgn_path, output_name) == 0 || std::strcmp(pgn_path, kExtraOutput) == 0) return;
   FILE* pgn = std::fopen(pgn_path, "r");
   if (pgn == nullptr) return;
   FILE* out = std::fopen(output_name, "w");

@@ -118,9 +118,9 @@ TEST(AnalyzeEpd, VerboseRunOverWinAtChessPositions) {
   EXPECT_GE(CountContaining(run.lines, "info depth 4 "), 4);
   // WAC.001 is a mate in two.
   EXPECT_EQ(CountContaining(run.lines, "move= g3g6, time= "), 1);
-  std::smatch correct = FindLine(run.lines, R"(([0-9]) / 4 correct best moves)");
+  auto correct = FindLine(run.lines, R"(([0-9]) / 4 correct best moves)");
   ASSERT_FALSE(correct.empty());
-  EXPECT_GE(std::stoi(correct[1].str()), 1);
+  EXPECT_GE(std::stoi(correct[1]), 1);
   auto out = FileLines(dir, "out.epd");
   ASSERT_EQ(out.size(), 4u);
   for (int i = 0; i < 4; i++) {
@@ -138,6 +138,10 @@ TEST(AnalyzeEpd, FilesThatCannotBeOpenedEndTheTool) {
   dir.Write("one.epd", kMateFen + " bm Rb8;\n");
   run = RunTool(dir, {"-anepd", "one.epd", "-o", "no/such/dir/out.epd"});
   EXPECT_EQ(CountContaining(run.lines, "Analyzing"), 0);
+  // The suite is never its own output.
+  run = RunTool(dir, {"-anepd", "one.epd", "-o", "one.epd"});
+  EXPECT_EQ(CountContaining(run.lines, "Analyzing"), 0);
+  EXPECT_EQ(dir.Read("one.epd"), kMateFen + " bm Rb8;\n");
 }
 
 }  // namespace

@@ -58,10 +58,10 @@ TEST(Labelling, EvenVariationsKeepTheirSignAndDrawsStay) {
   RunTool(dir, {"-mktune1", "in.epd", "-d", "3"});
   auto out = FileLines(dir, "tune_new.epd");
   ASSERT_EQ(out.size(), 2u);
-  std::smatch m = FindLine({out[0]}, R"((\S+) (w|b) \S+ \S+ ce (-?20); sc (-?[0-9]+); gr 0\.5;)");
+  auto m = FindLine({out[0]}, R"((\S+) (w|b) \S+ \S+ ce (-?20); sc (-?[0-9]+); gr 0\.5;)");
   ASSERT_FALSE(m.empty()) << out[0];
   // White to move at the end means an even number of moves: ce unchanged.
-  EXPECT_EQ(m[2].str() == "w", m[3].str() == "20");
+  EXPECT_EQ(m[2] == "w", m[3] == "20");
 }
 
 TEST(Labelling, NothingHappensWithoutTwoDistinctOpenFiles) {

@@ -81,13 +81,13 @@ TEST(PgnScan, ResultLabelsSkipBookMovesAndSkippedGames) {
   EXPECT_TRUE(HasLine(run.lines, "games= 2, positions= 16"));
   int book = 0;
   for (const auto& line : out) {
-    std::smatch m = FindLine({line}, R"(\S+ (w|b) \S+ \S+ ce (-?[0-9]+); gr ([01]\.0);)");
+    auto m = FindLine({line}, R"(\S+ (w|b) \S+ \S+ ce (-?[0-9]+); gr ([01]\.0);)");
     ASSERT_FALSE(m.empty()) << line;
     // White won: White to move scores +35 and 1.0, Black -20 and 0.0;
     // book moves after the 20th ply are written with 0.
-    if (m[2].str() == "0") book++;
-    else EXPECT_EQ(m[2].str(), m[1].str() == "w" ? "35" : "-20");
-    EXPECT_EQ(m[3].str(), m[1].str() == "w" ? "1.0" : "0.0");
+    if (m[2] == "0") book++;
+    else EXPECT_EQ(m[2], m[1] == "w" ? "35" : "-20");
+    EXPECT_EQ(m[3], m[1] == "w" ? "1.0" : "0.0");
   }
   EXPECT_EQ(book, 4);
 }
@@ -191,6 +191,10 @@ TEST(PgnScan, DamagedFilesAndLongGames) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(CountContaining(run.lines, "games="), 0);
   EXPECT_FALSE(empty.Exists("tmp.epd"));
+  // The games are never their own output.
+  run = RunTool(dir, {"-scan_pgn3", "games.pgn", "-o", "games.pgn"});
+  EXPECT_EQ(CountContaining(run.lines, "games="), 0);
+  EXPECT_EQ(dir.Read("games.pgn"), pgn);
 }
 
 TEST(PgnScan, RealEngineGamesReplayToTheEnd) {

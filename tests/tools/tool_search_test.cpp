@@ -10,8 +10,8 @@
 namespace {
 
 std::string BenchNodes(const std::vector<std::string>& lines) {
-  std::smatch total = FindLine(lines, R"(total time= [0-9]+\.[0-9]{2} seconds, nodes= ([0-9]+), nps= [0-9]+)");
-  return total.empty() ? "" : total[1].str();
+  auto total = FindLine(lines, R"(total time= [0-9]+\.[0-9]{2} seconds, nodes= ([0-9]+), nps= [0-9]+)");
+  return total.empty() ? "" : total[1];
 }
 
 TEST(Benchmark, RunsAllPositionsWithInputClosedAndEndsWithStatusZero) {
@@ -51,11 +51,11 @@ TEST(ToolSearch, SecondsPerMoveStopTheSearch) {
   ToolRun run = RunTool(dir, {"-anepd", "one.epd", "-t", "0.3"});
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(run.status, 0);
-  std::smatch time = FindLine(run.lines, R"(total time= ([0-9.]+) seconds)");
+  auto time = FindLine(run.lines, R"(total time= ([0-9.]+) seconds)");
   ASSERT_FALSE(time.empty());
-  EXPECT_GE(std::stod(time[1].str()), 0.29);
+  EXPECT_GE(std::stod(time[1]), 0.29);
   if (TimingIsMeaningful()) {
-    EXPECT_LT(std::stod(time[1].str()), 1.0);
+    EXPECT_LT(std::stod(time[1]), 1.0);
     EXPECT_LT(seconds, 5.0);
   }
 }

@@ -53,12 +53,17 @@ inline std::vector<std::string> ReadLines(const std::string& path) {
   return SplitLines(text.str());
 }
 
-// The first line that matches the pattern, with its groups; empty when none.
-inline std::smatch FindLine(const std::vector<std::string>& lines, const std::string& pattern) {
+// The groups of the first line that matches the pattern (the whole line
+// first); empty when none does.
+inline std::vector<std::string> FindLine(const std::vector<std::string>& lines, const std::string& pattern) {
   std::regex re(pattern);
   for (const auto& l : lines) {
     std::smatch m;
-    if (std::regex_match(l, m, re)) return m;
+    if (std::regex_match(l, m, re)) {
+      std::vector<std::string> groups;
+      for (const auto& g : m) groups.push_back(g.str());
+      return groups;
+    }
   }
-  return std::smatch();
+  return {};
 }
