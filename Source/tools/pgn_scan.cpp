@@ -17,8 +17,7 @@ constexpr const char* kExtraOutput = "tmpX.epd";
 constexpr int kTagLineSize = 255;   // 254 characters and the terminator
 constexpr int kCommentSize = 1024;  // the rest of a longer comment is dropped
 
-// The reader's state between characters: comments and the move word being
-// read run across line ends.
+// The reader's state between characters; comments run across line ends.
 struct ScanReader {
   ScanGame* game;
   ScanOutput* output;
@@ -29,6 +28,7 @@ struct ScanReader {
   char word[kScanWordSize];
   int word_length;
   bool in_word;
+  bool dropped_move;  // a move did not fit the list: later comments are not its
 };
 
 bool BlackMovesFirst(const ScanGame& game) {
@@ -39,7 +39,7 @@ bool BlackMovesFirst(const ScanGame& game) {
 // The move that a comment just closed belongs to.
 void ScoreLastMove(ScanReader* r) {
   ScanGame& game = *r->game;
-  if (game.moves == 0) return;
+  if (game.moves == 0 || r->dropped_move) return;
   r->comment[r->comment_length] = 0;
   int last = game.moves - 1;
   bool black_move = (last % 2 == 1) != BlackMovesFirst(game);
@@ -50,7 +50,10 @@ void EndWord(ScanReader* r) {
   if (!r->in_word) return;
   r->in_word = false;
   ScanGame& game = *r->game;
-  if (game.moves >= kScanMaxMoves) return;
+  if (game.moves >= kScanMaxMoves) {
+    r->dropped_move = true;
+    return;
+  }
   ScanMove& m = game.move[game.moves++];
   std::memcpy(m.word, r->word, size_t(r->word_length));
   m.word[r->word_length] = 0;
@@ -119,6 +122,7 @@ void ReadTagLine(ScanReader* r, const char* line) {
   if (game.moves > 0) {
     WriteScannedGame(game, output);
     game.moves = 0;
+    r->dropped_move = false;
   }
   if (output->variant == 1) {
     std::fputs(line, output->out);

@@ -173,7 +173,7 @@ TEST(PgnScan, DamagedFilesAndLongGames) {
                     "1. d4 {+0.15/5} d5 {-0.10/5} *\n\n";
   // A game longer than the move list: knights back and forth.
   std::string shuffle;
-  for (int i = 0; i < 220; i++) shuffle += "Nf3 Nf6 Ng1 Ng8 ";
+  for (int i = 0; i < 220; i++) shuffle += "Nf3 {+0.01/1} Nf6 {-0.01/1} Ng1 {+0.01/1} Ng8 {-0.01/1} ";
   pgn += Tags("1/2-1/2") + shuffle + "\n1/2-1/2\n";
   dir.Write("games.pgn", pgn);
   ToolRun run = RunTool(dir, {"-scan_pgn1", "games.pgn"});
@@ -184,6 +184,8 @@ TEST(PgnScan, DamagedFilesAndLongGames) {
   EXPECT_EQ(CountContaining(out, "  1.  d4      {  0.15}"), 1);
   EXPECT_EQ(CountContaining(out, "     d5      {  0.10}"), 1);
   EXPECT_EQ(CountContaining(out, "  {"), 3 + kScanMaxMoves);
+  // The comments of moves that did not fit leave the last kept move alone.
+  EXPECT_EQ(CountContaining(out, "  {  0.01}"), kScanMaxMoves);
 
   // Missing files end the tool without output.
   TempDir empty;
