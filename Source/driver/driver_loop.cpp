@@ -1,7 +1,5 @@
 #include "driver/driver_loop.h"
 
-#include <cmath>
-
 #include "board/makemove.h"
 #include "board/notation.h"
 #include "book/book_probe.h"
@@ -66,17 +64,6 @@ void StartSearch() {
     return;
   }
   StartSearchThreads(kind);
-}
-
-// The fourth root of how the node count grew over the last four completed
-// depths.
-double EffectiveBranchingFactor() {
-  const SearchControl& c = g_control;
-  int d = Relaxed(c.last_iteration_depth);
-  if (d < 6 || d >= kMaxDepthTable) return 2.0;
-  double now = c.depth_nodes[d], before = c.depth_nodes[d - 4];
-  if (now <= 0 || before <= 0) return 2.0;
-  return std::pow(now / before, 0.25);
 }
 
 void PrintConsoleSummary(const char* best) {

@@ -21,6 +21,10 @@
 #include "search/search_control.h"
 #include "search/search_thread.h"
 #include "settings.h"
+#include "tools/benchmark.h"
+#include "tools/epd_analysis.h"
+#include "tools/labelling.h"
+#include "tools/pgn_scan.h"
 
 namespace {
 
@@ -111,6 +115,14 @@ int RunEngine(int argc, char** argv) {
   switch (cl.mode) {
     case RunMode::Play: RunPlayMode(); break;
     case RunMode::MakeBook: MakeBook(cl.pgn_file); break;
+    case RunMode::Bench: RunBenchmark(cl.bench_in_main_thread); break;
+    case RunMode::AnalyzeEpd: AnalyzeEpd(cl.input_file, cl.output_file); break;
+    case RunMode::MakeTune1: MakeTuneFile(cl.input_file, cl.output_file, 1); break;
+    case RunMode::MakeTune2: MakeTuneFile(cl.input_file, cl.output_file, 2); break;
+    case RunMode::ScanPgn1: ScanPgn(cl.pgn_file, cl.output_file, 1); break;
+    case RunMode::ScanPgn2: ScanPgn(cl.pgn_file, cl.output_file, 2); break;
+    case RunMode::ScanPgn3: ScanPgn(cl.pgn_file, cl.output_file, 3); break;
+    case RunMode::ScanPgn4: ScanPgn(cl.pgn_file, cl.output_file, 4); break;
     default: break;
   }
   ShutDown();

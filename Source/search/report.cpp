@@ -1,5 +1,6 @@
 #include "search/report.h"
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -116,4 +117,13 @@ void ReportLine(Position* root, int depth, int score, const Move* line, int mult
 void ReportFinalLine() {
   SearchControl& c = g_control;
   ReportLine(&g_game->pos, c.best_depth, c.best_score, c.pv, 1, true);
+}
+
+double EffectiveBranchingFactor() {
+  const SearchControl& c = g_control;
+  int d = Relaxed(c.last_iteration_depth);
+  if (d < 6 || d >= kMaxDepthTable) return 2.0;
+  double now = c.depth_nodes[d], before = c.depth_nodes[d - 4];
+  if (now <= 0 || before <= 0) return 2.0;
+  return std::pow(now / before, 0.25);
 }

@@ -18,3 +18,6 @@ void ReportLine(Position* root, int depth, int score, const Move* line, int mult
 void ReportFinalLine();
 // The score text of the info line: "cp N" or "mate N".
 void ScoreText(int score, char* out);
+// The fourth root of how the node count grew over the last four completed
+// depths of the last search; 2.0 before depth 6 or without both counts.
+double EffectiveBranchingFactor();

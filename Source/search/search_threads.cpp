@@ -113,6 +113,8 @@ void PrepareSearch() {
   SetRelaxed(c.single_legal_move, false);
   SetRelaxed(c.root_tb_result, -1);
   SetRelaxed(c.root_move_count, 0);
+  SetRelaxed(c.last_iteration_depth, 0);
+  SetRelaxed(c.last_iteration_time, 0.0f);
   c.main_depth.store(0);
   for (int& counter : c.debug_counters) counter = 0;
   c.hash_generation = c.hash_generation >= 31 ? 1 : c.hash_generation + 1;

@@ -79,8 +79,10 @@ void CheckSearchTime() {
   SearchControl& c = g_control;
   RefreshElapsed();
   if (ThreadRecord(0) == nullptr || c.stop.load(std::memory_order_relaxed)) return;
-  if ((c.state.load(std::memory_order_acquire) & ~kFinishedBit) != kStateSearching) return;
-  if (c.state.load(std::memory_order_acquire) & kFinishedBit) return;
+  // Timed searches and the tools' searches run on the clock; pondering and
+  // a search already finished do not.
+  uint8_t state = c.state.load(std::memory_order_acquire);
+  if (state != kStateSearching && state != kStateToolSearch) return;
   int depth = c.main_depth.load(std::memory_order_relaxed);
   float elapsed = Relaxed(c.elapsed);
   // The first 15 ms belong to the search, except on a short clock, where

@@ -1,0 +1,14 @@
+#include "tools/annotated_move.h"
+
+#include <cstring>
+
+#include "board/notation.h"
+#include "settings.h"
+
+bool ReadAnnotatedMove(Position* pos, const char* text, Move* move) {
+  char plain[64];
+  CopyField(plain, sizeof plain, text);
+  int n = int(std::strlen(plain));
+  while (n > 0 && std::strchr("#!?", plain[n - 1]) != nullptr) plain[--n] = 0;
+  return ParseMoveText(pos, plain, move);
+}

@@ -1,0 +1,9 @@
+// The benchmark: fixed searches of 20 positions, timed, with the total node
+// count and speed.
+#pragma once
+
+// Searches each benchmark position to the depth limit (17 unless -d gives
+// one) with the table cleared, in a search thread or, with in_main_thread,
+// in the main thread itself; prints the time of each and the totals, then
+// sets the quit flag.
+void RunBenchmark(bool in_main_thread);

@@ -1,0 +1,8 @@
+// EPD analysis: searches every position of an EPD test suite, scores the
+// answers and writes an annotated EPD file.
+#pragma once
+
+// Analyses the EPD file input_path, writing output_path ("analysis.epd"
+// when empty). Prints the summary of correct answers, nodes, time, depth,
+// branching factor and c0 points at the end.
+void AnalyzeEpd(const char* input_path, const char* output_path);

@@ -1,0 +1,8 @@
+// Labelling EPD positions with the engine's scores for tuning: every
+// position of an input file is searched and written with its score.
+#pragma once
+
+// Variant 1 writes the position at the end of the principal variation,
+// variant 2 the position itself. Output goes to output_path
+// ("tune_new.epd" when empty); nothing happens when it names the input.
+void MakeTuneFile(const char* input_path, const char* output_path, int variant);

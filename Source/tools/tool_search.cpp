@@ -1,0 +1,34 @@
+#include "tools/tool_search.h"
+
+#include "driver/input.h"
+#include "platform/clock.h"
+#include "search/search_control.h"
+#include "search/search_threads.h"
+#include "search/time_manager.h"
+#include "search/tt.h"
+#include "settings.h"
+
+void RunToolSearch(ToolWait wait) {
+  SearchControl& c = g_control;
+  PrepareSearch();
+  StartSearchThreads(kStateToolSearch);
+  bool sleep = wait == ToolWait::AlwaysSleep || c.limits.depth_limit > 2;
+  while (true) {
+    uint8_t state = SearchStateNow();
+    if (state & kFinishedBit) break;
+    // A command that needs the engine idle (quit, position, go) has already
+    // stopped the search and waited for its end.
+    if (state != kStateToolSearch) break;
+    if (sleep) SleepMs(1);
+    else YieldThread();
+    CheckSearchTime();
+    ReadInput();
+  }
+  RefreshElapsed();
+}
+
+void EndToolSearch() { g_control.state.store(kStateIdle); }
+
+void ClearHashForTool() {
+  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
+}
