@@ -5,6 +5,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "board/attacks.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
@@ -49,12 +51,28 @@ void FreeHashTable() {
   g_tt.enabled = false;
 }
 
+namespace {
+
+// Bytes of memory the machine has; 0 when unknown.
+uint64_t PhysicalMemory() {
+  long pages = sysconf(_SC_PHYS_PAGES), page_size = sysconf(_SC_PAGE_SIZE);
+  return pages > 0 && page_size > 0 ? uint64_t(pages) * uint64_t(page_size) : 0;
+}
+
+}  // namespace
+
 bool AllocateHashTable() {
   if (g_tt.entries != nullptr) FreeHashTable();
   else InitZobristKeys();
   int mb = g_pending.hash_mb;
   uint64_t count = uint64_t(mb) * 65536;
-  void* memory = std::malloc(size_t(count + 16) * sizeof(HashEntry));
+  uint64_t bytes = (count + 16) * sizeof(HashEntry);
+  // A table larger than the machine's memory would be granted by the system
+  // and then end the process when clearing touches it: treat it as the
+  // allocation failure it is.
+  uint64_t physical = PhysicalMemory();
+  if (physical != 0 && bytes > physical) return false;
+  void* memory = std::malloc(size_t(bytes));
   if (memory == nullptr) return false;
   g_tt.entries = static_cast<HashEntry*>(memory);
   g_tt.count = uint32_t(count);
