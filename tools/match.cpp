@@ -274,7 +274,12 @@ GameResult PlayGame(Engine* engines[2], int white_index, const std::string& fen,
       bool in_check = FindAttacker(pos, pos->king_square[pos->side], side, Occupancy(pos)) != kNoSquare;
       r.termination = in_check ? "checkmate" : "stalemate";
       r.result = in_check ? (side == WHITE ? "1-0" : "0-1") : "1/2-1/2";
-      if (in_check) san_moves->back() += "#";
+      if (in_check) {
+        // Mate replaces the check mark the move text already carries.
+        std::string& last = san_moves->back();
+        if (!last.empty() && last.back() == '+') last.pop_back();
+        last += "#";
+      }
       return r;
     }
     if (++seen[RepetitionKey(pos)] >= 3) {
