@@ -15,6 +15,7 @@
 #include "tools/epd_answer.h"
 #include "tools/epd_record.h"
 #include "tools/text_lines.h"
+#include "tools/tool_files.h"
 #include "tools/tool_search.h"
 
 namespace {
@@ -81,15 +82,9 @@ void PrintSummary(const AnalysisTotals& t) {
 void AnalyzeEpd(const char* input_path, const char* output_path) {
   SearchControl& c = g_control;
   const char* output_name = output_path[0] != 0 ? output_path : kDefaultOutput;
-  // Opening the output would empty the suite itself.
-  if (std::strcmp(input_path, output_name) == 0) return;
-  FILE* in = std::fopen(input_path, "r");
-  if (in == nullptr) return;
-  FILE* out = std::fopen(output_name, "w");
-  if (out == nullptr) {
-    std::fclose(in);
-    return;
-  }
+  FILE* in;
+  FILE* out;
+  if (!OpenToolFiles(input_path, output_name, &in, &out)) return;
   PrintLine("Analyzing %s...", input_path);
   // Shallow searches gain from what the table keeps between positions.
   if (c.limits.depth_limit <= 3) g_flags.hash_clearing = false;

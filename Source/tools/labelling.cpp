@@ -17,6 +17,7 @@
 #include "settings.h"
 #include "tools/epd_record.h"
 #include "tools/text_lines.h"
+#include "tools/tool_files.h"
 #include "tools/tool_search.h"
 
 namespace {
@@ -115,14 +116,9 @@ bool WriteLabel(FILE* out, int variant, Label label) {
 void MakeTuneFile(const char* input_path, const char* output_path, int variant) {
   SearchControl& c = g_control;
   const char* output_name = output_path[0] != 0 ? output_path : kDefaultOutput;
-  if (std::strcmp(input_path, output_name) == 0) return;
-  FILE* in = std::fopen(input_path, "r");
-  if (in == nullptr) return;
-  FILE* out = std::fopen(output_name, "w");
-  if (out == nullptr) {
-    std::fclose(in);
-    return;
-  }
+  FILE* in;
+  FILE* out;
+  if (!OpenToolFiles(input_path, output_name, &in, &out)) return;
   PrintLine("Creating file %s", output_name);
   g_flags.noise = 100000.0f;
   // The hand-crafted evaluation labels the positions.

@@ -9,6 +9,7 @@
 #include "tools/comment_score.h"
 #include "tools/scan_game.h"
 #include "tools/scan_writer.h"
+#include "tools/tool_files.h"
 
 namespace {
 
@@ -203,15 +204,11 @@ void ReadGames(FILE* pgn, ScanReader* r) {
 
 void ScanPgn(const char* pgn_path, const char* output_path, int variant) {
   const char* output_name = output_path[0] != 0 ? output_path : kDefaultOutput;
-  // Opening the output would empty the games themselves.
-  if (std::strcmp(pgn_path, output_name) == 0 || std::strcmp(pgn_path, kExtraOutput) == 0) return;
-  FILE* pgn = std::fopen(pgn_path, "r");
-  if (pgn == nullptr) return;
-  FILE* out = std::fopen(output_name, "w");
-  if (out == nullptr) {
-    std::fclose(pgn);
-    return;
-  }
+  // Opening the second output would empty the games themselves.
+  if (IsSameFile(pgn_path, kExtraOutput)) return;
+  FILE* pgn;
+  FILE* out;
+  if (!OpenToolFiles(pgn_path, output_name, &pgn, &out)) return;
   FILE* extra = std::fopen(kExtraOutput, "w");
   if (extra == nullptr) {
     std::fclose(pgn);
