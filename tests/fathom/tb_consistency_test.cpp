@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
+#include <string>
 
 #include "board/attacks.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
+#include "board/position.h"
+#include "eval/kpk.h"
 #include "fathom/tb_rules.h"
 #include "fathom/tbprobe.h"
 #include "support/board_helpers.h"
@@ -163,6 +167,70 @@ TEST(TablebaseConsistency, RandomEnPassantPositions) {
     differs += TbProbeWdl(&with->pos, 0) != TbProbeWdl(&without->pos, 0);
   }
   EXPECT_GT(differs, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// FEN of a king-and-pawn-versus-king position with White holding the pawn;
+// squares numbered a1 = 0, h8 = 63.
+std::string KpkFen(int strong_king, int weak_king, int pawn, bool weak_to_move) {
+  char board[64];
+  std::fill(board, board + 64, 0);
+  board[strong_king] = 'K';
+  board[weak_king] = 'k';
+  board[pawn] = 'P';
+  std::string fen;
+  for (int rank = 7; rank >= 0; rank--) {
+    int empty = 0;
+    for (int file = 0; file < 8; file++) {
+      char man = board[8 * rank + file];
+      if (man == 0) {
+        empty++;
+        continue;
+      }
+      if (empty > 0) fen += char('0' + empty);
+      empty = 0;
+      fen += man;
+    }
+    if (empty > 0) fen += char('0' + empty);
+    if (rank > 0) fen += '/';
+  }
+  return fen + (weak_to_move ? " b - - 0 1" : " w - - 0 1");
+}
+
+// The evaluation's king-and-pawn table must mark exactly the positions the
+// KPvK table says the pawn's side wins.
+TEST(TablebaseConsistency, KingAndPawnTableAgreesWithTheTablebase) {
+  InitTablebases(SyzygyDir());
+  ThreadPtr thread = MakeThread("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1");
+  InitKpkTable();
+  Position* pos = &thread->pos;
+  int compared = 0, won = 0;
+  for (int pawn = 8; pawn < 56; pawn++) {
+    if ((pawn & 7) >= 4) continue;  // the table holds pawns on files a-d
+    for (int sk = 0; sk < 64; sk++) {
+      for (int wk = 0; wk < 64; wk++) {
+        if (sk == wk || sk == pawn || wk == pawn) continue;
+        if (std::max(std::abs((sk & 7) - (wk & 7)), std::abs((sk >> 3) - (wk >> 3))) <= 1) continue;
+        for (bool weak_to_move : {false, true}) {
+          bool weak_in_check = (wk >> 3) == (pawn >> 3) + 1 && std::abs((wk & 7) - (pawn & 7)) == 1;
+          if (weak_in_check && !weak_to_move) continue;  // White could take the king
+          SetupPosition(pos, KpkFen(sk, wk, pawn, weak_to_move).c_str());
+          int code = TbProbeWdl(pos, 0);
+          ASSERT_NE(code, kTbNoResult);
+          bool tb_won = (code - 2) == (weak_to_move ? -2 : 2);
+          bool table_won = KpkIsWon(sk, wk, pawn, weak_to_move);
+          ASSERT_EQ(table_won, tb_won) << KpkFen(sk, wk, pawn, weak_to_move);
+          compared++;
+          won += tb_won;
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 150000);
+  EXPECT_GT(won, compared / 2);
 }
 
 }  // namespace
