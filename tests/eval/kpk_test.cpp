@@ -208,22 +208,7 @@ TEST_F(KpkTest, EvaluationAddsTheWinBonusForEitherColour) {
       board[sk ^ flip] = strong == WHITE ? 'K' : 'k';
       board[wk ^ flip] = strong == WHITE ? 'k' : 'K';
       board[p ^ flip] = strong == WHITE ? 'P' : 'p';
-      std::string fen;
-      for (int r = 7; r >= 0; r--) {
-        int empty = 0;
-        for (int f = 0; f < 8; f++) {
-          char c = board[8 * r + f];
-          if (c == 0) {
-            empty++;
-            continue;
-          }
-          if (empty) fen += char('0' + empty);
-          empty = 0;
-          fen += c;
-        }
-        if (empty) fen += char('0' + empty);
-        if (r) fen += '/';
-      }
+      std::string fen = PlacementFen(board);
       int side = wtm ? strong ^ 1 : strong;
       fen += side == WHITE ? " w - -" : " b - -";
       SetupPosition(&thread->pos, fen.c_str());

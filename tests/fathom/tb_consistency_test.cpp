@@ -181,23 +181,7 @@ std::string KpkFen(int strong_king, int weak_king, int pawn, bool weak_to_move) 
   board[strong_king] = 'K';
   board[weak_king] = 'k';
   board[pawn] = 'P';
-  std::string fen;
-  for (int rank = 7; rank >= 0; rank--) {
-    int empty = 0;
-    for (int file = 0; file < 8; file++) {
-      char man = board[8 * rank + file];
-      if (man == 0) {
-        empty++;
-        continue;
-      }
-      if (empty > 0) fen += char('0' + empty);
-      empty = 0;
-      fen += man;
-    }
-    if (empty > 0) fen += char('0' + empty);
-    if (rank > 0) fen += '/';
-  }
-  return fen + (weak_to_move ? " b - - 0 1" : " w - - 0 1");
+  return PlacementFen(board) + (weak_to_move ? " b - - 0 1" : " w - - 0 1");
 }
 
 // The evaluation's king-and-pawn table must mark exactly the positions the

@@ -16,6 +16,26 @@ void InitBoardForTests() {
   InitZobristKeys();
 }
 
+std::string PlacementFen(const char board[64]) {
+  std::string fen;
+  for (int rank = 7; rank >= 0; rank--) {
+    int empty = 0;
+    for (int file = 0; file < 8; file++) {
+      char man = board[8 * rank + file];
+      if (man == 0) {
+        empty++;
+        continue;
+      }
+      if (empty > 0) fen += char('0' + empty);
+      empty = 0;
+      fen += man;
+    }
+    if (empty > 0) fen += char('0' + empty);
+    if (rank > 0) fen += '/';
+  }
+  return fen;
+}
+
 ThreadPtr MakeThread(const std::string& fen) {
   InitBoardForTests();
   ThreadPtr thread(NewSearchThread());

@@ -22,6 +22,9 @@ ThreadPtr MakeThread(const std::string& fen);
 std::vector<Move> LegalMoves(Position* pos);
 // FEN of the position without counters.
 std::string Fen(const Position* pos);
+// The piece-placement field of a FEN for a board of FEN letters (0 for an
+// empty square), indexed a1 = 0 .. h8 = 63.
+std::string PlacementFen(const char board[64]);
 // Plays coordinate moves (UCI text) on the thread's position as game moves
 // (the search ply stays 1); fails the test on an illegal one.
 void PlayMoves(SearchThread* thread, const std::string& moves);

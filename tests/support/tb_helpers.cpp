@@ -60,22 +60,7 @@ std::string RandomEndgameFen(std::mt19937_64& rng, const std::string& material, 
       board[sq] = letter;
     }
     if (!placed) continue;
-    std::string fen;
-    for (int rank = 7; rank >= 0; rank--) {
-      int empty = 0;
-      for (int file = 0; file < 8; file++) {
-        char c = board[rank * 8 + file];
-        if (!c) {
-          empty++;
-          continue;
-        }
-        if (empty) fen += char('0' + empty);
-        empty = 0;
-        fen += c;
-      }
-      if (empty) fen += char('0' + empty);
-      if (rank) fen += '/';
-    }
+    std::string fen = PlacementFen(board);
     fen += rng() % 2 ? " w - -" : " b - -";
     ThreadPtr thread = MakeThread(fen);
     if (TbPositionIsSane(MakeTbPosition(&thread->pos, 0))) return fen;
@@ -111,22 +96,7 @@ std::string RandomEnPassantFen(std::mt19937_64& rng) {
       } while (board[k] || k == ep || k == start);
       board[k] = &k == &kings[0] ? 'K' : 'k';
     }
-    std::string fen;
-    for (int r = 7; r >= 0; r--) {
-      int empty = 0;
-      for (int f = 0; f < 8; f++) {
-        char c = board[r * 8 + f];
-        if (!c) {
-          empty++;
-          continue;
-        }
-        if (empty) fen += char('0' + empty);
-        empty = 0;
-        fen += c;
-      }
-      if (empty) fen += char('0' + empty);
-      if (r) fen += '/';
-    }
+    std::string fen = PlacementFen(board);
     fen += white ? " w - " : " b - ";
     fen += kSquareNames[ep];
     ThreadPtr thread = MakeThread(fen);
