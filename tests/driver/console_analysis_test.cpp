@@ -59,7 +59,7 @@ TEST(ConsoleAnalysis, GoToADepthReportsInTheConsoleFormat) {
 TEST(ConsoleAnalysis, TheEngineKeepsPlayingAfterMvAndSelfPlayEndsAtMate) {
   // mv searches with the clock of set level and plays; the analysis after
   // it plays its move too.
-  auto lines = RunEngineScript({"-c"}, "set level 40 5:00 2\nset depth 2\nmv\ngo 2\n");
+  auto lines = RunConsoleSteps({"-c"}, {"set level 40 5:00 2\nset depth 2\nmv\n", "go 2\n"});
   EXPECT_EQ(CountContaining(lines, "Ply= 0, cnt50= 0, Clock= 300.00s, Target time= "), 1);
   EXPECT_EQ(CountContaining(lines, "move= "), 2);
   std::string fen = LastFen(lines);
@@ -83,7 +83,7 @@ TEST(ConsoleAnalysis, TheEngineKeepsPlayingAfterMvAndSelfPlayEndsAtMate) {
 }
 
 TEST(ConsoleAnalysis, NoiseAndMultiPvShapeTheReports) {
-  auto lines = RunEngineScript({"-c"}, "set noise 9999\ngo 3\nset noise 0\nset multipv 3\ngo 3\n");
+  auto lines = RunConsoleSteps({"-c"}, {"set noise 9999\ngo 3\n", "set noise 0\nset multipv 3\ngo 3\n"});
   size_t second = FindLineStarting(lines, "Ply= 0", FindLineStarting(lines, "move= "));
   std::vector<std::string> first_search(lines.begin(), lines.begin() + long(second));
   EXPECT_TRUE(InfoDepths(first_search).empty());
@@ -194,7 +194,7 @@ TEST(ConsoleAnalysis, TableLineFollowsTheStoredMovesAndLeavesTheGame) {
 
 TEST(ConsoleAnalysis, TraceFileAndTaggedPositionDumps) {
   TempDir dir;
-  auto lines = RunEngineScript({"-c"}, "e4\ntag\nundo\ntrace 2\ngo 3\ntrace 0\ne4\n", nullptr, dir.path());
+  auto lines = RunConsoleSteps({"-c"}, {"e4\ntag\nundo\ntrace 2\ngo 3\n", "trace 0\ne4\n"}, dir.path());
   EXPECT_NE(CountContaining(lines, "ply depth alpha    beta    eval type   move  red"), 0);
   EXPECT_TRUE(std::regex_search(dir.Read("trace.txt"), std::regex("SEARCH DEPTH= 1\n[^]*SEARCH DEPTH= 3\n")));
   std::string trace = dir.Read("trace.txt");
