@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS = -DCMAKE_BUILD_TYPE=Release -DZORV_ARCH=$(ARCH)
 
-.PHONY: all zorv test run configure clean help sanitize tsan perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung bench-tb
+.PHONY: all zorv ttune test run configure clean help sanitize tsan perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung bench-tb
 
 all: zorv
 
@@ -15,6 +15,11 @@ zorv: configure
 	cmake --build $(BUILD_DIR) --target zorv match -j $(JOBS)
 	cp $(BUILD_DIR)/zorv ./zorv
 	cp $(BUILD_DIR)/match tools/match
+
+# The tuning build: ./zorv-tune runs -mktraindata, -tune and -tune2 as well.
+ttune: configure
+	cmake --build $(BUILD_DIR) --target zorv-tune -j $(JOBS)
+	cp $(BUILD_DIR)/zorv-tune ./zorv-tune
 
 test: zorv
 	cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -77,12 +82,13 @@ bench-tb: configure
 	$(BUILD_DIR)/tests/tb_bench
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan zorv
+	rm -rf $(BUILD_DIR) build-asan build-tsan zorv zorv-tune
 
 help:
 	@echo "make            build ./zorv (ARCH=native by default, e.g. ARCH=x86-64-v2)"
 	@echo "make test       build and run every test through ctest"
 	@echo "make run        build and start the engine"
+	@echo "make ttune      build ./zorv-tune, the engine with the training and tuning modes"
 	@echo "make sanitize   tests under the address and undefined-behaviour sanitizers"
 	@echo "make tsan       tests under the thread sanitizer"
 	@echo "make perft-full every depth of the perft suites"

@@ -121,7 +121,15 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     } else if (is("-mktraindata")) {
       cl.mode = RunMode::MakeTrainData;
       if (value(&v)) CopyField(cl.input_file, 141, v);
-      value(&v);
+      if (value(&v)) cl.train_positions = Clamp(std::atoll(v), 0, 1LL << 40);
+    } else if (is("-random_plies")) {
+      if (value(&v)) cl.random_plies = int(Clamp(std::atoll(v), 0, 40));
+    } else if (is("-batch")) {
+      if (value(&v)) cl.batch_size = int(Clamp(std::atoll(v), 1, 1 << 20));
+    } else if (is("-lambda")) {
+      if (value(&v)) cl.score_weight = std::fmin(1.0, std::fmax(0.0, std::atof(v)));
+    } else if (is("-nn")) {
+      if (value(&v)) CopyField(g_pending.nn_file, kFileFieldSize, v);
     } else if (is("-tune") || is("-tune2") || is("-tune3") || is("-tune4")) {
       cl.mode = is("-tune") ? RunMode::Tune : is("-tune2") ? RunMode::Tune2 : is("-tune3") ? RunMode::Tune3 : RunMode::Tune4;
       const char* file = nullptr;
@@ -132,7 +140,10 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         return cl;
       }
       CopyField(cl.input_file, 141, file);
-      if (i + 1 < argc && (argv[i + 1][0] == '0' || argv[i + 1][0] == '1')) i++;
+      cl.tune_step = std::atof(step);
+      cl.tune_count = std::atoi(count);
+      cl.tune_flag = 0;
+      if (i + 1 < argc && (argv[i + 1][0] == '0' || argv[i + 1][0] == '1')) cl.tune_flag = argv[++i][0] - '0';
       CopyField(g_pending.syzygy_path, kPathFieldSize, kDefaultSyzygyPath);
       g_pending.hash_mb = 0;
     }

@@ -27,6 +27,14 @@ struct CommandLine {
   char pgn_file[141] = "";            // -scan_pgn1..4, -mkbook
   char output_file[141] = "";         // -o
   bool bad_tuning_arguments = false;
+  // Training and tuning (the tuning build).
+  long long train_positions = 0;      // -mktraindata: positions to write
+  int random_plies = 2;               // -random_plies: random moves after each start
+  double tune_step = 0;               // -tune..: learning rate
+  int tune_count = 0;                 // -tune..: passes over the data
+  int tune_flag = 0;                  // -tune..: optional fifth value
+  int batch_size = 16384;             // -batch: positions per optimiser step
+  double score_weight = 0.5;          // -lambda: share of the search score in the target
 };
 
 // Reads the arguments left to right into the pending settings, the search

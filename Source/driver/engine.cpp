@@ -25,8 +25,12 @@
 #include "tools/epd_analysis.h"
 #include "tools/labelling.h"
 #include "tools/pgn_scan.h"
+#include "tools/training/selfplay.h"
 
 namespace {
+
+constexpr const char* kDefaultTrainDataFile = "traindata.bin";
+constexpr long long kDefaultTrainNodes = 5000;
 
 // Fixed search limits on the command line size the table for them.
 void SizeHashForFixedLimits() {
@@ -75,9 +79,29 @@ void ShutDown() {
   CloseLog();
 }
 
+
+bool IsTrainingMode(RunMode mode) {
+  return mode == RunMode::Tune || mode == RunMode::Tune2 || mode == RunMode::Tune3 || mode == RunMode::Tune4 ||
+         mode == RunMode::MakeTrainData;
+}
+
+// -mktraindata FILE COUNT: self-play games for training.
+int MakeTrainingData(const CommandLine& cl) {
+  TbInit(g_pending.syzygy_path);
+  SelfPlayOptions options;
+  options.start_file = cl.input_file;
+  options.output = cl.output_file[0] != 0 ? cl.output_file : kDefaultTrainDataFile;
+  options.positions = cl.train_positions;
+  options.nodes = g_control.limits.node_limit;
+  options.workers = g_pending.threads;
+  options.random_plies = cl.random_plies;
+  options.progress_seconds = 10;
+  return RunSelfPlay(options) ? 0 : 1;
+}
+
 }  // namespace
 
-int RunEngine(int argc, char** argv) {
+int RunEngine(int argc, char** argv, bool tuning_build) {
   // 1-3: random seed, empty thread table, the main search record.
   std::srand(unsigned(MonotonicMillis()));
   for (auto& t : g_threads) t = nullptr;
@@ -90,14 +114,16 @@ int RunEngine(int argc, char** argv) {
   SetStartupDefaults();
   CommandLine cl = ParseCommandLine(argc, argv);
   if (cl.bad_tuning_arguments) return 1;
-  if (cl.mode == RunMode::Tune || cl.mode == RunMode::Tune2 || cl.mode == RunMode::Tune3 ||
-      cl.mode == RunMode::Tune4 || cl.mode == RunMode::MakeTrainData) {
+  if (IsTrainingMode(cl.mode) && !tuning_build) {
     std::printf("Need to compile with 'make ttune'\n\n");
     return 1;
   }
   // 8: greeting (the log is not open yet).
   PrintLine("info string Hello from %s", kEngineName);
-  // 9-10: fixed limits size the hash table; allocate it.
+  // 9-10: fixed limits size the hash table; allocate it. Self-play searches
+  // have a node limit even when none is given.
+  if (cl.mode == RunMode::MakeTrainData && g_control.limits.node_limit <= 0)
+    g_control.limits.node_limit = kDefaultTrainNodes;
   SizeHashForFixedLimits();
   if (!AllocateHashTable()) return 1;
   // 11: the log.
@@ -112,6 +138,7 @@ int RunEngine(int argc, char** argv) {
   g_active.eval_params_changed = 0;
   LoadNetwork();
 
+  int status = 0;
   switch (cl.mode) {
     case RunMode::Play: RunPlayMode(); break;
     case RunMode::MakeBook: MakeBook(cl.pgn_file); break;
@@ -123,8 +150,9 @@ int RunEngine(int argc, char** argv) {
     case RunMode::ScanPgn2: ScanPgn(cl.pgn_file, cl.output_file, 2); break;
     case RunMode::ScanPgn3: ScanPgn(cl.pgn_file, cl.output_file, 3); break;
     case RunMode::ScanPgn4: ScanPgn(cl.pgn_file, cl.output_file, 4); break;
+    case RunMode::MakeTrainData: status = MakeTrainingData(cl); break;
     default: break;
   }
   ShutDown();
-  return 0;
+  return status;
 }

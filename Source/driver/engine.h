@@ -2,4 +2,5 @@
 #pragma once
 
 // Runs the program with its arguments; returns the process exit status.
-int RunEngine(int argc, char** argv);
+// The tuning build (make ttune) also runs the training and tuning modes.
+int RunEngine(int argc, char** argv, bool tuning_build);

@@ -30,14 +30,8 @@ void RunCalibrationSearch() {
   g_pending.threads = 1;
   g_pending.limit_strength = 0;
   g_flags.noise = 100000.0f;
-  c.thread_count = 1;
-  PrepareSearch();
-  SearchThread* t = PrepareSearchThread(0);
   double start = MonotonicSeconds();
-  SetRelaxed(c.start_time, start);
-  SetRelaxed(c.elapsed, 0.0f);
-  c.stop.store(false);
-  if (t != nullptr) RootSearch(t);
+  SearchThread* t = RunSearchOnCallingThread();
   double elapsed = MonotonicSeconds() - start;
   double nodes = t ? double(t->nodes) : 0;
   double nps = nodes / (elapsed + 0.001) * 1.2;

@@ -122,6 +122,18 @@ void PrepareSearch() {
   RefreshEvalParamsForSearch();
 }
 
+SearchThread* RunSearchOnCallingThread() {
+  SearchControl& c = g_control;
+  c.thread_count = 1;
+  PrepareSearch();
+  SearchThread* t = PrepareSearchThread(0);
+  SetRelaxed(c.start_time, MonotonicSeconds());
+  SetRelaxed(c.elapsed, 0.0f);
+  c.stop.store(false);
+  if (t != nullptr) RootSearch(t);
+  return t;
+}
+
 void StartSearchThreads(uint8_t state) {
   SearchControl& c = g_control;
   int threads = g_pending.threads < 1 ? 1 : g_pending.threads;

@@ -18,6 +18,11 @@ void PrepareSearch();
 // pondering or a tool search); returns at once. The finished bit of the
 // search state is set when it is over.
 void StartSearchThreads(uint8_t state);
+// Runs a one-thread search of the game position on the calling thread: no
+// helper threads, nothing read from the input; the search ends by its own
+// limits. Returns the thread record with its counters (nullptr when memory
+// is short); the result is published in g_control as for any search.
+SearchThread* RunSearchOnCallingThread();
 // Prepares record index for a search of the game position (allocating it
 // when absent); nullptr when memory is short.
 SearchThread* PrepareSearchThread(int index);

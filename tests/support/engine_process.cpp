@@ -61,7 +61,7 @@ bool TempDir::Exists(const std::string& name) const {
   return stat(File(name).c_str(), &st) == 0;
 }
 
-EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::string& workdir) {
+EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::string& workdir, const std::string& binary) {
   if (workdir.empty()) {
     own_dir_ = std::make_unique<TempDir>();
     workdir_ = own_dir_->path();
@@ -84,10 +84,10 @@ EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::st
     close(out_pipe[1]);
     if (chdir(workdir_.c_str()) != 0) _exit(126);
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(ZORV_BINARY));
+    argv.push_back(const_cast<char*>(binary.c_str()));
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execv(ZORV_BINARY, argv.data());
+    execv(binary.c_str(), argv.data());
     _exit(127);
   }
   close(in_pipe[0]);

@@ -24,9 +24,10 @@ class TempDir {
 
 class EngineProcess {
  public:
-  // Starts the engine binary with the arguments, in the working directory
-  // (a fresh temporary one when empty).
-  explicit EngineProcess(const std::vector<std::string>& args = {}, const std::string& workdir = "");
+  // Starts the engine binary (by default ./zorv) with the arguments, in the
+  // working directory (a fresh temporary one when empty).
+  explicit EngineProcess(const std::vector<std::string>& args = {}, const std::string& workdir = "",
+                         const std::string& binary = ZORV_BINARY);
   ~EngineProcess();
 
   void Send(const std::string& line);

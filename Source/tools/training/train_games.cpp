@@ -1,0 +1,72 @@
+#include "tools/training/train_games.h"
+
+#include <memory>
+
+#include "board/attacks.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "search/search_thread.h"
+#include "tools/training/train_pgn.h"
+
+namespace {
+
+struct ThreadDeleter {
+  void operator()(SearchThread* t) const { FreeSearchThread(t); }
+};
+
+// Replays one game; false when a move was not legal.
+bool ReplayGame(const TrainGame& game, int index, SearchThread* board,
+                const std::function<void(const GamePosition&)>& visit, GameFileTotals* totals) {
+  Position* pos = &board->pos;
+  SetupPosition(pos, game.fen);
+  for (int i = 0; i < game.move_count; i++) {
+    const TrainMove& m = game.moves[i];
+    Move move = MatchLegalMove(pos, m.move);
+    if (move == kNullMove || board->history_count >= kMaxGamePlies) return false;
+    int result = pos->side == WHITE ? game.result : -game.result;
+    visit(GamePosition{pos, move, m.score, result, i, index});
+    totals->positions++;
+    MakeMove(pos, move);
+    board->ply = 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ForEachGamePosition(const char* path, const std::function<void(const GamePosition&)>& visit,
+                         GameFileTotals* totals) {
+  std::unique_ptr<SearchThread, ThreadDeleter> board(NewSearchThread());
+  if (!board) return false;
+  auto game = std::make_unique<TrainGame>();
+  int index = 0;
+  auto replay = [&]() {
+    totals->games++;
+    if (!ReplayGame(*game, index++, board.get(), visit, totals)) totals->broken_games++;
+  };
+  if (IsTrainGameFile(path)) {
+    TrainGameReader reader;
+    if (!OpenTrainGames(path, &reader)) return false;
+    while (NextTrainGame(&reader, game.get())) replay();
+    CloseTrainGames(&reader);
+    return true;
+  }
+  PgnTrainReader reader;
+  if (!OpenPgnTrainGames(path, &reader)) return false;
+  while (NextPgnTrainGame(&reader, game.get())) replay();
+  ClosePgnTrainGames(&reader);
+  return true;
+}
+
+bool IsTrainingPosition(const GamePosition& p, const TrainingFilter& filter) {
+  const Position* pos = p.pos;
+  if (p.ply < filter.skip_plies) return false;
+  if (p.score == kTrainNoScore || p.score > filter.score_bound || p.score < -filter.score_bound) return false;
+  if (IsSquareAttacked(pos, pos->king_square[pos->side], pos->side ^ 1)) return false;
+  Move move = p.move;
+  int to = MoveTo(move);
+  bool capture = pos->board[to] != 0 && ColourOf(pos->board[to]) != pos->side;
+  bool en_passant = to == pos->ep_square && TypeOf(pos->board[MoveFrom(move)]) == PAWN;
+  bool promotion = TypeOf(pos->board[MoveFrom(move)]) == PAWN && (RankOf(to) == 0 || RankOf(to) == 7);
+  return !capture && !en_passant && !promotion;
+}

@@ -1,0 +1,40 @@
+// The games of training files, whatever their format, replayed position by
+// position with Zorv's board code.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "board/position.h"
+#include "tools/training/train_record.h"
+
+// A position of a game, before its move was played.
+struct GamePosition {
+  const Position* pos;
+  Move move;      // the move played from it
+  int score;      // search score of the side to move, kTrainNoScore when none
+  int result;     // game result from the side to move's view: 1, 0, -1
+  int ply;        // plies since the game's recorded start
+  int game;       // index of the game in its file
+};
+
+struct GameFileTotals {
+  uint64_t games = 0;
+  uint64_t positions = 0;
+  uint64_t broken_games = 0;  // a move that is not legal ended the replay early
+};
+
+// Calls visit for every position of every whole game in the file: the
+// training format or PGN with score comments (told apart by the file's
+// first bytes). False when the file cannot be read.
+bool ForEachGamePosition(const char* path, const std::function<void(const GamePosition&)>& visit,
+                         GameFileTotals* totals);
+
+// Which positions train an evaluation: not in check, the move played quiet
+// (no capture or promotion), past the opening plies of the record, and a
+// search score within the bound.
+struct TrainingFilter {
+  int skip_plies = 4;
+  int score_bound = 2000;
+};
+bool IsTrainingPosition(const GamePosition& p, const TrainingFilter& filter);
