@@ -140,6 +140,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         return cl;
       }
       CopyField(cl.input_file, 141, file);
+      cl.tune_file = file;
       cl.tune_step = std::atof(step);
       cl.tune_count = std::atoi(count);
       cl.tune_flag = 0;

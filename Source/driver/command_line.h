@@ -30,6 +30,7 @@ struct CommandLine {
   // Training and tuning (the tuning build).
   long long train_positions = 0;      // -mktraindata: positions to write
   int random_plies = 2;               // -random_plies: random moves after each start
+  const char* tune_file = nullptr;    // -tune..: the data file(s), whole (input_file is cut)
   double tune_step = 0;               // -tune..: learning rate
   int tune_count = 0;                 // -tune..: passes over the data
   int tune_flag = 0;                  // -tune..: optional fifth value

@@ -25,6 +25,7 @@
 #include "tools/epd_analysis.h"
 #include "tools/labelling.h"
 #include "tools/pgn_scan.h"
+#include "tools/training/nn_trainer.h"
 #include "tools/training/selfplay.h"
 
 namespace {
@@ -99,6 +100,20 @@ int MakeTrainingData(const CommandLine& cl) {
   return RunSelfPlay(options) ? 0 : 1;
 }
 
+// -tune FILE STEP COUNT [flag]: trains a network.
+int TrainNetworkMode(const CommandLine& cl) {
+  NnTrainerOptions options;
+  options.data = cl.tune_file != nullptr ? cl.tune_file : cl.input_file;
+  options.learning_rate = cl.tune_step;
+  options.epochs = cl.tune_count;
+  options.from_active_network = cl.tune_flag == 1;
+  options.threads = g_pending.threads;
+  options.batch_size = cl.batch_size;
+  options.score_weight = cl.score_weight;
+  options.output = cl.output_file[0] != 0 ? cl.output_file : "nn.bin";
+  return RunNetworkTraining(options) ? 0 : 1;
+}
+
 }  // namespace
 
 int RunEngine(int argc, char** argv, bool tuning_build) {
@@ -151,6 +166,7 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
     case RunMode::ScanPgn3: ScanPgn(cl.pgn_file, cl.output_file, 3); break;
     case RunMode::ScanPgn4: ScanPgn(cl.pgn_file, cl.output_file, 4); break;
     case RunMode::MakeTrainData: status = MakeTrainingData(cl); break;
+    case RunMode::Tune: status = TrainNetworkMode(cl); break;
     default: break;
   }
   ShutDown();

@@ -7,8 +7,9 @@
 #include "search/search_thread.h"
 #include "settings.h"
 
-bool UsesHandCraftedEvaluation(const Position* pos) {
-  if (!g_flags.use_nn_eval) return true;
+bool UsesHandCraftedEvaluation(const Position* pos) { return !g_flags.use_nn_eval || MaterialNeedsHandCraftedEvaluation(pos); }
+
+bool MaterialNeedsHandCraftedEvaluation(const Position* pos) {
   int pw = int(pos->signature[WHITE] & 15), pb = int(pos->signature[BLACK] & 15);
   int mw = pos->material[WHITE], mb = pos->material[BLACK];
   if ((mw + pw >= mb + 2 * pb + 4 && mb <= 10) || (mb + pb >= mw + 2 * pw + 4 && mw <= 10)) return true;

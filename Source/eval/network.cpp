@@ -22,9 +22,9 @@ int16_t ReadLe16(const unsigned char* p) { return int16_t(uint16_t(p[0] | (p[1] 
 int32_t ReadLe32(const unsigned char* p) {
   return int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24));
 }
-void WriteLe16(FILE* f, int v) {
-  unsigned char b[2] = {uint8_t(v & 255), uint8_t((v >> 8) & 255)};
-  fwrite(b, 1, 2, f);
+void PutLe16(unsigned char* p, int v) {
+  p[0] = uint8_t(v & 255);
+  p[1] = uint8_t((v >> 8) & 255);
 }
 
 NetworkHeader ParseHeader(const unsigned char* p) {
@@ -105,37 +105,31 @@ int StoredValue(float w) {
 void CreateNewNetwork() {
   NetworkHeader h = kNewNetworkShape;
   int64_t count = NetworkWeightCount(h);
-  h.weight_count = int32_t(count);
   float* w = AllocateWeights(count);
   std::srand(unsigned(std::time(nullptr)));
   for (int64_t i = 0; i < count - 8; i++) w[i] = float((std::rand() % 20000) * 0.0001 - 1.0);
   for (int64_t i = count - 8; i < count; i++) w[i] = 2.0f;
   Install(h, w);
-  FILE* f = std::fopen("nn.bin", "wb");
-  if (f != nullptr) {
-    WriteLe16(f, h.version);
-    WriteLe16(f, h.tag);
-    WriteLe16(f, h.piece_inputs);
-    WriteLe16(f, h.extra_inputs);
-    WriteLe16(f, h.hidden1);
-    WriteLe16(f, h.hidden2);
-    WriteLe16(f, h.outputs);
-    unsigned char c[4] = {uint8_t(count & 255), uint8_t((count >> 8) & 255), uint8_t((count >> 16) & 255),
-                          uint8_t((count >> 24) & 255)};
-    std::fwrite(c, 1, 4, f);
-    std::vector<unsigned char> bytes(size_t(count) * 2);
-    for (int64_t i = 0; i < count; i++) {
-      int q = StoredValue(w[i]);
-      bytes[size_t(2 * i)] = uint8_t(q & 255);
-      bytes[size_t(2 * i + 1)] = uint8_t((q >> 8) & 255);
-    }
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-  }
+  if (!WriteNetworkFile("nn.bin", h, w)) PrintLine("info string can't write nn.bin");
   PrintLine("info string created new NN");
 }
 
 }  // namespace
+
+bool WriteNetworkFile(const char* path, const NetworkHeader& header, const float* weights) {
+  int64_t count = NetworkWeightCount(header);
+  std::vector<unsigned char> bytes(kNetworkHeaderBytes + size_t(count) * 2);
+  const int fields[7] = {header.version, header.tag,     header.piece_inputs, header.extra_inputs,
+                         header.hidden1, header.hidden2, header.outputs};
+  for (int i = 0; i < 7; i++) PutLe16(&bytes[size_t(2 * i)], fields[i]);
+  PutLe16(&bytes[14], int(count & 0xFFFF));
+  PutLe16(&bytes[16], int((count >> 16) & 0xFFFF));
+  for (int64_t i = 0; i < count; i++) PutLe16(&bytes[kNetworkHeaderBytes + size_t(2 * i)], StoredValue(weights[i]));
+  FILE* f = std::fopen(path, "wb");
+  if (f == nullptr) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
 
 int64_t NetworkWeightCount(const NetworkHeader& h) {
   int64_t inputs = int64_t(h.piece_inputs) + h.extra_inputs;

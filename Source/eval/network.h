@@ -38,6 +38,10 @@ extern Network g_network;
 
 // Number of weights of a network with the header's sizes.
 int64_t NetworkWeightCount(const NetworkHeader& h);
+// Writes a weight file: the header (with the computed count) and every
+// weight as the nearest int16 of weight / 0.0002, halves away from zero.
+// False when the file cannot be created or written completely.
+bool WriteNetworkFile(const char* path, const NetworkHeader& header, const float* weights);
 // Loads the network named by the NN_File setting: "embedded", "new" (a
 // random network, also written to "nn.bin") or a weight file path; prints
 // one info string line.

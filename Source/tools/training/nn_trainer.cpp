@@ -1,0 +1,312 @@
+#include "tools/training/nn_trainer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <thread>
+
+#include "driver/output.h"
+#include "platform/clock.h"
+
+namespace {
+
+constexpr float kLeak = 0.0625f;
+constexpr int kLanes = 16;  // partial sums of the dot products, so that they vectorise
+
+inline float Activated(float x) { return x >= 0 ? x : x * kLeak; }
+
+// Runs work(thread) on `threads` threads and waits for them.
+template <class Work>
+void RunOnThreads(int threads, const Work& work) {
+  if (threads <= 1) {
+    work(0);
+    return;
+  }
+  std::vector<std::thread> pool;
+  for (int t = 1; t < threads; t++) pool.emplace_back(work, t);
+  work(0);
+  for (auto& thread : pool) thread.join();
+}
+
+// Share [begin, end) of n items for one of `parts` workers.
+inline void Slice(size_t n, int parts, int part, size_t* begin, size_t* end) {
+  *begin = n * size_t(part) / size_t(parts);
+  *end = n * size_t(part + 1) / size_t(parts);
+}
+
+// Weights of output rows 0, 1 and 2 in the output of a sample.
+struct RowBlend {
+  float c[3];
+};
+RowBlend BlendOf(const TrainingSample& s) {
+  if (!s.pieces) return RowBlend{{0.0f, 0.0f, 1.0f}};
+  float phase = SamplePhase(s.material);
+  return RowBlend{{phase, 1.0f - phase, 0.0f}};
+}
+
+// First-layer sums before the activation.
+void Accumulate(const TrainerNetwork& net, const TrainingSample& s, const int16_t* features, float* __restrict acc) {
+  const int h = net.hidden;
+  const float bias = net.weights[net.bias_index()];
+  for (int i = 0; i < h; i++) acc[i] = bias;
+  const float* w1 = net.w1();
+  for (int k = 0; k < s.count; k++) {
+    const float* __restrict row = w1 + size_t(features[k]) * size_t(h);
+    for (int i = 0; i < h; i++) acc[i] += row[i];
+  }
+}
+
+// Dot product of the activated sums with one output row.
+float ActivatedDot(const float* __restrict acc, const float* __restrict row, int h) {
+  float part[kLanes] = {0};
+  int i = 0;
+  for (; i + kLanes <= h; i += kLanes)
+    for (int j = 0; j < kLanes; j++) part[j] += Activated(acc[i + j]) * row[i + j];
+  float sum = 0;
+  for (int j = 0; j < kLanes; j++) sum += part[j];
+  for (; i < h; i++) sum += Activated(acc[i]) * row[i];
+  return sum;
+}
+
+float OutputOf(const TrainerNetwork& net, const float* acc, const RowBlend& blend) {
+  float x = 0;
+  for (int r = 0; r < 3; r++)
+    if (blend.c[r] != 0.0f) x += blend.c[r] * ActivatedDot(acc, net.w2() + size_t(r) * size_t(net.hidden), net.hidden);
+  return x;
+}
+
+inline float Logistic(float x) { return 1.0f / (1.0f + std::exp(-x)); }
+
+}  // namespace
+
+NetworkHeader StoredNetworkShape() { return NetworkHeader{537, 1, 1792, 32, 640, 0, 5, 0}; }
+
+void InitTrainerNetwork(TrainerNetwork* net, const NetworkHeader& shape, uint32_t seed) {
+  net->header = shape;
+  net->header.weight_count = int32_t(NetworkWeightCount(shape));
+  net->inputs = shape.piece_inputs + shape.extra_inputs;
+  net->hidden = shape.hidden1;
+  net->outputs = shape.outputs;
+  net->weights.assign(size_t(NetworkWeightCount(shape)), 0.0f);
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<float> first(-0.1f, 0.1f), second(-0.05f, 0.05f);
+  float* w1 = net->w1();
+  for (size_t i = 0; i < size_t(net->inputs) * size_t(net->hidden); i++) w1[i] = first(random);
+  float* w2 = net->w2();
+  for (size_t i = 0; i < size_t(net->outputs) * size_t(net->hidden); i++) w2[i] = second(random);
+  // The tail: values the evaluator carries along (2.0 as in the files
+  // Zorv makes), and the first-layer bias.
+  float* tail = net->weights.data() + net->weights.size() - 8;
+  for (int i = 0; i < 8; i++) tail[i] = 2.0f;
+  tail[1] = 0.0f;
+}
+
+bool CopyActiveNetwork(TrainerNetwork* net) {
+  const Network& active = g_network;
+  if (active.weights == nullptr || active.hidden2 != 0 || active.outputs < 3) return false;
+  net->header = active.header;
+  net->inputs = active.inputs;
+  net->hidden = active.hidden1;
+  net->outputs = active.outputs;
+  net->weights.assign(active.weights, active.weights + active.count);
+  return true;
+}
+
+float TrainerOutput(const TrainerNetwork& net, const TrainingSample& s, const int16_t* features) {
+  std::vector<float> acc(size_t(net.hidden));
+  Accumulate(net, s, features, acc.data());
+  return OutputOf(net, acc.data(), BlendOf(s));
+}
+
+float TrainingTarget(const TrainingSample& s, float score_weight) {
+  float from_score = Logistic(float(s.score / kCentipawnsPerUnit));
+  float from_result = 0.5f * float(s.result + 1);
+  return score_weight * from_score + (1.0f - score_weight) * from_result;
+}
+
+float SampleLoss(const TrainerNetwork& net, const TrainingSample& s, const int16_t* features, float score_weight,
+                 float* grad) {
+  const int h = net.hidden;
+  // Scratch for one sample: the sums and their gradient.
+  thread_local std::vector<float> scratch;
+  if (scratch.size() < 2 * size_t(h)) scratch.resize(2 * size_t(h));
+  float* __restrict acc = scratch.data();
+  float* __restrict dacc = scratch.data() + h;
+  Accumulate(net, s, features, acc);
+  RowBlend blend = BlendOf(s);
+  float p = Logistic(OutputOf(net, acc, blend));
+  float error = p - TrainingTarget(s, score_weight);
+  if (grad == nullptr) return error * error;
+
+  // d(error^2)/dx through the logistic.
+  float g = 2.0f * error * p * (1.0f - p);
+  const float* w2 = net.w2();
+  float* grad_w2 = grad + (net.w2() - net.w1());
+  for (int i = 0; i < h; i++) dacc[i] = 0;
+  for (int r = 0; r < 3; r++) {
+    float c = blend.c[r] * g;
+    if (c == 0.0f) continue;
+    const float* __restrict row = w2 + size_t(r) * size_t(h);
+    float* __restrict grad_row = grad_w2 + size_t(r) * size_t(h);
+    for (int i = 0; i < h; i++) {
+      grad_row[i] += c * Activated(acc[i]);
+      dacc[i] += c * row[i];
+    }
+  }
+  float part[kLanes] = {0};
+  int i = 0;
+  for (; i + kLanes <= h; i += kLanes)
+    for (int j = 0; j < kLanes; j++) {
+      dacc[i + j] *= acc[i + j] >= 0 ? 1.0f : kLeak;
+      part[j] += dacc[i + j];
+    }
+  float bias_grad = 0;
+  for (int j = 0; j < kLanes; j++) bias_grad += part[j];
+  for (; i < h; i++) {
+    dacc[i] *= acc[i] >= 0 ? 1.0f : kLeak;
+    bias_grad += dacc[i];
+  }
+  grad[net.bias_index()] += bias_grad;
+  for (int k = 0; k < s.count; k++) {
+    float* __restrict row = grad + size_t(features[k]) * size_t(h);
+    for (int j = 0; j < h; j++) row[j] += dacc[j];
+  }
+  return error * error;
+}
+
+double MeanLoss(const TrainerNetwork& net, const TrainingSet& set, float score_weight, int threads) {
+  size_t n = set.samples.size();
+  if (n == 0) return 0;
+  std::vector<double> sums(size_t(threads), 0.0);
+  RunOnThreads(threads, [&](int t) {
+    size_t begin, end;
+    Slice(n, threads, t, &begin, &end);
+    double sum = 0;
+    for (size_t i = begin; i < end; i++) {
+      const TrainingSample& s = set.samples[i];
+      sum += SampleLoss(net, s, &set.features[s.first], score_weight, nullptr);
+    }
+    sums[size_t(t)] = sum;
+  });
+  double total = 0;
+  for (double s : sums) total += s;
+  return total / double(n);
+}
+
+double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, const TrainingSet& validation,
+                    TrainerNetwork* net) {
+  const int threads = std::max(1, options.threads);
+  const float score_weight = float(options.score_weight);
+  const size_t n = train.samples.size();
+  const size_t trained = net->trained_count();
+  const size_t bias = net->bias_index();
+  // Adam's moments: the trained block, then the bias.
+  std::vector<float> m(trained + 1, 0.0f), v(trained + 1, 0.0f);
+  std::vector<std::vector<float>> grads(size_t(threads), std::vector<float>(net->weights.size(), 0.0f));
+  std::vector<uint32_t> order(n);
+  for (size_t i = 0; i < n; i++) order[i] = uint32_t(i);
+  std::mt19937 random(options.seed);
+  const double beta1 = 0.9, beta2 = 0.999, epsilon = 1e-8;
+  int64_t step = 0;
+  double best = MeanLoss(*net, validation, score_weight, threads);
+  PrintLine("epoch 0: validation %.6f", best);
+  best = 1e30;
+  for (int epoch = 0; epoch < options.epochs; epoch++) {
+    double start = MonotonicSeconds();
+    double rate = options.learning_rate * (0.1 + 0.9 * 0.5 * (1.0 + std::cos(M_PI * epoch / options.epochs)));
+    std::shuffle(order.begin(), order.end(), random);
+    std::vector<double> losses(size_t(threads), 0.0);
+    for (size_t first = 0; first < n; first += size_t(options.batch_size)) {
+      size_t count = std::min(n - first, size_t(options.batch_size));
+      RunOnThreads(threads, [&](int t) {
+        size_t begin, end;
+        Slice(count, threads, t, &begin, &end);
+        float* grad = grads[size_t(t)].data();
+        double sum = 0;
+        for (size_t i = first + begin; i < first + end; i++) {
+          const TrainingSample& s = train.samples[order[i]];
+          sum += SampleLoss(*net, s, &train.features[s.first], score_weight, grad);
+        }
+        losses[size_t(t)] += sum;
+      });
+      step++;
+      const float scale = 1.0f / float(count);
+      const float corrected = float(rate * std::sqrt(1.0 - std::pow(beta2, double(step))) /
+                                    (1.0 - std::pow(beta1, double(step))));
+      auto update = [&](size_t weight, size_t slot) {
+        float g = 0;
+        for (int t = 0; t < threads; t++) {
+          g += grads[size_t(t)][weight];
+          grads[size_t(t)][weight] = 0;
+        }
+        g *= scale;
+        m[slot] = float(beta1) * m[slot] + float(1.0 - beta1) * g;
+        v[slot] = float(beta2) * v[slot] + float(1.0 - beta2) * g * g;
+        float w = net->weights[weight] - corrected * m[slot] / (std::sqrt(v[slot]) + float(epsilon));
+        net->weights[weight] = std::max(-kLargestWeight, std::min(kLargestWeight, w));
+      };
+      RunOnThreads(threads, [&](int t) {
+        size_t begin, end;
+        Slice(trained, threads, t, &begin, &end);
+        for (size_t i = begin; i < end; i++) update(i, i);
+        if (t == 0) update(bias, trained);
+      });
+    }
+    double seconds = MonotonicSeconds() - start;
+    double train_loss = 0;
+    for (double l : losses) train_loss += l;
+    train_loss /= double(std::max<size_t>(n, 1));
+    double loss = MeanLoss(*net, validation, score_weight, threads);
+    bool improved = loss < best;
+    const char* note = "";
+    if (improved) {
+      best = loss;
+      NetworkHeader header = net->header;
+      header.weight_count = int32_t(net->weights.size());
+      note = WriteNetworkFile(options.output.c_str(), header, net->weights.data()) ? ", written" : ", NOT WRITTEN";
+    }
+    PrintLine("epoch %d: train %.6f, validation %.6f%s, rate %.6f, %.0f positions/s%s", epoch + 1, train_loss, loss,
+              improved ? " (best)" : "", rate, double(n) / seconds, note);
+  }
+  return best;
+}
+
+bool RunNetworkTraining(const NnTrainerOptions& options) {
+  const NetworkHeader shape = StoredNetworkShape();
+  const NetworkHeader& active = g_network.header;
+  // Features follow the active network's input layout, so it must be the
+  // stored network's.
+  if (active.piece_inputs != shape.piece_inputs || active.extra_inputs != shape.extra_inputs ||
+      active.version <= 535) {
+    PrintLine("info string the network in use does not have the inputs of the stored network");
+    return false;
+  }
+  TrainerNetwork net;
+  if (options.from_active_network) {
+    if (!CopyActiveNetwork(&net) || net.hidden != shape.hidden1) {
+      PrintLine("info string the network in use does not have the stored network's shape");
+      return false;
+    }
+  } else {
+    InitTrainerNetwork(&net, shape, options.seed);
+  }
+  double start = MonotonicSeconds();
+  TrainingSet train, validation;
+  TrainingLoadTotals totals;
+  std::string failed;
+  if (!LoadTrainingSets(options.data, options.filter, options.validation_every, &train, &validation, &totals,
+                        &failed)) {
+    PrintLine("info string can't read %s", failed.c_str());
+    return false;
+  }
+  PrintLine("info string %llu games, %llu positions: %zu for training, %zu for validation, %llu skipped (%.1f s)",
+            (unsigned long long)totals.games.games, (unsigned long long)totals.games.positions, train.samples.size(),
+            validation.samples.size(), (unsigned long long)totals.skipped, MonotonicSeconds() - start);
+  if (train.samples.empty()) {
+    PrintLine("info string no training positions");
+    return false;
+  }
+  PrintLine("info string learning rate %g, %d epochs, batch %d, score weight %.2f, %d threads", options.learning_rate,
+            options.epochs, options.batch_size, options.score_weight, options.threads);
+  return TrainNetwork(options, train, validation, &net) >= 0;
+}

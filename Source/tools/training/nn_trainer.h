@@ -1,0 +1,78 @@
+// The network trainer: fits a network of the stored network's shape to
+// training positions with Adam on mini-batches, using the engine's own
+// forward pass (features, king-half mirroring, leaky activation, the shared
+// first-layer bias, the phase blend of rows 0 and 1, row 2 for pawn endings,
+// 166.67 centipawns per unit of output).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "eval/network.h"
+#include "tools/training/train_samples.h"
+
+// Centipawns per unit of the network's output before the logistic.
+constexpr double kCentipawnsPerUnit = 166.6666717529297;
+// Every weight stays within what the file format can store.
+constexpr float kLargestWeight = float(32767 * kWeightScale);
+
+// A network being trained, in the weight file's layout (no second layer).
+struct TrainerNetwork {
+  NetworkHeader header;
+  int inputs = 0, hidden = 0, outputs = 0;
+  std::vector<float> weights;
+  float* w1() { return weights.data(); }
+  const float* w1() const { return weights.data(); }
+  float* w2() { return weights.data() + size_t(inputs) * size_t(hidden); }
+  const float* w2() const { return weights.data() + size_t(inputs) * size_t(hidden); }
+  // The first-layer bias shared by every unit (tail[1] of the file).
+  size_t bias_index() const { return weights.size() - 7; }
+  // Weights that training changes come first: the first layer and output
+  // rows 0 to 2; the bias is the one other.
+  size_t trained_count() const { return size_t(inputs + 3) * size_t(hidden); }
+};
+
+// A fresh network of the shape, with small random weights from the seed.
+void InitTrainerNetwork(TrainerNetwork* net, const NetworkHeader& shape, uint32_t seed);
+// A copy of the active network; false when it has a second layer or fewer
+// than three output rows.
+bool CopyActiveNetwork(TrainerNetwork* net);
+// The header of the stored network (the shape the trainer makes).
+NetworkHeader StoredNetworkShape();
+
+// The output before the logistic for a sample.
+float TrainerOutput(const TrainerNetwork& net, const TrainingSample& s, const int16_t* features);
+// The target probability: the search score's win probability blended with
+// the game result, score_weight the share of the score.
+float TrainingTarget(const TrainingSample& s, float score_weight);
+// Squared error of the logistic of the output against the target. With grad
+// (laid out like the weights) the sample's gradient is added into it.
+float SampleLoss(const TrainerNetwork& net, const TrainingSample& s, const int16_t* features, float score_weight,
+                 float* grad);
+// Mean loss over a set, on the given number of threads.
+double MeanLoss(const TrainerNetwork& net, const TrainingSet& set, float score_weight, int threads);
+
+struct NnTrainerOptions {
+  std::string data;             // comma-separated training files
+  double learning_rate = 0.001;
+  int epochs = 1;
+  bool from_active_network = false;
+  int threads = 1;
+  int batch_size = 16384;
+  double score_weight = 0.5;
+  std::string output = "nn.bin";
+  uint32_t seed = 1;
+  int validation_every = 50;    // every 50th game is held out
+  TrainingFilter filter;
+};
+
+// Adam over the training set for the given epochs, the learning rate
+// falling along a cosine to a tenth; keeps the network and writes it after
+// each epoch whose validation loss is the best so far. Returns the best
+// validation loss (or -1 with a message when the data or the output
+// cannot be used).
+double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, const TrainingSet& validation,
+                    TrainerNetwork* net);
+// Loads the data and trains, printing the progress; false on failure.
+bool RunNetworkTraining(const NnTrainerOptions& options);

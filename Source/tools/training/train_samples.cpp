@@ -1,0 +1,48 @@
+#include "tools/training/train_samples.h"
+
+#include <sstream>
+
+#include "eval/evaluate.h"
+#include "eval/nn_evaluate.h"
+
+void AddTrainingSample(const Position* pos, int score, int result, TrainingSet* set) {
+  int16_t features[kMaxFeatures];
+  int king_half = 0;
+  int count = BuildFeatures(pos, features, &king_half);
+  TrainingSample s;
+  s.first = uint32_t(set->features.size());
+  s.count = uint8_t(count);
+  s.material = uint8_t(pos->material[WHITE] + pos->material[BLACK]);
+  s.pieces = pos->material[WHITE] > 0 || pos->material[BLACK] > 0;
+  s.result = int8_t(result);
+  s.score = int16_t(score);
+  set->features.insert(set->features.end(), features, features + count);
+  set->samples.push_back(s);
+}
+
+bool LoadTrainingSets(const std::string& paths, const TrainingFilter& filter, int validation_every,
+                      TrainingSet* train, TrainingSet* validation, TrainingLoadTotals* totals,
+                      std::string* failed_file) {
+  std::stringstream list(paths);
+  std::string path;
+  while (std::getline(list, path, ',')) {
+    if (path.empty()) continue;
+    bool read = ForEachGamePosition(
+        path.c_str(),
+        [&](const GamePosition& p) {
+          if (!IsTrainingPosition(p, filter) || MaterialNeedsHandCraftedEvaluation(p.pos)) {
+            totals->skipped++;
+            return;
+          }
+          bool held_out = validation_every > 0 && p.game % validation_every == validation_every - 1;
+          AddTrainingSample(p.pos, p.score, p.result, held_out ? validation : train);
+          totals->kept++;
+        },
+        &totals->games);
+    if (!read) {
+      *failed_file = path;
+      return false;
+    }
+  }
+  return true;
+}

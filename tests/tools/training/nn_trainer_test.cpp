@@ -1,0 +1,206 @@
+// The network trainer: its forward pass is the engine's, its gradients are
+// those of its loss, and training lowers the loss on held-out positions.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "board/makemove.h"
+#include "eval/network.h"
+#include "eval/nn_evaluate.h"
+#include "settings.h"
+#include "support/board_helpers.h"
+#include "support/engine_process.h"
+#include "tools/training/nn_trainer.h"
+#include "tools/training/train_samples.h"
+
+namespace {
+
+class NnTrainerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitBoardForTests();
+    g_pending.network_noise = 0;
+    LoadSilently("embedded");
+  }
+  void TearDown() override { LoadSilently("embedded"); }
+  static void LoadSilently(const std::string& source) {
+    testing::internal::CaptureStdout();
+    CopyField(g_pending.nn_file, kFileFieldSize, source.c_str());
+    LoadNetwork();
+    testing::internal::GetCapturedStdout();
+  }
+};
+
+// Positions of random games from starts that cover both king-half block
+// pairs, pawn endings, Chess960 and lopsided material.
+std::vector<std::string> RandomGamePositions(int games, uint32_t seed) {
+  const char* starts[] = {kStartFen,
+                          "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
+                          "2k5/pp6/8/3p4/3P4/8/PP6/6K1 w - -",
+                          "bqnb1rkr/pp3ppp/3ppn2/2p5/5P2/P2P4/NPP1P1PP/BQ1BNRKR w HFhf -",
+                          "4k3/pppppppp/8/8/8/8/PPPPPPPP/QQQQKQQQ w - -",
+                          "1k6/8/8/8/8/8/8/RNBQKBNR b - -"};
+  std::mt19937 random(seed);
+  std::vector<std::string> fens;
+  for (int g = 0; g < games; g++) {
+    ThreadPtr t = MakeThread(starts[g % 6]);
+    for (int ply = 0; ply < 80; ply++) {
+      fens.push_back(Fen(&t->pos));
+      std::vector<Move> legal = LegalMoves(&t->pos);
+      if (legal.empty()) break;
+      MakeMove(&t->pos, legal[random() % legal.size()]);
+      t->history_count = 0;
+      t->ply = 1;
+    }
+  }
+  return fens;
+}
+
+// The engine's score of a network output, as the evaluator computes it.
+int ScoreOfOutput(float x) {
+  float p = float(1.0 / (1.0 + std::exp(-double(x))));
+  if (p < 0.00001f) return -1919;
+  if (p > 0.99999f) return 1919;
+  return int(std::log(1.0 / double(p) - 1.0) * -166.6666717529297);
+}
+
+// Rounds every weight to what the file stores, so that the trainer and the
+// loaded network hold the same values.
+void RoundToStored(TrainerNetwork* net) {
+  for (float& w : net->weights) w = float(double(std::lround(double(w) * 5000.0)) * kWeightScale);
+}
+
+// Material balance of the side to move in centipawns: a target a network
+// can learn.
+int MaterialBalance(const Position* pos) {
+  static const int kValue[7] = {0, 100, 300, 300, 500, 900, 0};
+  int balance = 0;
+  for (int sq = 0; sq < 64; sq++) {
+    int code = pos->board[sq];
+    if (code == 0) continue;
+    balance += ColourOf(code) == pos->side ? kValue[TypeOf(code)] : -kValue[TypeOf(code)];
+  }
+  return balance;
+}
+
+}  // namespace
+
+TEST_F(NnTrainerTest, ForwardPassEqualsTheEngineAfterExport) {
+  TrainerNetwork net;
+  InitTrainerNetwork(&net, StoredNetworkShape(), 7);
+  net.weights[net.bias_index()] = -0.05f;
+  RoundToStored(&net);
+  TempDir dir;
+  NetworkHeader header = net.header;
+  ASSERT_TRUE(WriteNetworkFile(dir.File("t.nn").c_str(), header, net.weights.data()));
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(LoadNetworkFile(dir.File("t.nn").c_str()));
+  testing::internal::GetCapturedStdout();
+  ASSERT_EQ(g_network.count, int64_t(net.weights.size()));
+
+  int compared = 0, pawn_endings = 0, opposite_halves = 0;
+  for (const std::string& fen : RandomGamePositions(24, 3)) {
+    ThreadPtr t = MakeThread(fen);
+    TrainingSet set;
+    AddTrainingSample(&t->pos, 0, 0, &set);
+    const TrainingSample& s = set.samples[0];
+    float x = TrainerOutput(net, s, &set.features[s.first]);
+    t->ply = 1;
+    int engine = nn_evaluate(t.get());
+    ASSERT_LE(std::abs(engine - ScoreOfOutput(x)), 1) << fen << " x=" << x;
+    compared++;
+    pawn_endings += !s.pieces;
+    opposite_halves += (FileOf(t->pos.king_square[WHITE]) < 4) != (FileOf(t->pos.king_square[BLACK]) < 4);
+  }
+  EXPECT_GT(compared, 1000);
+  EXPECT_GT(pawn_endings, 20);
+  EXPECT_GT(opposite_halves, 100);
+}
+
+TEST_F(NnTrainerTest, GradientsMatchFiniteDifferencesOnASmallNetwork) {
+  NetworkHeader shape = StoredNetworkShape();
+  shape.hidden1 = 8;
+  TrainerNetwork net;
+  InitTrainerNetwork(&net, shape, 11);
+  // Larger weights than at the start of training, so that units sit on both
+  // sides of the activation's bend.
+  for (float& w : net.weights) w *= 8.0f;
+  net.weights[net.bias_index()] = 0.1f;
+  std::vector<std::string> fens = RandomGamePositions(2, 5);
+  TrainingSet set;
+  for (int i = 0; i < 6; i++) {
+    ThreadPtr t = MakeThread(fens[size_t(i * 9)]);
+    AddTrainingSample(&t->pos, 150 - 60 * i, i % 3 - 1, &set);
+  }
+  for (const TrainingSample& s : set.samples) {
+    const int16_t* f = &set.features[s.first];
+    std::vector<float> grad(net.weights.size(), 0.0f);
+    SampleLoss(net, s, f, 0.5f, grad.data());
+    // The weights the sample touches: its first-layer rows, the output
+    // rows and the bias.
+    std::vector<size_t> checked;
+    for (int k = 0; k < s.count; k += 3)
+      for (int i = 0; i < net.hidden; i += 3) checked.push_back(size_t(f[k]) * size_t(net.hidden) + size_t(i));
+    for (int i = 0; i < 3 * net.hidden; i++) checked.push_back(size_t(net.w2() - net.w1()) + size_t(i));
+    checked.push_back(net.bias_index());
+    for (size_t w : checked) {
+      const float h = 1e-3f;
+      float saved = net.weights[w];
+      net.weights[w] = saved + h;
+      double up = SampleLoss(net, s, f, 0.5f, nullptr);
+      net.weights[w] = saved - h;
+      double down = SampleLoss(net, s, f, 0.5f, nullptr);
+      net.weights[w] = saved;
+      double numeric = (up - down) / (2.0 * h);
+      EXPECT_NEAR(grad[w], numeric, 2e-3 + 0.03 * std::fabs(numeric)) << "weight " << w;
+    }
+  }
+}
+
+TEST_F(NnTrainerTest, TargetBlendsScoreAndResult) {
+  TrainingSample s{};
+  s.score = 0;
+  s.result = 1;
+  EXPECT_FLOAT_EQ(TrainingTarget(s, 1.0f), 0.5f);
+  EXPECT_FLOAT_EQ(TrainingTarget(s, 0.0f), 1.0f);
+  EXPECT_FLOAT_EQ(TrainingTarget(s, 0.5f), 0.75f);
+  s.score = 166;  // about one unit of the output
+  s.result = -1;
+  EXPECT_NEAR(TrainingTarget(s, 1.0f), 1.0 / (1.0 + std::exp(-166.0 / 166.6666717529297)), 1e-6);
+}
+
+TEST_F(NnTrainerTest, FewEpochsLowerTheValidationLossAndWriteTheBest) {
+  TrainingSet train, validation;
+  std::vector<std::string> fens = RandomGamePositions(60, 9);
+  for (size_t i = 0; i < fens.size(); i++) {
+    ThreadPtr t = MakeThread(fens[i]);
+    int balance = MaterialBalance(&t->pos);
+    AddTrainingSample(&t->pos, balance, balance > 200 ? 1 : balance < -200 ? -1 : 0,
+                      i % 10 == 9 ? &validation : &train);
+  }
+  TrainerNetwork net;
+  InitTrainerNetwork(&net, StoredNetworkShape(), 1);
+  TempDir dir;
+  NnTrainerOptions options;
+  options.learning_rate = 0.003;
+  options.epochs = 4;
+  options.threads = 2;
+  options.batch_size = 256;
+  options.output = dir.File("out.nn");
+  double before = MeanLoss(net, validation, 0.5f, 1);
+  testing::internal::CaptureStdout();
+  double best = TrainNetwork(options, train, validation, &net);
+  std::string said = testing::internal::GetCapturedStdout();
+  EXPECT_LT(best, 0.6 * before) << said;
+  EXPECT_NE(said.find("epoch 4: train"), std::string::npos);
+  // What was written loads as a network of the stored shape.
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(LoadNetworkFile(dir.File("out.nn").c_str()));
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(g_network.hidden1, 640);
+  EXPECT_EQ(g_network.header.version, 537);
+  for (size_t i = 0; i < net.weights.size(); i++) ASSERT_LE(std::fabs(net.weights[i]), kLargestWeight);
+}
