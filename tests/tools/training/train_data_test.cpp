@@ -225,7 +225,7 @@ TEST(TrainPgn, ScoreCommentsBookMovesMatesAndVariations) {
   EXPECT_EQ(read[6].fen, "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -");
 }
 
-TEST(TrainPgn, SelfPlaySetReadsWithScoresOnMostMoves) {
+TEST(TrainPgn, SelfPlaySetReadsWithAScoreOnEveryMove) {
   // The first games of the shared self-play set (its README: every move
   // carries a score comment).
   std::string path = TestData("../data/selfplay-hce-5k-1.pgn.xz");
@@ -235,7 +235,7 @@ TEST(TrainPgn, SelfPlaySetReadsWithScoresOnMostMoves) {
   ASSERT_EQ(system(cmd.c_str()), 0);
   GameFileTotals totals;
   std::vector<ReadPosition> read = ReadBack(dir.File("set.pgn"), &totals);
-  ASSERT_GT(totals.games, 20u);
+  ASSERT_GT(totals.games, 10u);
   EXPECT_EQ(totals.broken_games, 0u);
   size_t scored = 0;
   for (const ReadPosition& p : read) scored += p.score != kTrainNoScore;
