@@ -51,7 +51,7 @@ const char kUsage[] =
     "  -games N              games to play (default 10, or 20000 with -sprt)\n"
     "  -tc base+inc          clock: seconds a game plus seconds a move (default 10+0.1)\n"
     "  -nodes N              search N nodes a move (go nodes N) instead of the clock:\n"
-    "                        reproducible and independent of machine load\n"
+    "                        independent of machine load\n"
     "  -stalltime S          under -nodes, seconds an engine may take over a move before\n"
     "                        it loses as stalled (default 60)\n"
     "  -concurrency N        games played at once, each by its own pair of engine processes\n"

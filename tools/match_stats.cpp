@@ -47,6 +47,13 @@ EloEstimate Estimate(const std::array<double, K>& values, const std::array<doubl
   }
   e.score = m.mean;
   e.elo = EloFromScore(m.mean);
+  if (m.n < 2) {
+    // One sample says nothing of the spread.
+    e.low = -kInf;
+    e.high = kInf;
+    e.margin = kInf;
+    return e;
+  }
   double spread = kZ95 * std::sqrt(m.variance / m.n);
   e.low = EloFromScore(std::max(0.0, m.mean - spread));
   e.high = EloFromScore(std::min(1.0, m.mean + spread));

@@ -38,6 +38,7 @@ struct EloEstimate {
   double low = 0, high = 0;  // 95% interval of the Elo difference
   double margin = 0;         // half the interval's width (+inf when a bound is infinite)
 };
+// Fewer than two samples give an unbounded interval.
 
 // From per-game results: each game's score 1, 0.5 or 0.
 EloEstimate EloFromGames(int64_t wins, int64_t draws, int64_t losses);

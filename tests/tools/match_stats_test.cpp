@@ -90,6 +90,11 @@ TEST(MatchStats, ResultsWithoutSpreadGiveNoNan) {
   EXPECT_TRUE(std::isfinite(one_loss.low));
   EXPECT_TRUE(std::isinf(one_loss.high));
   EXPECT_TRUE(std::isinf(one_loss.margin));
+  // A single pair shows no spread, but proves nothing either.
+  EloEstimate single = EloFromPairs({0, 1, 0, 0, 0});
+  EXPECT_FALSE(IsNan(single));
+  EXPECT_NEAR(single.elo, -190.85, 0.01);
+  EXPECT_TRUE(std::isinf(single.margin));
   // Nothing played yet.
   EloEstimate none = EloFromGames(0, 0, 0);
   EXPECT_FALSE(IsNan(none));
