@@ -1,28 +1,33 @@
 // A small match runner: plays games between two UCI engine commands from a
-// list of opening positions under a clock, referees them with Zorv's own
+// list of opening positions, under a clock or at a fixed number of nodes a
+// move, several games at once if asked. It referees them with Zorv's own
 // board code (legal moves, mate, stalemate, threefold repetition, fifty
 // moves, dead positions), writes a PGN and reports the result with an Elo
-// estimate. It adjudicates nothing else.
-//
-//   match -e1 "<command>" -e2 "<command>" [-o1 Name=Value]... [-o2 Name=Value]...
-//         [-openings file.epd] [-games N] [-tc base+inc] [-pgn out.pgn] [-start K]
+// estimate and abnormal endings; a sequential probability ratio test can end
+// the match as soon as its result is clear. It adjudicates nothing else.
 //
 // Games are played in pairs: each opening once with either engine as White.
-#include <fcntl.h>
-#include <poll.h>
+// Games are numbered in that order; however many run at once, results are
+// counted, printed and written in game order, and a stop (test decided,
+// Ctrl-C) counts only the games finished before the first one still open.
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "board/attacks.h"
@@ -30,138 +35,64 @@
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "board/zobrist.h"
+#include "match_engine.h"
+#include "match_stats.h"
 #include "search/search_thread.h"
-#include "settings.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+const char kUsage[] =
+    "usage: match -e1 <command> -e2 <command> [options]\n"
+    "  -e1, -e2 <command>    the two engines (shell command lines); results are engine 1's\n"
+    "  -o1, -o2 Name=Value   a UCI option for engine 1 or 2 (may be repeated)\n"
+    "  -openings <file.epd>  opening positions, one a line (default: the start position);\n"
+    "                        each is played twice, with either engine as White\n"
+    "  -start K              begin with opening K (counted from 0)\n"
+    "  -games N              games to play (default 10, or 20000 with -sprt)\n"
+    "  -tc base+inc          clock: seconds a game plus seconds a move (default 10+0.1)\n"
+    "  -nodes N              search N nodes a move (go nodes N) instead of the clock:\n"
+    "                        independent of machine load\n"
+    "  -stalltime S          under -nodes, seconds an engine may take over a move before\n"
+    "                        it loses as stalled (default 60)\n"
+    "  -concurrency N        games played at once, each by its own pair of engine processes\n"
+    "                        (default 1); above 1 every engine is set to Threads=1,\n"
+    "                        whatever -o1/-o2 say\n"
+    "  -sprt elo0 elo1 alpha beta\n"
+    "                        sequential probability ratio test of H0 'engine 1 is elo0\n"
+    "                        stronger' against H1 'elo1 stronger' (logistic Elo, over\n"
+    "                        opening pairs); the match stops once either is accepted\n"
+    "  -pgn <file>           where the games are written (default match.pgn)\n";
 
-double Now() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
+// Set by the SPRT decision or a signal: no game starts any more, and games in
+// progress end at once (their engines' reads give up).
+std::atomic<bool> g_stop{false};
+volatile sig_atomic_t g_interrupted = 0;
 
-// One engine process speaking UCI over pipes.
-class Engine {
- public:
-  Engine(const std::string& command, const std::vector<std::string>& options)
-      : command_(command), options_(options) {}
-  ~Engine() { Stop(); }
+void OnSignal(int) {
+  g_interrupted = 1;
+  g_stop.store(true);
+}
 
-  bool Start() {
-    Stop();
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return false;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(in[0], 0);
-      dup2(out[1], 1);
-      int null_fd = open("/dev/null", O_WRONLY);
-      if (null_fd >= 0) dup2(null_fd, 2);
-      close(in[0]);
-      close(in[1]);
-      close(out[0]);
-      close(out[1]);
-      execl("/bin/sh", "sh", "-c", command_.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    to_ = in[1];
-    from_ = out[0];
-    buffer_.clear();
-    name_ = command_;
-    Send("uci");
-    std::string line;
-    while (ReadLine(&line, 20.0)) {
-      if (line.rfind("id name ", 0) == 0) name_ = line.substr(8);
-      if (line == "uciok") break;
-    }
-    for (const auto& o : options_) {
-      size_t eq = o.find('=');
-      if (eq != std::string::npos) Send("setoption name " + o.substr(0, eq) + " value " + o.substr(eq + 1));
-    }
-    return Ready(30.0);
-  }
-
-  bool Ready(double timeout) {
-    Send("isready");
-    std::string line;
-    while (ReadLine(&line, timeout))
-      if (line == "readyok") return true;
-    return false;
-  }
-
-  void Send(const std::string& line) {
-    if (to_ < 0) return;
-    std::string text = line + "\n";
-    if (write(to_, text.data(), text.size()) < 0) alive_ = false;
-  }
-
-  // False on timeout or when the engine has gone.
-  bool ReadLine(std::string* line, double timeout) {
-    double deadline = Now() + timeout;
-    for (;;) {
-      size_t nl = buffer_.find('\n');
-      if (nl != std::string::npos) {
-        *line = buffer_.substr(0, nl);
-        if (!line->empty() && line->back() == '\r') line->pop_back();
-        buffer_.erase(0, nl + 1);
-        return true;
-      }
-      double left = deadline - Now();
-      if (left <= 0 || from_ < 0) return false;
-      pollfd pfd{from_, POLLIN, 0};
-      if (poll(&pfd, 1, int(left * 1000) + 1) <= 0) continue;
-      char chunk[4096];
-      ssize_t n = read(from_, chunk, sizeof chunk);
-      if (n <= 0) {
-        alive_ = false;
-        close(from_);
-        from_ = -1;
-        return false;
-      }
-      buffer_.append(chunk, size_t(n));
-    }
-  }
-
-  void Stop() {
-    if (pid_ > 0) {
-      Send("quit");
-      for (int i = 0; i < 50; i++) {
-        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-          pid_ = -1;
-          break;
-        }
-        usleep(10000);
-      }
-      if (pid_ > 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-      }
-    }
-    pid_ = -1;
-    if (to_ >= 0) close(to_);
-    if (from_ >= 0) close(from_);
-    to_ = from_ = -1;
-    alive_ = true;
-  }
-
-  bool alive() const { return alive_ && from_ >= 0; }
-  const std::string& name() const { return name_; }
-
- private:
-  std::string command_;
-  std::vector<std::string> options_;
-  std::string name_;
-  int pid_ = -1, to_ = -1, from_ = -1;
-  std::string buffer_;
-  bool alive_ = true;
+struct Config {
+  std::string command[2];
+  std::vector<std::string> options[2];
+  std::string openings_path, pgn_path = "match.pgn";
+  int games = -1;  // -1: the default
+  int first = 0;
+  double base = 10, inc = 0.1;
+  long long nodes = 0;  // 0: the clock
+  double stall_seconds = 60;
+  int concurrency = 1;
+  bool sprt_on = false;
+  match_stats::Sprt sprt;
 };
 
 struct GameResult {
   std::string result;       // "1-0", "0-1", "1/2-1/2"
   std::string termination;  // why it ended
   int loser = -1;           // engine index that lost by fault, -1 otherwise
-  std::string fault;        // "time", "illegal", "crash"
+  std::string fault;        // "time", "illegal", "crash", "stall"
+  bool aborted = false;     // cut off by a stop; not a result
 };
 
 // Key of a position for repetition: the en-passant square counts only when
@@ -193,27 +124,48 @@ bool DeadPosition(const Position* pos) {
   return false;
 }
 
-struct Tc {
-  double base = 10, inc = 0.1;
-};
+// The move text for the PGN: Zorv writes castling in lower case, PGN wants
+// capital O; the check mark is set from the position after the move (the
+// board code leaves out the check a castling rook gives).
+std::string PgnMoveText(const char* san, bool check, bool mate) {
+  std::string text = san;
+  while (!text.empty() && (text.back() == '+' || text.back() == '#')) text.pop_back();
+  if (text == "o-o") text = "O-O";
+  else if (text == "o-o-o") text = "O-O-O";
+  if (mate) text += "#";
+  else if (check) text += "+";
+  return text;
+}
+
+GameResult FaultLoss(int engine_index, int side, const std::string& fault, const std::string& termination) {
+  GameResult r;
+  r.loser = engine_index;
+  r.fault = fault;
+  r.termination = termination;
+  r.result = side == WHITE ? "0-1" : "1-0";
+  return r;
+}
 
 // Plays one game; white is engine index white_index.
-GameResult PlayGame(Engine* engines[2], int white_index, const std::string& fen, const Tc& tc, SearchThread* board,
-                    std::vector<std::string>* san_moves) {
+GameResult PlayGame(MatchEngine* engines[2], int white_index, const std::string& fen, const Config& config,
+                    SearchThread* board, std::vector<std::string>* san_moves) {
   SetupPosition(&board->pos, fen.c_str());
   Position* pos = &board->pos;
   std::vector<std::string> uci_moves;
   std::map<Key, int> seen;
   seen[RepetitionKey(pos)]++;
-  double clock[2] = {tc.base, tc.base};  // by colour
+  double clock[2] = {config.base, config.base};  // by colour
   for (int e = 0; e < 2; e++) {
     engines[e]->Send("ucinewgame");
     engines[e]->Ready(10.0);
   }
+  GameResult aborted;
+  aborted.aborted = true;
   for (;;) {
+    if (g_stop.load()) return aborted;
     int side = pos->side;
     int engine_index = side == WHITE ? white_index : 1 - white_index;
-    Engine* engine = engines[engine_index];
+    MatchEngine* engine = engines[engine_index];
     std::string position = "position fen " + fen;
     if (!uci_moves.empty()) {
       position += " moves";
@@ -221,13 +173,20 @@ GameResult PlayGame(Engine* engines[2], int white_index, const std::string& fen,
     }
     engine->Send(position);
     char go[160];
-    std::snprintf(go, sizeof go, "go wtime %d btime %d winc %d binc %d", int(clock[WHITE] * 1000),
-                  int(clock[BLACK] * 1000), int(tc.inc * 1000), int(tc.inc * 1000));
-    double start = Now();
+    double wait;
+    if (config.nodes > 0) {
+      std::snprintf(go, sizeof go, "go nodes %lld", config.nodes);
+      wait = config.stall_seconds;
+    } else {
+      std::snprintf(go, sizeof go, "go wtime %d btime %d winc %d binc %d", int(clock[WHITE] * 1000),
+                    int(clock[BLACK] * 1000), int(config.inc * 1000), int(config.inc * 1000));
+      wait = clock[side] + 5.0;
+    }
+    double start = MatchNow();
     engine->Send(go);
     std::string line, best;
     bool answered = false;
-    while (engine->ReadLine(&line, clock[side] + 5.0 - (Now() - start))) {
+    while (engine->ReadLine(&line, wait - (MatchNow() - start))) {
       if (line.rfind("bestmove ", 0) == 0) {
         std::istringstream words(line.substr(9));
         words >> best;
@@ -235,51 +194,32 @@ GameResult PlayGame(Engine* engines[2], int white_index, const std::string& fen,
         break;
       }
     }
-    double used = Now() - start;
-    GameResult r;
+    if (!answered && g_stop.load()) return aborted;
+    double used = MatchNow() - start;
     if (!answered) {
-      r.loser = engine_index;
-      r.fault = engine->alive() ? "time" : "crash";
-      r.termination = engine->alive() ? "time forfeit (no answer)" : "engine crashed or disconnected";
-      r.result = side == WHITE ? "0-1" : "1-0";
-      return r;
+      if (!engine->alive()) return FaultLoss(engine_index, side, "crash", "engine crashed or disconnected");
+      if (config.nodes > 0) return FaultLoss(engine_index, side, "stall", "stalled (no answer)");
+      return FaultLoss(engine_index, side, "time", "time forfeit (no answer)");
     }
-    clock[side] -= used;
-    if (clock[side] < 0) {
-      r.loser = engine_index;
-      r.fault = "time";
-      r.termination = "time forfeit";
-      r.result = side == WHITE ? "0-1" : "1-0";
-      return r;
+    if (config.nodes == 0) {
+      clock[side] -= used;
+      if (clock[side] < 0) return FaultLoss(engine_index, side, "time", "time forfeit");
+      clock[side] += config.inc;
     }
-    clock[side] += tc.inc;
     Move move = MatchLegalMove(pos, CoordinateToMove(pos, best.c_str()));
-    if (move == kNullMove) {
-      r.loser = engine_index;
-      r.fault = "illegal";
-      r.termination = "illegal move " + best;
-      r.result = side == WHITE ? "0-1" : "1-0";
-      return r;
-    }
+    if (move == kNullMove) return FaultLoss(engine_index, side, "illegal", "illegal move " + best);
     char san[16];
-    g_flags.uci = false;
     MoveToSan(pos, move, san);
-    g_flags.uci = true;
-    san_moves->push_back(san);
     uci_moves.push_back(best);
     MakeMove(pos, move);
     board->ply = 1;
+    bool in_check = FindAttacker(pos, pos->king_square[pos->side], side, Occupancy(pos)) != kNoSquare;
     bool any_legal = HasLegalMove(pos);
+    san_moves->push_back(PgnMoveText(san, in_check, in_check && !any_legal));
+    GameResult r;
     if (!any_legal) {
-      bool in_check = FindAttacker(pos, pos->king_square[pos->side], side, Occupancy(pos)) != kNoSquare;
       r.termination = in_check ? "checkmate" : "stalemate";
       r.result = in_check ? (side == WHITE ? "1-0" : "0-1") : "1/2-1/2";
-      if (in_check) {
-        // Mate replaces the check mark the move text already carries.
-        std::string& last = san_moves->back();
-        if (!last.empty() && last.back() == '+') last.pop_back();
-        last += "#";
-      }
       return r;
     }
     if (++seen[RepetitionKey(pos)] >= 3) {
@@ -317,13 +257,6 @@ std::vector<std::string> LoadOpenings(const std::string& path) {
   return fens;
 }
 
-// Elo difference of a score fraction.
-double EloOf(double score) {
-  if (score <= 0) return -999;
-  if (score >= 1) return 999;
-  return -400.0 * std::log10(1.0 / score - 1.0);
-}
-
 void WritePgn(std::ofstream& pgn, int round, const std::string& white, const std::string& black,
               const std::string& fen, const GameResult& r, const std::vector<std::string>& moves, bool black_first) {
   pgn << "[Event \"Zorv match\"]\n[Round \"" << round << "\"]\n[White \"" << white << "\"]\n[Black \"" << black
@@ -355,101 +288,327 @@ void WritePgn(std::ofstream& pgn, int round, const std::string& white, const std
   pgn.flush();
 }
 
-}  // namespace
+// One finished game, waiting to be counted in game order.
+struct GameRecord {
+  bool finished = false;
+  int white_index = 0;
+  std::string fen;
+  bool black_first = false;
+  GameResult result;
+  std::vector<std::string> moves;
+};
 
-int main(int argc, char** argv) {
-  std::string cmd[2], openings_path, pgn_path = "match.pgn";
-  std::vector<std::string> options[2];
-  int games = 10, first = 0;
-  Tc tc;
+// What the workers share with the thread that counts the results.
+struct Schedule {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<GameRecord> records;  // by game number
+  int next_game = 0;
+  int workers_running = 0;
+};
+
+// Plays games with one pair of engines until none is left or the match stops.
+void Worker(MatchEngine* engines[2], const Config& config, const std::vector<std::string>& openings,
+            Schedule* schedule) {
+  SearchThread* board = NewSearchThread();
+  for (;;) {
+    int g;
+    {
+      std::lock_guard<std::mutex> lock(schedule->mutex);
+      if (g_stop.load() || schedule->next_game >= int(schedule->records.size())) break;
+      g = schedule->next_game++;
+    }
+    GameRecord record;
+    record.fen = openings[size_t((config.first + g / 2) % int(openings.size()))];
+    record.white_index = g % 2;
+    SetupPosition(&board->pos, record.fen.c_str());
+    record.black_first = board->pos.side == BLACK;
+    record.result = PlayGame(engines, record.white_index, record.fen, config, board, &record.moves);
+    if (record.result.aborted) break;
+    if (record.result.loser >= 0) engines[record.result.loser]->Start();  // a fresh process for the next game
+    {
+      std::lock_guard<std::mutex> lock(schedule->mutex);
+      record.finished = true;
+      schedule->records[size_t(g)] = std::move(record);
+    }
+    schedule->changed.notify_all();
+  }
+  FreeSearchThread(board);
+  engines[0]->Stop();
+  engines[1]->Stop();
+  {
+    std::lock_guard<std::mutex> lock(schedule->mutex);
+    schedule->workers_running--;
+  }
+  schedule->changed.notify_all();
+}
+
+// Counts the games in order and keeps the statistics.
+class Tally {
+ public:
+  explicit Tally(const Config& config) : config_(config) {}
+
+  // Adds game g; true when the test has decided.
+  bool Add(int g, const GameRecord& record) {
+    const GameResult& r = record.result;
+    if (r.loser >= 0) {
+      int kind = r.fault == "time" ? 0 : r.fault == "illegal" ? 1 : r.fault == "crash" ? 2 : 3;
+      faults_[r.loser][kind]++;
+    }
+    double white_score = r.result == "1-0" ? 1 : r.result == "0-1" ? 0 : 0.5;
+    double s = record.white_index == 0 ? white_score : 1 - white_score;
+    if (s == 1) wins_++;
+    else if (s == 0) losses_++;
+    else draws_++;
+    games_++;
+    // Games 2k and 2k+1 share an opening.
+    if (g % 2 == 0) {
+      first_of_pair_ = s;
+    } else {
+      pairs_[size_t(std::lround((first_of_pair_ + s) * 2))]++;
+      if (config_.sprt_on) {
+        llr_ = match_stats::LlrFromPairs(pairs_, config_.sprt);
+        decision_ = match_stats::Decide(llr_, config_.sprt);
+      }
+    }
+    return decision_ != match_stats::SprtDecision::kContinue;
+  }
+
+  int wins() const { return wins_; }
+  int draws() const { return draws_; }
+  int losses() const { return losses_; }
+  int games() const { return games_; }
+
+  // "games 120: +40 =50 -30, Elo +29.0 +- 47.8, LLR 0.33 (-2.94, 2.94)"
+  std::string ProgressLine() const {
+    match_stats::EloEstimate e = match_stats::EloFromGames(wins_, draws_, losses_);
+    std::string line = "games " + std::to_string(games_) + ": +" + std::to_string(wins_) + " =" +
+                       std::to_string(draws_) + " -" + std::to_string(losses_) + ", Elo " +
+                       match_stats::FormatElo(e.elo, 1) + " +- " + Unsigned(e.margin);
+    if (config_.sprt_on) line += ", " + LlrText();
+    return line;
+  }
+
+  void PrintSummary(const std::string names[2]) const {
+    using match_stats::FormatElo;
+    match_stats::EloEstimate e = match_stats::EloFromGames(wins_, draws_, losses_);
+    std::printf("\n%s vs %s: %d games, +%d =%d -%d, score %.1f%%\n", names[0].c_str(), names[1].c_str(), games_,
+                wins_, draws_, losses_, 100 * e.score);
+    std::printf("Elo difference: %s +- %s (95%% interval %s .. %s)\n", FormatElo(e.elo, 1).c_str(),
+                Unsigned(e.margin).c_str(), FormatElo(e.low, 1).c_str(), FormatElo(e.high, 1).c_str());
+    match_stats::EloEstimate p = match_stats::EloFromPairs(pairs_);
+    std::printf("Opening pairs %lld: LL %lld, LD %lld, DD/WL %lld, WD %lld, WW %lld; Elo %s +- %s\n",
+                static_cast<long long>(match_stats::PairCount(pairs_)), static_cast<long long>(pairs_[0]),
+                static_cast<long long>(pairs_[1]), static_cast<long long>(pairs_[2]),
+                static_cast<long long>(pairs_[3]), static_cast<long long>(pairs_[4]), FormatElo(p.elo, 1).c_str(),
+                Unsigned(p.margin).c_str());
+    if (config_.sprt_on) {
+      const char* verdict = decision_ == match_stats::SprtDecision::kAcceptH1   ? "H1 accepted"
+                            : decision_ == match_stats::SprtDecision::kAcceptH0 ? "H0 accepted"
+                                                                                : "no decision";
+      std::printf("SPRT elo0 %g elo1 %g alpha %g beta %g: %s, %s\n", config_.sprt.elo0, config_.sprt.elo1,
+                  config_.sprt.alpha, config_.sprt.beta, LlrText().c_str(), verdict);
+    }
+    for (int e = 0; e < 2; e++)
+      std::printf("%s: time losses %d, illegal moves %d, crashes or disconnects %d, stalls %d\n", names[e].c_str(),
+                  faults_[e][0], faults_[e][1], faults_[e][2], faults_[e][3]);
+  }
+
+ private:
+  static std::string Unsigned(double margin) {
+    std::string text = match_stats::FormatElo(margin, 1);
+    return text.substr(1);
+  }
+
+  std::string LlrText() const {
+    char text[96];
+    std::snprintf(text, sizeof text, "LLR %.2f (%.2f, %.2f)", llr_, config_.sprt.Lower(), config_.sprt.Upper());
+    return text;
+  }
+
+  const Config& config_;
+  int wins_ = 0, draws_ = 0, losses_ = 0, games_ = 0;
+  int faults_[2][4] = {{0, 0, 0, 0}, {0, 0, 0, 0}};  // time, illegal, crash, stall
+  double first_of_pair_ = 0;
+  match_stats::Pentanomial pairs_{};
+  double llr_ = 0;
+  match_stats::SprtDecision decision_ = match_stats::SprtDecision::kContinue;
+};
+
+bool IsThreadsOption(const std::string& option) {
+  std::string name = option.substr(0, option.find('='));
+  if (name.size() != 7) return false;
+  for (size_t i = 0; i < name.size(); i++)
+    if (std::tolower(static_cast<unsigned char>(name[i])) != "threads"[i]) return false;
+  return true;
+}
+
+// Reads a number from the text; false unless all of it is one.
+bool ParseNumber(const std::string& text, double* value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  *value = std::strtod(text.c_str(), &end);
+  return *end == 0;
+}
+
+// The command line into the configuration; an error message when it is wrong.
+std::string ParseArguments(int argc, char** argv, Config* config) {
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
     auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
-    if (a == "-e1") cmd[0] = next();
-    else if (a == "-e2") cmd[1] = next();
-    else if (a == "-o1") options[0].push_back(next());
-    else if (a == "-o2") options[1].push_back(next());
-    else if (a == "-openings") openings_path = next();
-    else if (a == "-games") games = std::atoi(next().c_str());
-    else if (a == "-start") first = std::atoi(next().c_str());
-    else if (a == "-pgn") pgn_path = next();
-    else if (a == "-tc") {
+    auto number = [&](double* value) {
+      std::string text = next();
+      return ParseNumber(text, value);
+    };
+    double v;
+    if (a == "-e1") config->command[0] = next();
+    else if (a == "-e2") config->command[1] = next();
+    else if (a == "-o1") config->options[0].push_back(next());
+    else if (a == "-o2") config->options[1].push_back(next());
+    else if (a == "-openings") config->openings_path = next();
+    else if (a == "-pgn") config->pgn_path = next();
+    else if (a == "-games") {
+      if (!number(&v) || v < 1) return "-games needs a positive count";
+      config->games = int(v);
+    } else if (a == "-start") {
+      if (!number(&v) || v < 0) return "-start needs an opening number";
+      config->first = int(v);
+    } else if (a == "-tc") {
       std::string t = next();
       size_t plus = t.find('+');
-      tc.base = std::atof(t.substr(0, plus).c_str());
-      tc.inc = plus == std::string::npos ? 0 : std::atof(t.substr(plus + 1).c_str());
+      double inc = 0;
+      if (!ParseNumber(t.substr(0, plus), &v) || v <= 0 ||
+          (plus != std::string::npos && (!ParseNumber(t.substr(plus + 1), &inc) || inc < 0)))
+        return "-tc needs base+inc in seconds";
+      config->base = v;
+      config->inc = inc;
+    } else if (a == "-nodes") {
+      if (!number(&v) || v < 1) return "-nodes needs a positive count";
+      config->nodes = static_cast<long long>(v);
+    } else if (a == "-stalltime") {
+      if (!number(&v) || v <= 0) return "-stalltime needs seconds";
+      config->stall_seconds = v;
+    } else if (a == "-concurrency") {
+      if (!number(&v) || v < 1) return "-concurrency needs a positive count";
+      config->concurrency = int(v);
+    } else if (a == "-sprt") {
+      match_stats::Sprt& s = config->sprt;
+      if (!number(&s.elo0) || !number(&s.elo1) || !number(&s.alpha) || !number(&s.beta))
+        return "-sprt needs elo0 elo1 alpha beta";
+      if (!(s.elo0 < s.elo1)) return "-sprt needs elo0 below elo1";
+      if (!(s.alpha > 0 && s.alpha < 0.5 && s.beta > 0 && s.beta < 0.5))
+        return "-sprt needs alpha and beta between 0 and 0.5";
+      config->sprt_on = true;
+    } else if (a == "-h" || a == "-help" || a == "--help") {
+      return "help";
+    } else {
+      return "unknown option " + a;
     }
   }
-  if (cmd[0].empty() || cmd[1].empty()) {
-    std::fprintf(stderr, "usage: match -e1 <command> -e2 <command> [-o1 Name=Value] [-o2 Name=Value] "
-                         "[-openings file.epd] [-games N] [-start K] [-tc base+inc] [-pgn file]\n");
+  if (config->command[0].empty() || config->command[1].empty()) return "two engines are needed (-e1, -e2)";
+  if (config->games < 0) config->games = config->sprt_on ? 20000 : 10;
+  return "";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Config config;
+  std::string error = ParseArguments(argc, argv, &config);
+  if (!error.empty()) {
+    if (error != "help") std::fprintf(stderr, "match: %s\n", error.c_str());
+    std::fputs(kUsage, stderr);
     return 2;
   }
+  std::vector<std::string> openings = config.openings_path.empty() ? std::vector<std::string>{kStartFen}
+                                                                   : LoadOpenings(config.openings_path);
+  if (openings.empty()) {
+    std::fprintf(stderr, "no openings in %s\n", config.openings_path.c_str());
+    return 2;
+  }
+  std::ofstream pgn(config.pgn_path);
+  if (!pgn) {
+    std::fprintf(stderr, "cannot write %s\n", config.pgn_path.c_str());
+    return 2;
+  }
+  if (config.concurrency > 1) {
+    // Games played side by side must not compete for cores within a game.
+    for (auto& options : config.options) {
+      options.erase(std::remove_if(options.begin(), options.end(), IsThreadsOption), options.end());
+      options.push_back("Threads=1");
+    }
+  }
+
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
   InitAttackTables();
   InitZobristKeys();
-  SearchThread* board = NewSearchThread();
-  std::vector<std::string> openings = openings_path.empty() ? std::vector<std::string>{kStartFen}
-                                                            : LoadOpenings(openings_path);
-  if (openings.empty()) {
-    std::fprintf(stderr, "no openings in %s\n", openings_path.c_str());
-    return 2;
-  }
-  Engine e1(cmd[0], options[0]), e2(cmd[1], options[1]);
-  Engine* engines[2] = {&e1, &e2};
-  for (Engine* e : engines) {
-    if (!e->Start()) {
-      std::fprintf(stderr, "engine did not start: %s\n", e->name().c_str());
-      return 1;
+
+  int workers = std::min(config.concurrency, config.games);
+  std::vector<std::unique_ptr<MatchEngine>> engines;
+  for (int w = 0; w < workers; w++) {
+    for (int e = 0; e < 2; e++) {
+      engines.push_back(std::make_unique<MatchEngine>(config.command[e], config.options[e], &g_stop));
+      if (!engines.back()->Start()) {
+        if (g_interrupted) {
+          std::printf("interrupted before the first game\n");
+          return 130;
+        }
+        std::fprintf(stderr, "engine did not start: %s\n", engines.back()->name().c_str());
+        return 1;
+      }
     }
   }
   // Two instances of one engine are told apart by a number.
-  std::string names[2] = {e1.name(), e2.name()};
+  std::string names[2] = {engines[0]->name(), engines[1]->name()};
   if (names[0] == names[1]) {
     names[0] += " (1)";
     names[1] += " (2)";
   }
-  std::ofstream pgn(pgn_path);
-  int wins = 0, draws = 0, losses = 0;
-  int faults[2][3] = {{0, 0, 0}, {0, 0, 0}};  // time, illegal, crash
-  std::vector<double> scores;
-  for (int g = 0; g < games; g++) {
-    const std::string& fen = openings[size_t((first + g / 2) % int(openings.size()))];
-    int white_index = g % 2;
-    std::vector<std::string> moves;
-    GameResult r = PlayGame(engines, white_index, fen, tc, board, &moves);
-    if (r.loser >= 0) {
-      int kind = r.fault == "time" ? 0 : r.fault == "illegal" ? 1 : 2;
-      faults[r.loser][kind]++;
-      engines[r.loser]->Start();  // a fresh process for the next game
-    }
-    double white_score = r.result == "1-0" ? 1 : r.result == "0-1" ? 0 : 0.5;
-    double s = white_index == 0 ? white_score : 1 - white_score;
-    scores.push_back(s);
-    if (s == 1) wins++;
-    else if (s == 0) losses++;
-    else draws++;
-    SetupPosition(&board->pos, fen.c_str());
-    bool black_first = board->pos.side == BLACK;
-    WritePgn(pgn, g + 1, names[white_index], names[1 - white_index], fen, r, moves, black_first);
-    std::printf("game %d: %s - %s %s (%s)  score %d-%d-%d\n", g + 1, names[white_index].c_str(),
-                names[1 - white_index].c_str(), r.result.c_str(), r.termination.c_str(), wins, draws, losses);
-    std::fflush(stdout);
+
+  Schedule schedule;
+  schedule.records.resize(size_t(config.games));
+  schedule.workers_running = workers;
+  std::vector<std::thread> threads;
+  std::vector<std::array<MatchEngine*, 2>> pairs(static_cast<size_t>(workers));
+  for (int w = 0; w < workers; w++) {
+    pairs[size_t(w)] = {engines[size_t(2 * w)].get(), engines[size_t(2 * w + 1)].get()};
+    threads.emplace_back(Worker, pairs[size_t(w)].data(), std::cref(config), std::cref(openings), &schedule);
   }
-  int n = int(scores.size());
-  double mean = (wins + 0.5 * draws) / std::max(1, n);
-  double variance = 0;
-  for (double s : scores) variance += (s - mean) * (s - mean);
-  variance /= std::max(1, n);
-  double margin = 1.96 * std::sqrt(variance / std::max(1, n));
-  double elo = EloOf(mean);
-  double low = EloOf(mean - margin), high = EloOf(mean + margin);
-  std::printf("\n%s vs %s: %d games, +%d =%d -%d, score %.1f%%\n", names[0].c_str(), names[1].c_str(), n, wins, draws,
-              losses, 100 * mean);
-  std::printf("Elo difference: %+.0f (95%% interval %+.0f .. %+.0f)\n", elo, low, high);
-  for (int e = 0; e < 2; e++)
-    std::printf("%s: time losses %d, illegal moves %d, crashes or disconnects %d\n", names[e].c_str(),
-                faults[e][0], faults[e][1], faults[e][2]);
-  FreeSearchThread(board);
-  return 0;
+
+  Tally tally(config);
+  int counted = 0;
+  bool decided = false;
+  {
+    std::unique_lock<std::mutex> lock(schedule.mutex);
+    for (;;) {
+      while (!decided && counted < config.games && schedule.records[size_t(counted)].finished) {
+        GameRecord record = std::move(schedule.records[size_t(counted)]);
+        lock.unlock();
+        int g = counted++;
+        decided = tally.Add(g, record);
+        const GameResult& r = record.result;
+        int w = record.white_index;
+        WritePgn(pgn, g + 1, names[w], names[1 - w], record.fen, r, record.moves, record.black_first);
+        std::printf("game %d: %s - %s %s (%s)  score %d-%d-%d\n", g + 1, names[w].c_str(), names[1 - w].c_str(),
+                    r.result.c_str(), r.termination.c_str(), tally.wins(), tally.draws(), tally.losses());
+        if (g % 2 == 1 || decided || counted == config.games) std::printf("%s\n", tally.ProgressLine().c_str());
+        std::fflush(stdout);
+        if (decided) g_stop.store(true);
+        lock.lock();
+      }
+      if (schedule.workers_running == 0) break;
+      schedule.changed.wait_for(lock, std::chrono::milliseconds(100));
+    }
+  }
+  for (auto& t : threads) t.join();
+  if (g_interrupted) std::printf("\ninterrupted: the %d games finished in order are counted\n", counted);
+  tally.PrintSummary(names);
+  std::fflush(stdout);
+  return g_interrupted ? 130 : 0;
 }
