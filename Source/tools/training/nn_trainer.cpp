@@ -174,6 +174,15 @@ float SampleLoss(const TrainerNetwork& net, const TrainingSample& s, const int16
   return error * error;
 }
 
+double HandCraftedLoss(const TrainingSet& set, float score_weight) {
+  double sum = 0;
+  for (const TrainingSample& s : set.samples) {
+    float error = Logistic(float(s.hce / kCentipawnsPerUnit)) - TrainingTarget(s, score_weight);
+    sum += double(error * error);
+  }
+  return set.samples.empty() ? 0 : sum / double(set.samples.size());
+}
+
 double MeanLoss(const TrainerNetwork& net, const TrainingSet& set, float score_weight, int threads) {
   size_t n = set.samples.size();
   if (n == 0) return 0;
@@ -209,7 +218,8 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
   const double beta1 = 0.9, beta2 = 0.999, epsilon = 1e-8;
   int64_t step = 0;
   double best = MeanLoss(*net, validation, score_weight, threads);
-  PrintLine("epoch 0: validation %.6f", best);
+  PrintLine("epoch 0: validation %.6f (the hand-crafted evaluation: %.6f)", best,
+            HandCraftedLoss(validation, score_weight));
   best = 1e30;
   for (int epoch = 0; epoch < options.epochs; epoch++) {
     double start = MonotonicSeconds();

@@ -50,6 +50,9 @@ float TrainingTarget(const TrainingSample& s, float score_weight);
 // (laid out like the weights) the sample's gradient is added into it.
 float SampleLoss(const TrainerNetwork& net, const TrainingSample& s, const int16_t* features, float score_weight,
                  float* grad);
+// Loss of the hand-crafted evaluation's scores against the same targets: a
+// yardstick for the network (the samples' hce fields).
+double HandCraftedLoss(const TrainingSet& set, float score_weight);
 // Mean loss over a set, on the given number of threads.
 double MeanLoss(const TrainerNetwork& net, const TrainingSet& set, float score_weight, int threads);
 

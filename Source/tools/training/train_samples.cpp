@@ -1,9 +1,29 @@
 #include "tools/training/train_samples.h"
 
+#include <memory>
 #include <sstream>
 
 #include "eval/evaluate.h"
+#include "eval/hce.h"
 #include "eval/nn_evaluate.h"
+#include "search/search_thread.h"
+
+namespace {
+
+struct ThreadDeleter {
+  void operator()(SearchThread* t) const { FreeSearchThread(t); }
+};
+
+// The hand-crafted evaluation of a position, on a scratch record.
+int HandCraftedScore(const Position* pos, SearchThread* scratch) {
+  scratch->pos = *pos;
+  scratch->pos.thread = scratch;
+  scratch->ply = 1;
+  scratch->history_count = 0;
+  return hce_evaluate(scratch, pos->side, 1, 0);
+}
+
+}  // namespace
 
 void AddTrainingSample(const Position* pos, int score, int result, TrainingSet* set) {
   int16_t features[kMaxFeatures];
@@ -16,6 +36,7 @@ void AddTrainingSample(const Position* pos, int score, int result, TrainingSet* 
   s.pieces = pos->material[WHITE] > 0 || pos->material[BLACK] > 0;
   s.result = int8_t(result);
   s.score = int16_t(score);
+  s.hce = 0;
   set->features.insert(set->features.end(), features, features + count);
   set->samples.push_back(s);
 }
@@ -23,6 +44,8 @@ void AddTrainingSample(const Position* pos, int score, int result, TrainingSet* 
 bool LoadTrainingSets(const std::string& paths, const TrainingFilter& filter, int validation_every,
                       TrainingSet* train, TrainingSet* validation, TrainingLoadTotals* totals,
                       std::string* failed_file) {
+  std::unique_ptr<SearchThread, ThreadDeleter> scratch(NewSearchThread());
+  if (!scratch) return false;
   std::stringstream list(paths);
   std::string path;
   while (std::getline(list, path, ',')) {
@@ -35,7 +58,9 @@ bool LoadTrainingSets(const std::string& paths, const TrainingFilter& filter, in
             return;
           }
           bool held_out = validation_every > 0 && p.game % validation_every == validation_every - 1;
-          AddTrainingSample(p.pos, p.score, p.result, held_out ? validation : train);
+          TrainingSet* set = held_out ? validation : train;
+          AddTrainingSample(p.pos, p.score, p.result, set);
+          if (held_out) set->samples.back().hce = int16_t(HandCraftedScore(p.pos, scratch.get()));
           totals->kept++;
         },
         &totals->games);

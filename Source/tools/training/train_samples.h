@@ -15,6 +15,7 @@ struct TrainingSample {
   uint8_t pieces;     // 1 when a side has non-pawn material (rows 0 and 1), else 0 (row 2)
   int8_t result;      // game result from the side to move's view: 1, 0, -1
   int16_t score;      // search score of the side to move, centipawns
+  int16_t hce;        // the hand-crafted evaluation (validation samples only), a yardstick
 };
 
 struct TrainingSet {
@@ -37,7 +38,7 @@ bool LoadTrainingSets(const std::string& paths, const TrainingFilter& filter, in
                       TrainingSet* train, TrainingSet* validation, TrainingLoadTotals* totals,
                       std::string* failed_file);
 
-// Adds the position as a sample of the set.
+// Adds the position as a sample of the set (its hand-crafted score 0).
 void AddTrainingSample(const Position* pos, int score, int result, TrainingSet* set);
 
 // Phase of a sample: 1 with full material, falling to 0 without pieces;
