@@ -36,6 +36,8 @@ struct CommandLine {
   int tune_flag = 0;                  // -tune..: optional fifth value
   int batch_size = 16384;             // -batch: positions per optimiser step
   double score_weight = 0.5;          // -lambda: share of the search score in the target
+  double weight_decay = 0;            // -decay: first-layer weight decay
+  bool shared_rows = true;            // -noshared turns the trainer's shared rows off
 };
 
 // Reads the arguments left to right into the pending settings, the search

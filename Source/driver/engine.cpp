@@ -110,6 +110,8 @@ int TrainNetworkMode(const CommandLine& cl) {
   options.threads = g_pending.threads;
   options.batch_size = cl.batch_size;
   options.score_weight = cl.score_weight;
+  options.weight_decay = cl.weight_decay;
+  options.shared_rows = cl.shared_rows;
   options.output = cl.output_file[0] != 0 ? cl.output_file : "nn.bin";
   return RunNetworkTraining(options) ? 0 : 1;
 }

@@ -50,9 +50,14 @@ void Accumulate(const TrainerNetwork& net, const TrainingSample& s, const int16_
   const float bias = net.weights[net.bias_index()];
   for (int i = 0; i < h; i++) acc[i] = bias;
   const float* w1 = net.w1();
+  const int piece_inputs = net.header.piece_inputs;
   for (int k = 0; k < s.count; k++) {
     const float* __restrict row = w1 + size_t(features[k]) * size_t(h);
     for (int i = 0; i < h; i++) acc[i] += row[i];
+    if (net.shared_rows > 0 && features[k] < piece_inputs) {
+      const float* __restrict shared = net.shared() + size_t(features[k] % kSharedRows) * size_t(h);
+      for (int i = 0; i < h; i++) acc[i] += shared[i];
+    }
   }
 }
 
@@ -81,13 +86,35 @@ inline float Logistic(float x) { return 1.0f / (1.0f + std::exp(-x)); }
 
 NetworkHeader StoredNetworkShape() { return NetworkHeader{537, 1, 1792, 32, 640, 0, 5, 0}; }
 
-void InitTrainerNetwork(TrainerNetwork* net, const NetworkHeader& shape, uint32_t seed) {
+std::vector<float> TrainerNetwork::FileWeights() const {
+  std::vector<float> file(weights.begin(), weights.begin() + long(count));
+  if (shared_rows > 0) {
+    for (int f = 0; f < header.piece_inputs; f++) {
+      const float* row = shared() + size_t(f % kSharedRows) * size_t(hidden);
+      for (int i = 0; i < hidden; i++) file[size_t(f) * size_t(hidden) + size_t(i)] += row[i];
+    }
+  }
+  return file;
+}
+
+namespace {
+
+// Sizes the network record for a shape, with room for the shared rows.
+void SizeNetwork(TrainerNetwork* net, const NetworkHeader& shape, bool shared_rows) {
   net->header = shape;
   net->header.weight_count = int32_t(NetworkWeightCount(shape));
   net->inputs = shape.piece_inputs + shape.extra_inputs;
   net->hidden = shape.hidden1;
   net->outputs = shape.outputs;
-  net->weights.assign(size_t(NetworkWeightCount(shape)), 0.0f);
+  net->count = size_t(NetworkWeightCount(shape));
+  net->shared_rows = shared_rows && shape.piece_inputs % kSharedRows == 0 ? kSharedRows : 0;
+  net->weights.assign(net->count + size_t(net->shared_rows) * size_t(net->hidden), 0.0f);
+}
+
+}  // namespace
+
+void InitTrainerNetwork(TrainerNetwork* net, const NetworkHeader& shape, uint32_t seed, bool shared_rows) {
+  SizeNetwork(net, shape, shared_rows);
   std::mt19937 random(seed);
   std::uniform_real_distribution<float> first(-0.1f, 0.1f), second(-0.05f, 0.05f);
   float* w1 = net->w1();
@@ -96,19 +123,16 @@ void InitTrainerNetwork(TrainerNetwork* net, const NetworkHeader& shape, uint32_
   for (size_t i = 0; i < size_t(net->outputs) * size_t(net->hidden); i++) w2[i] = second(random);
   // The tail: values the evaluator carries along (2.0 as in the files
   // Zorv makes), and the first-layer bias.
-  float* tail = net->weights.data() + net->weights.size() - 8;
+  float* tail = net->weights.data() + net->count - 8;
   for (int i = 0; i < 8; i++) tail[i] = 2.0f;
   tail[1] = 0.0f;
 }
 
-bool CopyActiveNetwork(TrainerNetwork* net) {
+bool CopyActiveNetwork(TrainerNetwork* net, bool shared_rows) {
   const Network& active = g_network;
   if (active.weights == nullptr || active.hidden2 != 0 || active.outputs < 3) return false;
-  net->header = active.header;
-  net->inputs = active.inputs;
-  net->hidden = active.hidden1;
-  net->outputs = active.outputs;
-  net->weights.assign(active.weights, active.weights + active.count);
+  SizeNetwork(net, active.header, shared_rows);
+  std::copy(active.weights, active.weights + active.count, net->weights.begin());
   return true;
 }
 
@@ -167,9 +191,14 @@ float SampleLoss(const TrainerNetwork& net, const TrainingSample& s, const int16
     bias_grad += dacc[i];
   }
   grad[net.bias_index()] += bias_grad;
+  const int piece_inputs = net.header.piece_inputs;
   for (int k = 0; k < s.count; k++) {
     float* __restrict row = grad + size_t(features[k]) * size_t(h);
     for (int j = 0; j < h; j++) row[j] += dacc[j];
+    if (net.shared_rows > 0 && features[k] < piece_inputs) {
+      float* __restrict shared = grad + net.count + size_t(features[k] % kSharedRows) * size_t(h);
+      for (int j = 0; j < h; j++) shared[j] += dacc[j];
+    }
   }
   return error * error;
 }
@@ -209,8 +238,9 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
   const size_t n = train.samples.size();
   const size_t trained = net->trained_count();
   const size_t bias = net->bias_index();
-  // Adam's moments: the trained block, then the bias.
-  std::vector<float> m(trained + 1, 0.0f), v(trained + 1, 0.0f);
+  const size_t first_layer = size_t(net->inputs) * size_t(net->hidden);
+  // Adam's moments, laid out like the weights.
+  std::vector<float> m(net->weights.size(), 0.0f), v(net->weights.size(), 0.0f);
   std::vector<std::vector<float>> grads(size_t(threads), std::vector<float>(net->weights.size(), 0.0f));
   std::vector<uint32_t> order(n);
   for (size_t i = 0; i < n; i++) order[i] = uint32_t(i);
@@ -243,23 +273,27 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
       const float scale = 1.0f / float(count);
       const float corrected = float(rate * std::sqrt(1.0 - std::pow(beta2, double(step))) /
                                     (1.0 - std::pow(beta1, double(step))));
-      auto update = [&](size_t weight, size_t slot) {
+      const float decay = float(rate * options.weight_decay);
+      auto update = [&](size_t i, float decay_here) {
         float g = 0;
         for (int t = 0; t < threads; t++) {
-          g += grads[size_t(t)][weight];
-          grads[size_t(t)][weight] = 0;
+          g += grads[size_t(t)][i];
+          grads[size_t(t)][i] = 0;
         }
         g *= scale;
-        m[slot] = float(beta1) * m[slot] + float(1.0 - beta1) * g;
-        v[slot] = float(beta2) * v[slot] + float(1.0 - beta2) * g * g;
-        float w = net->weights[weight] - corrected * m[slot] / (std::sqrt(v[slot]) + float(epsilon));
-        net->weights[weight] = std::max(-kLargestWeight, std::min(kLargestWeight, w));
+        m[i] = float(beta1) * m[i] + float(1.0 - beta1) * g;
+        v[i] = float(beta2) * v[i] + float(1.0 - beta2) * g * g;
+        float w = net->weights[i] * (1.0f - decay_here) - corrected * m[i] / (std::sqrt(v[i]) + float(epsilon));
+        net->weights[i] = std::max(-kLargestWeight, std::min(kLargestWeight, w));
       };
+      const size_t shared_begin = net->count, shared_end = net->weights.size();
       RunOnThreads(threads, [&](int t) {
         size_t begin, end;
         Slice(trained, threads, t, &begin, &end);
-        for (size_t i = begin; i < end; i++) update(i, i);
-        if (t == 0) update(bias, trained);
+        for (size_t i = begin; i < end; i++) update(i, i < first_layer ? decay : 0.0f);
+        Slice(shared_end - shared_begin, threads, t, &begin, &end);
+        for (size_t i = shared_begin + begin; i < shared_begin + end; i++) update(i, decay);
+        if (t == 0) update(bias, 0.0f);
       });
     }
     double seconds = MonotonicSeconds() - start;
@@ -272,8 +306,9 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
     if (improved) {
       best = loss;
       NetworkHeader header = net->header;
-      header.weight_count = int32_t(net->weights.size());
-      note = WriteNetworkFile(options.output.c_str(), header, net->weights.data()) ? ", written" : ", NOT WRITTEN";
+      header.weight_count = int32_t(net->count);
+      std::vector<float> file = net->FileWeights();
+      note = WriteNetworkFile(options.output.c_str(), header, file.data()) ? ", written" : ", NOT WRITTEN";
     }
     PrintLine("epoch %d: train %.6f, validation %.6f%s, rate %.6f, %.0f positions/s%s", epoch + 1, train_loss, loss,
               improved ? " (best)" : "", rate, double(n) / seconds, note);
@@ -293,12 +328,12 @@ bool RunNetworkTraining(const NnTrainerOptions& options) {
   }
   TrainerNetwork net;
   if (options.from_active_network) {
-    if (!CopyActiveNetwork(&net) || net.hidden != shape.hidden1) {
+    if (!CopyActiveNetwork(&net, options.shared_rows) || net.hidden != shape.hidden1) {
       PrintLine("info string the network in use does not have the stored network's shape");
       return false;
     }
   } else {
-    InitTrainerNetwork(&net, shape, options.seed);
+    InitTrainerNetwork(&net, shape, options.seed, options.shared_rows);
   }
   double start = MonotonicSeconds();
   TrainingSet train, validation;
@@ -316,7 +351,8 @@ bool RunNetworkTraining(const NnTrainerOptions& options) {
     PrintLine("info string no training positions");
     return false;
   }
-  PrintLine("info string learning rate %g, %d epochs, batch %d, score weight %.2f, %d threads", options.learning_rate,
-            options.epochs, options.batch_size, options.score_weight, options.threads);
+  PrintLine("info string learning rate %g, %d epochs, batch %d, score weight %.2f, decay %g, shared rows %s, %d threads",
+            options.learning_rate, options.epochs, options.batch_size, options.score_weight, options.weight_decay,
+            options.shared_rows ? "on" : "off", options.threads);
   return TrainNetwork(options, train, validation, &net) >= 0;
 }

@@ -17,27 +17,41 @@ constexpr double kCentipawnsPerUnit = 166.6666717529297;
 // Every weight stays within what the file format can store.
 constexpr float kLargestWeight = float(32767 * kWeightScale);
 
-// A network being trained, in the weight file's layout (no second layer).
+// Piece-square rows that the two block pairs of the first layer (kings on
+// one half, kings on opposite halves) share while training: row f % 896 is
+// added to row f of both pairs, so what a man on a square is worth is
+// learnt from every position, not only from those of its pair. Folded into
+// the first layer when the network is written.
+constexpr int kSharedRows = 896;
+
+// A network being trained: the weight file's layout (no second layer),
+// followed by the shared rows when they are used.
 struct TrainerNetwork {
   NetworkHeader header;
   int inputs = 0, hidden = 0, outputs = 0;
+  size_t count = 0;      // weights of the file
+  int shared_rows = 0;   // kSharedRows, or 0 without shared rows
   std::vector<float> weights;
   float* w1() { return weights.data(); }
   const float* w1() const { return weights.data(); }
   float* w2() { return weights.data() + size_t(inputs) * size_t(hidden); }
   const float* w2() const { return weights.data() + size_t(inputs) * size_t(hidden); }
+  const float* shared() const { return weights.data() + count; }
   // The first-layer bias shared by every unit (tail[1] of the file).
-  size_t bias_index() const { return weights.size() - 7; }
-  // Weights that training changes come first: the first layer and output
-  // rows 0 to 2; the bias is the one other.
+  size_t bias_index() const { return count - 7; }
+  // Weights that training changes: the first layer and output rows 0 to 2
+  // come first; the bias and the shared rows are the others.
   size_t trained_count() const { return size_t(inputs + 3) * size_t(hidden); }
+  // The values the weight file holds: the shared rows folded in.
+  std::vector<float> FileWeights() const;
 };
 
-// A fresh network of the shape, with small random weights from the seed.
-void InitTrainerNetwork(TrainerNetwork* net, const NetworkHeader& shape, uint32_t seed);
+// A fresh network of the shape, with small random weights from the seed
+// (the shared rows, when asked for, start at zero).
+void InitTrainerNetwork(TrainerNetwork* net, const NetworkHeader& shape, uint32_t seed, bool shared_rows);
 // A copy of the active network; false when it has a second layer or fewer
 // than three output rows.
-bool CopyActiveNetwork(TrainerNetwork* net);
+bool CopyActiveNetwork(TrainerNetwork* net, bool shared_rows);
 // The header of the stored network (the shape the trainer makes).
 NetworkHeader StoredNetworkShape();
 
@@ -64,6 +78,8 @@ struct NnTrainerOptions {
   int threads = 1;
   int batch_size = 16384;
   double score_weight = 0.5;
+  double weight_decay = 0;      // decoupled decay of the first layer, per step and unit of rate
+  bool shared_rows = true;
   std::string output = "nn.bin";
   uint32_t seed = 1;
   int validation_every = 50;    // every 50th game is held out

@@ -67,12 +67,6 @@ int ScoreOfOutput(float x) {
   return int(std::log(1.0 / double(p) - 1.0) * -166.6666717529297);
 }
 
-// Rounds every weight to what the file stores, so that the trainer and the
-// loaded network hold the same values.
-void RoundToStored(TrainerNetwork* net) {
-  for (float& w : net->weights) w = float(double(std::lround(double(w) * 5000.0)) * kWeightScale);
-}
-
 // Material balance of the side to move in centipawns: a target a network
 // can learn.
 int MaterialBalance(const Position* pos) {
@@ -90,16 +84,20 @@ int MaterialBalance(const Position* pos) {
 
 TEST_F(NnTrainerTest, ForwardPassEqualsTheEngineAfterExport) {
   TrainerNetwork net;
-  InitTrainerNetwork(&net, StoredNetworkShape(), 7);
+  InitTrainerNetwork(&net, StoredNetworkShape(), 7, true);
   net.weights[net.bias_index()] = -0.05f;
-  RoundToStored(&net);
+  // Shared rows that are not zero, so that folding them in is checked too.
+  std::mt19937 random(3);
+  std::uniform_real_distribution<float> small(-0.02f, 0.02f);
+  for (size_t i = net.count; i < net.weights.size(); i++) net.weights[i] = small(random);
+  std::vector<float> file = net.FileWeights();
+  for (float& w : file) w = float(double(std::lround(double(w) * 5000.0)) * kWeightScale);
   TempDir dir;
-  NetworkHeader header = net.header;
-  ASSERT_TRUE(WriteNetworkFile(dir.File("t.nn").c_str(), header, net.weights.data()));
+  ASSERT_TRUE(WriteNetworkFile(dir.File("t.nn").c_str(), net.header, file.data()));
   testing::internal::CaptureStdout();
   ASSERT_TRUE(LoadNetworkFile(dir.File("t.nn").c_str()));
   testing::internal::GetCapturedStdout();
-  ASSERT_EQ(g_network.count, int64_t(net.weights.size()));
+  ASSERT_EQ(g_network.count, int64_t(net.count));
 
   int compared = 0, pawn_endings = 0, opposite_halves = 0;
   for (const std::string& fen : RandomGamePositions(24, 3)) {
@@ -110,6 +108,8 @@ TEST_F(NnTrainerTest, ForwardPassEqualsTheEngineAfterExport) {
     float x = TrainerOutput(net, s, &set.features[s.first]);
     t->ply = 1;
     int engine = nn_evaluate(t.get());
+    // The trainer keeps unrounded weights: the file's rounding moves the
+    // output by far less than a centipawn.
     ASSERT_LE(std::abs(engine - ScoreOfOutput(x)), 1) << fen << " x=" << x;
     compared++;
     pawn_endings += !s.pieces;
@@ -124,10 +124,13 @@ TEST_F(NnTrainerTest, GradientsMatchFiniteDifferencesOnASmallNetwork) {
   NetworkHeader shape = StoredNetworkShape();
   shape.hidden1 = 8;
   TrainerNetwork net;
-  InitTrainerNetwork(&net, shape, 11);
+  InitTrainerNetwork(&net, shape, 11, true);
   // Larger weights than at the start of training, so that units sit on both
   // sides of the activation's bend.
   for (float& w : net.weights) w *= 8.0f;
+  std::mt19937 random(2);
+  std::uniform_real_distribution<float> shared(-0.2f, 0.2f);
+  for (size_t i = net.count; i < net.weights.size(); i++) net.weights[i] = shared(random);
   net.weights[net.bias_index()] = 0.1f;
   std::vector<std::string> fens = RandomGamePositions(2, 5);
   TrainingSet set;
@@ -146,6 +149,9 @@ TEST_F(NnTrainerTest, GradientsMatchFiniteDifferencesOnASmallNetwork) {
       for (int i = 0; i < net.hidden; i += 3) checked.push_back(size_t(f[k]) * size_t(net.hidden) + size_t(i));
     for (int i = 0; i < 3 * net.hidden; i++) checked.push_back(size_t(net.w2() - net.w1()) + size_t(i));
     checked.push_back(net.bias_index());
+    for (int k = 0; k < s.count; k += 2)
+      if (f[k] < shape.piece_inputs)
+        checked.push_back(net.count + size_t(f[k] % kSharedRows) * size_t(net.hidden) + size_t(k % net.hidden));
     for (size_t w : checked) {
       const float h = 1e-3f;
       float saved = net.weights[w];
@@ -182,7 +188,7 @@ TEST_F(NnTrainerTest, FewEpochsLowerTheValidationLossAndWriteTheBest) {
                       i % 10 == 9 ? &validation : &train);
   }
   TrainerNetwork net;
-  InitTrainerNetwork(&net, StoredNetworkShape(), 1);
+  InitTrainerNetwork(&net, StoredNetworkShape(), 1, true);
   TempDir dir;
   NnTrainerOptions options;
   options.learning_rate = 0.003;
@@ -203,4 +209,8 @@ TEST_F(NnTrainerTest, FewEpochsLowerTheValidationLossAndWriteTheBest) {
   EXPECT_EQ(g_network.hidden1, 640);
   EXPECT_EQ(g_network.header.version, 537);
   for (size_t i = 0; i < net.weights.size(); i++) ASSERT_LE(std::fabs(net.weights[i]), kLargestWeight);
+  // Folding the shared rows in adds what they learnt to both block pairs.
+  std::vector<float> file = net.FileWeights();
+  EXPECT_FLOAT_EQ(file[5], net.weights[5] + net.weights[net.count + 5]);
+  EXPECT_FLOAT_EQ(file[size_t(896 * 640 + 5)], net.weights[size_t(896 * 640 + 5)] + net.weights[net.count + 5]);
 }
