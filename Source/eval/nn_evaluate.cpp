@@ -18,6 +18,15 @@
 #else
 #define ZORV_NN_SIMD 0
 #endif
+// The vector path uses the widest vectors the instruction set has: sixteen
+// or eight floats where it can, four (SSE2) otherwise.
+#if defined(__AVX512F__)
+#define ZORV_NN_WIDE 16
+#elif defined(__AVX2__) && defined(__FMA__)
+#define ZORV_NN_WIDE 8
+#else
+#define ZORV_NN_WIDE 0
+#endif
 
 namespace {
 
@@ -41,7 +50,7 @@ __attribute__((optimize("no-tree-vectorize"))) void ActivateScalar(float* x, int
     if (x[i] < 0) x[i] *= 0.0625f;
 }
 
-#if ZORV_NN_SIMD
+#if ZORV_NN_SIMD && !ZORV_NN_WIDE
 void AddRowVector(float* acc, const float* row, int n) {
   int i = 0;
   for (; i + 4 <= n; i += 4) _mm_storeu_ps(acc + i, _mm_add_ps(_mm_loadu_ps(acc + i), _mm_loadu_ps(row + i)));
@@ -52,6 +61,9 @@ void SubRowVector(float* acc, const float* row, int n) {
   for (; i + 4 <= n; i += 4) _mm_storeu_ps(acc + i, _mm_sub_ps(_mm_loadu_ps(acc + i), _mm_loadu_ps(row + i)));
   for (; i < n; i++) acc[i] -= row[i];
 }
+#endif
+
+#if ZORV_NN_SIMD
 // Two accumulators of four lanes.
 float DotVector(const float* a, const float* b, int n) {
   __m128 s0 = _mm_setzero_ps(), s1 = _mm_setzero_ps();
@@ -102,6 +114,9 @@ inline float HorizontalSum(__m128 v) {
   _mm_storeu_ps(lanes, v);
   return (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]);
 }
+#endif
+
+#if ZORV_NN_SIMD && !ZORV_NN_WIDE
 void ActivatedDotsVector(const float* x, const float* r0, const float* r1, int n, float* d0, float* d1) {
   const __m128 zero = _mm_setzero_ps(), slope = _mm_set1_ps(0.0625f);
   __m128 a0 = _mm_setzero_ps(), b0 = _mm_setzero_ps(), a1 = _mm_setzero_ps(), b1 = _mm_setzero_ps();
@@ -129,21 +144,103 @@ void ActivatedDotsVector(const float* x, const float* r0, const float* r1, int n
 }
 #endif
 
+// The same operations on wider vectors. GCC 12 warns wrongly about the
+// placeholder operands inside its 512-bit intrinsics; those warnings are
+// silenced here only.
+#if ZORV_NN_WIDE == 16
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+using WideVector = __m512;
+inline WideVector WideLoad(const float* p) { return _mm512_loadu_ps(p); }
+inline void WideStore(float* p, WideVector v) { _mm512_storeu_ps(p, v); }
+inline WideVector WideAdd(WideVector a, WideVector b) { return _mm512_add_ps(a, b); }
+inline WideVector WideSub(WideVector a, WideVector b) { return _mm512_sub_ps(a, b); }
+inline WideVector WideZero() { return _mm512_setzero_ps(); }
+inline WideVector WideLeaky(WideVector v) { return _mm512_max_ps(v, _mm512_mul_ps(v, _mm512_set1_ps(0.0625f))); }
+inline WideVector WideMulAdd(WideVector a, WideVector b, WideVector c) { return _mm512_fmadd_ps(a, b, c); }
+inline float WideSum(WideVector v) {
+  float lanes[16];
+  _mm512_storeu_ps(lanes, v);
+  float sum = 0;
+  for (float lane : lanes) sum += lane;
+  return sum;
+}
+#elif ZORV_NN_WIDE == 8
+using WideVector = __m256;
+inline WideVector WideLoad(const float* p) { return _mm256_loadu_ps(p); }
+inline void WideStore(float* p, WideVector v) { _mm256_storeu_ps(p, v); }
+inline WideVector WideAdd(WideVector a, WideVector b) { return _mm256_add_ps(a, b); }
+inline WideVector WideSub(WideVector a, WideVector b) { return _mm256_sub_ps(a, b); }
+inline WideVector WideZero() { return _mm256_setzero_ps(); }
+inline WideVector WideLeaky(WideVector v) { return _mm256_max_ps(v, _mm256_mul_ps(v, _mm256_set1_ps(0.0625f))); }
+inline WideVector WideMulAdd(WideVector a, WideVector b, WideVector c) { return _mm256_fmadd_ps(a, b, c); }
+inline float WideSum(WideVector v) {
+  return HorizontalSum(_mm_add_ps(_mm256_castps256_ps128(v), _mm256_extractf128_ps(v, 1)));
+}
+#endif
+constexpr int kWideLanes = ZORV_NN_WIDE;
+
+#if ZORV_NN_WIDE
+void AddRowWide(float* acc, const float* row, int n) {
+  int i = 0;
+  for (; i + kWideLanes <= n; i += kWideLanes) WideStore(acc + i, WideAdd(WideLoad(acc + i), WideLoad(row + i)));
+  for (; i < n; i++) acc[i] += row[i];
+}
+void SubRowWide(float* acc, const float* row, int n) {
+  int i = 0;
+  for (; i + kWideLanes <= n; i += kWideLanes) WideStore(acc + i, WideSub(WideLoad(acc + i), WideLoad(row + i)));
+  for (; i < n; i++) acc[i] -= row[i];
+}
+// The leaky activation is max(x, x / 16): the two agree at 0 and the
+// larger one is x above 0 and x / 16 below.
+void ActivatedDotsWide(const float* x, const float* r0, const float* r1, int n, float* d0, float* d1) {
+  WideVector a = WideZero(), b = WideZero();
+  int i = 0;
+  if (r1) {
+    for (; i + kWideLanes <= n; i += kWideLanes) {
+      WideVector v = WideLeaky(WideLoad(x + i));
+      a = WideMulAdd(v, WideLoad(r0 + i), a);
+      b = WideMulAdd(v, WideLoad(r1 + i), b);
+    }
+  } else {
+    for (; i + kWideLanes <= n; i += kWideLanes) a = WideMulAdd(WideLeaky(WideLoad(x + i)), WideLoad(r0 + i), a);
+  }
+  float s0 = WideSum(a), s1 = WideSum(b);
+  for (; i < n; i++) {
+    float v = x[i] >= 0 ? x[i] : x[i] * 0.0625f;
+    s0 += v * r0[i];
+    if (r1) s1 += v * r1[i];
+  }
+  *d0 = s0;
+  *d1 = s1;
+}
+#if ZORV_NN_WIDE == 16
+#pragma GCC diagnostic pop
+#endif
+#endif
+
 inline void ActivatedDots(const float* x, const float* r0, const float* r1, int n, float* d0, float* d1) {
-#if ZORV_NN_SIMD
+#if ZORV_NN_WIDE
+  if (use_vector_path) return ActivatedDotsWide(x, r0, r1, n, d0, d1);
+#elif ZORV_NN_SIMD
   if (use_vector_path) return ActivatedDotsVector(x, r0, r1, n, d0, d1);
 #endif
   ActivatedDotsScalar(x, r0, r1, n, d0, d1);
 }
 
 inline void AddRow(float* acc, const float* row, int n) {
-#if ZORV_NN_SIMD
+#if ZORV_NN_WIDE
+  if (use_vector_path) return AddRowWide(acc, row, n);
+#elif ZORV_NN_SIMD
   if (use_vector_path) return AddRowVector(acc, row, n);
 #endif
   AddRowScalar(acc, row, n);
 }
 inline void SubRow(float* acc, const float* row, int n) {
-#if ZORV_NN_SIMD
+#if ZORV_NN_WIDE
+  if (use_vector_path) return SubRowWide(acc, row, n);
+#elif ZORV_NN_SIMD
   if (use_vector_path) return SubRowVector(acc, row, n);
 #endif
   SubRowScalar(acc, row, n);
