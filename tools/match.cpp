@@ -137,6 +137,52 @@ std::string PgnMoveText(const char* san, bool check, bool mate) {
   return text;
 }
 
+// What the engine said of its move, from the last exact score of its info
+// lines, as the move comment of the PGN in the common form: {+0.25/8 0.012s},
+// {-M5/12 0.100s} for mates (moves to mate), {0.012s} when it gave none.
+struct SearchInfo {
+  bool has_score = false;
+  bool mate = false;
+  int value = 0;  // centipawns or moves to mate
+  int depth = 0;
+};
+
+void ReadInfoLine(const std::string& line, SearchInfo* info) {
+  std::istringstream words(line);
+  std::string word;
+  int depth = -1, value = 0;
+  bool mate = false, scored = false, bound = false;
+  while (words >> word) {
+    if (word == "depth") words >> depth;
+    else if (word == "cp" || word == "mate") {
+      mate = word == "mate";
+      scored = static_cast<bool>(words >> value);
+    } else if (word == "lowerbound" || word == "upperbound") {
+      bound = true;
+    } else if (word == "pv") {
+      break;
+    }
+  }
+  if (!scored || bound) return;
+  info->has_score = true;
+  info->mate = mate;
+  info->value = value;
+  if (depth >= 0) info->depth = depth;
+}
+
+std::string MoveComment(const SearchInfo& info, double seconds) {
+  char text[64];
+  if (!info.has_score) {
+    std::snprintf(text, sizeof text, "{%.3fs}", seconds);
+  } else if (info.mate) {
+    std::snprintf(text, sizeof text, "{%sM%d/%d %.3fs}", info.value < 0 ? "-" : "+", std::abs(info.value), info.depth,
+                  seconds);
+  } else {
+    std::snprintf(text, sizeof text, "{%+.2f/%d %.3fs}", info.value / 100.0, info.depth, seconds);
+  }
+  return text;
+}
+
 GameResult FaultLoss(int engine_index, int side, const std::string& fault, const std::string& termination) {
   GameResult r;
   r.loser = engine_index;
@@ -186,7 +232,9 @@ GameResult PlayGame(MatchEngine* engines[2], int white_index, const std::string&
     engine->Send(go);
     std::string line, best;
     bool answered = false;
+    SearchInfo info;
     while (engine->ReadLine(&line, wait - (MatchNow() - start))) {
+      if (line.rfind("info ", 0) == 0) ReadInfoLine(line, &info);
       if (line.rfind("bestmove ", 0) == 0) {
         std::istringstream words(line.substr(9));
         words >> best;
@@ -215,7 +263,7 @@ GameResult PlayGame(MatchEngine* engines[2], int white_index, const std::string&
     board->ply = 1;
     bool in_check = FindAttacker(pos, pos->king_square[pos->side], side, Occupancy(pos)) != kNoSquare;
     bool any_legal = HasLegalMove(pos);
-    san_moves->push_back(PgnMoveText(san, in_check, in_check && !any_legal));
+    san_moves->push_back(PgnMoveText(san, in_check, in_check && !any_legal) + " " + MoveComment(info, used));
     GameResult r;
     if (!any_legal) {
       r.termination = in_check ? "checkmate" : "stalemate";

@@ -10,7 +10,11 @@
 #include <sstream>
 #include <string>
 
+#include <memory>
+
+#include "support/board_helpers.h"
 #include "support/engine_process.h"
+#include "tools/training/train_pgn.h"
 
 namespace {
 
@@ -97,6 +101,21 @@ TEST(MatchRunner, PlaysAtAFixedNodeCountSeveralGamesAtOnce) {
   EXPECT_NE(pgn.substr(second).find("(2)\"]\n[Black \""), std::string::npos) << pgn;
   EXPECT_NE(pgn.find("1... "), std::string::npos) << pgn;
   EXPECT_EQ(pgn.find("o-o"), std::string::npos) << pgn;
+
+  // Every move carries the engine's score, so the games can train the
+  // evaluation: the trainer's PGN reader finds a score on each.
+  InitBoardForTests();
+  PgnTrainReader reader;
+  ASSERT_TRUE(OpenPgnTrainGames(dir.File("games.pgn").c_str(), &reader));
+  auto game = std::make_unique<TrainGame>();
+  int games = 0;
+  while (NextPgnTrainGame(&reader, game.get())) {
+    games++;
+    ASSERT_GT(game->move_count, 0);
+    for (int i = 0; i < game->move_count; i++) EXPECT_NE(game->moves[i].score, kTrainNoScore) << i;
+  }
+  ClosePgnTrainGames(&reader);
+  EXPECT_EQ(games, 2);
 }
 
 TEST(MatchRunner, MisbehavingEnginesLoseAndAreReported) {
