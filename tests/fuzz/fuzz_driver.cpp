@@ -878,20 +878,39 @@ class SessionRunner {
       if (strict_) failures_.push_back("unrequested bestmove: " + line);
       return;
     }
-    // The oldest search this answer can belong to: searches stopped by a
-    // later position or go never answer.
+    if (strict_) {
+      // Proper UCI: answers come in the order of the searches.
+      std::string why;
+      GoRecord record = pending_.front();
+      pending_.pop_front();
+      if (record.position.known && !Fits(record.position, best, ponder, &why))
+        failures_.push_back(why + " [" + record.position.tag + "; " + record.go + "]");
+      return;
+    }
+    // Searches cut off by a later position or go never answer, so the
+    // answer may belong to any search still open: the first whose position
+    // it fits, else one whose position is not known. Only that one is
+    // closed; the others may still answer.
     std::string problem;
+    size_t unknown = pending_.size();
     for (size_t i = 0; i < pending_.size(); i++) {
       std::string why;
-      if (!pending_[i].position.known || Fits(pending_[i].position, best, ponder, &why)) {
-        pending_.erase(pending_.begin(), pending_.begin() + long(i) + 1);
+      if (!pending_[i].position.known) {
+        if (unknown == pending_.size()) unknown = i;
+        continue;
+      }
+      if (Fits(pending_[i].position, best, ponder, &why)) {
+        pending_.erase(pending_.begin() + long(i));
         return;
       }
-      if (problem.empty()) problem = why + " [" + pending_[i].position.tag + "; " + pending_[i].go + "]";
-      if (strict_) break;
+      // Said for the latest search: an answer most likely belongs to it.
+      problem = why + " [" + pending_[i].position.tag + "; " + pending_[i].go + "]";
+    }
+    if (unknown < pending_.size()) {
+      pending_.erase(pending_.begin() + long(unknown));
+      return;
     }
     failures_.push_back(problem);
-    if (strict_) pending_.pop_front();
   }
 
   // Is the answer legal in the position; the reason when not.
