@@ -910,6 +910,14 @@ class SessionRunner {
       pending_.erase(pending_.begin() + long(unknown));
       return;
     }
+    if (pending_.size() > 1) {
+      // The answer may belong to an earlier search: name how each was set up.
+      std::map<std::string, int> tags;
+      for (const GoRecord& r : pending_) tags[r.position.tag]++;
+      problem += " (one of " + std::to_string(pending_.size()) + " open searches:";
+      for (const auto& t : tags) problem += " " + std::to_string(t.second) + " " + t.first + ";";
+      problem += ")";
+    }
     failures_.push_back(problem);
   }
 
