@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS = -DCMAKE_BUILD_TYPE=Release -DZORV_ARCH=$(ARCH)
 
-.PHONY: all zorv ttune test run configure clean help sanitize tsan perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung bench-tb
+.PHONY: all zorv ttune test run configure clean help sanitize tsan fuzz perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung bench-tb
 
 all: zorv
 
@@ -33,6 +33,20 @@ sanitize:
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORV_ARCH=$(ARCH) -DZORV_SANITIZE=address,undefined > /dev/null
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ZORV_TEST_TIME_SCALE=5 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# Random and mutated UCI sessions against the sanitizer build: crashes,
+# hangs and illegal moves (long; not part of make test). FUZZ_SESSIONS,
+# FUZZ_SEED and FUZZ_FIRST choose the sessions; failing ones are written to
+# fuzz-failures/.
+FUZZ_SESSIONS ?= 300
+FUZZ_SEED ?= 1
+FUZZ_FIRST ?= 0
+fuzz:
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORV_ARCH=$(ARCH) -DZORV_SANITIZE=address,undefined > /dev/null
+	cmake --build build-asan --target zorv fuzz_driver -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 build-asan/tests/fuzz_driver \
+	  --engine build-asan/zorv --testdata ../shared/testdata --failures fuzz-failures \
+	  --sessions $(FUZZ_SESSIONS) --seed $(FUZZ_SEED) --first $(FUZZ_FIRST)
 
 # Thread sanitizer over the whole test suite.
 tsan:
@@ -82,7 +96,7 @@ bench-tb: configure
 	$(BUILD_DIR)/tests/tb_bench
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan zorv zorv-tune
+	rm -rf $(BUILD_DIR) build-asan build-tsan zorv zorv-tune fuzz-failures
 
 help:
 	@echo "make            build ./zorv (ARCH=native by default, e.g. ARCH=x86-64-v2)"
@@ -91,6 +105,7 @@ help:
 	@echo "make ttune      build ./zorv-tune, the engine with the training and tuning modes"
 	@echo "make sanitize   tests under the address and undefined-behaviour sanitizers"
 	@echo "make tsan       tests under the thread sanitizer"
+	@echo "make fuzz       random UCI sessions against the sanitizer build (FUZZ_SESSIONS=, FUZZ_SEED=)"
 	@echo "make perft-full every depth of the perft suites"
 	@echo "make bench-perft  move generator speed"
 	@echo "make bench-nn   network evaluation speed"

@@ -1,6 +1,8 @@
 #include "book/book_builder.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "board/makemove.h"
 #include "board/notation.h"
@@ -73,9 +75,9 @@ bool ReadGames(FILE* pgn, SearchThread* thread, BookStats* stats, int* games) {
 
 }  // namespace
 
-void MakeBookFile(const char* pgn_path, const char* book_path) {
+bool MakeBookFile(const char* pgn_path, const char* book_path) {
   FILE* pgn = std::fopen(pgn_path, "r");
-  if (pgn == nullptr) return;
+  if (pgn == nullptr) return true;
   PrintLine(" Creating file %s from games in %s", book_path, pgn_path);
   SearchThread* thread = NewSearchThread();
   BookStats* stats = NewBookStats();
@@ -85,22 +87,32 @@ void MakeBookFile(const char* pgn_path, const char* book_path) {
   FreeSearchThread(thread);
   if (!read) {
     FreeBookStats(stats);
-    return;
+    PrintLine("not enough memory for the move statistics; no book written");
+    return false;
   }
 
   PrintLine("\nwriting book file ...");
   std::remove(book_path);
   FILE* book = std::fopen(book_path, "wb");
+  int error = errno;
   bool written = book != nullptr && WriteBook(stats, book);
-  if (book != nullptr && std::fclose(book) != 0) written = false;
+  if (book != nullptr) {
+    if (!written) error = errno;
+    if (std::fclose(book) != 0) {
+      if (written) error = errno;
+      written = false;
+    }
+  }
   if (!written) {
     // Leave no partial book behind.
     if (book != nullptr) std::remove(book_path);
-    PrintLine("cannot write %s", book_path);
+    PrintLine("cannot write %s (%s)", book_path, std::strerror(error != 0 ? error : EIO));
   }
   PrintLine("\nngames= %d, nmoves= %d", games, stats->records);
-  PrintLine("done");
+  // "done" says that the book is there.
+  if (written) PrintLine("done");
   FreeBookStats(stats);
+  return written;
 }
 
-void MakeBook(const char* pgn_path) { MakeBookFile(pgn_path, kBuiltBookName); }
+bool MakeBook(const char* pgn_path) { return MakeBookFile(pgn_path, kBuiltBookName); }

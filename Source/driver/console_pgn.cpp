@@ -1,5 +1,6 @@
 #include "driver/console_pgn.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -116,7 +117,10 @@ void LoadPgnGame(const char* path, const char* tag) {
 
 void SaveGamePgn(const char* path) {
   FILE* file = std::fopen(path, "a");
-  if (file == nullptr) return;
+  if (file == nullptr) {
+    PrintLine("can't open %s (%s); the game is not saved", path, std::strerror(errno));
+    return;
+  }
   int plies = GamePly();
   while (UndoGameMove()) {
   }
@@ -135,5 +139,11 @@ void SaveGamePgn(const char* path) {
     if ((i + 1) % kSavedMovesPerLine == 0) std::fprintf(file, "\n");
   }
   std::fprintf(file, "\n\n");
-  std::fclose(file);
+  bool written = std::ferror(file) == 0;
+  int error = errno;
+  if (std::fclose(file) != 0) {
+    if (written) error = errno;
+    written = false;
+  }
+  if (!written) PrintLine("can't write %s (%s); the game is not saved completely", path, std::strerror(error));
 }

@@ -158,15 +158,16 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   int status = 0;
   switch (cl.mode) {
     case RunMode::Play: RunPlayMode(); break;
-    case RunMode::MakeBook: MakeBook(cl.pgn_file); break;
+    // A tool whose output could not be written ends with status 1.
+    case RunMode::MakeBook: status = MakeBook(cl.pgn_file) ? 0 : 1; break;
     case RunMode::Bench: RunBenchmark(cl.bench_in_main_thread); break;
-    case RunMode::AnalyzeEpd: AnalyzeEpd(cl.input_file, cl.output_file); break;
-    case RunMode::MakeTune1: MakeTuneFile(cl.input_file, cl.output_file, 1); break;
-    case RunMode::MakeTune2: MakeTuneFile(cl.input_file, cl.output_file, 2); break;
-    case RunMode::ScanPgn1: ScanPgn(cl.pgn_file, cl.output_file, 1); break;
-    case RunMode::ScanPgn2: ScanPgn(cl.pgn_file, cl.output_file, 2); break;
-    case RunMode::ScanPgn3: ScanPgn(cl.pgn_file, cl.output_file, 3); break;
-    case RunMode::ScanPgn4: ScanPgn(cl.pgn_file, cl.output_file, 4); break;
+    case RunMode::AnalyzeEpd: status = AnalyzeEpd(cl.input_file, cl.output_file) ? 0 : 1; break;
+    case RunMode::MakeTune1: status = MakeTuneFile(cl.input_file, cl.output_file, 1) ? 0 : 1; break;
+    case RunMode::MakeTune2: status = MakeTuneFile(cl.input_file, cl.output_file, 2) ? 0 : 1; break;
+    case RunMode::ScanPgn1: status = ScanPgn(cl.pgn_file, cl.output_file, 1) ? 0 : 1; break;
+    case RunMode::ScanPgn2: status = ScanPgn(cl.pgn_file, cl.output_file, 2) ? 0 : 1; break;
+    case RunMode::ScanPgn3: status = ScanPgn(cl.pgn_file, cl.output_file, 3) ? 0 : 1; break;
+    case RunMode::ScanPgn4: status = ScanPgn(cl.pgn_file, cl.output_file, 4) ? 0 : 1; break;
     case RunMode::MakeTrainData: status = MakeTrainingData(cl); break;
     case RunMode::Tune: status = TrainNetworkMode(cl); break;
     default: break;

@@ -1,8 +1,10 @@
 #include "driver/output.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <sys/stat.h>
 
@@ -13,8 +15,23 @@ SpinLock OutputLock;
 namespace {
 
 FILE* log_file = nullptr;
+// Set when a write to the log failed (a full disk, a file size limit): the
+// failure is reported once and nothing more is written to the log.
+bool log_failed = false;
 
-bool LoggingOn() { return log_file != nullptr && g_pending.log != 0; }
+bool LoggingOn() { return log_file != nullptr && g_pending.log != 0 && !log_failed; }
+
+// Writes one line to the log; on failure reports it on standard output and
+// stops logging. Called under OutputLock.
+void WriteLogLine(const char* text, int length) {
+  bool ok = fwrite(text, 1, size_t(length), log_file) == size_t(length);
+  ok = fputc('\n', log_file) != EOF && ok;
+  ok = fflush(log_file) == 0 && ok;
+  if (ok) return;
+  log_failed = true;
+  fprintf(stdout, "info string writing %s failed (%s); logging stopped\n", kLogFileName, strerror(errno));
+  fflush(stdout);
+}
 
 // Formats into a stack buffer, falling back to the heap for very long text.
 struct Formatted {
@@ -51,11 +68,7 @@ void PrintLine(const char* format, ...) {
   fwrite(line.text, 1, size_t(line.length), stdout);
   fputc('\n', stdout);
   fflush(stdout);
-  if (LoggingOn()) {
-    fwrite(line.text, 1, size_t(line.length), log_file);
-    fputc('\n', log_file);
-    fflush(log_file);
-  }
+  if (LoggingOn()) WriteLogLine(line.text, line.length);
 }
 
 void PrintDirect(const char* format, ...) {
@@ -74,10 +87,7 @@ void LogLine(const char* format, ...) {
   Formatted line(format, args);
   va_end(args);
   SpinLockGuard guard(OutputLock);
-  if (!LoggingOn()) return;
-  fwrite(line.text, 1, size_t(line.length), log_file);
-  fputc('\n', log_file);
-  fflush(log_file);
+  if (LoggingOn()) WriteLogLine(line.text, line.length);
 }
 
 void OpenLog() {
@@ -90,13 +100,24 @@ void OpenLog() {
     return;
   }
   FILE* f = fopen(kLogFileName, "w");
+  if (f == nullptr) {
+    // Said as for a log in use: logging is off until Log is set again.
+    PrintLine("info string can't create %s (%s); no log is written", kLogFileName, strerror(errno));
+    g_pending.log = 0;
+    g_active.log = 0;
+    return;
+  }
   SpinLockGuard guard(OutputLock);
   log_file = f;
+  log_failed = false;
 }
 
 void CloseLog() {
   SpinLockGuard guard(OutputLock);
-  if (log_file != nullptr) fclose(log_file);
+  if (log_file != nullptr && fclose(log_file) != 0 && !log_failed) {
+    fprintf(stdout, "info string writing %s failed (%s)\n", kLogFileName, strerror(errno));
+    fflush(stdout);
+  }
   log_file = nullptr;
 }
 

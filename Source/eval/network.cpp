@@ -1,6 +1,7 @@
 #include "eval/network.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "driver/output.h"
+#include "platform/regular_file.h"
 #include "settings.h"
 
 Network g_network;
@@ -40,16 +42,6 @@ NetworkHeader ParseHeader(const unsigned char* p) {
   return h;
 }
 
-// The evaluator reads inputs up to the last extra input, three output rows,
-// and either no second layer or one of at least four units. A header
-// outside these limits would make it read past the weights.
-bool ShapeIsUsable(const NetworkHeader& h) {
-  if (h.piece_inputs < 896 || h.outputs < 3) return false;
-  if (h.hidden2 != 0 && h.hidden2 < 4) return false;
-  if (h.version > 535 && h.extra_inputs < 31) return false;
-  return true;
-}
-
 // Installs a filled weight array as the active network.
 void Install(const NetworkHeader& h, float* weights) {
   std::free(g_network.weights);
@@ -71,23 +63,36 @@ void Install(const NetworkHeader& h, float* weights) {
   n.load_id = next_load_id++;
 }
 
+// Null when memory is short; every caller decides what that means.
 float* AllocateWeights(int64_t count) {
-  float* w = static_cast<float*>(std::malloc(size_t(count) * sizeof(float)));
-  if (w == nullptr) {
-    PrintLine("allocating memory for net failed!");
-    std::exit(1);
-  }
-  return w;
+  if (count <= 0 || uint64_t(count) > SIZE_MAX / sizeof(float)) return nullptr;
+  return static_cast<float*>(std::malloc(size_t(count) * sizeof(float)));
 }
+
+bool HaveNetwork() { return g_network.weights != nullptr; }
+
+// What becomes of the network in use when a load is refused: it stays, or,
+// at start-up before any network was loaded, the embedded one is loaded.
+const char* Fallback() { return HaveNetwork() ? "keeping the previous network" : "using the embedded network"; }
 
 void ConvertStored(const unsigned char* data, int64_t count, float* out) {
   for (int64_t i = 0; i < count; i++) out[i] = float(ReadLe16(data + 2 * i) * kWeightScale);
 }
 
+// The stored network. Without memory for it at start-up nothing could
+// evaluate, so the program ends; later the network in use stays.
 void LoadEmbedded() {
   NetworkHeader h = ParseHeader(EmbeddedNetworkData());
   int64_t count = NetworkWeightCount(h);
   float* w = AllocateWeights(count);
+  if (w == nullptr) {
+    if (!HaveNetwork()) {
+      PrintLine("allocating memory for net failed!");
+      std::exit(1);
+    }
+    PrintLine("info string not enough memory for the embedded network; keeping the previous network");
+    return;
+  }
   ConvertStored(EmbeddedNetworkData() + kNetworkHeaderBytes, count, w);
   Install(h, w);
   PrintLine("info string using embedded network");
@@ -106,6 +111,10 @@ void CreateNewNetwork() {
   NetworkHeader h = kNewNetworkShape;
   int64_t count = NetworkWeightCount(h);
   float* w = AllocateWeights(count);
+  if (w == nullptr) {
+    PrintLine("info string not enough memory for a new network; %s", Fallback());
+    return;
+  }
   std::srand(unsigned(std::time(nullptr)));
   for (int64_t i = 0; i < count - 8; i++) w[i] = float((std::rand() % 20000) * 0.0001 - 1.0);
   for (int64_t i = count - 8; i < count; i++) w[i] = 2.0f;
@@ -138,26 +147,69 @@ int64_t NetworkWeightCount(const NetworkHeader& h) {
   return inputs * hidden + f_rows * hidden + f * g + g + 8;
 }
 
+const char* NetworkShapeProblem(const NetworkHeader& h) {
+  if (h.piece_inputs < kMinPieceInputs) return "fewer than 896 piece inputs";
+  if (int(h.piece_inputs) + int(h.extra_inputs) > kMaxNetworkInputs) return "more than 32767 inputs";
+  if (h.version > 535 && h.extra_inputs < kMinMaterialExtraInputs)
+    return "fewer than 31 extra inputs for the material inputs of version 536 and later";
+  if (h.hidden1 == 0) return "no first hidden layer";
+  if (h.hidden2 != 0 && h.hidden2 < kMinHidden2) return "a second hidden layer of fewer than 4 units";
+  if (h.outputs < kMinOutputs) return "fewer than 3 outputs";
+  return nullptr;
+}
+
 bool LoadNetworkFile(const char* path) {
-  FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) {
-    PrintLine("info string can't open %s", path);
-    std::exit(0);
+  FILE* f = nullptr;
+  int64_t size = 0;
+  int error = 0;
+  switch (OpenRegularFile(path, &f, &size, &error)) {
+    case RegularFileStatus::kOk: break;
+    case RegularFileStatus::kCannotOpen:
+      PrintLine("info string can't open %s (%s); %s", path, std::strerror(error), Fallback());
+      return false;
+    case RegularFileStatus::kNotRegular:
+      PrintLine("info string %s is not a regular file; %s", path, Fallback());
+      return false;
   }
   unsigned char head[kNetworkHeaderBytes];
-  bool ok = std::fread(head, 1, sizeof head, f) == sizeof head;
-  NetworkHeader h = ParseHeader(head);
-  if (ok && !ShapeIsUsable(h)) {
-    PrintLine("info string %s holds a network of a shape that cannot be evaluated; keeping the previous network", path);
+  if (size < kNetworkHeaderBytes || std::fread(head, 1, sizeof head, f) != sizeof head) {
     std::fclose(f);
+    PrintLine("info string %s is too short for a network header; %s", path, Fallback());
     return false;
   }
-  int64_t count = ok ? NetworkWeightCount(h) : 0;
-  float* w = ok ? AllocateWeights(count) : nullptr;
-  // Read in chunks and convert; a file that ends early is refused whole so
-  // that no weight is ever left unset.
+  NetworkHeader h = ParseHeader(head);
+  if (const char* problem = NetworkShapeProblem(h)) {
+    std::fclose(f);
+    PrintLine("info string %s holds a network of a shape that cannot be evaluated (%s); %s", path, problem,
+              Fallback());
+    return false;
+  }
+  // The sizes decide the count; the file must hold exactly that many weights.
+  // Checked before allocating, so that a header with huge sizes costs nothing.
+  int64_t count = NetworkWeightCount(h);
+  int64_t expected = kNetworkHeaderBytes + 2 * count;
+  if (size < expected) {
+    std::fclose(f);
+    PrintLine("info string %s ends before all weights (%lld of %lld bytes); %s", path, (long long)size,
+              (long long)expected, Fallback());
+    return false;
+  }
+  if (size > expected) {
+    std::fclose(f);
+    PrintLine("info string %s holds %lld bytes after its weights; %s", path, (long long)(size - expected), Fallback());
+    return false;
+  }
+  float* w = AllocateWeights(count);
+  if (w == nullptr) {
+    std::fclose(f);
+    PrintLine("info string not enough memory for the network of %s; %s", path, Fallback());
+    return false;
+  }
+  // Read in chunks and convert; a file that ends early (changed while it is
+  // read) is refused whole so that no weight is ever left unset.
   std::vector<unsigned char> chunk(1 << 16);
   int64_t done = 0;
+  bool ok = true;
   while (ok && done < count) {
     int64_t want = count - done < int64_t(chunk.size() / 2) ? count - done : int64_t(chunk.size() / 2);
     size_t got = std::fread(chunk.data(), 2, size_t(want), f);
@@ -165,10 +217,12 @@ bool LoadNetworkFile(const char* path) {
     done += int64_t(got);
     if (int64_t(got) < want) ok = false;
   }
+  bool read_error = std::ferror(f) != 0;
   std::fclose(f);
   if (!ok) {
     std::free(w);
-    PrintLine("info string %s ends before all weights; keeping the previous network", path);
+    if (read_error) PrintLine("info string can't read %s; %s", path, Fallback());
+    else PrintLine("info string %s ends before all weights; %s", path, Fallback());
     return false;
   }
   Install(h, w);
@@ -184,8 +238,8 @@ void LoadNetwork() {
     LoadEmbedded();
   } else {
     LoadNetworkFile(source);
-    // Without a usable network nothing could evaluate: fall back to the
-    // stored one.
-    if (g_network.weights == nullptr) LoadEmbedded();
   }
+  // Without a usable network nothing could evaluate: at start-up a refused
+  // source falls back to the stored one.
+  if (!HaveNetwork()) LoadEmbedded();
 }

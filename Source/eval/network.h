@@ -17,6 +17,17 @@ struct NetworkHeader {
 constexpr int kNetworkHeaderBytes = 18;
 constexpr double kWeightScale = 0.0002;  // a stored int16 q stands for q * 0.0002
 
+// Limits of the sizes the evaluator can index. Feature indices are 16-bit
+// and one mark byte is kept per input, so the inputs must stay below 32768;
+// the piece-square blocks reach index 895 (1791 with the second block pair)
+// and the material inputs 30 past the piece inputs; three output rows are
+// read; a second layer needs at least four units.
+constexpr int kMaxNetworkInputs = 32767;
+constexpr int kMinPieceInputs = 896;
+constexpr int kMinMaterialExtraInputs = 31;
+constexpr int kMinOutputs = 3;
+constexpr int kMinHidden2 = 4;
+
 // The process-wide active network: sizes, weights and the start of each block.
 struct Network {
   NetworkHeader header;
@@ -38,16 +49,24 @@ extern Network g_network;
 
 // Number of weights of a network with the header's sizes.
 int64_t NetworkWeightCount(const NetworkHeader& h);
+// Why the evaluator cannot use a network of the header's sizes, or nullptr
+// when it can.
+const char* NetworkShapeProblem(const NetworkHeader& h);
 // Writes a weight file: the header (with the computed count) and every
 // weight as the nearest int16 of weight / 0.0002, halves away from zero.
 // False when the file cannot be created or written completely.
 bool WriteNetworkFile(const char* path, const NetworkHeader& header, const float* weights);
 // Loads the network named by the NN_File setting: "embedded", "new" (a
 // random network, also written to "nn.bin") or a weight file path; prints
-// one info string line.
+// what it did as info string lines. A source that cannot be loaded leaves
+// the network in use; at start-up, with none yet, the embedded network is
+// loaded instead. Only a failure to load the embedded network at start-up
+// ends the program (status 1).
 void LoadNetwork();
-// Loads a network from a file; false (and the active network unchanged) when
-// the file cannot be read completely or its sizes cannot be evaluated.
+// Loads a network from a weight file; false, with the reason printed and the
+// active network unchanged, when the path is not a readable regular file,
+// the header's sizes cannot be evaluated, the file's length is not the one
+// the header gives, or memory is short.
 bool LoadNetworkFile(const char* path);
 // The stored network compiled into the program, in the file layout.
 const unsigned char* EmbeddedNetworkData();

@@ -2,6 +2,7 @@
 #include "eval/nn_evaluate.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,6 +28,10 @@
 #else
 #define ZORV_NN_WIDE 0
 #endif
+
+// Network loading refuses sizes whose inputs would not fit the 16-bit
+// feature indices and the mark array indexed by them.
+static_assert(kMaxNetworkInputs <= INT16_MAX, "feature indices are 16-bit");
 
 namespace {
 

@@ -79,12 +79,13 @@ void PrintSummary(const AnalysisTotals& t) {
 
 }  // namespace
 
-void AnalyzeEpd(const char* input_path, const char* output_path) {
+bool AnalyzeEpd(const char* input_path, const char* output_path) {
   SearchControl& c = g_control;
   const char* output_name = output_path[0] != 0 ? output_path : kDefaultOutput;
   FILE* in;
   FILE* out;
-  if (!OpenToolFiles(input_path, output_name, &in, &out)) return;
+  ToolFilesStatus opened = OpenToolFiles(input_path, output_name, &in, &out);
+  if (opened != ToolFilesStatus::kOpened) return opened == ToolFilesStatus::kSkipped;
   PrintLine("Analyzing %s...", input_path);
   // Shallow searches gain from what the table keeps between positions.
   if (c.limits.depth_limit <= 3) g_flags.hash_clearing = false;
@@ -92,7 +93,8 @@ void AnalyzeEpd(const char* input_path, const char* output_path) {
   static EpdRecord record;
   AnalysisTotals totals;
   char line[kLineSize];
-  while (ReadTextLine(in, line, sizeof line)) {
+  bool written = true;
+  while (written && ReadTextLine(in, line, sizeof line)) {
     if (!IsAnalysedLine(line)) continue;
     totals.positions++;
     SplitEpdLine(line, &record);
@@ -128,9 +130,11 @@ void AnalyzeEpd(const char* input_path, const char* output_path) {
     }
     EndToolSearch();
     if (best != kNullMove) WriteAnalysedLine(out, line, record, best, score);
+    // A failed write ends the run: the rest of the suite could not be kept.
+    written = ToolOutputIsGood(out, output_name);
     if (quit) break;
   }
   PrintSummary(totals);
   std::fclose(in);
-  std::fclose(out);
+  return CloseToolOutput(out, output_name) && written;
 }

@@ -4,5 +4,7 @@
 
 // Analyses the EPD file input_path, writing output_path ("analysis.epd"
 // when empty). Prints the summary of correct answers, nodes, time, depth,
-// branching factor and c0 points at the end.
-void AnalyzeEpd(const char* input_path, const char* output_path);
+// branching factor and c0 points at the end. False when the output could not
+// be created or written (said on the output; the run stops at the first
+// failed write); an input that cannot be opened ends it silently.
+bool AnalyzeEpd(const char* input_path, const char* output_path);

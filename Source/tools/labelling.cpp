@@ -113,12 +113,13 @@ bool WriteLabel(FILE* out, int variant, Label label) {
 
 }  // namespace
 
-void MakeTuneFile(const char* input_path, const char* output_path, int variant) {
+bool MakeTuneFile(const char* input_path, const char* output_path, int variant) {
   SearchControl& c = g_control;
   const char* output_name = output_path[0] != 0 ? output_path : kDefaultOutput;
   FILE* in;
   FILE* out;
-  if (!OpenToolFiles(input_path, output_name, &in, &out)) return;
+  ToolFilesStatus opened = OpenToolFiles(input_path, output_name, &in, &out);
+  if (opened != ToolFilesStatus::kOpened) return opened == ToolFilesStatus::kSkipped;
   PrintLine("Creating file %s", output_name);
   g_flags.noise = 100000.0f;
   // The hand-crafted evaluation labels the positions.
@@ -158,11 +159,13 @@ void MakeTuneFile(const char* input_path, const char* output_path, int variant) 
     SetupGame(record.position);
     EndToolSearch();
     if (WriteLabel(out, variant, label)) {
+      // A failed write ends the run rather than searching on for nothing.
+      if (!ToolOutputIsGood(out, output_name)) break;
       if (written % kProgressEvery == 0) PrintDirect(" n= %d\n", written);
       written++;
     }
     if (c.quit.load()) break;
   }
   std::fclose(in);
-  std::fclose(out);
+  return CloseToolOutput(out, output_name);
 }

@@ -202,18 +202,19 @@ void ReadGames(FILE* pgn, ScanReader* r) {
 
 }  // namespace
 
-void ScanPgn(const char* pgn_path, const char* output_path, int variant) {
+bool ScanPgn(const char* pgn_path, const char* output_path, int variant) {
   const char* output_name = output_path[0] != 0 ? output_path : kDefaultOutput;
   // Opening the second output would empty the games themselves.
-  if (IsSameFile(pgn_path, kExtraOutput)) return;
+  if (IsSameFile(pgn_path, kExtraOutput)) return true;
   FILE* pgn;
   FILE* out;
-  if (!OpenToolFiles(pgn_path, output_name, &pgn, &out)) return;
-  FILE* extra = std::fopen(kExtraOutput, "w");
+  ToolFilesStatus opened = OpenToolFiles(pgn_path, output_name, &pgn, &out);
+  if (opened != ToolFilesStatus::kOpened) return opened == ToolFilesStatus::kSkipped;
+  FILE* extra = CreateToolOutput(kExtraOutput);
   if (extra == nullptr) {
     std::fclose(pgn);
     std::fclose(out);
-    return;
+    return false;
   }
   g_pending.log = 0;
   g_active.log = 0;
@@ -230,7 +231,8 @@ void ScanPgn(const char* pgn_path, const char* output_path, int variant) {
   if (game->moves > 0) WriteScannedGame(*game, &output);
   std::fputs("\n", out);
   std::fclose(pgn);
-  std::fclose(out);
-  std::fclose(extra);
+  bool written = CloseToolOutput(out, output_name);
+  written = CloseToolOutput(extra, kExtraOutput) && written;
   PrintDirect("games= %d, positions= %d\n", reader->games, output.positions);
+  return written;
 }

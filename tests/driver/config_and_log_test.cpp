@@ -1,7 +1,10 @@
 // The configuration file and the log, end to end.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "support/engine_process.h"
+#include "support/write_failures.h"
 
 namespace {
 
@@ -56,6 +59,60 @@ TEST(ConfigFile, AFileThatNamesItselfOrAChainDoesNotRecurse) {
   EXPECT_TRUE(HasLine(lines, "readyok"));
 }
 
+// Paths that never end, block or cannot be read as text are refused with
+// the reason, at start-up and by setoption, and the engine goes on.
+TEST(ConfigFile, SpecialFilesAreRefusedWithoutHanging) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(dir.File("folder").c_str(), 0700), 0);
+  EngineProcess engine({"-cfg", "/dev/zero"}, dir.path());
+  engine.ReadUntil("info string /dev/zero not loaded: not a regular file");
+  for (const char* path : {"/dev/urandom", "folder", "fifo"}) {
+    engine.Send(std::string("setoption name ConfigFilePath value ") + path);
+    engine.ReadUntil(std::string("info string ") + path + " not loaded: not a regular file", 5000);
+  }
+  engine.Send("isready");
+  engine.ReadUntil("readyok", 5000);
+  engine.Send("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(CountContaining(engine.lines(), "loading parameters"), 0);
+}
+
+TEST(ConfigFile, FilesTooLargeOrNotTextAreRefusedWhole) {
+  TempDir dir;
+  std::string lines_file;
+  for (int i = 0; i < 10000; i++) lines_file += "MultiPV = 3\n";
+  dir.Write("10000.cfg", lines_file);
+  dir.Write("10001.cfg", lines_file + "MultiPV = 4\n");
+  dir.Write("big.cfg", "MultiPV = 5\n" + std::string(1 << 20, '#'));
+  dir.Write("nul.cfg", std::string("MultiPV = 6\n\0\n", 14));
+  auto lines = RunEngineScript({"-cfg", "10001.cfg"},
+                               "setoption name ConfigFilePath value big.cfg\n"
+                               "setoption name ConfigFilePath value nul.cfg\n"
+                               "setoption name ConfigFilePath value 10000.cfg\n"
+                               "isready\nquit\n",
+                               nullptr, dir.path());
+  EXPECT_TRUE(HasLine(lines, "info string 10001.cfg not loaded: more than 10000 lines"));
+  EXPECT_TRUE(HasLine(lines, "info string big.cfg not loaded: larger than 1048576 bytes"));
+  EXPECT_TRUE(HasLine(lines, "info string nul.cfg not loaded: not a text file"));
+  // Nothing of a refused file is applied; a file at the limit is read.
+  EXPECT_EQ(CountContaining(lines, "MultiPV set to 4"), 0);
+  EXPECT_EQ(CountContaining(lines, "MultiPV set to 5"), 0);
+  EXPECT_EQ(CountContaining(lines, "MultiPV set to 6"), 0);
+  EXPECT_EQ(CountContaining(lines, "info string MultiPV set to 3"), 10000);
+  EXPECT_TRUE(HasLine(lines, "readyok"));
+}
+
+TEST(ConfigFile, LongLinesAndALastLineWithoutItsEndAreReadAsBefore) {
+  TempDir dir;
+  // The rest of a line past 255 characters is dropped, not read as a line.
+  dir.Write("a.cfg", "Contempt = 7" + std::string(300, ' ') + "MultiPV = 9\nHash=2");
+  auto lines = RunEngineScript({"-cfg", "a.cfg"}, "quit\n", nullptr, dir.path());
+  EXPECT_TRUE(HasLine(lines, "info string Contempt set to 7"));
+  EXPECT_EQ(CountContaining(lines, "MultiPV"), 0);
+  EXPECT_TRUE(HasLine(lines, "info string Hash set to 2"));
+}
+
 TEST(Log, ReplacedAtStartAndHoldsTheDialogueButNotTheGreeting) {
   TempDir dir;
   dir.Write("zorv.log", "old contents\n");
@@ -74,6 +131,43 @@ TEST(Log, TurnedOnBySetOptionAndOffAgain) {
   std::string log = dir.Read("zorv.log");
   // The first isready came before the log existed, the last after it was off.
   EXPECT_EQ(log, "CMD: isready\nreadyok\nCMD: setoption name Log value false\ninfo string Log set to 0\n");
+}
+
+TEST(Log, ALogThatCannotBeCreatedIsSaidAndTheEngineGoesOn) {
+  int status = -1;
+  auto lines = RunEngineUnder(kRemoveWorkingDirectory, {"-log"}, "isready\nquit\n", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(HasLine(lines, "info string can't create zorv.log (No such file or directory); no log is written"));
+  EXPECT_TRUE(HasLine(lines, "readyok"));
+  lines = RunEngineUnder(kRemoveWorkingDirectory, {}, "setoption name Log value true\nisready\nquit\n", &status);
+  EXPECT_EQ(CountContaining(lines, "can't create zorv.log"), 1);
+  EXPECT_TRUE(HasLine(lines, "readyok"));
+}
+
+TEST(Log, ALogInAReadOnlyDirectoryIsSaid) {
+  if (ReadOnlyDirectoriesAreWritable())
+    GTEST_SKIP() << "this user writes into read-only directories; the removed-directory test covers the failure";
+  TempDir dir;
+  chmod(dir.path().c_str(), 0555);
+  auto lines = RunEngineScript({"-log"}, "isready\nquit\n", nullptr, dir.path());
+  chmod(dir.path().c_str(), 0755);
+  EXPECT_EQ(CountContaining(lines, "info string can't create zorv.log"), 1);
+  EXPECT_TRUE(HasLine(lines, "readyok"));
+}
+
+TEST(Log, AWriteThatFailsStopsTheLogWithOneMessage) {
+  TempDir dir;
+  ShellEngine engine(FileSizeLimit(2), {"-log"}, dir.path());
+  // The option list alone is longer than the limit.
+  for (int i = 0; i < 3; i++) engine.Send("uci");
+  engine.Send("isready");
+  engine.ReadUntil("readyok");
+  engine.Send("isready");
+  engine.ReadUntil("readyok");
+  engine.Send("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+  EXPECT_EQ(CountContaining(engine.lines(), "info string writing zorv.log failed (File too large); logging stopped"), 1);
+  EXPECT_LE(dir.Read("zorv.log").size(), 2048u);
 }
 
 TEST(Log, QuietSilencesTheLog) {

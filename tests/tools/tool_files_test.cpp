@@ -23,7 +23,7 @@ TEST(ToolFiles, OneFileUnderAnotherSpellingIsStillTheInput) {
 
   FILE* in = nullptr;
   FILE* out = nullptr;
-  EXPECT_FALSE(OpenToolFiles(plain.c_str(), linked.c_str(), &in, &out));
+  EXPECT_EQ(OpenToolFiles(plain.c_str(), linked.c_str(), &in, &out), ToolFilesStatus::kSkipped);
   EXPECT_EQ(in, nullptr);
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(dir.Read("games.pgn"), "1. e4 e5 *\n");
@@ -34,17 +34,49 @@ TEST(ToolFiles, OpensBothOrNeither) {
   dir.Write("in.epd", "x\n");
   FILE* in = nullptr;
   FILE* out = nullptr;
-  EXPECT_FALSE(OpenToolFiles(dir.File("in.epd").c_str(), dir.File("no/such/out.epd").c_str(), &in, &out));
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(OpenToolFiles(dir.File("in.epd").c_str(), dir.File("no/such/out.epd").c_str(), &in, &out),
+            ToolFilesStatus::kOutputFailed);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "can't create " + dir.File("no/such/out.epd") + " (No such file or directory)\n");
   EXPECT_EQ(in, nullptr);
-  EXPECT_FALSE(OpenToolFiles(dir.File("missing.epd").c_str(), dir.File("out.epd").c_str(), &in, &out));
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(OpenToolFiles(dir.File("missing.epd").c_str(), dir.File("out.epd").c_str(), &in, &out),
+            ToolFilesStatus::kSkipped);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_FALSE(dir.Exists("out.epd"));
 
-  ASSERT_TRUE(OpenToolFiles(dir.File("in.epd").c_str(), dir.File("out.epd").c_str(), &in, &out));
+  ASSERT_EQ(OpenToolFiles(dir.File("in.epd").c_str(), dir.File("out.epd").c_str(), &in, &out),
+            ToolFilesStatus::kOpened);
   EXPECT_EQ(std::fgetc(in), 'x');
   EXPECT_GT(std::fputs("y\n", out), -1);
   std::fclose(in);
-  std::fclose(out);
+  EXPECT_TRUE(CloseToolOutput(out, "out.epd"));
   EXPECT_EQ(dir.Read("out.epd"), "y\n");
+}
+
+TEST(ToolFiles, AFailedWriteIsReportedOnceWhetherSeenEarlyOrAtTheClose) {
+  // Buffered text reaches /dev/full only when the file is closed. (Capturing
+  // flushes every stream, so it starts first.)
+  testing::internal::CaptureStdout();
+  FILE* out = std::fopen("/dev/full", "w");
+  ASSERT_NE(out, nullptr);
+  static char buffer[4096];
+  std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
+  std::fputs("x\n", out);
+  EXPECT_TRUE(ToolOutputIsGood(out, "/dev/full"));
+  EXPECT_FALSE(CloseToolOutput(out, "/dev/full"));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "can't write /dev/full (No space left on device)\n");
+  // Unbuffered, the first write fails; the close does not say it again.
+  out = std::fopen("/dev/full", "w");
+  ASSERT_NE(out, nullptr);
+  std::setvbuf(out, nullptr, _IONBF, 0);
+  testing::internal::CaptureStdout();
+  std::fputs("x\n", out);
+  EXPECT_FALSE(ToolOutputIsGood(out, "/dev/full"));
+  EXPECT_FALSE(ToolOutputIsGood(out, "/dev/full"));
+  EXPECT_FALSE(CloseToolOutput(out, "/dev/full"));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "can't write /dev/full (No space left on device)\n");
 }
 
 }  // namespace

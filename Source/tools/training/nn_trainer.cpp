@@ -251,6 +251,7 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
   PrintLine("epoch 0: validation %.6f (the hand-crafted evaluation: %.6f)", best,
             HandCraftedLoss(validation, score_weight));
   best = 1e30;
+  bool best_written = true;  // the output holds the best network so far
   for (int epoch = 0; epoch < options.epochs; epoch++) {
     double start = MonotonicSeconds();
     double rate = options.learning_rate * (0.1 + 0.9 * 0.5 * (1.0 + std::cos(M_PI * epoch / options.epochs)));
@@ -308,10 +309,15 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
       NetworkHeader header = net->header;
       header.weight_count = int32_t(net->count);
       std::vector<float> file = net->FileWeights();
-      note = WriteNetworkFile(options.output.c_str(), header, file.data()) ? ", written" : ", NOT WRITTEN";
+      best_written = WriteNetworkFile(options.output.c_str(), header, file.data());
+      note = best_written ? ", written" : ", NOT WRITTEN";
     }
     PrintLine("epoch %d: train %.6f, validation %.6f%s, rate %.6f, %.0f positions/s%s", epoch + 1, train_loss, loss,
               improved ? " (best)" : "", rate, double(n) / seconds, note);
+  }
+  if (!best_written) {
+    PrintLine("info string can't write %s: the best network is not saved", options.output.c_str());
+    return -1;
   }
   return best;
 }

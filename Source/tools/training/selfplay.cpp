@@ -246,7 +246,10 @@ bool RunSelfPlay(const SelfPlayOptions& options) {
   bool ok = started && group.failures == 0 && totals->write_failures.load() == 0;
   if (totals->write_failures.load() > 0) PrintLine("info string writing %s failed", options.output);
   else if (!ok) PrintLine("info string a worker failed");
-  if (close(fd) != 0) ok = false;
+  if (close(fd) != 0) {
+    PrintLine("info string closing %s failed", options.output);
+    ok = false;
+  }
   UnmapSharedMemory(totals, sizeof(SelfPlayTotals));
   return ok;
 }

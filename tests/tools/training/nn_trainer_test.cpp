@@ -214,3 +214,24 @@ TEST_F(NnTrainerTest, FewEpochsLowerTheValidationLossAndWriteTheBest) {
   EXPECT_FLOAT_EQ(file[5], net.weights[5] + net.weights[net.count + 5]);
   EXPECT_FLOAT_EQ(file[size_t(896 * 640 + 5)], net.weights[size_t(896 * 640 + 5)] + net.weights[net.count + 5]);
 }
+
+TEST_F(NnTrainerTest, ABestNetworkThatCannotBeWrittenFailsTheTraining) {
+  TrainingSet train, validation;
+  std::vector<std::string> fens = RandomGamePositions(10, 3);
+  for (size_t i = 0; i < fens.size(); i++) {
+    ThreadPtr t = MakeThread(fens[i]);
+    AddTrainingSample(&t->pos, MaterialBalance(&t->pos), 0, i % 5 == 4 ? &validation : &train);
+  }
+  TrainerNetwork net;
+  InitTrainerNetwork(&net, StoredNetworkShape(), 1, true);
+  NnTrainerOptions options;
+  options.epochs = 1;
+  options.batch_size = 64;
+  options.output = "/dev/full";
+  testing::internal::CaptureStdout();
+  double best = TrainNetwork(options, train, validation, &net);
+  std::string said = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(best, -1);
+  EXPECT_NE(said.find(", NOT WRITTEN"), std::string::npos) << said;
+  EXPECT_NE(said.find("info string can't write /dev/full: the best network is not saved"), std::string::npos) << said;
+}
