@@ -64,7 +64,7 @@ void PrepareSearchTime() {
   c.side_clock = limits.clock[side];
   if (g_flags.noise < kNoiseSilent) {
     char fen[128];
-    PositionToFen(pos, fen, false);
+    PositionToFen(pos, fen, true);
     if (g_flags.uci) {
       LogLine("info string fen %s", fen);
       LogLine("info string ply= %d, trg_time= %0.3f sec", plies, target);
