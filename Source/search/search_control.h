@@ -60,6 +60,7 @@ struct SearchControl {
   double start_time = 0;
   float elapsed = 0;
   float target_time = 0;
+  float max_time = 0;       // the most the time check may grant the search
   int time_mode = 1;        // moves per control in effect for the running search
   float side_clock = 0;     // clock of the side to move at the search start
 
