@@ -56,7 +56,6 @@ void ReadSearchMoves(const char* args, SearchLimits* limits) {
     token[n] = 0;
     p += n;
     Move move = MatchLegalMove(pos, CoordinateToMove(pos, token));
-    g_game->ply = 1;
     if (move == kNullMove) return;
     bool listed = false;
     for (int i = 0; i < limits->search_move_count; i++) listed |= limits->search_moves[i] == move;
