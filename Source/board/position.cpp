@@ -61,6 +61,22 @@ bool PlausibleEpSquare(const Position* pos, int sq) {
   return pos->board[behind] == PieceCode(side ^ 1, PAWN);
 }
 
+// The next blank-separated word as a count: digits only. The text pointer
+// moves past the word.
+bool ReadCount(const char** text, long* value) {
+  const char* p = *text;
+  while (*p == ' ') p++;
+  long v = 0;
+  int digits = 0;
+  for (; *p >= '0' && *p <= '9'; p++, digits++) {
+    if (v < 1000000) v = v * 10 + (*p - '0');
+  }
+  bool ok = digits > 0 && (*p == 0 || *p == ' ');
+  *text = p;
+  *value = v;
+  return ok;
+}
+
 }  // namespace
 
 void PlaceMan(Position* pos, int code, int sq) {
@@ -103,6 +119,7 @@ void SetupPosition(Position* pos, const char* fen) {
   pos->ep_square = kNoSquare;
   pos->castling = 0;
   pos->fifty = 0;
+  pos->move_number = 1;
 
   const char* p = fen;
   // Board field. Men that would fall off the board are dropped.
@@ -145,6 +162,13 @@ void SetupPosition(Position* pos, const char* fen) {
   }
   if (ep_file >= 0 && ep_rank >= 0 && PlausibleEpSquare(pos, MakeSquare(ep_file, ep_rank)))
     pos->ep_square = uint8_t(MakeSquare(ep_file, ep_rank));
+  // Counters: the half-move clock (kept up to 255, like the moves' count)
+  // and the full-move number; anything but two numbers leaves 0 and 1.
+  long fifty, number;
+  if (ReadCount(&p, &fifty) && ReadCount(&p, &number)) {
+    pos->fifty = uint8_t(fifty > 255 ? 255 : fifty);
+    pos->move_number = uint16_t(number < 1 ? 1 : number > 65535 ? 65535 : number);
+  }
 
   ComputeKeys(pos);
   ResetHistory(pos);
@@ -222,10 +246,16 @@ void PositionToFen(const Position* pos, char* out, bool with_counters) {
   const char* ep = kSquareNames[pos->ep_square <= 64 ? pos->ep_square : 64];
   while (*ep) *o++ = *ep++;
   *o = 0;
-  if (with_counters) {
-    int moves = pos->thread ? pos->thread->history_count : 0;
-    std::sprintf(o, " %d %d", pos->fifty, moves);
-  }
+  if (with_counters) std::sprintf(o, " %d %d", pos->fifty, FullMoveNumber(pos));
+}
+
+int FullMoveNumber(const Position* pos) {
+  int made = pos->thread ? pos->thread->history_count : 0;
+  if (made < 0) made = 0;
+  // Every move made since the setup passed the turn: the side to move then
+  // follows from the count. Each Black move completes a full move.
+  int side_at_setup = pos->side ^ (made & 1);
+  return pos->move_number + (made + side_at_setup) / 2;
 }
 
 void PrintBoard(const Position* pos) {

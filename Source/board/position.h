@@ -24,7 +24,8 @@ struct Position {
   uint8_t side;
   uint8_t ep_square;             // en-passant target square, 64 if none
   uint8_t castling;              // bit 0 K, bit 1 Q, bit 2 k, bit 3 q
-  uint8_t fifty;
+  uint8_t fifty;                 // half-moves since a capture or pawn move, saturating at 255
+  uint16_t move_number;          // full-move number when the position was set up
 };
 
 // Per-type increments of the signature and of the non-pawn material.
@@ -38,14 +39,18 @@ inline Bitboard Occupancy(const Position* pos) { return pos->pieces[WHITE][0] | 
 void PlaceMan(Position* pos, int code, int sq);
 void RemoveMan(Position* pos, int sq);
 
-// Sets the position from FEN text (board, side, castling, en passant; the
-// counters are not read). Never fails: unexpected characters are skipped.
+// Sets the position from FEN text (board, side, castling, en passant, then
+// the half-move clock and the full-move number; a missing or malformed pair
+// means 0 and 1). Never fails: unexpected characters are skipped.
 void SetupPosition(Position* pos, const char* fen);
 // Parses a castling field (KQkq or Chess960 file letters) into the rights.
 void SetCastlingRights(Position* pos, const char* text);
-// Writes FEN text; with counters the fifty-move counter and the number of
-// moves made since setup are appended.
+// Writes FEN text; with counters the half-move clock and the full-move
+// number are appended.
 void PositionToFen(const Position* pos, char* out, bool with_counters);
+// The full-move number of the position: the one it was set up with, advanced
+// by the moves made since.
+int FullMoveNumber(const Position* pos);
 // Prints the FEN with counters and a diagram as one output line.
 void PrintBoard(const Position* pos);
 // Resets the owning thread's move history (after a setup or an edit).

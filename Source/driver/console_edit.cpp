@@ -93,9 +93,10 @@ void FinishEdit(Position* pos) {
   std::sscanf(fen, "%79s %3s %7s %3s", board, side, castling, ep);
   char text[128];
   std::snprintf(text, sizeof text, "%s %s %s %s", board, side, rights, ep);
-  int fifty = pos->fifty;
+  int fifty = pos->fifty, number = FullMoveNumber(pos);
   SetupPosition(pos, text);
   pos->fifty = uint8_t(fifty);
+  pos->move_number = uint16_t(number);
 }
 
 void RunBoardEditor() {

@@ -126,9 +126,10 @@ void SaveGamePgn(const char* path) {
   }
   std::fprintf(file, "[Event \"Unknown\"]\n");
   // A game that did not start from the standard position needs its start.
-  char fen[128];
-  PositionToFen(&g_game->pos, fen, false);
-  if (std::strcmp(fen, kStartFen) != 0) std::fprintf(file, "[SetUp \"1\"]\n[FEN \"%s\"]\n", fen);
+  char fen[128], start[128];
+  PositionToFen(&g_game->pos, fen, true);
+  std::snprintf(start, sizeof start, "%s 0 1", kStartFen);
+  if (std::strcmp(fen, start) != 0) std::fprintf(file, "[SetUp \"1\"]\n[FEN \"%s\"]\n", fen);
   for (int i = 0; i < plies; i++) {
     Move move = RedoableMove();
     if (move == kNullMove) break;

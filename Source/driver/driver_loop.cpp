@@ -1,5 +1,7 @@
 #include "driver/driver_loop.h"
 
+#include <cstring>
+
 #include "board/makemove.h"
 #include "board/notation.h"
 #include "book/book_probe.h"
@@ -18,6 +20,11 @@
 #include "settings.h"
 
 namespace {
+
+// The final info line of an ended search is printed once: when the result
+// is reported, or as soon as the search has ended when the result is held
+// for stop or ponderhit, so that the front end sees the search's last word.
+bool final_line_shown = false;
 
 // A move from the opening books, or 0. A book move that would draw by
 // repetition or the fifty-move rule is refused.
@@ -41,6 +48,7 @@ Move BookMove() {
 
 void StartSearch() {
   SearchControl& c = g_control;
+  final_line_shown = false;
   uint8_t requested = SearchStateNow();
   uint8_t kind = requested == kStateGo ? kStateSearching : kStatePondering;
   PrepareSearch();
@@ -94,8 +102,11 @@ void AutoPlay() {
   }
 }
 
-void ReportResult() {
+// Prints the final info line of the ended search, once.
+void ReportFinalInfo() {
   SearchControl& c = g_control;
+  if (final_line_shown) return;
+  final_line_shown = true;
   c.stop.store(true);
   RefreshElapsed();
   // A root without legal moves still tells its score.
@@ -104,10 +115,18 @@ void ReportResult() {
   } else {
     ReportFinalLine();
   }
+}
+
+void ReportResult() {
+  SearchControl& c = g_control;
+  ReportFinalInfo();
+  final_line_shown = false;
   char best[16], ponder[16];
   const Position* pos = &g_game->pos;
   MoveToCoordinate(pos, pos->side, c.best_move, best);
   MoveToCoordinate(pos, pos->side ^ 1, c.ponder_move, ponder);
+  // The protocol writes "no move" as 0000.
+  if (g_flags.uci && c.best_move == kNullMove) std::strcpy(best, "0000");
   if (g_flags.uci) {
     if (c.ponder_move != 0)
       PrintLine("bestmove %s ponder %s", best, ponder);
@@ -122,10 +141,12 @@ void ReportResult() {
   if (g_flags.auto_play || g_flags.self_play) AutoPlay();
 }
 
-// A search that nothing but a command would end: pondering, or infinite.
+// A search that nothing but a command would end: pondering, or infinite,
+// or one whose result waits for stop.
 bool SearchCannotEndByItself() {
   const SearchLimits& l = g_control.limits;
   uint8_t state = SearchStateNow() & ~kFinishedBit;
+  if (g_control.hold_result) return true;
   if (state == kStatePondering || state == kStateGoPonder) return true;
   // A console analysis runs for 100000 s: in effect without end.
   return l.moves_per_control == 1 && l.base_time >= 1.0e5f && l.node_limit == 0 && l.depth_limit >= kMaxSearchDepth;
@@ -139,6 +160,7 @@ void HandleEndOfInput() {
   if (SearchIsIdle()) {
     g_control.quit.store(true);
   } else if (SearchCannotEndByItself()) {
+    g_control.hold_result = false;
     g_control.stop.store(true);
   }
 }
@@ -150,9 +172,12 @@ void RunDriverLoop() {
   while (!c.quit.load()) {
     uint8_t state = SearchStateNow();
     bool searching = state != kStateIdle;
+    // A finished infinite or ponder search waits for the command that
+    // releases its result.
+    bool held = (state & kFinishedBit) && c.hold_result;
     if (searching) RefreshElapsed();
     // No reading in the first 15 ms of a search, nor while a stop is pending.
-    if (!searching || (Relaxed(c.elapsed) > 0.015f && !c.stop.load())) {
+    if (!searching || held || (Relaxed(c.elapsed) > 0.015f && !c.stop.load())) {
       ReadInput();
       if (!InputPending()) SleepMs(2);
     }
@@ -160,7 +185,10 @@ void RunDriverLoop() {
     if (SearchStateNow() != kStateIdle) CheckSearchTime();
     state = SearchStateNow();
     if (state == kStateGo || state == kStateGoPonder) StartSearch();
-    if (SearchStateNow() & kFinishedBit) ReportResult();
+    if (SearchStateNow() & kFinishedBit) {
+      if (c.hold_result) ReportFinalInfo();
+      else ReportResult();
+    }
     HandleEndOfInput();
   }
 }

@@ -60,6 +60,10 @@ bool RedoGameMove() {
   return true;
 }
 
-void NewGameHistory() { g_game->history_count = 0; }
+// The move number stays: it is counted from the position as it now is.
+void NewGameHistory() {
+  g_game->pos.move_number = uint16_t(FullMoveNumber(&g_game->pos));
+  g_game->history_count = 0;
+}
 
 int GamePly() { return g_game->history_count; }

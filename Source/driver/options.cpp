@@ -1,5 +1,7 @@
 #include "driver/options.h"
 
+#include <strings.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -47,9 +49,20 @@ struct DeferredWork {
 DeferredWork deferred;
 
 void ApplyConfigFile() { LoadConfigFile(); }
+// A table the machine cannot hold is refused with a message and the engine
+// goes on with the table it had.
 void ApplyHash() {
   if (g_pending.hash_mb == g_tt.megabytes && g_tt.entries != nullptr) return;
-  if (!AllocateHashTable()) std::exit(-1);
+  int wanted = g_pending.hash_mb, previous = g_tt.megabytes;
+  if (AllocateHashTable()) return;
+  g_pending.hash_mb = previous;
+  // The old table is gone only when the system refused the memory after it
+  // was freed; it is made again (empty).
+  if (g_tt.entries == nullptr && !AllocateHashTable()) {
+    g_pending.hash_mb = 0;
+    AllocateHashTable();
+  }
+  PrintLine("info string cannot allocate %d Mbytes for the hash table, Hash stays %d", wanted, g_tt.megabytes);
 }
 void ClearHashOnRequest() {
   if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
@@ -110,11 +123,30 @@ const UciOption kOptions[] = {
 #undef FLAG
 #undef TEXT
 
-// Numeric value of an option text; out-of-range numbers saturate.
-long long ParseNumber(const char* text) {
+// Numeric value of an option text: an integer with an optional sign and
+// blanks around it; out-of-range numbers saturate. False for anything else.
+bool ParseNumber(const char* text, long long* value) {
   char* end = nullptr;
-  long long v = std::strtoll(text, &end, 10);
-  return v;
+  *value = std::strtoll(text, &end, 10);
+  if (end == text) return false;
+  while (*end == ' ' || *end == '\t') end++;
+  return *end == 0;
+}
+
+// The bounds the uci listing declares: UCI_Elo reaches up to the machine's
+// calibrated Elo once that is known.
+int DeclaredMax(const UciOption& o) {
+  if (std::strcmp(o.name, "UCI_Elo") != 0) return o.max;
+  int max = CalibratedElo();
+  return max < o.min ? o.max : max;
+}
+
+// Option names, and the words of check values, are not case-sensitive.
+bool SameName(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
+bool SaysTrue(const char* value) {
+  for (const char* p = value; *p != 0; p++)
+    if (strncasecmp(p, "true", 4) == 0) return true;
+  return false;
 }
 
 }  // namespace
@@ -125,10 +157,7 @@ void PrintUciOptions() {
       case OptionKind::Spin: {
         bool elo = std::strcmp(o.name, "UCI_Elo") == 0;
         int value = elo ? CurrentElo() : o.get();
-        int max = elo ? CalibratedElo() : o.max;
-        // Before the calibration has run the machine's Elo is unknown.
-        if (elo && max < o.min) max = o.max;
-        PrintLine("option name %s type spin default %d min %d max %d", o.name, value, o.min, max);
+        PrintLine("option name %s type spin default %d min %d max %d", o.name, value, o.min, DeclaredMax(o));
         break;
       }
       case OptionKind::Check:
@@ -146,19 +175,24 @@ void PrintUciOptions() {
 
 void SetOption(const char* name, const char* value) {
   for (const UciOption& o : kOptions) {
-    if (std::strcmp(o.name, name) != 0) continue;
+    if (!SameName(o.name, name)) continue;
     if (o.idle_only && !SearchIsIdle()) return;
     switch (o.kind) {
       case OptionKind::Spin: {
-        long long v = ParseNumber(value);
+        long long v;
+        if (!ParseNumber(value, &v)) {
+          PrintLine("info string %s needs a number, not '%s'; it stays %d", o.name, value, o.get());
+          return;
+        }
+        int max = DeclaredMax(o);
         if (v < o.min) v = o.min;
-        if (v > o.max) v = o.max;
+        if (v > max) v = max;
         PrintLine("info string %s set to %d", o.name, int(v));
         o.store(int(v));
         break;
       }
       case OptionKind::Check: {
-        int v = std::strstr(value, "true") != nullptr ? 1 : 0;
+        int v = SaysTrue(value) ? 1 : 0;
         PrintLine("info string %s set to %d", o.name, v);
         o.store(v);
         break;

@@ -3,8 +3,9 @@
 
 // Prints one "option name ..." line per option, in table order.
 void PrintUciOptions();
-// Applies one option by name (exact, case-sensitive) with its value text and
-// prints its reply. Unknown names do nothing. Also used by the
+// Applies one option by name (in any case) with its value text and prints
+// its reply. Unknown names do nothing; a spin value that is not a number is
+// refused with a message and the option keeps its value. Also used by the
 // configuration file loader.
 void SetOption(const char* name, const char* value);
 // Parses the arguments of a setoption command into name and value and

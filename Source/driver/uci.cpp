@@ -36,6 +36,33 @@ bool KeywordValue(const char* args, const char* keyword, long long* value) {
   return true;
 }
 
+// The moves after "searchmoves", up to the first word that is not a legal
+// move of the game position. Listing no legal move restricts nothing.
+void ReadSearchMoves(const char* args, SearchLimits* limits) {
+  limits->search_move_count = 0;
+  const char* at = std::strstr(args, "searchmoves");
+  if (at == nullptr) return;
+  const char* p = at + std::strlen("searchmoves");
+  Position* pos = &g_game->pos;
+  for (;;) {
+    while (*p == ' ' || *p == '\t') p++;
+    char token[16];
+    int n = 0;
+    while (p[n] != 0 && p[n] != ' ' && p[n] != '\t') {
+      if (n < 15) token[n] = p[n];
+      n++;
+    }
+    if (n == 0 || n > 5) return;
+    token[n] = 0;
+    p += n;
+    Move move = MatchLegalMove(pos, CoordinateToMove(pos, token));
+    if (move == kNullMove) return;
+    bool listed = false;
+    for (int i = 0; i < limits->search_move_count; i++) listed |= limits->search_moves[i] == move;
+    if (!listed && limits->search_move_count < kMaxMovesPerPly) limits->search_moves[limits->search_move_count++] = move;
+  }
+}
+
 void HandleUciNewGame() {
   if (!SearchIsIdle()) StopSearchAndWait();
   SearchLimits& limits = g_control.limits;
@@ -46,6 +73,17 @@ void HandleUciNewGame() {
   NewGameHistory();
   if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
   g_control.hash_generation = 0;
+}
+
+void HandlePonderHit() {
+  uint8_t state = SearchStateNow();
+  if ((state & ~kFinishedBit) != kStatePondering) return;
+  // The ponder move was played: the search goes on under the time rules,
+  // and a search that has already ended answers at once. A ponder search
+  // that was also infinite still waits for stop.
+  g_control.hold_result = g_control.infinite;
+  uint8_t expected = kStatePondering;
+  g_control.state.compare_exchange_strong(expected, kStateSearching);
 }
 
 }  // namespace
@@ -59,6 +97,7 @@ void StopSearchAndWait() {
     while (!(SearchStateNow() & kFinishedBit)) SleepMs(1);
   }
   g_control.stop.store(false);
+  g_control.hold_result = false;
   g_control.state.store(kStateIdle);
 }
 
@@ -99,26 +138,37 @@ void HandleGoCommand(const char* args) {
   if (!SearchIsIdle()) StopSearchAndWait();
   SearchLimits& limits = g_control.limits;
   int side = g_game->pos.side;
-  limits.moves_per_control = 0;
+  // Every go starts from no limits and sets only what it names: a depth or
+  // node limit of an earlier go must not cripple a later game on the clock.
+  limits.moves_per_control = 1;
+  limits.base_time = kNoTimeLimit;
+  limits.increment = 0.0f;
+  limits.moves_to_go = 0;
+  limits.depth_limit = kMaxSearchDepth;
+  limits.node_limit = 0;
+  limits.search_move_count = 0;
   long long v;
-  if (KeywordValue(args, "wtime", &v)) limits.clock[WHITE] = v > 0 ? float(v) / 1000.0f : 0.0f;
-  if (KeywordValue(args, "btime", &v)) limits.clock[BLACK] = v > 0 ? float(v) / 1000.0f : 0.0f;
-  if (KeywordValue(args, "winc", &v) && side == WHITE) limits.increment = float(v) / 1000.0f;
-  if (KeywordValue(args, "binc", &v) && side == BLACK) limits.increment = float(v) / 1000.0f;
-  if (KeywordValue(args, "movestogo", &v)) {
-    limits.moves_per_control = 40;
-    limits.moves_to_go = int(v < 0 ? 0 : v > 10000 ? 10000 : v);
-    limits.depth_limit = kMaxSearchDepth;
-    limits.node_limit = 0;
+  bool own_clock = false;
+  if (KeywordValue(args, "wtime", &v)) {
+    limits.clock[WHITE] = v > 0 ? float(v) / 1000.0f : 0.0f;
+    own_clock |= side == WHITE;
   }
-  if (KeywordValue(args, "depth", &v)) {
-    limits.moves_per_control = 1;
-    limits.base_time = 10000000.0f;
-    limits.depth_limit = int(v < 0 ? 0 : v > kMaxSearchDepth ? kMaxSearchDepth : v);
+  if (KeywordValue(args, "btime", &v)) {
+    limits.clock[BLACK] = v > 0 ? float(v) / 1000.0f : 0.0f;
+    own_clock |= side == BLACK;
   }
+  if (own_clock) {
+    limits.moves_per_control = 0;
+    if (KeywordValue(args, "winc", &v) && side == WHITE) limits.increment = float(v) / 1000.0f;
+    if (KeywordValue(args, "binc", &v) && side == BLACK) limits.increment = float(v) / 1000.0f;
+    // movestogo 0 names no control: the clock covers the rest of the game.
+    if (KeywordValue(args, "movestogo", &v) && v > 0) {
+      limits.moves_per_control = 40;
+      limits.moves_to_go = int(v > 10000 ? 10000 : v);
+    }
+  }
+  if (KeywordValue(args, "depth", &v)) limits.depth_limit = int(v < 0 ? 0 : v > kMaxSearchDepth ? kMaxSearchDepth : v);
   if (KeywordValue(args, "nodes", &v)) {
-    limits.moves_per_control = 1;
-    limits.base_time = 10000000.0f;
     // A jitter of up to 4 % either way, in 64-bit arithmetic.
     long long n = v < 0 ? 0 : v > (1LL << 50) ? (1LL << 50) : v;
     long long r = std::rand() % 80;
@@ -129,14 +179,19 @@ void HandleGoCommand(const char* args) {
     limits.increment = 0.0f;
     limits.base_time = v > 0 ? float(v) / 1000.0f : 0.0f;
   }
-  if (std::strstr(args, "infinite") != nullptr) {
-    limits.base_time = 10000000.0f;
+  bool infinite = std::strstr(args, "infinite") != nullptr;
+  if (infinite) {
+    limits.moves_per_control = 1;
+    limits.base_time = kNoTimeLimit;
     limits.increment = 0.0f;
     limits.depth_limit = kMaxSearchDepth;
-    limits.moves_per_control = 1;
     limits.node_limit = 0;
   }
-  g_control.state.store(std::strstr(args, "ponder") != nullptr ? kStateGoPonder : kStateGo);
+  ReadSearchMoves(args, &limits);
+  bool ponder = std::strstr(args, "ponder") != nullptr;
+  g_control.infinite = infinite;
+  g_control.hold_result = infinite || ponder;
+  g_control.state.store(ponder ? kStateGoPonder : kStateGo);
 }
 
 void HandleUciCommand(const char* line_in) {
@@ -181,10 +236,12 @@ void HandleUciCommand(const char* line_in) {
   } else if (std::strcmp(word, "go") == 0) {
     HandleGoCommand(args);
   } else if (std::strcmp(word, "ponderhit") == 0) {
-    uint8_t expected = kStatePondering;
-    g_control.state.compare_exchange_strong(expected, kStateSearching);
+    HandlePonderHit();
   } else if (std::strcmp(word, "stop") == 0) {
-    if (!SearchIsIdle()) g_control.stop.store(true);
+    if (!SearchIsIdle()) {
+      g_control.hold_result = false;
+      g_control.stop.store(true);
+    }
   } else if (std::strcmp(word, "quit") == 0) {
     if (!SearchIsIdle()) StopSearchAndWait();
     g_control.quit.store(true);

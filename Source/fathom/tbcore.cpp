@@ -315,10 +315,18 @@ void TbInit(const char* path) {
   InitTbIndexTables();
   if (path == nullptr || path[0] == 0 || std::strcmp(path, "<empty>") == 0) return;
 
+  // Folders are separated by ';', and on POSIX systems also by ':', as
+  // front ends there write search paths (':' is part of a drive name on
+  // Windows).
+#ifdef _WIN32
+  const char* separators = ";";
+#else
+  const char* separators = ";:";
+#endif
   std::string list = path;
   size_t start = 0;
   while (start <= list.size()) {
-    size_t end = list.find(';', start);
+    size_t end = list.find_first_of(separators, start);
     if (end == std::string::npos) end = list.size();
     if (end > start) g_tb.directories.push_back(list.substr(start, end - start));
     start = end + 1;

@@ -15,9 +15,10 @@ constexpr int kTbHashSlots = 5;
 constexpr int kTbDtzCacheSize = 64;
 
 // (Re)initialises the tablebases from a SyzygyPath value: directories
-// separated by ";", empty or "<empty>" for none. Releases every file mapped
-// so far, then registers each table whose ".rtbw" file exists and prints
-// "info string found %d tablebases". Must not run while a probe can.
+// separated by ";" (or ":" on POSIX systems), empty or "<empty>" for none.
+// Releases every file mapped so far, then registers each table whose ".rtbw"
+// file exists and prints "info string found %d tablebases". Must not run
+// while a probe can.
 void TbInit(const char* path);
 // Largest number of men of any registered table, 0 when there are none.
 int TbLargest();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "board/makemove.h"
@@ -47,7 +48,9 @@ void ScoreText(int score, char* out) {
   else if (tb == 0 && score >= -9899) score = -9800;
   else if (tb == 2) score = 0;
   if (score > 9899) std::sprintf(out, "mate %d", (10000 - score) / 2);
-  else if (score < -9900) std::sprintf(out, "mate -%d", (score + 10001) / 2);
+  // Mated at ply p (the root is ply 1) scores p - 10000: after N moves of
+  // the side to move, p = 2N + 1.
+  else if (score < -9900) std::sprintf(out, "mate -%d", (score + 9999) / 2);
   else std::sprintf(out, "cp %d", score);
 }
 
@@ -81,7 +84,8 @@ std::string LineText(Position* pos, const Move* line, int max_moves, bool consol
 
 }  // namespace
 
-void ReportLine(Position* root, int depth, int score, const Move* line, int multipv, bool last_of_lines) {
+void ReportLine(Position* root, int depth, int score, const Move* line, int multipv, bool last_of_lines,
+                ScoreBound bound) {
   SearchControl& c = g_control;
   float noise = g_flags.noise;
   bool stopping = c.stop.load(std::memory_order_relaxed);
@@ -93,8 +97,10 @@ void ReportLine(Position* root, int depth, int score, const Move* line, int mult
   if (!(c.state.load(std::memory_order_acquire) & kFinishedBit)) SumThreadCounters();
   int hash_fill = depth > 6 ? HashFull() : 0;
   SetRelaxed(c.hash_fill, hash_fill);
-  char score_text[32];
+  char score_text[48];
   ScoreText(score, score_text);
+  if (bound == kScoreLowerBound) std::strcat(score_text, " lowerbound");
+  if (bound == kScoreUpperBound) std::strcat(score_text, " upperbound");
   double ms = double(elapsed) * 1000.0;
   double nps = elapsed > 0.001f ? c.nodes / double(elapsed) : 0.0;
   const SearchThread* main = ThreadRecord(0);
@@ -116,7 +122,7 @@ void ReportLine(Position* root, int depth, int score, const Move* line, int mult
 
 void ReportFinalLine() {
   SearchControl& c = g_control;
-  ReportLine(&g_game->pos, c.best_depth, c.best_score, c.pv, 1, true);
+  ReportLine(&g_game->pos, c.best_depth, c.best_score, c.pv, 1, true, ScoreBound(c.best_bound));
 }
 
 double EffectiveBranchingFactor() {

@@ -57,12 +57,14 @@ void ClearThreadTables(SearchThread* t) {
   std::memset(t->followup, 0, sizeof t->followup);
 }
 
-// Publishes a new best line of the main thread and prints it.
-void PublishBest(SearchThread* t, int depth) {
+// Publishes a new best line of the main thread and prints it. A line from
+// a pass that failed high or low carries its bound.
+void PublishBest(SearchThread* t, int depth, ScoreBound bound = kScoreExact) {
   SearchControl& c = g_control;
   Move move = t->best_pv[0];
   if (move != Relaxed(c.best_move)) SetRelaxed(c.best_change_depth, depth);
   SetRelaxed(c.best_score, t->best_score);
+  SetRelaxed(c.best_bound, int(bound));
   SetRelaxed(c.best_depth, depth);
   SetRelaxed(c.best_move, move);
   SetRelaxed(c.ponder_move, t->best_pv[1]);
@@ -74,7 +76,7 @@ void PublishBest(SearchThread* t, int depth) {
     SetRelaxed(c.depth_score[depth], t->best_score);
     SetRelaxed(c.depth_move[depth], move);
   }
-  if (depth >= 2 && g_pending.multi_pv == 1) ReportLine(&t->pos, depth, t->best_score, t->best_pv, 1, true);
+  if (depth >= 2 && g_pending.multi_pv == 1) ReportLine(&t->pos, depth, t->best_score, t->best_pv, 1, true, bound);
 }
 
 // Sorts the pass's searched positions by score; those after the last move
@@ -195,7 +197,8 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
           if (child_pv[k + 1] == 0) break;
         }
         t->best_pv[kMaxPv - 1] = 0;
-        if (main && index == 0) PublishBest(t, depth);
+        if (main && index == 0)
+          PublishBest(t, depth, value >= beta ? kScoreLowerBound : value <= alpha ? kScoreUpperBound : kScoreExact);
         if (value > best_alpha) best_alpha = value;
         best = value;
       }
@@ -213,6 +216,62 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
     if (best <= alpha) alpha -= delta;
     if (best >= beta) beta += delta;
     delta *= 2;
+  }
+}
+
+bool InRootList(const RootList& list, Move move) {
+  for (int i = 0; i < list.count; i++)
+    if (list.moves[i].move == move) return true;
+  return false;
+}
+
+// go searchmoves: only the listed moves stay in the root list. A list that
+// names none of the legal moves restricts nothing.
+void KeepSearchMoves(RootList& list) {
+  const SearchLimits& limits = g_control.limits;
+  if (limits.search_move_count == 0) return;
+  int kept = 0;
+  for (int i = 0; i < list.count; i++) {
+    for (int k = 0; k < limits.search_move_count; k++) {
+      if (list.moves[i].move == limits.search_moves[k]) {
+        list.moves[kept++] = list.moves[i];
+        break;
+      }
+    }
+  }
+  if (kept > 0) list.count = kept;
+}
+
+// Keeps the result of MultiPV line index (the thread's best line just after
+// SearchLine).
+void KeepLine(SearchThread* t, int index) {
+  RootLine& line = t->lines[index];
+  line.score = t->best_score;
+  for (int k = 0; k < kMaxPv; k++) {
+    line.pv[k] = t->best_pv[k];
+    if (t->best_pv[k] == 0) break;
+  }
+}
+
+// After every line of a depth: the lines best first (a later line may come
+// out better than an earlier one), the root list in the same order, and the
+// best line as the thread's result.
+void OrderLines(SearchThread* t, RootList& list, int lines) {
+  for (int i = 1; i < lines; i++) {
+    for (int j = i; j > 0 && t->lines[j].score > t->lines[j - 1].score; j--) std::swap(t->lines[j], t->lines[j - 1]);
+  }
+  for (int i = 0; i < lines; i++) {
+    for (int j = i; j < list.count; j++) {
+      if (list.moves[j].move == t->lines[i].pv[0]) {
+        std::swap(list.moves[i], list.moves[j]);
+        break;
+      }
+    }
+  }
+  SetRelaxed(t->best_score, t->lines[0].score);
+  for (int k = 0; k < kMaxPv; k++) {
+    t->best_pv[k] = t->lines[0].pv[k];
+    if (t->lines[0].pv[k] == 0) break;
   }
 }
 
@@ -272,6 +331,7 @@ void RootSearch(SearchThread* t) {
   RootList list{root.list_start, 0};
   for (MoveListEntry* e = root.list_start; e != end; e++)
     if (IsLegalMove(pos, side, e->move)) list.moves[list.count++] = *e;
+  KeepSearchMoves(list);
   t->root_moves = list.count;
   if (main) SetRelaxed(c.root_move_count, list.count);
   if (list.count == 0) {
@@ -290,6 +350,9 @@ void RootSearch(SearchThread* t) {
     return;
   }
   if (main && max_depth < 1) {
+    // A capture the root's move list does not hold (searchmoves) counts as
+    // standing pat.
+    if (qline[1] != 0 && !InRootList(list, qline[1])) qline[1] = 0;
     if (max_depth == 0 && !in_check) {
       SetRelaxed(c.best_move, qline[1]);
       SetRelaxed(c.ponder_move, qline[1] ? qline[2] : Move(0));
@@ -329,7 +392,7 @@ void RootSearch(SearchThread* t) {
       SetRelaxed(c.root_tb_result, result);
       c.tb_score[side] = own;
       c.tb_score[side ^ 1] = -own;
-      if (tb_move != 0 && pos->fifty > 9 && IsLegalMove(pos, side, tb_move)) {
+      if (tb_move != 0 && pos->fifty > 9 && InRootList(list, tb_move)) {
         SetRelaxed(t->best_score, own);
         t->best_pv[0] = tb_move;
         t->best_pv[1] = 0;
@@ -355,14 +418,20 @@ void RootSearch(SearchThread* t) {
     }
     SetRelaxed(t->depth, depth);
     if (main) c.main_depth.store(depth, std::memory_order_release);
-    int lines = g_pending.multi_pv;
-    for (int index = 0; index < lines && index < list.count; index++) {
+    int lines = g_pending.multi_pv < list.count ? g_pending.multi_pv : list.count;
+    if (lines > kMaxMultiPv) lines = kMaxMultiPv;
+    for (int index = 0; index < lines; index++) {
       SearchLine(t, list, index, depth);
-      if (main && lines > 1 && !Stopped()) {
+      if (lines > 1 && !Stopped()) KeepLine(t, index);
+    }
+    if (lines > 1 && !Stopped()) {
+      OrderLines(t, list, lines);
+      if (main) {
+        if (t->lines[0].pv[0] != Relaxed(c.best_move)) PublishBest(t, depth);
         float elapsed = Relaxed(c.elapsed);
-        if (elapsed >= g_flags.noise && g_flags.noise < kNoiseSilent && t->best_pv[0] != 0) {
-          bool last = index + 1 >= lines || index + 1 >= list.count;
-          ReportLine(pos, depth, t->best_score, t->best_pv, index + 1, last);
+        for (int index = 0; index < lines; index++) {
+          if (elapsed >= g_flags.noise && g_flags.noise < kNoiseSilent && t->lines[index].pv[0] != 0)
+            ReportLine(pos, depth, t->lines[index].score, t->lines[index].pv, index + 1, index + 1 == lines);
         }
       }
     }

@@ -10,4 +10,5 @@ void SetDefaultLimits(SearchLimits* limits) {
   limits->clock[0] = limits->clock[1] = 5.0f;
   limits->moves_to_go = 0;
   limits->node_limit = 0;
+  limits->search_move_count = 0;
 }

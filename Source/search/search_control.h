@@ -17,9 +17,15 @@ struct SearchLimits {
   float clock[2];         // seconds left, White and Black
   int moves_to_go;
   int64_t node_limit;     // 0 = none
+  // Root moves the search is restricted to (go searchmoves); none = all.
+  int search_move_count;
+  Move search_moves[kMaxMovesPerPly];
 };
 
 constexpr int kMaxSearchDepth = 66;
+// The time budget of a search that only a command, a depth or a node limit
+// ends.
+constexpr float kNoTimeLimit = 10000000.0f;
 
 // Search states. kFinishedBit is set by the search thread when it has ended.
 enum SearchStateValue : uint8_t {
@@ -41,6 +47,10 @@ struct SearchControl {
   std::atomic<bool> stop{false};
   std::atomic<bool> quit{false};
   std::atomic<bool> input_closed{false};  // standard input has reached its end
+  // An infinite or ponder search keeps its result, even once it has ended by
+  // itself, until stop (or ponderhit) releases it. Main thread only.
+  bool hold_result = false;
+  bool infinite = false;    // the running search came from go infinite
 
   int thread_count = 1;     // threads of the running search
   int hash_generation = 0;  // transposition-table age, 1..31; 0 after ucinewgame
@@ -50,6 +60,7 @@ struct SearchControl {
   double start_time = 0;
   float elapsed = 0;
   float target_time = 0;
+  float max_time = 0;       // the most the time check may grant the search
   int time_mode = 1;        // moves per control in effect for the running search
   float side_clock = 0;     // clock of the side to move at the search start
 
@@ -78,6 +89,7 @@ struct SearchControl {
   Move best_move = 0;
   Move ponder_move = 0;
   int best_score = 0;
+  int best_bound = 0;       // ScoreBound of the published score (0 exact)
   int best_depth = 0;
   int best_seldepth = 0;
   Move pv[kMaxPvLength];

@@ -69,6 +69,13 @@ constexpr int16_t kNoCachedScore = -32768;
 struct NnThreadState;
 
 constexpr int kMaxPv = 70;
+constexpr int kMaxMultiPv = 255;
+
+// One principal variation of a MultiPV search at the depth in progress.
+struct RootLine {
+  int score;
+  Move pv[kMaxPv];  // ended by 0
+};
 
 struct SearchThread {
   Position pos;
@@ -100,6 +107,7 @@ struct SearchThread {
   uint32_t random;      // random accumulator (root order noise of helpers)
   int root_side;        // side to move at the root
   int root_moves;       // legal root moves in the ply-1 list
+  RootLine lines[kMaxMultiPv];  // MultiPV lines of the depth in progress
   PlyRecord stack[kMaxPly + 2];
   MoveListEntry moves[kMoveBufferSize];
 

@@ -21,7 +21,9 @@ void PrepareStrengthLimit() {
       mid = (lo + hi) / 2;
     }
     c.target_rate = float(mid);
-    if (c.target_rate > c.full_speed_rate - 30) {
+    // The machine's own Elo (the top of UCI_Elo's range) is full strength.
+    bool machine_elo = c.full_speed_elo > 0 && g_pending.uci_elo >= int(c.full_speed_elo);
+    if (c.target_rate > c.full_speed_rate - 30 || machine_elo) {
       g_pending.limit_strength = 0;
       g_active.limit_strength = 0;
     }

@@ -28,9 +28,10 @@ void PrepareSearchTime() {
   int plies = g_game->history_count;
   int mode = limits.moves_per_control;
   c.time_mode = mode;
-  float target;
+  float target, max_time;
   if (mode == 1) {
     target = limits.base_time;
+    max_time = target;
     limits.clock[side] = limits.base_time;
   } else {
     float clock = limits.clock[side] > 0 ? limits.clock[side] : 0.0f;
@@ -54,17 +55,30 @@ void PrepareSearchTime() {
     if (g_pending.ponder && ponder_bonus) target *= 1.3f;
     if (g_pending.uci_elo < 2400) target *= 0.85f;
     float inc = limits.increment;
-    if (inc > 0) target += inc * clock / (2 * inc + clock);
+    float inc_share = inc > 0 ? inc * clock / (2 * inc + clock) : 0.0f;
+    target += inc_share;
     float overhead = g_pending.move_overhead_ms * 0.001f;
     float cap = 0.65f * clock - 5 * overhead;
     if (target > cap) target = cap;
     if (target < 0.002f) target = 0.002f;
+    // An unstable root may at most double the target; on a clock that covers
+    // the rest of the game no move may take more than a tenth of it (plus
+    // what the increment gives back), so that one bad move cannot leave the
+    // rest of the game short.
+    max_time = 2 * target;
+    if (mode == 0) {
+      float share = 0.1f * clock + inc_share;
+      if (max_time > share) max_time = share;
+    }
+    if (max_time > cap) max_time = cap;
+    if (max_time < target) max_time = target;
   }
   SetRelaxed(c.target_time, target);
+  SetRelaxed(c.max_time, max_time);
   c.side_clock = limits.clock[side];
   if (g_flags.noise < kNoiseSilent) {
     char fen[128];
-    PositionToFen(pos, fen, false);
+    PositionToFen(pos, fen, true);
     if (g_flags.uci) {
       LogLine("info string fen %s", fen);
       LogLine("info string ply= %d, trg_time= %0.3f sec", plies, target);
@@ -98,34 +112,42 @@ void CheckSearchTime() {
     if (overhead > 0.025f) overhead = 0.025f;
     int score = Relaxed(c.best_score);
     int tolerance = std::abs(score) > 335 ? std::abs(score) / 16 : 20;
+    // Extra time for an unstable root, in shares of the target: a pass that
+    // fails low (the best move may be refuted) earns the most, one that
+    // failed high less, a falling score or a best move that changed lately
+    // a little; a best move that has held for several depths gives time
+    // back. The total is capped by the search's maximum below.
     float extra = 0;
     int root_state = Relaxed(c.root_state);
     if (root_state == 1) {
-      extra = 0.25f * remaining;
+      extra = 1.0f * target;
     } else if (root_state == 2) {
-      extra = 0.1f * remaining;
+      extra = 0.5f * target;
     } else if (depth > 3) {
-      if (score <= Relaxed(c.depth_score[depth - 1]) - tolerance) extra += 0.03f * remaining;
-      if (score <= Relaxed(c.depth_score[depth - 2]) - tolerance) extra += 0.03f * remaining;
+      if (score <= Relaxed(c.depth_score[depth - 1]) - tolerance) extra += 0.3f * target;
+      if (score <= Relaxed(c.depth_score[depth - 2]) - tolerance) extra += 0.3f * target;
       int stable = depth - Relaxed(c.best_change_depth);
-      if (stable <= 2) extra += 0.02f * remaining;
+      if (stable <= 2) extra += 0.2f * target;
       if (stable > 5) extra -= 0.25f * target;
     }
     // A helper that sees a clearly better score at a depth not below the
     // reported one earns the main thread more time.
-    if (extra < 0.08f * remaining && c.thread_count > 1) {
+    if (extra < 0.5f * target && c.thread_count > 1) {
       int reported_depth = Relaxed(c.best_depth);
       SpinLockGuard guard(g_thread_table_lock);
       for (int i = 1; i < c.thread_count; i++) {
         const SearchThread* t = ThreadRecord(i);
         if (t == nullptr) continue;
         if (Relaxed(t->best_score) > score + tolerance + 5 && Relaxed(t->completed_depth) >= reported_depth) {
-          extra = 0.08f * remaining;
+          extra = 0.5f * target;
           break;
         }
       }
     }
-    target = target - overhead + extra;
+    target = target + extra;
+    float max_time = Relaxed(c.max_time);
+    if (target > max_time) target = max_time;
+    target -= overhead;
   }
   if ((Relaxed(c.single_legal_move) && depth > 5) || 5 * overhead > remaining || elapsed >= target)
     c.stop.store(true, std::memory_order_relaxed);

@@ -62,16 +62,16 @@ uint64_t PhysicalMemory() {
 }  // namespace
 
 bool AllocateHashTable() {
-  if (g_tt.entries != nullptr) FreeHashTable();
-  else InitZobristKeys();
   int mb = g_pending.hash_mb;
   uint64_t count = uint64_t(mb) * 65536;
   uint64_t bytes = (count + 16) * sizeof(HashEntry);
   // A table larger than the machine's memory would be granted by the system
   // and then end the process when clearing touches it: treat it as the
-  // allocation failure it is.
+  // allocation failure it is, before the present table is given up.
   uint64_t physical = PhysicalMemory();
   if (physical != 0 && bytes > physical) return false;
+  if (g_tt.entries != nullptr) FreeHashTable();
+  else InitZobristKeys();
   void* memory = std::malloc(size_t(bytes));
   if (memory == nullptr) return false;
   g_tt.entries = static_cast<HashEntry*>(memory);

@@ -31,7 +31,9 @@ extern TranspositionTable g_tt;
 
 // Frees the table and allocates one of the Hash setting's size (generating
 // the position keys on the very first call); prints the allocation line and
-// clears the table. False when memory is short.
+// clears the table. False when memory is short: a size beyond the machine's
+// memory leaves the present table as it was; when the system refuses the
+// memory the table is gone (entries null).
 bool AllocateHashTable();
 // Zeroes every entry, split among the Threads setting's worker threads.
 void ClearHashTable();

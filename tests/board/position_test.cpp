@@ -86,11 +86,49 @@ TEST(Position, FenRoundTripsAndCounters) {
   ThreadPtr t = MakeThread(kStartFen);
   char out[128];
   PositionToFen(&t->pos, out, true);
-  EXPECT_STREQ(out, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 0");
+  EXPECT_STREQ(out, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
   PlayMoves(t.get(), "e2e4");
   EXPECT_EQ(Fen(&t->pos), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3");
   // Chess960 rights are written as KQkq.
   EXPECT_EQ(Fen(&MakeThread("1k5r/8/8/8/8/8/8/RK5R w HAh -")->pos), "1k5r/8/8/8/8/8/8/RK5R w KQk -");
+}
+
+std::string FenWithCounters(const Position* pos) {
+  char out[128];
+  PositionToFen(pos, out, true);
+  return out;
+}
+
+TEST(Position, CountersAreReadAndWrittenBack) {
+  ThreadPtr t = MakeThread("4k3/8/8/8/8/8/8/R3K3 w - - 51 80");
+  EXPECT_EQ(t->pos.fifty, 51);
+  EXPECT_EQ(FenWithCounters(&t->pos), "4k3/8/8/8/8/8/8/R3K3 w - - 51 80");
+  // A quiet White move raises the clock; Black's move completes move 80.
+  PlayMoves(t.get(), "a1a2");
+  EXPECT_EQ(FenWithCounters(&t->pos), "4k3/8/8/8/8/8/R7/4K3 b - - 52 80");
+  PlayMoves(t.get(), "e8d8");
+  EXPECT_EQ(FenWithCounters(&t->pos), "3k4/8/8/8/8/8/R7/4K3 w - - 53 81");
+  // Set up with Black to move, the first Black move ends the full move.
+  t = MakeThread("4k3/8/8/8/8/8/8/R3K3 b - - 0 7");
+  PlayMoves(t.get(), "e8d7 a1a7");
+  EXPECT_EQ(FenWithCounters(&t->pos), "8/R2k4/8/8/8/8/8/4K3 b - - 2 8");
+}
+
+TEST(Position, MissingOrMalformedCountersMeanZeroAndOne) {
+  const char* texts[] = {
+      "4k3/8/8/8/8/8/8/R3K3 w - -",       "4k3/8/8/8/8/8/8/R3K3 w - - 12",
+      "4k3/8/8/8/8/8/8/R3K3 w - - x 5",   "4k3/8/8/8/8/8/8/R3K3 w - - 5 y",
+      "4k3/8/8/8/8/8/8/R3K3 w - - -3 40", "4k3/8/8/8/8/8/8/R3K3 w - - bm Ra8#; id \"x\";",
+  };
+  for (const char* text : texts) {
+    ThreadPtr t = MakeThread(text);
+    EXPECT_EQ(FenWithCounters(&t->pos), "4k3/8/8/8/8/8/8/R3K3 w - - 0 1") << text;
+  }
+  // The clock saturates at 255 like the clock the moves count; a move
+  // number of 0 reads as 1.
+  EXPECT_EQ(FenWithCounters(&MakeThread("4k3/8/8/8/8/8/8/R3K3 w - - 300 0")->pos), "4k3/8/8/8/8/8/8/R3K3 w - - 255 1");
+  EXPECT_EQ(FenWithCounters(&MakeThread("4k3/8/8/8/8/8/8/R3K3 w - - 99999999999 123")->pos),
+            "4k3/8/8/8/8/8/8/R3K3 w - - 255 123");
 }
 
 TEST(Position, BoardFieldOnlyMeansNoRights) {

@@ -93,17 +93,22 @@ namespace {
 uint64_t MachineMemory() { return uint64_t(sysconf(_SC_PHYS_PAGES)) * uint64_t(sysconf(_SC_PAGE_SIZE)); }
 
 // A table bigger than the machine fails at once, as an allocation failure,
-// instead of ending the process when clearing touches it.
+// instead of ending the process when clearing touches it: at start-up the
+// engine ends with status 1.
 TEST(CommandLine, AHashTableLargerThanTheMachineFailsCleanly) {
   if (MachineMemory() >= (uint64_t(34) << 30)) GTEST_SKIP() << "this machine holds a 32 GB table";
   int status = -1;
   auto lines = RunEngineScript({"-hash", "100000"}, "uci\nquit\n", &status);
   EXPECT_EQ(status, 1);
   EXPECT_EQ(CountContaining(lines, "allocated"), 0);
-  lines = RunEngineScript({}, "setoption name Hash value 99999\nisready\n", &status);
+  // Later, a size the machine cannot hold is refused and the engine goes on
+  // with the table it had.
+  lines = RunEngineScript({}, "setoption name Hash value 99999\nuci\nposition startpos\ngo depth 4\n", &status);
   EXPECT_TRUE(HasLine(lines, "info string Hash set to 32768"));
-  EXPECT_FALSE(HasLine(lines, "readyok"));
-  EXPECT_EQ(status, 255);
+  EXPECT_TRUE(HasLine(lines, "info string cannot allocate 32768 Mbytes for the hash table, Hash stays 64"));
+  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 64 min 0 max 32768"));
+  EXPECT_EQ(CountContaining(lines, "bestmove "), 1);
+  EXPECT_EQ(status, 0);
 }
 
 }  // namespace

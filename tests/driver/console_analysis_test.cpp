@@ -53,7 +53,7 @@ TEST(ConsoleAnalysis, GoToADepthReportsInTheConsoleFormat) {
       << lines[summary + 1];
   EXPECT_EQ(lines[summary + 2], "");
   // Analysis plays no move.
-  EXPECT_EQ(LastFen(lines), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 0");
+  EXPECT_EQ(LastFen(lines), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
 }
 
 TEST(ConsoleAnalysis, TheEngineKeepsPlayingAfterMvAndSelfPlayEndsAtMate) {

@@ -7,7 +7,7 @@
 
 namespace {
 
-const std::string kStartBoard = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 0";
+const std::string kStartBoard = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 TEST(ConsoleFiles, LoadsAGameByTagSavesItAndLoadsTheSavedGame) {
   TempDir dir;
@@ -21,9 +21,10 @@ TEST(ConsoleFiles, LoadsAGameByTagSavesItAndLoadsTheSavedGame) {
   EXPECT_EQ(CountContaining(lines, "can't parse"), 0);
   std::vector<std::string> fens = PrintedFens(lines);
   ASSERT_EQ(fens.size(), 6u);
-  // The first game ends after 89 plies; game six (Site "06") after 37.
-  EXPECT_EQ(fens[1].substr(fens[1].size() - 3), " 89");
-  const std::string game6 = "r1k4r/p2nb1p1/2b4p/1p1n1p2/2PP4/3Q1NB1/1P3PPP/R5K1 b - c3 0 37";
+  // The first game ends after 89 plies (Black to move at move 45); game six
+  // (Site "06") after 37.
+  EXPECT_EQ(fens[1].substr(fens[1].size() - 3), " 45");
+  const std::string game6 = "r1k4r/p2nb1p1/2b4p/1p1n1p2/2PP4/3Q1NB1/1P3PPP/R5K1 b - c3 0 19";
   EXPECT_EQ(fens[2], game6);
   EXPECT_EQ(fens[3], kStartBoard);
   EXPECT_EQ(fens[4], game6);
@@ -42,10 +43,10 @@ TEST(ConsoleFiles, AGameFromASetUpPositionKeepsItsStart) {
   std::vector<std::string> fens = PrintedFens(lines);
   ASSERT_GE(fens.size(), 5u);
   EXPECT_EQ(fens.back(), fens[fens.size() - 2]);
-  EXPECT_EQ(fens.back(), "8/3k4/8/8/4P3/8/8/5RK1 b - e3 0 3");
+  EXPECT_EQ(fens.back(), "8/3k4/8/8/4P3/8/8/5RK1 b - e3 0 2");
   // Saving appends: two games, each with its start.
   std::string saved = dir.Read("tmp.pgn");
-  std::string game = "[Event \"Unknown\"]\n[SetUp \"1\"]\n[FEN \"4k3/8/8/8/8/8/4P3/4K2R w K -\"]\no-o Kd7 e4 \n\n";
+  std::string game = "[Event \"Unknown\"]\n[SetUp \"1\"]\n[FEN \"4k3/8/8/8/8/8/4P3/4K2R w K - 0 1\"]\no-o Kd7 e4 \n\n";
   EXPECT_EQ(saved, game + game);
 }
 
@@ -66,13 +67,13 @@ TEST(ConsoleFiles, BrokenAndOddGamesLoadSafely) {
   std::vector<std::string> fens = PrintedFens(lines);
   ASSERT_EQ(fens.size(), 6u);
   // Comments, the variation, annotation marks and the ";" comment are no moves.
-  EXPECT_EQ(fens[1], "r1bqkbnr/1ppp1ppp/p1n5/4p3/B3P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 1 7");
+  EXPECT_EQ(fens[1], "r1bqkbnr/1ppp1ppp/p1n5/4p3/B3P3/5N2/PPPP1PPP/RNBQK2R b KQkq - 1 4");
   // The unreadable move ends the loading after the moves before it.
   EXPECT_TRUE(HasLine(lines, "can't parse move 'Qz9'"));
   EXPECT_EQ(fens[2], "rnbqkbnr/ppp1pppp/8/3p4/3P4/8/PPP1PPPP/RNBQKBNR w KQkq d6 0 2");
   EXPECT_EQ(CountContaining(lines, "game too long"), 1);
   EXPECT_EQ(fens[3].rfind("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - ", 0), 0u) << fens[3];
-  EXPECT_EQ(fens[3].substr(fens[3].size() - 4), " 900") << fens[3];
+  EXPECT_EQ(fens[3].substr(fens[3].size() - 4), " 451") << fens[3];
   // The FEN tag gives the start; the result token is no move.
   EXPECT_EQ(fens[4], "8/3k4/8/8/8/8/8/5RK1 w - - 1 2");
   // A missing file changes nothing.
@@ -89,9 +90,9 @@ TEST(ConsoleFiles, GetSetsUpAPositionOfTestEpdById) {
   EXPECT_TRUE(HasLine(lines, "4k3/8/8/8/8/8/8/R3K3 w - - bm Ra8#; id \"wanted\";"));
   std::vector<std::string> fens = PrintedFens(lines);
   ASSERT_EQ(fens.size(), 4u);
-  EXPECT_EQ(fens[2], "4k3/8/8/8/8/8/8/R3K3 w - - 0 0");
+  EXPECT_EQ(fens[2], "4k3/8/8/8/8/8/8/R3K3 w - - 0 1");
   // No match: an empty line and the position stays.
-  size_t at = FindLineStarting(lines, "4k3/8/8/8/8/8/8/R3K3 w - - 0 0");
+  size_t at = FindLineStarting(lines, "4k3/8/8/8/8/8/8/R3K3 w - - 0 1");
   EXPECT_EQ(lines[at + 10], "");
   EXPECT_EQ(fens[3], fens[2]);
   // Without the file, get still prints the board.
@@ -117,9 +118,11 @@ TEST(ConsoleFiles, EditorBuildsAPositionLineByLine) {
   // the kings and rooks: long castling for White, short for Black.
   std::vector<std::string> fens = PrintedFens(lines);
   ASSERT_EQ(fens.size(), 7u);
-  EXPECT_EQ(fens[2], "4k2r/2p5/8/8/8/8/1B6/R3K2R w KQk - 0 0");
+  // The edit began with Black to move at move 1 and hands the move to White:
+  // White's next move is move 2.
+  EXPECT_EQ(fens[2], "4k2r/2p5/8/8/8/8/1B6/R3K2R w KQk - 0 2");
   EXPECT_TRUE(HasLine(lines, "1. move O-O-O"));
-  EXPECT_EQ(fens[3], "4k2r/2p5/8/8/8/8/1B6/2KR3R b k - 0 1");
+  EXPECT_EQ(fens[3], "4k2r/2p5/8/8/8/8/1B6/2KR3R b k - 0 2");
   // The edited position starts the game: a second undo cannot go before it.
   EXPECT_EQ(fens[4], fens[2]);
   EXPECT_EQ(fens[5], fens[2]);
@@ -129,7 +132,7 @@ TEST(ConsoleFiles, EditorBuildsAPositionLineByLine) {
   int status = -1;
   lines = RunEngineScript({"-c"}, "edit\n#\nw Ke1\nb ke8\n", &status);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(LastFen(lines), "4k3/8/8/8/8/8/8/4K3 b - - 0 0");
+  EXPECT_EQ(LastFen(lines), "4k3/8/8/8/8/8/8/4K3 b - - 0 1");
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace {
 TEST(Console, StartsWithTheBoardAndPlaysTypedMoves) {
   auto all = RunEngineScript({"-c"}, "e4\nmove e5\nNf3\nxyz\nquit\n");
   size_t board = 0;
-  while (board < all.size() && all[board] != "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 0") board++;
+  while (board < all.size() && all[board] != "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1") board++;
   ASSERT_LT(board + 10, all.size());
   std::vector<std::string> lines(all.begin() + long(board) - 1, all.end());
   EXPECT_EQ(lines[2], "  r n b q k b n r");
@@ -20,14 +20,14 @@ TEST(Console, StartsWithTheBoardAndPlaysTypedMoves) {
   EXPECT_TRUE(HasLine(lines, "1. move e4"));
   EXPECT_TRUE(HasLine(lines, "1. move e5"));
   EXPECT_TRUE(HasLine(lines, "2. move Nf3"));
-  EXPECT_TRUE(HasLine(lines, "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 3"));
+  EXPECT_TRUE(HasLine(lines, "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 2"));
   EXPECT_TRUE(HasLine(lines, "invalid: a1a1"));
 }
 
 TEST(Console, FenNewAndPerft) {
   auto lines = RunEngineScript({"-c"},
                                "fen 8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -\nperft 3\nnew\nperft 2\nperft -4\nquit\n");
-  EXPECT_TRUE(HasLine(lines, "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 0"));
+  EXPECT_TRUE(HasLine(lines, "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1"));
   EXPECT_EQ(CountContaining(lines, "visited 2812 nodes in "), 1);
   EXPECT_EQ(CountContaining(lines, "visited 400 nodes in "), 1);
   EXPECT_EQ(CountContaining(lines, "visited 1 nodes in "), 1);
@@ -52,10 +52,10 @@ TEST(Console, OverlongAndOddLinesAreSafe) {
 TEST(Console, UndoRedoAndJumpWalkThroughTheGame) {
   auto lines = RunEngineScript({"-c"}, "e4\ne5\nNf3\nundo\n]\n[\n[\n]\njump 1\n]\n]\n]\n]\nbd\n"
                                        "jump 2\nd4\n]\nbd\njump 0\njump 99999999999\nbd\nquit\n");
-  const std::string start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 0";
+  const std::string start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
   const std::string after_e5 = "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq e6 0 2";
-  const std::string after_nf3 = "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 3";
-  const std::string after_d4 = "rnbqkbnr/pppp1ppp/8/4p3/3PP3/8/PPP2PPP/RNBQKBNR b KQkq d3 0 3";
+  const std::string after_nf3 = "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 2";
+  const std::string after_d4 = "rnbqkbnr/pppp1ppp/8/4p3/3PP3/8/PPP2PPP/RNBQKBNR b KQkq d3 0 2";
   std::vector<std::string> fens = PrintedFens(lines);
   ASSERT_EQ(fens.size(), 20u);
   EXPECT_EQ(fens[4], after_e5);   // undo
@@ -95,12 +95,12 @@ TEST(Console, MissingArgumentsAndUnknownWordsLeaveThePositionIntact) {
   EXPECT_EQ(status, 0);
   // "fen" with nothing empties the board (the side to move stays); the FEN
   // line later sets up a game again.
-  EXPECT_TRUE(HasLine(lines, "8/8/8/8/8/8/8/8 b - - 0 0"));
+  EXPECT_TRUE(HasLine(lines, "8/8/8/8/8/8/8/8 b - - 0 1"));
   EXPECT_TRUE(HasLine(lines, "loading , tag "));
   EXPECT_TRUE(HasLine(lines, "invalid: a1a1"));
   EXPECT_EQ(CountContaining(lines, "invalid: "), 4);  // move, Qh9, zzz and the long word
   EXPECT_EQ(CountContaining(lines, "visited 1 nodes"), 1);
-  EXPECT_EQ(LastFen(lines), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 0");
+  EXPECT_EQ(LastFen(lines), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1");
 }
 
 TEST(Console, OnlyQuitAndStopActDuringASearch) {

@@ -53,6 +53,33 @@ TEST(TimeControl, ClockSearchesUseAFractionOfTheClock) {
   engine.Send("quit");
 }
 
+// With the placeholder network the root is unstable and keeps failing low:
+// the extra time that earns stays within a tenth of the clock.
+TEST(TimeControl, NoMoveTakesMoreThanATenthOfTheClock) {
+  if (!TimingIsMeaningful()) GTEST_SKIP() << "times mean nothing under a sanitizer";
+  EngineProcess engine;
+  const char* fens[] = {
+      "rnbqk1nr/pp1pp1bp/8/2p2pp1/P1P3P1/1Q6/1P1PPP1P/RNB1KBNR w KQkq -",
+      "rnbqkb1r/ppp1pp2/3p1n1p/6p1/2P5/N3PN2/PP1P1PPP/R1BQKB1R w KQkq -",
+      "rnbq1bnr/pppp1kpp/8/4pp2/P7/2PP1P2/1P2P1PP/RNBQKBNR w KQ -",
+      "r1bqkbnr/npp1pppp/3p4/p7/5P2/2PQ4/PP1PP1PP/RNB1KBNR w KQkq -",
+  };
+  for (const char* fen : fens) {
+    for (const char* go : {"go wtime 3000 btime 3000", "go wtime 10000 btime 10000 winc 100 binc 100"}) {
+      engine.Send("ucinewgame");
+      engine.Send(std::string("position fen ") + fen);
+      engine.Send("isready");
+      engine.ReadUntil("readyok");
+      auto start = Clock::now();
+      engine.Send(go);
+      engine.ReadUntil("bestmove");
+      double limit = std::string(go).find("10000") != std::string::npos ? 1.1 : 0.3;
+      EXPECT_LT(SecondsSince(start), limit + 0.2) << fen << "\n" << go;
+    }
+  }
+  engine.Send("quit");
+}
+
 TEST(TimeControl, AlmostNoTimeLeftStillAnswersQuickly) {
   EngineProcess engine;
   engine.Send("setoption name MoveOverhead value 30");
@@ -65,7 +92,7 @@ TEST(TimeControl, AlmostNoTimeLeftStillAnswersQuickly) {
   if (TimingIsMeaningful()) {
     EXPECT_LT(SecondsSince(start), 0.2);
   }
-  EXPECT_NE(lines.back(), "bestmove null");
+  EXPECT_NE(lines.back(), "bestmove 0000");
   engine.Send("quit");
 }
 
@@ -141,7 +168,7 @@ TEST(Threads, TwoThreadsSearchAndAnswer) {
   engine.Send("position startpos moves d2d4 d7d5 c2c4");
   engine.Send("go depth 9");
   auto lines = engine.ReadUntil("bestmove", 60000);
-  EXPECT_NE(lines.back(), "bestmove null");
+  EXPECT_NE(lines.back(), "bestmove 0000");
   engine.Send("go movetime 300");
   lines = engine.ReadUntil("bestmove", 5000);
   engine.Send("setoption name Threads value 9");

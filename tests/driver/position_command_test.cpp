@@ -88,6 +88,60 @@ TEST_F(GameRecord, GoFillsTheLimits) {
   EXPECT_FLOAT_EQ(l.base_time, 10000000.0f);
 }
 
+TEST_F(GameRecord, EachGoSetsOnlyTheLimitsItNames) {
+  SearchLimits& l = g_control.limits;
+  HandlePositionCommand("startpos");
+  HandleGoCommand("depth 3");
+  g_control.state.store(kStateIdle);
+  HandleGoCommand("nodes 3000 wtime 500 winc 20 btime 500");
+  EXPECT_EQ(l.depth_limit, 66);
+  g_control.state.store(kStateIdle);
+  HandleGoCommand("movestogo 20 wtime 1000 btime 1000");
+  EXPECT_EQ(l.node_limit, 0);
+  EXPECT_FLOAT_EQ(l.increment, 0.0f);
+  EXPECT_EQ(l.moves_per_control, 40);
+  g_control.state.store(kStateIdle);
+  // A clock with a depth: both apply.
+  HandleGoCommand("wtime 1000 btime 1000 depth 7");
+  EXPECT_EQ(l.moves_per_control, 0);
+  EXPECT_EQ(l.moves_to_go, 0);
+  EXPECT_EQ(l.depth_limit, 7);
+  g_control.state.store(kStateIdle);
+  // Only the other side's clock, or nothing at all: no time limit.
+  HandleGoCommand("btime 1000 binc 10");
+  EXPECT_EQ(l.moves_per_control, 1);
+  EXPECT_FLOAT_EQ(l.base_time, 10000000.0f);
+  EXPECT_FLOAT_EQ(l.increment, 0.0f);
+  g_control.state.store(kStateIdle);
+  // movestogo 0 names no control.
+  HandleGoCommand("wtime 1000 btime 1000 movestogo 0");
+  EXPECT_EQ(l.moves_per_control, 0);
+  g_control.state.store(kStateIdle);
+}
+
+TEST_F(GameRecord, SearchMovesKeepsTheLegalMovesUpToTheFirstOtherWord) {
+  SearchLimits& l = g_control.limits;
+  HandlePositionCommand("startpos");
+  HandleGoCommand("depth 6 searchmoves e2e4 d2d4 e2e4 zz g1f3");
+  ASSERT_EQ(l.search_move_count, 2);
+  EXPECT_EQ(l.search_moves[0], MakeMoveWord(12, 28));
+  EXPECT_EQ(l.search_moves[1], MakeMoveWord(11, 27));
+  g_control.state.store(kStateIdle);
+  HandleGoCommand("searchmoves e2e5 depth 3");
+  EXPECT_EQ(l.search_move_count, 0);
+  g_control.state.store(kStateIdle);
+  // Castling given king-to-rook becomes the generated castling move.
+  HandlePositionCommand("fen r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
+  HandleGoCommand("searchmoves e1h1 e1c1");
+  ASSERT_EQ(l.search_move_count, 2);
+  EXPECT_EQ(MoveFlags(l.search_moves[0]), kFlagShortCastle);
+  EXPECT_EQ(MoveFlags(l.search_moves[1]), kFlagLongCastle);
+  g_control.state.store(kStateIdle);
+  HandleGoCommand("depth 1");
+  EXPECT_EQ(l.search_move_count, 0);
+  g_control.state.store(kStateIdle);
+}
+
 TEST_F(GameRecord, NodesGetAJitterOfAtMostFourPercent) {
   for (int i = 0; i < 200; i++) {
     g_control.state.store(kStateIdle);

@@ -2,6 +2,8 @@
 // standard input and its output is read back.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "support/engine_process.h"
 
 namespace {
@@ -47,8 +49,17 @@ TEST(UciProtocol, UciBlockListsIdentityAndEveryOptionInOrder) {
   EXPECT_EQ(lines[id + 26], "readyok");
 }
 
+// The top of UCI_Elo's range as the uci listing declares it.
+int DeclaredEloMax(const std::vector<std::string>& lines) {
+  std::smatch m;
+  for (const auto& l : lines)
+    if (std::regex_search(l, m, std::regex("^option name UCI_Elo type spin .* max ([0-9]+)$"))) return std::stoi(m[1]);
+  return -1;
+}
+
 TEST(UciProtocol, SetOptionClampsAndAnswers) {
-  auto lines = RunEngineScript({}, 
+  auto lines = RunEngineScript({},
+      "uci\n"
       "setoption name Hash value 128\n"
       "setoption name Hash value -7\n"
       "setoption name Threads value 500\n"
@@ -67,7 +78,10 @@ TEST(UciProtocol, SetOptionClampsAndAnswers) {
   EXPECT_TRUE(HasLine(lines, "info string Threads set to 160"));
   EXPECT_TRUE(HasLine(lines, "info string Threads set to 1"));
   EXPECT_TRUE(HasLine(lines, "info string Ponder set to 0"));
-  EXPECT_TRUE(HasLine(lines, "info string UCI_Elo set to 3300"));
+  // Clamped to the declared range, whose top is the machine's Elo.
+  int elo_max = DeclaredEloMax(lines);
+  ASSERT_GE(elo_max, 1500);
+  EXPECT_TRUE(HasLine(lines, "info string UCI_Elo set to " + std::to_string(elo_max)));
   EXPECT_TRUE(HasLine(lines, "info string Contempt set to -150"));
   EXPECT_TRUE(HasLine(lines, "info string MultiPV set to 3"));
   EXPECT_TRUE(HasLine(lines, "info string OwnBook_File set to '/tmp/some book.bin'"));
@@ -75,6 +89,49 @@ TEST(UciProtocol, SetOptionClampsAndAnswers) {
   EXPECT_EQ(CountContaining(lines, "NoSuchOption"), 0);
   // "name" after "value": nothing is set.
   EXPECT_EQ(CountContaining(lines, "set to 3\n"), 0);
+}
+
+TEST(UciOptionText, NamesAndCheckValuesInAnyCase) {
+  auto lines = RunEngineScript({},
+      "setoption name hash value 32\n"
+      "setoption name MULTIPV value 2\n"
+      "setoption name ponder value FALSE\n"
+      "setoption name uci_chess960 value True\n"
+      "setoption name OWNBOOK value tRUE\n"
+      "setoption name clear_hash\n"
+      "uci\nquit\n");
+  EXPECT_TRUE(HasLine(lines, "info string Hash set to 32"));
+  EXPECT_TRUE(HasLine(lines, "info string MultiPV set to 2"));
+  EXPECT_TRUE(HasLine(lines, "info string Ponder set to 0"));
+  EXPECT_TRUE(HasLine(lines, "info string UCI_Chess960 set to 1"));
+  EXPECT_TRUE(HasLine(lines, "info string OwnBook set to 1"));
+  EXPECT_TRUE(HasLine(lines, "info string Hash table cleared"));
+  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 32 min 0 max 32768"));
+  EXPECT_TRUE(HasLine(lines, "option name UCI_Chess960 type check default true"));
+  EXPECT_TRUE(HasLine(lines, "option name OwnBook type check default true"));
+}
+
+TEST(UciOptionText, AValueThatIsNoNumberIsRefusedAndTheOptionKeepsItsValue) {
+  auto lines = RunEngineScript({},
+      "setoption name Hash value abc\n"
+      "setoption name Threads value 2x\n"
+      "setoption name MultiPV value\n"
+      "setoption name Contempt value -12\n"
+      "setoption name Contempt value --5\n"
+      "setoption name MoveOverhead value  70 \n"
+      "uci\nposition startpos\ngo depth 3\n");
+  EXPECT_TRUE(HasLine(lines, "info string Hash needs a number, not 'abc'; it stays 64"));
+  EXPECT_TRUE(HasLine(lines, "info string Threads needs a number, not '2x'; it stays 1"));
+  EXPECT_TRUE(HasLine(lines, "info string MultiPV needs a number, not ''; it stays 1"));
+  EXPECT_TRUE(HasLine(lines, "info string Contempt set to -12"));
+  EXPECT_TRUE(HasLine(lines, "info string Contempt needs a number, not '--5'; it stays -12"));
+  EXPECT_TRUE(HasLine(lines, "info string MoveOverhead set to 70"));
+  // The table is still there: no line about allocating it again, and the
+  // listing shows the old values.
+  EXPECT_EQ(CountContaining(lines, "allocated"), 1);
+  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 64 min 0 max 32768"));
+  EXPECT_TRUE(HasLine(lines, "option name Threads type spin default 1 min 1 max 160"));
+  EXPECT_EQ(CountContaining(lines, "bestmove "), 1);
 }
 
 TEST(UciProtocol, OptionsSetEarlierShowInTheUciListing) {

@@ -61,13 +61,18 @@ TEST(SearchMates, MateInOneToFourWithTheRightDistance) {
   }
 }
 
-// The losing side counts the moves of both sides up to the mate: mated after
-// one move each is "mate -2".
+// "mate -N": the side to move is mated after N moves of its own, counted
+// like the winner's "mate N".
 TEST(SearchMates, TheMatedSideReportsNegativeMate) {
   SearchResult r = RunSearch("fen 7k/R7/8/8/8/8/8/1R4K1 b - -", "go depth 8");
-  EXPECT_EQ(ScoreOf(r.last_info), "mate -2") << r.last_info;
+  EXPECT_EQ(ScoreOf(r.last_info), "mate -1") << r.last_info;
   r = RunSearch("fen 5k2/8/5K2/8/8/8/8/7R b - -", "go depth 10");
-  EXPECT_EQ(ScoreOf(r.last_info), "mate -3") << r.last_info;
+  EXPECT_EQ(ScoreOf(r.last_info), "mate -2") << r.last_info;
+  // Every line of the search says the same once the mate is seen.
+  for (const auto& l : r.lines) {
+    if (l.find(" score mate ") == std::string::npos) continue;
+    EXPECT_NE(l.find("score mate -2 "), std::string::npos) << l;
+  }
 }
 
 TEST(SearchMates, WinningSideAvoidsStalemate) {
@@ -84,27 +89,30 @@ TEST(SearchDraws, PerpetualCheckScoresZero) {
   EXPECT_EQ(ScoreOf(r.last_info), "cp 0") << r.last_info;
 }
 
-TEST(SearchDraws, FiftyMoveRootAnswersNullAtOnce) {
+TEST(SearchDraws, FiftyMoveRootAnswersNoMoveAtOnce) {
+  // The half-move clock of the FEN counts.
   SearchResult r = RunSearch("fen 4k3/8/8/8/8/8/8/R3K3 w - - 101 80", "go depth 5");
-  // The counters of a FEN are not read, so play the counter up instead.
-  (void)r;
-  std::string moves = "position fen 4k3/8/8/8/8/8/8/R3K3 w - - moves";
+  EXPECT_EQ(r.bestmove, "0000");
+  r = RunSearch("fen 4k3/8/8/8/8/8/8/R3K3 w - - 100 80", "go depth 5");
+  EXPECT_NE(r.bestmove, "0000");
+  // The moves played after it count on from there.
+  std::string moves = "position fen 4k3/8/8/8/8/8/8/R3K3 w - - 95 60 moves";
   const char* cycle[4] = {"a1a2", "e8d8", "a2a1", "d8e8"};
-  for (int i = 0; i < 101; i++) moves += std::string(" ") + cycle[i % 4];
+  for (int i = 0; i < 6; i++) moves += std::string(" ") + cycle[i % 4];
   EngineProcess engine({"-use_hce"});
   engine.Send(moves);
   engine.Send("go depth 5");
   auto lines = engine.ReadUntil("bestmove");
-  EXPECT_EQ(lines.back(), "bestmove null");
+  EXPECT_EQ(lines.back(), "bestmove 0000");
   engine.Send("quit");
 }
 
 TEST(SearchRoots, CheckmatedAndStalematedRootsAnswerAtOnce) {
   SearchResult mated = RunSearch("fen 4k3/4Q3/4K3/8/8/8/8/8 b - -", "go depth 10");
-  EXPECT_EQ(mated.bestmove, "null");
+  EXPECT_EQ(mated.bestmove, "0000");
   EXPECT_TRUE(HasLine(mated.lines, "info depth 0 score mate 0"));
   SearchResult stalemate = RunSearch("fen 7k/5Q2/6K1/8/8/8/8/8 b - -", "go depth 10");
-  EXPECT_EQ(stalemate.bestmove, "null");
+  EXPECT_EQ(stalemate.bestmove, "0000");
   EXPECT_TRUE(HasLine(stalemate.lines, "info depth 0 score cp 0"));
 }
 
@@ -114,7 +122,7 @@ TEST(SearchRoots, DepthZeroPlaysTheQuiescenceMove) {
   EXPECT_EQ(r.bestmove, "e4d5");
   // Nothing to capture: the root stands pat and there is no move.
   r = RunSearch("startpos", "go depth 0");
-  EXPECT_EQ(r.bestmove, "null");
+  EXPECT_EQ(r.bestmove, "0000");
 }
 
 TEST(SearchRoots, OneLegalMoveIsPlayed) {
@@ -155,7 +163,7 @@ TEST(SearchControlFlow, InfiniteStopsOnStopAndIsReadyAnswersDuringSearch) {
   engine.Send("stop");
   auto got = engine.ReadUntil("bestmove", 5000);
   EXPECT_EQ(got.back().rfind("bestmove ", 0), 0u);
-  EXPECT_NE(got.back(), "bestmove null");
+  EXPECT_NE(got.back(), "bestmove 0000");
   engine.Send("quit");
   EXPECT_EQ(engine.WaitExit(), 0);
 }

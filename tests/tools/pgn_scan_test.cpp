@@ -127,13 +127,13 @@ TEST(PgnScan, ListingWithTagsMistakesAndTheExtraFile) {
   // c3 is marked with am, and the move after it is written as the answer.
   const std::string& c3 = out[7 + 14];
   EXPECT_EQ(c3.rfind("  8.  c3      {  0.10 ? ", 0), 0u) << c3;
-  EXPECT_TRUE(EndsWith(c3, " w kq - 0 14 am c3;}")) << c3;
+  EXPECT_TRUE(EndsWith(c3, " w kq - 0 8 am c3;}")) << c3;
   const std::string& castles = out[7 + 15];
   EXPECT_EQ(castles.rfind("     O-O     { -1.50   ", 0), 0u) << castles;
-  EXPECT_TRUE(EndsWith(castles, " b kq - 0 15 bm O-O;}")) << castles;
+  EXPECT_TRUE(EndsWith(castles, " b kq - 0 8 bm O-O;}")) << castles;
   auto extra = FileLines(dir, "tmpX.epd");
   ASSERT_EQ(extra.size(), 1u);
-  EXPECT_TRUE(EndsWith(extra[0], " b kq - 0 15 bm O-O;")) << extra[0];
+  EXPECT_TRUE(EndsWith(extra[0], " b kq - 0 8 bm O-O;")) << extra[0];
   EXPECT_TRUE(HasLine(run.lines, "games= 1, positions= 1"));
 }
 
@@ -148,20 +148,20 @@ TEST(PgnScan, BestMovesStopWhenDecidedAndRookEndings) {
   RunTool(dir, {"-scan_pgn3", "games.pgn"});
   auto best = FileLines(dir, "tmp.epd");
   ASSERT_GE(best.size(), 3u);
-  EXPECT_EQ(best[0], "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 0 bm e4; ce 30;");
+  EXPECT_EQ(best[0], "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1 bm e4; ce 30;");
   // Qh5 scores +6.00: written, and the game's walk ends after it.
   EXPECT_TRUE(EndsWith(best[1], " w KQkq e6 0 2 bm Qh5; ce 600;")) << best[1];
-  EXPECT_EQ(best[2], "4k3/8/8/8/4P3/4K3/8/r6R w - - 0 0 bm Rh8+; ce 200;");
+  EXPECT_EQ(best[2], "4k3/8/8/8/4P3/4K3/8/r6R w - - 0 1 bm Rh8+; ce 200;");
 
   RunTool(dir, {"-scan_pgn4", "games.pgn", "-o", "rooks.epd"});
   auto rooks = FileLines(dir, "rooks.epd");
   // Ke6's eval comment is White's view: -230 for White is +230 for Black.
   ASSERT_EQ(rooks.size(), 6u);
-  EXPECT_EQ(rooks[0], "4k3/8/8/8/4P3/4K3/8/r6R w - - 0 0 bm Rh8+; ce 200; tune 1.00000;");
+  EXPECT_EQ(rooks[0], "4k3/8/8/8/4P3/4K3/8/r6R w - - 0 1 bm Rh8+; ce 200; tune 1.00000;");
   EXPECT_EQ(rooks[1], "4k2R/8/8/8/4P3/4K3/8/r7 b - - 1 1 bm Kd7; ce -210; tune 0.00000;");
-  EXPECT_EQ(rooks[3], "8/3k3R/8/8/4P3/4K3/8/r7 b - - 3 3 bm Ke6; ce 230; tune 0.00000;");
+  EXPECT_EQ(rooks[3], "8/3k3R/8/8/4P3/4K3/8/r7 b - - 3 2 bm Ke6; ce 230; tune 0.00000;");
   // Black moves first in the last game: its eval comment is negated too.
-  EXPECT_EQ(rooks[4], "4k3/8/8/8/4P3/4K3/8/r6R b - - 0 0 bm Ra3+; ce -50; tune 0.00000;");
+  EXPECT_EQ(rooks[4], "4k3/8/8/8/4P3/4K3/8/r6R b - - 0 1 bm Ra3+; ce -50; tune 0.00000;");
   EXPECT_EQ(rooks[5], "");
 }
 
