@@ -138,10 +138,12 @@ std::string PgnMoveText(const char* san, bool check, bool mate) {
 }
 
 // What the engine said of its move, from the last exact score of its info
-// lines, as the move comment of the PGN in the common form: {+0.25/8 0.012s},
-// {-M5/12 0.100s} for mates (moves to mate), {0.012s} when it gave none.
+// lines (or, when every line was a bound, the last bound), as the move
+// comment of the PGN in the common form: {+0.25/8 0.012s}, {-M5/12 0.100s}
+// for mates (moves to mate), {0.012s} when it gave no score.
 struct SearchInfo {
   bool has_score = false;
+  bool exact = false;
   bool mate = false;
   int value = 0;  // centipawns or moves to mate
   int depth = 0;
@@ -163,8 +165,9 @@ void ReadInfoLine(const std::string& line, SearchInfo* info) {
       break;
     }
   }
-  if (!scored || bound) return;
+  if (!scored || (bound && info->exact)) return;
   info->has_score = true;
+  info->exact = !bound;
   info->mate = mate;
   info->value = value;
   if (depth >= 0) info->depth = depth;
