@@ -65,13 +65,13 @@ bool PlausibleEpSquare(const Position* pos, int sq) {
 // moves past the word.
 bool ReadCount(const char** text, long* value) {
   const char* p = *text;
-  while (*p == ' ') p++;
+  while (IsFenBlank(*p)) p++;
   long v = 0;
   int digits = 0;
   for (; *p >= '0' && *p <= '9'; p++, digits++) {
     if (v < 1000000) v = v * 10 + (*p - '0');
   }
-  bool ok = digits > 0 && (*p == 0 || *p == ' ');
+  bool ok = digits > 0 && (*p == 0 || IsFenBlank(*p));
   *text = p;
   *value = v;
   return ok;
@@ -122,9 +122,10 @@ void SetupPosition(Position* pos, const char* fen) {
   pos->move_number = 1;
 
   const char* p = fen;
+  while (IsFenBlank(*p)) p++;
   // Board field. Men that would fall off the board are dropped.
   int file = 0, rank = 7;
-  for (; *p != 0 && *p != ' '; p++) {
+  for (; *p != 0 && !IsFenBlank(*p); p++) {
     char c = *p;
     if (c == '/') {
       rank--;
@@ -139,24 +140,25 @@ void SetupPosition(Position* pos, const char* fen) {
     }
     if (file > 64) file = 64;  // keep a long run of digits from overflowing
   }
-  // Side field.
-  while (*p == ' ') p++;
-  if (*p == 'w') pos->side = WHITE;
-  if (*p == 'b') pos->side = BLACK;
-  while (*p != 0 && *p != ' ') p++;
+  // Side field: Black only when it says so; a FEN without it (or with
+  // anything else there) has White to move, never the side of the position
+  // set up before.
+  while (IsFenBlank(*p)) p++;
+  pos->side = *p == 'b' || *p == 'B' ? BLACK : WHITE;
+  while (*p != 0 && !IsFenBlank(*p)) p++;
   // Castling field.
-  while (*p == ' ') p++;
+  while (IsFenBlank(*p)) p++;
   char castle_text[9];
   int n = 0;
-  for (; *p != 0 && *p != ' '; p++) {
+  for (; *p != 0 && !IsFenBlank(*p); p++) {
     if (n < 8) castle_text[n++] = *p;
   }
   castle_text[n] = 0;
   SetCastlingRights(pos, castle_text);
   // En-passant field.
-  while (*p == ' ') p++;
+  while (IsFenBlank(*p)) p++;
   int ep_file = -1, ep_rank = -1;
-  for (; *p != 0 && *p != ' '; p++) {
+  for (; *p != 0 && !IsFenBlank(*p); p++) {
     if (*p >= 'a' && *p <= 'h' && ep_file < 0) ep_file = *p - 'a';
     else if (*p >= '1' && *p <= '8' && ep_file >= 0 && ep_rank < 0) ep_rank = *p - '1';
   }

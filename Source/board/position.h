@@ -39,9 +39,16 @@ inline Bitboard Occupancy(const Position* pos) { return pos->pieces[WHITE][0] | 
 void PlaceMan(Position* pos, int code, int sq);
 void RemoveMan(Position* pos, int sq);
 
+// White space of any kind (spaces, tabs, line ends) separates FEN fields.
+constexpr bool IsFenBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
 // Sets the position from FEN text (board, side, castling, en passant, then
 // the half-move clock and the full-move number; a missing or malformed pair
-// means 0 and 1). Never fails: unexpected characters are skipped.
+// means 0 and 1; a missing side field means White). Never fails: unexpected
+// characters are skipped. Whether the text is a position worth searching is
+// FenProblem's question (board/fen_check.h).
 void SetupPosition(Position* pos, const char* fen);
 // Parses a castling field (KQkq or Chess960 file letters) into the rights.
 void SetCastlingRights(Position* pos, const char* text);

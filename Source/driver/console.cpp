@@ -40,8 +40,7 @@ void CommandNew(const ConsoleWords&) {
 }
 
 void CommandFen(const ConsoleWords& w) {
-  SetupGame(w.rest);
-  PrintBoard(&g_game->pos);
+  if (SetupGameIfPossible(w.rest)) PrintBoard(&g_game->pos);
 }
 
 // The engine searches with the present limits and plays its move.

@@ -47,7 +47,7 @@ void GetEpdPosition(const char* path, const char* id) {
     std::fclose(file);
   }
   PrintLine("%s", found);
-  if (std::strlen(found) > 8) SetupGame(found);
+  if (std::strlen(found) > 8 && !SetupGameIfPossible(found)) return;
   PrintBoard(&g_game->pos);
   if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
 }

@@ -1,15 +1,27 @@
 #include "driver/game.h"
 
+#include "board/fen_check.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "driver/output.h"
 #include "search/search_thread.h"
+#include "settings.h"
 
 // The game record is always at the root: its search ply stays 1, so that
 // generating moves on it uses the first per-ply list whatever the length of
 // the game.
 void SetupGame(const char* fen) { SetupPosition(&g_game->pos, fen); }
+
+bool SetupGameIfPossible(const char* fen) {
+  const char* why = FenProblem(fen);
+  if (why == nullptr) {
+    SetupGame(fen);
+    return true;
+  }
+  PrintLine("%srefused FEN: %s (the previous position stays)", g_flags.uci ? "info string " : "", why);
+  return false;
+}
 
 bool PlayGameMove(Move move) {
   if (g_game->history_count >= kMaxGamePlies) return false;

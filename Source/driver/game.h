@@ -6,8 +6,14 @@
 
 constexpr int kMaxPositionText = kMaxInputLine + 16;
 
-// Sets up the game position from FEN text.
+// Sets up the game position from FEN text, whatever it holds (the start
+// position, the board editor's own text).
 void SetupGame(const char* fen);
+// Sets up the game position from FEN text that came from outside (UCI,
+// console, EPD and PGN files) unless it cannot be a chess position
+// (board/fen_check.h): then an info string line gives the reason, the game
+// stays as it was and false is returned.
+bool SetupGameIfPossible(const char* fen);
 // Plays one move given as UCI coordinate text on the game position. A move
 // that is not legal there, or one that the game has no room left for, is
 // not played: an info string line names it and false is returned.

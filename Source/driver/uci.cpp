@@ -112,8 +112,9 @@ void HandlePositionCommand(const char* args) {
     char* fen = std::strstr(text, "fen");
     if (fen == nullptr) return;
     fen += 3;
-    while (*fen == ' ' || *fen == '\t') fen++;
-    SetupGame(fen);
+    // A FEN that cannot be a position keeps the game, and its moves are
+    // not played either.
+    if (!SetupGameIfPossible(fen)) return;
   }
   if (moves != nullptr) {
     const char* p = moves + 5;

@@ -24,7 +24,8 @@ constexpr const char* kDefaultOutput = "analysis.epd";
 constexpr int kLineSize = 511;  // 510 characters and the terminator
 
 struct AnalysisTotals {
-  int positions = 0;
+  int positions = 0;  // every analysed line, a refused position included
+  int searched = 0;   // the positions searched: the averages are theirs
   int correct = 0;
   int points = 0;
   int max_points = 0;
@@ -65,8 +66,8 @@ void WriteAnalysedLine(FILE* out, const char* line, const EpdRecord& record, Mov
 }
 
 void PrintSummary(const AnalysisTotals& t) {
-  int n = t.positions;
-  PrintLine("%d / %d correct best moves", t.correct, n);
+  PrintLine("%d / %d correct best moves", t.correct, t.positions);
+  int n = t.searched;
   PrintLine("total nodes= %0.0f", t.nodes);
   PrintLine("total time= %0.2f seconds", t.time);
   PrintLine("avg depth= %0.1f", n > 0 ? t.depth / n : 0.0);
@@ -98,7 +99,13 @@ bool AnalyzeEpd(const char* input_path, const char* output_path) {
     if (!IsAnalysedLine(line)) continue;
     totals.positions++;
     SplitEpdLine(line, &record);
-    SetupGame(record.position);
+    // A line whose position cannot be searched counts as unanswered; it is
+    // named and skipped.
+    if (!SetupGameIfPossible(record.position)) {
+      PrintLine("skipped: %s", line);
+      continue;
+    }
+    totals.searched++;
     bool verbose = g_flags.noise != kNoiseSilent;
     if (verbose) {
       PrintLine("pos= %d", totals.positions);

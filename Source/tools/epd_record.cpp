@@ -32,15 +32,16 @@ void Store(char* field, const char* text, int length) {
 void SplitEpdLine(const char* line, EpdRecord* record) {
   std::memset(record, 0, sizeof *record);
   const char* p = line;
-  // The position: everything up to the fourth blank, which is not copied.
+  // The position: everything up to the fourth run of blanks (spaces or
+  // tabs), which is not copied.
   int blanks = 0;
   const char* start = p;
   while (!IsLineEnd(*p)) {
-    if (*p == ' ' && ++blanks == 4) break;
+    if (IsBlank(*p) && !IsBlank(p[1]) && ++blanks == 4) break;
     p++;
   }
   Store(record->position, start, int(p - start));
-  if (*p == ' ') p++;
+  if (IsBlank(*p)) p++;
   // Half-move clock and move number, when present.
   while ((*p >= '0' && *p <= '9') || IsBlank(*p)) p++;
   // Operations.

@@ -93,9 +93,10 @@ TEST(Console, MissingArgumentsAndUnknownWordsLeaveThePositionIntact) {
       "fen rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq -\n]\nbd\nquit\n";
   auto lines = RunEngineScript({"-c"}, input, &status);
   EXPECT_EQ(status, 0);
-  // "fen" with nothing empties the board (the side to move stays); the FEN
-  // line later sets up a game again.
-  EXPECT_TRUE(HasLine(lines, "8/8/8/8/8/8/8/8 b - - 0 1"));
+  // "fen" with nothing is refused and the board stays; the FEN line later
+  // sets up a game again.
+  EXPECT_TRUE(HasLine(lines, "refused FEN: the board field is not 8 ranks of 8 squares (the previous position stays)"));
+  EXPECT_EQ(CountContaining(lines, "8/8/8/8/8/8/8/8 "), 0);
   EXPECT_TRUE(HasLine(lines, "loading , tag "));
   EXPECT_TRUE(HasLine(lines, "invalid: a1a1"));
   EXPECT_EQ(CountContaining(lines, "invalid: "), 4);  // move, Qh9, zzz and the long word

@@ -11,6 +11,7 @@
 #include "driver/uci.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
+#include "support/board_helpers.h"
 #include "support/engine_process.h"
 
 namespace {
@@ -55,6 +56,31 @@ TEST_F(GameRecord, WithoutStartposOrFenNothingChanges) {
   HandlePositionCommand("moves e2e4");
   HandlePositionCommand("garbage");
   EXPECT_EQ(GameFen(), "rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b KQkq d3");
+}
+
+TEST_F(GameRecord, TabsSeparateTheFieldsOfAFen) {
+  HandlePositionCommand("fen\trnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR\tb\tKQkq\t-\t3\t9 moves e7e5");
+  EXPECT_EQ(GameFen(), "rnbqkbnr/pppp1ppp/8/4p3/8/8/PPPPPPPP/RNBQKBNR w KQkq e6");
+  EXPECT_EQ(g_game->pos.fifty, 0);
+}
+
+TEST_F(GameRecord, AFenWithoutItsSideHasWhiteToMove) {
+  HandlePositionCommand("startpos moves e2e4");
+  ASSERT_EQ(g_game->pos.side, BLACK);
+  HandlePositionCommand("fen 4k3/8/8/8/8/8/8/R3K3");
+  EXPECT_EQ(GameFen(), "4k3/8/8/8/8/8/8/R3K3 w - -");
+}
+
+TEST_F(GameRecord, AnImpossibleFenKeepsTheGameAndIgnoresItsMoves) {
+  HandlePositionCommand("startpos moves e2e4 e7e5");
+  const std::string before = GameFen();
+  for (const char* fen : {"fen 8/8/8/8/8/8/8/8 w - -", "fen 4k3/8/8/8/8/8/8/2K1K3 w - - moves e1d1",
+                          "fen P3k3/8/8/8/8/8/8/4K3 w - - moves e1e2", "fen 4k3/8/8/8/8/8/8/4K2r b - -",
+                          "fen rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x KQkq -", "fen"}) {
+    HandlePositionCommand(fen);
+    EXPECT_EQ(GameFen(), before) << fen;
+    EXPECT_EQ(GamePly(), 2) << fen;
+  }
 }
 
 TEST_F(GameRecord, GoFillsTheLimits) {
@@ -161,6 +187,21 @@ TEST(PositionCommand, AnIllegalMoveStopsTheMovesWithAMessage) {
   EXPECT_TRUE(HasLine(lines, "info string illegal move e4e5, it and the moves after it are ignored"));
   lines = RunEngineScript({"-c"}, "uci\nposition startpos moves e2e4 z9z9\nquit\n");
   EXPECT_TRUE(HasLine(lines, "info string illegal move z9z9, it and the moves after it are ignored"));
+}
+
+TEST(PositionCommand, ARefusedFenIsNamedAndTheEngineSearchesThePositionBefore) {
+  auto lines = RunEngineScript({"-use_hce"}, "position startpos moves e2e4\n"
+                                             "position fen 4k3/8/8/8/8/8/8/2K1K3 w - - moves e1d1\n"
+                                             "go depth 2\n");
+  EXPECT_TRUE(HasLine(lines, "info string refused FEN: White has more than one king (the previous position stays)"));
+  ASSERT_FALSE(lines.empty());
+  ASSERT_EQ(lines.back().rfind("bestmove ", 0), 0u);
+  std::string move = lines.back().substr(9, lines.back().find(' ', 9) - 9);
+  EXPECT_TRUE(IsLegalMoveText("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -", "e2e4", move)) << move;
+  // The console's fen command refuses the same positions; its board
+  // editor may still build them.
+  lines = RunEngineScript({"-c"}, "fen 4k3/8/8/8/8/8/8/4K2r b - -\nquit\n");
+  EXPECT_TRUE(HasLine(lines, "refused FEN: White is in check with Black to move (the previous position stays)"));
 }
 
 TEST(PositionCommand, AGameLongerThanTheHistoryIsCutSafely) {

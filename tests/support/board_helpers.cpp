@@ -70,6 +70,17 @@ void PlayMoves(SearchThread* thread, const std::string& moves) {
   }
 }
 
+bool IsLegalMoveText(const std::string& fen, const std::string& moves, const std::string& text) {
+  ThreadPtr thread = MakeThread(fen);
+  PlayMoves(thread.get(), moves);
+  for (Move m : LegalMoves(&thread->pos)) {
+    char buffer[16];
+    MoveToCoordinate(&thread->pos, thread->pos.side, m, buffer);
+    if (text == buffer) return true;
+  }
+  return false;
+}
+
 std::vector<PerftRecord> LoadPerftSuite(const std::string& path) {
   std::vector<PerftRecord> records;
   std::ifstream in(path);

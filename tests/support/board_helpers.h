@@ -29,6 +29,10 @@ std::string PlacementFen(const char board[64]);
 // (the search ply stays 1); fails the test on an illegal one.
 void PlayMoves(SearchThread* thread, const std::string& moves);
 
+// True when the coordinate text (as the engine writes it) is a legal move
+// of the position reached by the moves from the FEN.
+bool IsLegalMoveText(const std::string& fen, const std::string& moves, const std::string& text);
+
 struct PerftRecord {
   std::string id;
   std::string fen;

@@ -36,6 +36,11 @@ TEST(EpdRecord, SplitsPositionCountersAndOperations) {
   EXPECT_STREQ(r.position, "8/8 w");
   SplitEpdLine("", &r);
   EXPECT_STREQ(r.position, "");
+
+  // Tabs separate the fields as spaces do.
+  SplitEpdLine("8/8/8/8/8/8/8/K6k\tb\t-\t-\tbm Kb2;\n", &r);
+  EXPECT_STREQ(r.position, "8/8/8/8/8/8/8/K6k\tb\t-\t-");
+  EXPECT_STREQ(r.bm, "Kb2");
 }
 
 TEST(EpdAnswer, BestAvoidAndPointMoves) {
@@ -93,6 +98,10 @@ TEST(AnalyzeEpd, ScoresAnswersAndWritesBothLineForms) {
   EXPECT_FALSE(FindLine(run.lines, R"(avg depth= [0-9]\.[0-9])").empty());
   EXPECT_FALSE(FindLine(run.lines, R"(avg nodes= [0-9]+\.0)").empty());
   EXPECT_EQ(run.lines.back(), "");
+  // The broken position is refused with its reason, counted and skipped.
+  EXPECT_TRUE(HasLine(run.lines, "info string refused FEN: the board field holds a character that is neither a "
+                                 "piece nor a count of empty squares (the previous position stays)"));
+  EXPECT_TRUE(HasLine(run.lines, "skipped: zz/yy/99 w Kx - bm Qxx;"));
 
   auto out = FileLines(dir, "analysis.epd");
   ASSERT_EQ(out.size(), 7u);  // the broken position has no move and no line
