@@ -9,6 +9,7 @@
 #include "driver/input.h"
 #include "driver/options.h"
 #include "driver/output.h"
+#include "driver/uci.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
 #include "search/report.h"
@@ -65,9 +66,10 @@ void StartSearch() {
       c.stop.store(true);
     }
   }
-  // A book move, or a game already drawn by the fifty-move rule, needs no
-  // search.
-  if (c.book_move || g_game->pos.fifty > 100) {
+  // A book move needs no search. A fifty-move counter above 100 does not
+  // end the game by itself (a player has to claim the draw): a front end
+  // that plays on gets a searched move.
+  if (c.book_move) {
     c.state.store(uint8_t(kind | kFinishedBit));
     return;
   }
@@ -110,7 +112,7 @@ void ReportFinalInfo() {
   c.stop.store(true);
   RefreshElapsed();
   // A root without legal moves still tells its score.
-  if (Relaxed(c.root_move_count) == 0 && !c.book_move && g_game->pos.fifty <= 100) {
+  if (Relaxed(c.root_move_count) == 0 && !c.book_move) {
     if (g_flags.uci) PrintLine(c.best_score < 0 ? "info depth 0 score mate 0" : "info depth 0 score cp 0");
   } else {
     ReportFinalLine();
@@ -121,6 +123,12 @@ void ReportResult() {
   SearchControl& c = g_control;
   ReportFinalInfo();
   final_line_shown = false;
+  // A search stopped before it published a move answers with the first
+  // ordered root move; only a root without legal moves has no answer.
+  if (c.best_move == kNullMove && !c.book_move) {
+    SetRelaxed(c.best_move, Relaxed(c.fallback_move));
+    SetRelaxed(c.ponder_move, Move(0));
+  }
   char best[16], ponder[16];
   const Position* pos = &g_game->pos;
   MoveToCoordinate(pos, pos->side, c.best_move, best);
@@ -166,6 +174,22 @@ void HandleEndOfInput() {
 }
 
 }  // namespace
+
+void EndSearchWithAnswer() {
+  SearchControl& c = g_control;
+  uint8_t state = SearchStateNow();
+  uint8_t kind = state & ~kFinishedBit;
+  // A search that was only requested has not run, and a tool's search
+  // answers to its tool: both just end.
+  if (kind != kStateSearching && kind != kStatePondering) {
+    StopSearchAndWait();
+    return;
+  }
+  c.hold_result = false;
+  c.stop.store(true);
+  while (!(SearchStateNow() & kFinishedBit)) SleepMs(1);
+  ReportResult();
+}
 
 void RunDriverLoop() {
   SearchControl& c = g_control;

@@ -6,6 +6,7 @@
 #include "board/movegen.h"
 #include "board/makemove.h"
 #include "board/notation.h"
+#include "driver/driver_loop.h"
 #include "driver/game.h"
 #include "driver/options.h"
 #include "driver/output.h"
@@ -64,7 +65,7 @@ void ReadSearchMoves(const char* args, SearchLimits* limits) {
 }
 
 void HandleUciNewGame() {
-  if (!SearchIsIdle()) StopSearchAndWait();
+  if (!SearchIsIdle()) EndSearchWithAnswer();
   SearchLimits& limits = g_control.limits;
   limits.moves_per_control = 0;
   limits.base_time = 60.0f;
@@ -136,7 +137,7 @@ void HandlePositionCommand(const char* args) {
 }
 
 void HandleGoCommand(const char* args) {
-  if (!SearchIsIdle()) StopSearchAndWait();
+  if (!SearchIsIdle()) EndSearchWithAnswer();
   SearchLimits& limits = g_control.limits;
   int side = g_game->pos.side;
   // Every go starts from no limits and sets only what it names: a depth or
@@ -232,7 +233,7 @@ void HandleUciCommand(const char* line_in) {
   } else if (std::strcmp(word, "ucinewgame") == 0) {
     HandleUciNewGame();
   } else if (std::strcmp(word, "position") == 0) {
-    if (!SearchIsIdle()) StopSearchAndWait();
+    if (!SearchIsIdle()) EndSearchWithAnswer();
     HandlePositionCommand(args);
   } else if (std::strcmp(word, "go") == 0) {
     HandleGoCommand(args);

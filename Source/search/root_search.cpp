@@ -349,22 +349,6 @@ void RootSearch(SearchThread* t) {
     c.stop.store(true);
     return;
   }
-  if (main && max_depth < 1) {
-    // A capture the root's move list does not hold (searchmoves) counts as
-    // standing pat.
-    if (qline[1] != 0 && !InRootList(list, qline[1])) qline[1] = 0;
-    if (max_depth == 0 && !in_check) {
-      SetRelaxed(c.best_move, qline[1]);
-      SetRelaxed(c.ponder_move, qline[1] ? qline[2] : Move(0));
-      SetRelaxed(c.best_score, eval);
-      for (int i = 0; i < kMaxPvLength - 1; i++) {
-        c.pv[i] = qline[i + 1];
-        if (qline[i + 1] == 0) break;
-      }
-    }
-    c.stop.store(true);
-    return;
-  }
   for (int i = 0; i < list.count; i++) {
     MoveListEntry& e = list.moves[i];
     Move m = e.move;
@@ -380,6 +364,37 @@ void RootSearch(SearchThread* t) {
       if (MoveFlags(m)) h += 60;
       e.score = int16_t(h);
     }
+  }
+  // However early the search is stopped, it has a legal move to answer:
+  // the table's move for the root, left by an earlier search, or else the
+  // root move that the ordering puts first.
+  if (main) {
+    int first = 0;
+    for (int i = 1; i < list.count; i++)
+      if (list.moves[i].score > list.moves[first].score) first = i;
+    Move fallback = list.moves[first].move;
+    if (g_tt.enabled) {
+      Move stored = ProbeHashTable(pos).move;
+      if (stored != 0 && InRootList(list, stored)) fallback = stored;
+    }
+    SetRelaxed(c.fallback_move, fallback);
+  }
+  if (main && max_depth < 1) {
+    // Depth 0 answers with the quiescence line's first move; where the root
+    // stands pat (or is in check) the fallback move answers. A capture the
+    // root's move list does not hold (searchmoves) counts as standing pat.
+    if (qline[1] != 0 && !InRootList(list, qline[1])) qline[1] = 0;
+    if (!in_check) {
+      SetRelaxed(c.best_move, qline[1]);
+      SetRelaxed(c.ponder_move, qline[1] ? qline[2] : Move(0));
+      SetRelaxed(c.best_score, eval);
+      for (int i = 0; i < kMaxPvLength - 1; i++) {
+        c.pv[i] = qline[i + 1];
+        if (qline[i + 1] == 0) break;
+      }
+    }
+    c.stop.store(true);
+    return;
   }
   if (main) {
     SetRelaxed(c.single_legal_move, list.count == 1);

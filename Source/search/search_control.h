@@ -87,6 +87,10 @@ struct SearchControl {
 
   // Published result of the search.
   Move best_move = 0;
+  // The answer of a search stopped before it published a move: the table's
+  // move for the root or the first of the ordered root moves (written by the
+  // main thread once it has the root moves).
+  Move fallback_move = 0;
   Move ponder_move = 0;
   int best_score = 0;
   int best_bound = 0;       // ScoreBound of the published score (0 exact)

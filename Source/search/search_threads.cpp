@@ -99,6 +99,7 @@ void MasterThread(int threads) {
 void PrepareSearch() {
   SearchControl& c = g_control;
   SetRelaxed(c.best_move, Move(0));
+  SetRelaxed(c.fallback_move, Move(0));
   SetRelaxed(c.ponder_move, Move(0));
   SetRelaxed(c.best_score, 0);
   SetRelaxed(c.best_depth, 0);

@@ -146,15 +146,18 @@ TEST(HeldResult, AHeldResultGivesWayToANewGoOrQuit) {
   engine.Send("position fen 4k3/8/4K3/8/8/8/8/1R6 w - -");
   engine.Send("go infinite");
   engine.ReadUntil("score mate 1 ");
-  // A new go drops the held search without a bestmove and answers itself.
+  // A new go releases the held answer first, then answers itself.
   engine.Send("go depth 2");
   auto lines = engine.ReadUntil("bestmove");
-  EXPECT_EQ(CountContaining(lines, "bestmove"), 1);
+  EXPECT_EQ(lines.back(), "bestmove b1b8");
+  lines = engine.ReadUntil("bestmove");
+  EXPECT_EQ(lines.back(), "bestmove b1b8");
+  // quit ends a held search without an answer.
   engine.Send("go ponder");
   engine.ReadUntil("score mate 1 ");
   engine.Send("quit");
   EXPECT_EQ(engine.WaitExit(), 0);
-  EXPECT_EQ(CountContaining(engine.lines(), "bestmove"), 1);
+  EXPECT_EQ(CountContaining(engine.lines(), "bestmove"), 2);
 }
 
 TEST(SearchMoves, OnlyTheListedMovesAreSearched) {
