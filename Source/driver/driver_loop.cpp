@@ -200,10 +200,14 @@ void RunDriverLoop() {
     // releases its result.
     bool held = (state & kFinishedBit) && c.hold_result;
     if (searching) RefreshElapsed();
-    // No reading in the first 15 ms of a search, nor while a stop is pending.
+    // No reading in the first 15 ms of a search, nor while a stop is pending:
+    // then the loop only checks the time and the end of the search, and on a
+    // busy machine leaves the processor to the search threads.
     if (!searching || held || (Relaxed(c.elapsed) > 0.015f && !c.stop.load())) {
       ReadInput();
-      if (!InputPending()) SleepMs(2);
+      WaitForInput(2);
+    } else {
+      YieldThread();
     }
     if (c.quit.load()) break;
     if (SearchStateNow() != kStateIdle) CheckSearchTime();

@@ -4,6 +4,7 @@
 
 #include "driver/console.h"
 #include "driver/uci.h"
+#include "platform/clock.h"
 #include "platform/stdin_reader.h"
 #include "search/search_control.h"
 #include "settings.h"
@@ -65,6 +66,13 @@ void QueueInputBytes(const char* bytes, int count) {
 }
 
 bool InputPending() { return HasCompleteLine(); }
+
+void WaitForInput(int ms) {
+  if (HasCompleteLine()) return;
+  // An ended input would wake the wait at once, again and again.
+  if (g_control.input_closed.load(std::memory_order_relaxed)) SleepMs(ms);
+  else WaitForStdin(ms);
+}
 
 bool TakeInputLine(char* out, int size) {
   if (!HasCompleteLine()) PollStandardInput();

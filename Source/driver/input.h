@@ -11,6 +11,9 @@ constexpr int kMaxInputLine = 4992;
 void ReadInput();
 // True while complete lines wait in the queue.
 bool InputPending();
+// Sleeps the given milliseconds, or less when input arrives: a command is
+// acted on as soon as it comes.
+void WaitForInput(int ms);
 // Takes the next queued line into out (size bytes); false when none is
 // queued. Used by the console's board editor, which reads its own lines.
 bool TakeInputLine(char* out, int size);

@@ -1,6 +1,8 @@
 // A small spin lock for short critical sections (one printed line, one report).
 #pragma once
 
+#include <sched.h>
+
 #include <atomic>
 
 class SpinLock {
@@ -8,7 +10,12 @@ class SpinLock {
   void Lock() {
     for (;;) {
       if (!locked_.exchange(true, std::memory_order_acquire)) return;
-      while (locked_.load(std::memory_order_relaxed)) Pause();
+      // A holder that lost its processor on a busy machine is given it back
+      // rather than spun against for a whole time slice.
+      for (int spins = 0; locked_.load(std::memory_order_relaxed); spins++) {
+        if (spins < 256) Pause();
+        else sched_yield();
+      }
     }
   }
   void Unlock() { locked_.store(false, std::memory_order_release); }

@@ -25,4 +25,12 @@ StdinStatus ReadStdinNonBlocking(char* buffer, int max_bytes, int* count) {
   return StdinStatus::Closed;
 }
 
+void WaitForStdin(int ms) {
+  pollfd pfd;
+  pfd.fd = STDIN_FILENO;
+  pfd.events = POLLIN;
+  pfd.revents = 0;
+  poll(&pfd, 1, ms);
+}
+
 bool StdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }

@@ -9,5 +9,8 @@ enum class StdinStatus { Empty, Data, Closed };
 // nothing is waiting, Closed once the input has reached its end (a closed
 // pipe, or Ctrl-D at a terminal).
 StdinStatus ReadStdinNonBlocking(char* buffer, int max_bytes, int* count);
+// Waits until standard input has something to read (or has ended), at most
+// the given number of milliseconds.
+void WaitForStdin(int ms);
 // True when standard input is a terminal.
 bool StdinIsTerminal();

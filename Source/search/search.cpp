@@ -12,6 +12,7 @@
 #include "search/strength.h"
 #include "search/tablebase_probe.h"
 #include "search/trace.h"
+#include "search/time_manager.h"
 #include "search/tt.h"
 #include "settings.h"
 
@@ -255,6 +256,9 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
   Position* pos = &t->pos;
   // 1-2: count the node, throttle, node limit and stop.
   Bump(t->nodes);
+  // The clock is read every 64 nodes: often enough at the lowest node
+  // rates, and too seldom to cost anything at the highest.
+  if ((t->nodes & 63) == 0) CheckSearchTimeFromSearch();
   if (Relaxed(g_control.throttle)) ThrottleSearch(t);
   if (t->nodes > t->node_limit && t->completed_depth >= 2) g_control.stop.store(true, std::memory_order_relaxed);
   if (StopRequested()) return 0;

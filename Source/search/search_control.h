@@ -61,6 +61,9 @@ struct SearchControl {
   float elapsed = 0;
   float target_time = 0;
   float max_time = 0;       // the most the time check may grant the search
+  // On a clock: the most the search may take at all, its first iteration
+  // included: the clock less MoveOverhead (at least half the clock).
+  float panic_time = 0;
   int time_mode = 1;        // moves per control in effect for the running search
   float side_clock = 0;     // clock of the side to move at the search start
 

@@ -29,6 +29,7 @@ void PrepareSearchTime() {
   int mode = limits.moves_per_control;
   c.time_mode = mode;
   float target, max_time;
+  float panic_time = kNoTimeLimit;
   if (mode == 1) {
     target = limits.base_time;
     max_time = target;
@@ -72,9 +73,15 @@ void PrepareSearchTime() {
     }
     if (max_time > cap) max_time = cap;
     if (max_time < target) max_time = target;
+    // Whatever the search is doing, it ends before the clock less the
+    // overhead kept for the front end; with less than that left, half the
+    // clock is all there is.
+    panic_time = clock - overhead;
+    if (panic_time < 0.5f * clock) panic_time = 0.5f * clock;
   }
   SetRelaxed(c.target_time, target);
   SetRelaxed(c.max_time, max_time);
+  SetRelaxed(c.panic_time, panic_time);
   c.side_clock = limits.clock[side];
   if (g_flags.noise < kNoiseSilent) {
     char fen[128];
@@ -99,9 +106,12 @@ void CheckSearchTime() {
   if (state != kStateSearching && state != kStateToolSearch) return;
   int depth = c.main_depth.load(std::memory_order_relaxed);
   float elapsed = Relaxed(c.elapsed);
-  // The first 15 ms belong to the search, except on a short clock, where
-  // 15 ms a move would outrun a small increment and lose on time.
+  // The first 15 ms belong to the search, except on a short clock or a
+  // short target, where 15 ms a move would outrun a small increment and
+  // lose on time.
   float first_window = 0.04f * c.side_clock < 0.015f ? 0.04f * c.side_clock : 0.015f;
+  float planned = Relaxed(c.target_time);
+  if (c.time_mode != 1 && planned < first_window) first_window = planned;
   if (depth <= 1 || elapsed < first_window) return;
   float remaining = c.side_clock - elapsed;
   if (remaining < 0) remaining = 0;
@@ -150,5 +160,15 @@ void CheckSearchTime() {
     target -= overhead;
   }
   if ((Relaxed(c.single_legal_move) && depth > 5) || 5 * overhead > remaining || elapsed >= target)
+    c.stop.store(true, std::memory_order_relaxed);
+}
+
+void CheckSearchTimeFromSearch() {
+  SearchControl& c = g_control;
+  uint8_t state = c.state.load(std::memory_order_relaxed);
+  if (state != kStateSearching && state != kStateToolSearch) return;
+  double elapsed = MonotonicSeconds() - Relaxed(c.start_time);
+  bool first_iteration_done = c.main_depth.load(std::memory_order_relaxed) > 1;
+  if (elapsed >= double(Relaxed(c.panic_time)) || (first_iteration_done && elapsed >= double(Relaxed(c.max_time))))
     c.stop.store(true, std::memory_order_relaxed);
 }

@@ -2,10 +2,14 @@
 // the end of the input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <regex>
 #include <thread>
 
+#include "support/board_helpers.h"
 #include "support/engine_process.h"
 
 namespace {
@@ -94,6 +98,59 @@ TEST(TimeControl, AlmostNoTimeLeftStillAnswersQuickly) {
   }
   EXPECT_NE(lines.back(), "bestmove 0000");
   engine.Send("quit");
+}
+
+// A whole game at a bullet control, the engine playing both sides while
+// another thread keeps a processor busy: the clocks are kept as a front end
+// keeps them (from sending go to reading bestmove), and no move may use
+// more than the time left.
+TEST(TimeControl, AFastGameUnderLoadNeverUsesMoreThanTheTimeLeft) {
+  if (!TimingIsMeaningful()) GTEST_SKIP() << "times mean nothing under a sanitizer";
+  std::atomic<bool> busy{true};
+  std::thread hog([&busy] {
+    volatile unsigned long spin = 0;
+    while (busy.load(std::memory_order_relaxed)) spin = spin + 1;
+  });
+  EngineProcess engine;
+  // As a front end does, the clock starts once the engine is ready.
+  engine.Send("ucinewgame");
+  engine.Send("isready");
+  engine.ReadUntil("readyok");
+  const std::string fen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
+  ThreadPtr board = MakeThread(fen);
+  std::string moves;
+  double clock[2] = {0.2, 0.2};
+  const double increment = 0.01;
+  double slowest = 0;
+  int plies = 0;
+  for (; plies < 200 && !LegalMoves(&board->pos).empty(); plies++) {
+    int side = board->pos.side;
+    engine.Send("position fen " + fen + (moves.empty() ? "" : " moves" + moves));
+    char go[96];
+    std::snprintf(go, sizeof go, "go wtime %d btime %d winc 10 binc 10", int(clock[0] * 1000), int(clock[1] * 1000));
+    auto start = Clock::now();
+    engine.Send(go);
+    auto lines = engine.ReadUntil("bestmove", 5000);
+    double used = SecondsSince(start);
+    ASSERT_EQ(lines.back().rfind("bestmove ", 0), 0u);
+    std::string move = lines.back().substr(9, lines.back().find(' ', 9) - 9);
+    ASSERT_TRUE(IsLegalMoveText(fen, moves, move)) << move << " after" << moves;
+    EXPECT_LT(used, clock[side]) << "ply " << plies << ": " << used << " s used of " << clock[side] << " s left";
+    slowest = std::max(slowest, used);
+    clock[side] += increment - used;
+    moves += " " + move;
+    PlayMoves(board.get(), move);
+    // The game is over for the clocks once a flag has fallen.
+    if (clock[side] <= 0) break;
+  }
+  busy.store(false);
+  hog.join();
+  EXPECT_GT(plies, 20);
+  EXPECT_GT(clock[0], 0.0);
+  EXPECT_GT(clock[1], 0.0);
+  RecordProperty("slowest_move_ms", int(slowest * 1000));
+  engine.Send("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
 }
 
 TEST(TimeControl, PonderWaitsForPonderhitThenPlaysOnTheClock) {

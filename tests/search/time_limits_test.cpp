@@ -1,0 +1,119 @@
+// The time a search may take: no plan beyond the clock less the move
+// overhead, and searches that stop themselves on time when nobody else
+// checks the clock for them (the driver's check coming late on a loaded
+// machine).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "driver/game.h"
+#include "eval/eval_test_helpers.h"
+#include "search/search_control.h"
+#include "search/search_thread.h"
+#include "search/search_threads.h"
+#include "search/time_manager.h"
+#include "settings.h"
+
+namespace {
+
+class SearchTime : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetEvaluation();
+    g_flags = EngineFlags();
+    g_flags.use_nn_eval = false;
+    g_flags.noise = kNoiseSilent;
+    if (g_game == nullptr) g_game = NewSearchThread();
+    SetupGame("r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ -");
+    SetDefaultLimits(&g_control.limits);
+    g_control.full_speed_rate = 0;
+    g_control.full_speed_elo = 0;
+  }
+  void TearDown() override { g_control.state.store(kStateIdle); }
+
+  // A clock for the side to move (White): base seconds, increment,
+  // moves to go (0 for the rest of the game).
+  void OnTheClock(float clock, float increment, int moves_to_go) {
+    SearchLimits& l = g_control.limits;
+    l.moves_per_control = moves_to_go > 0 ? 40 : 0;
+    l.moves_to_go = moves_to_go;
+    l.clock[WHITE] = l.clock[BLACK] = clock;
+    l.increment = increment;
+    l.depth_limit = kMaxSearchDepth;
+    l.node_limit = 0;
+  }
+};
+
+TEST_F(SearchTime, NoMoveIsPlannedBeyondTheClockLessTheOverhead) {
+  int plans = 0;
+  for (int overhead_ms : {0, 10, 50, 300, 5000}) {
+    g_pending.move_overhead_ms = int16_t(overhead_ms);
+    for (float clock : {0.0f, 0.004f, 0.03f, 0.1f, 0.2f, 0.37f, 0.7f, 1.0f, 3.0f, 60.0f, 3600.0f}) {
+      for (float increment : {0.0f, 0.01f, 0.1f, 2.0f}) {
+        for (int moves_to_go : {0, 1, 2, 40}) {
+          for (int ponder : {0, 1}) {
+            g_pending.ponder = int16_t(ponder);
+            OnTheClock(clock, increment, moves_to_go);
+            PrepareSearchTime();
+            const SearchControl& c = g_control;
+            float margin = clock - overhead_ms * 0.001f;
+            std::string what = "clock " + std::to_string(clock) + " inc " + std::to_string(increment) + " mtg " +
+                               std::to_string(moves_to_go) + " overhead " + std::to_string(overhead_ms);
+            EXPECT_LE(c.target_time, c.max_time) << what;
+            // The least a search is given is 2 ms; above that nothing
+            // reaches into the overhead.
+            EXPECT_LE(c.max_time, std::max(margin, 0.002f)) << what;
+            EXPECT_GT(c.max_time, 0.0f) << what;
+            // The limit that holds inside the first iteration too.
+            EXPECT_LE(c.panic_time, std::max(margin, 0.5f * clock) + 1e-6f) << what;
+            if (margin > 0.002f) {
+              EXPECT_LE(c.max_time, c.panic_time) << what;
+            }
+            plans++;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(plans, 5 * 11 * 4 * 4 * 2);
+}
+
+// Runs a one-thread search on this thread: no driver loop checks the time.
+double SecondsOfASearchLeftAlone() {
+  g_control.state.store(kStateToolSearch);
+  auto start = std::chrono::steady_clock::now();
+  RunSearchOnCallingThread();
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  g_control.state.store(kStateIdle);
+  return seconds;
+}
+
+TEST_F(SearchTime, ASearchStopsItselfOnTimeWhenNoOneElseChecks) {
+  g_pending.move_overhead_ms = 50;
+  // Half a second on the clock: at most a tenth of it after the first
+  // iteration.
+  OnTheClock(0.5f, 0.0f, 0);
+  double seconds = SecondsOfASearchLeftAlone();
+  EXPECT_LT(seconds, 0.3);
+  EXPECT_GE(g_control.best_depth, 1);
+  EXPECT_NE(g_control.best_move, 0);
+  // A fixed time a move.
+  SetDefaultLimits(&g_control.limits);
+  g_control.limits.base_time = 0.2f;
+  seconds = SecondsOfASearchLeftAlone();
+  EXPECT_GE(seconds, 0.19);
+  EXPECT_LT(seconds, 0.6);
+  // Inside the overhead: half of what is left, whatever the iteration.
+  OnTheClock(0.04f, 0.0f, 0);
+  seconds = SecondsOfASearchLeftAlone();
+  EXPECT_LT(seconds, 0.2);
+  // A search without a time limit is not stopped by these checks.
+  SetDefaultLimits(&g_control.limits);
+  g_control.limits.base_time = kNoTimeLimit;
+  g_control.limits.depth_limit = 4;
+  SecondsOfASearchLeftAlone();
+  EXPECT_EQ(g_control.best_depth, 4);
+}
+
+}  // namespace
