@@ -128,6 +128,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       if (value(&v)) cl.batch_size = int(Clamp(std::atoll(v), 1, 1 << 20));
     } else if (is("-lambda")) {
       if (value(&v)) cl.score_weight = std::fmin(1.0, std::fmax(0.0, std::atof(v)));
+    } else if (is("-l2")) {
+      if (value(&v)) cl.regularization = std::fmax(0.0, std::atof(v));
     } else if (is("-nn")) {
       if (value(&v)) CopyField(g_pending.nn_file, kFileFieldSize, v);
     } else if (is("-tune") || is("-tune2") || is("-tune3") || is("-tune4")) {

@@ -36,6 +36,7 @@ struct CommandLine {
   int tune_flag = 0;                  // -tune..: optional fifth value
   int batch_size = 16384;             // -batch: positions per optimiser step
   double score_weight = 0.5;          // -lambda: share of the search score in the target
+  double regularization = -1;         // -l2: pull of tuned weights toward their start (-1: the tuner's default)
 };
 
 // Reads the arguments left to right into the pending settings, the search
