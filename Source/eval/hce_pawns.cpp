@@ -126,8 +126,8 @@ void EvaluatePassedPawns(const Position* pos, HceWork* work) {
         enemy.threat += kPasserThreat[r] / 4;
       }
       int target = r == 6 ? stop : stop + push;
-      AddScaledWeightSum<kRecord>(&me, kPpawnFkdist + Distance(own_king, target), kPpawnEkdist + Distance(enemy_king, target),
-                         kKingDistanceFactor[r]);
+      AddScaledWeightSum<kRecord>(&me, kPpawnFkdist + Distance(own_king, target),
+                                  kPpawnEkdist + Distance(enemy_king, target), kKingDistanceFactor[r]);
       if (me.attacks[PAWN] & SquareBit(stop)) AddWeight<kRecord>(&me, kPpawnConnected + i);
     }
 

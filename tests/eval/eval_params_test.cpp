@@ -105,8 +105,8 @@ TEST_F(EvalParamsTest, SquareTablesAreOrientedFromWhitesSide) {
   }
   EXPECT_EQ(Mg(kPstP1 + Square("e4")), 6);
   EXPECT_EQ(Eg(kPstP1 + Square("e4")), 2);
-  EXPECT_EQ(Mg(kPstP1 + Square("g2")), 24);
-  EXPECT_EQ(Eg(kPstP1 + Square("g2")), 10);
+  EXPECT_EQ(Mg(kPstP1 + Square("g2")), 23);
+  EXPECT_EQ(Eg(kPstP1 + Square("g2")), 11);
   EXPECT_EQ(Mg(kPstN1 + Square("a1")), -49);
   EXPECT_EQ(Eg(kPstN1 + Square("a1")), -37);
   EXPECT_EQ(Mg(kPstN1 + Square("h8")), -71);

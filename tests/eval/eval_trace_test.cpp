@@ -110,10 +110,10 @@ TEST_F(EvalTraceTest, LevelTwoListsEveryWeightAndSquareTable) {
     EXPECT_EQ(lines[at + 9], "");
     for (int rank = 1; rank <= 8; rank++) EXPECT_EQ(lines[at + rank].size(), 8u * 4 + 5 + 8u * 4);
   }
-  // Pawn1: rank 8 first (all zero), rank 2 holds g2 = 24 / 10.
+  // Pawn1: rank 8 first (all zero), rank 2 holds g2 = 23 / 11.
   size_t pawn1 = first + 119;
   EXPECT_EQ(lines[pawn1 + 1], "   0   0   0   0   0   0   0   0        0   0   0   0   0   0   0   0");
-  EXPECT_EQ(lines[pawn1 + 7], " -17  -7 -13 -11  -9  18  24   0        3   6  -2   6   7  15  10   4");
+  EXPECT_EQ(lines[pawn1 + 7], " -17  -7 -13 -11  -9  18  23   0        3   6  -2   6   7  16  11   4");
   // King: e1 = -15 / -67 and g1 = 18 / -64 on the last rank.
   size_t king = first + 119 + 12 * 10;
   EXPECT_EQ(lines[king + 8], "   0   0   0   0 -15 -12  18  17        0   0   0   0 -67 -60 -64 -73");

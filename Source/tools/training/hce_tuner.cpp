@@ -291,7 +291,8 @@ bool RunHceTuning(const HceTunerOptions& options) {
   double k = FitLogisticScale(train, mg.data(), eg.data(), threads, &error);
   PrintLine("info string logistic scale K = %.2f centipawns per unit", k);
   if (!validation.positions.empty()) {
-    PrintLine("pass 0: train %.6f, validation %.6f", error, MeanTuningError(validation, mg.data(), eg.data(), k, threads));
+    double validation_error = MeanTuningError(validation, mg.data(), eg.data(), k, threads);
+    PrintLine("pass 0: train %.6f, validation %.6f", error, validation_error);
   } else {
     PrintLine("pass 0: train %.6f", error);
   }
