@@ -132,6 +132,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       if (value(&v)) cl.weight_decay = std::fmin(1.0, std::fmax(0.0, std::atof(v)));
     } else if (is("-noshared")) {
       cl.shared_rows = false;
+    } else if (is("-l2")) {
+      if (value(&v)) cl.regularization = std::fmax(0.0, std::atof(v));
     } else if (is("-nn")) {
       if (value(&v)) CopyField(g_pending.nn_file, kFileFieldSize, v);
     } else if (is("-tune") || is("-tune2") || is("-tune3") || is("-tune4")) {

@@ -38,6 +38,7 @@ struct CommandLine {
   double score_weight = 0.5;          // -lambda: share of the search score in the target
   double weight_decay = 0;            // -decay: first-layer weight decay
   bool shared_rows = true;            // -noshared turns the trainer's shared rows off
+  double regularization = -1;         // -l2: pull of tuned weights toward their start (-1: the tuner's default)
 };
 
 // Reads the arguments left to right into the pending settings, the search

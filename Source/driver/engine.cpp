@@ -25,6 +25,7 @@
 #include "tools/epd_analysis.h"
 #include "tools/labelling.h"
 #include "tools/pgn_scan.h"
+#include "tools/training/hce_tuner.h"
 #include "tools/training/nn_trainer.h"
 #include "tools/training/selfplay.h"
 
@@ -116,6 +117,22 @@ int TrainNetworkMode(const CommandLine& cl) {
   return RunNetworkTraining(options) ? 0 : 1;
 }
 
+// -tune2 FILE STEP COUNT [flag]: tunes the hand-crafted evaluation's
+// weights: the square tables, with flag 1 all of them.
+int TuneHceMode(const CommandLine& cl) {
+  HceTunerOptions options;
+  options.data = cl.tune_file != nullptr ? cl.tune_file : cl.input_file;
+  options.learning_rate = cl.tune_step;
+  options.passes = cl.tune_count;
+  options.all_weights = cl.tune_flag == 1;
+  options.threads = g_pending.threads;
+  options.batch_size = cl.batch_size;
+  options.score_weight = cl.score_weight;
+  if (cl.regularization >= 0) options.regularization = cl.regularization;
+  options.output = cl.output_file[0] != 0 ? cl.output_file : "params.txt";
+  return RunHceTuning(options) ? 0 : 1;
+}
+
 }  // namespace
 
 int RunEngine(int argc, char** argv, bool tuning_build) {
@@ -170,6 +187,7 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
     case RunMode::ScanPgn4: status = ScanPgn(cl.pgn_file, cl.output_file, 4) ? 0 : 1; break;
     case RunMode::MakeTrainData: status = MakeTrainingData(cl); break;
     case RunMode::Tune: status = TrainNetworkMode(cl); break;
+    case RunMode::Tune2: status = TuneHceMode(cl); break;
     default: break;
   }
   ShutDown();

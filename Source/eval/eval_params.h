@@ -92,3 +92,10 @@ const char* GroupScaleName(int group);
 void ReadEvalParamFile();
 // Reads one line of a parameter file (without its line end).
 void ReadEvalParamLine(const char* line);
+// Writes a parameter file that sets every entry of the table, in table
+// order from "mtl_pawn", to the given middlegame and endgame values (one
+// pair per entry, clamped to what an entry holds), one "name, mg, eg"
+// line each. The file is written under a temporary name and renamed, so
+// that an interrupted write leaves the old file. False when it cannot be
+// written.
+bool WriteEvalParamFile(const char* path, const int* mg, const int* eg);

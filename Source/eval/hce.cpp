@@ -50,6 +50,38 @@ void CheckPawnHashGeneration(SearchThread* thread) {
   thread->pawn_hash_generation = generation;
 }
 
+// Steps 4-9 of the evaluation: every term of both sides.
+template <bool kRecord>
+void EvaluateTerms(SearchThread* thread, int side, int ply) {
+  const Position* pos = &thread->pos;
+  HceWork* work = &thread->hce;
+  // Step 4: pawn structure and blocked pawns, material included.
+  EvaluatePawnStructure<kRecord>(thread, ply);
+  EndStage(work, kStagePawns);
+  // Step 5: pieces, each kind for both sides before the next, since
+  // rooks and queens look at the enemy's minor-piece attacks.
+  EvaluateKnights<kRecord>(pos, work);
+  EndStage(work, kStageKnights);
+  EvaluateBishops<kRecord>(pos, work);
+  EndStage(work, kStageBishops);
+  EvaluateRooks<kRecord>(pos, work);
+  EndStage(work, kStageRooks);
+  EvaluateQueens<kRecord>(pos, work);
+  EndStage(work, kStageQueens);
+  // Step 6: kings.
+  EvaluateKings<kRecord>(pos, work);
+  EndStage(work, kStageKing);
+  // Step 7: passed pawns and candidates.
+  EvaluatePassedPawns<kRecord>(pos, work);
+  EndStage(work, kStagePassedPawns);
+  // Step 8: threats.
+  EvaluateThreats<kRecord>(pos, work);
+  EndStage(work, kStageThreats);
+  // Step 9: the side to move.
+  AddWeight<kRecord>(&work->side[side], kStmBonus);
+  EndStage(work, kStageSpecial);
+}
+
 }  // namespace
 
 void InitHceTables() {
@@ -88,6 +120,8 @@ void SetUpEvaluation(const Position* pos, HceWork* work) {
     me.free_passers = me.hung = 0;
     me.score = 0;
     me.threat = 0;
+    me.record = work->record;
+    me.record_sign = c == WHITE ? 1.0f : -1.0f;
     me.stage_start = 0;
     for (Packed& p : me.stage) p = 0;
   }
@@ -135,31 +169,12 @@ int hce_evaluate(SearchThread* thread, int side, int ply, int trace) {
   HceWork* work = &thread->hce;
   work->tracing = trace > 0;
   SetUpEvaluation(pos, work);
-  // Step 4: pawn structure and blocked pawns, material included.
-  EvaluatePawnStructure(thread, ply);
-  EndStage(work, kStagePawns);
-  // Step 5: pieces, each kind for both sides before the next, since
-  // rooks and queens look at the enemy's minor-piece attacks.
-  EvaluateKnights(pos, work);
-  EndStage(work, kStageKnights);
-  EvaluateBishops(pos, work);
-  EndStage(work, kStageBishops);
-  EvaluateRooks(pos, work);
-  EndStage(work, kStageRooks);
-  EvaluateQueens(pos, work);
-  EndStage(work, kStageQueens);
-  // Step 6: kings.
-  EvaluateKings(pos, work);
-  EndStage(work, kStageKing);
-  // Step 7: passed pawns and candidates.
-  EvaluatePassedPawns(pos, work);
-  EndStage(work, kStagePassedPawns);
-  // Step 8: threats.
-  EvaluateThreats(pos, work);
-  EndStage(work, kStageThreats);
-  // Step 9: the side to move.
-  work->side[side].score += Weight(kStmBonus);
-  EndStage(work, kStageSpecial);
+  // Steps 4-9: the terms, counted in the record when a tuner attached one.
+  if (work->record) {
+    EvaluateTerms<true>(thread, side, ply);
+  } else {
+    EvaluateTerms<false>(thread, side, ply);
+  }
 
   // Step 10: taper the difference by the phase.
   Packed difference = work->side[WHITE].score - work->side[BLACK].score;
@@ -168,6 +183,14 @@ int hce_evaluate(SearchThread* thread, int side, int ply, int trace) {
   int score = int(tapered);
   // Step 11: scale drawish endings, turn to the side to move.
   float scale = ScaleFactor(pos, score);
+  if (work->record) {
+    HceTermRecord* record = work->record;
+    record->weighed = true;
+    record->mg = PackedMg(difference);
+    record->eg = PackedEg(difference);
+    record->middlegame_weight = work->middlegame_weight;
+    record->scale = scale;
+  }
   int result = int(float(score) * scale);
   if (result > 32767) result = 32767;
   if (result < -32767) result = -32767;
@@ -184,6 +207,16 @@ int hce_evaluate(SearchThread* thread, int side, int ply, int trace) {
   WriteThreats(thread, ply, white_threat, black_threat);
   if (trace > 0) PrintEvalTrace(thread, side, scale, result, trace);
   return result;
+}
+
+bool RecordHceTerms(SearchThread* thread, HceTermRecord* record) {
+  record->Clear();
+  thread->hce.record = record;
+  // At ply 1 neither the evaluation cache nor the pawn hash answers, so
+  // every term is computed and counted.
+  record->score = hce_evaluate(thread, thread->pos.side, 1, 0);
+  thread->hce.record = nullptr;
+  return record->weighed;
 }
 
 int PrintHceTrace(SearchThread* thread, int level) {

@@ -12,6 +12,7 @@ constexpr int kMaxDanger = 39;
 // Threat against a side whose king an enemy queen can approach safely.
 constexpr int kQueenContactThreat = 800;
 
+template <bool kRecord>
 void EvaluateKingSafety(const Position* pos, HceWork* work, int colour) {
   int them = colour ^ 1;
   HceSide& me = work->side[colour];
@@ -24,7 +25,7 @@ void EvaluateKingSafety(const Position* pos, HceWork* work, int colour) {
   Bitboard cover = pawns | ShiftForward(colour, pawns) | ShiftForward(colour, ShiftForward(colour, pawns));
   int shield = PopCount(cover & ShiftForward(colour, zone));
   if (shield > kFullShield) shield = kFullShield;
-  me.score += ScaledWeight(kPawnShield, float(shield - kFullShield) * 0.111f);
+  AddScaledWeight<kRecord>(&me, kPawnShield, float(shield - kFullShield) * 0.111f);
 
   // Squares the enemy could check from without losing the checking piece.
   Bitboard piece_guard = me.attacks[PAWN] | me.attacks[KNIGHT] | me.attacks[BISHOP] | me.attacks[ROOK];
@@ -38,7 +39,7 @@ void EvaluateKingSafety(const Position* pos, HceWork* work, int colour) {
                PopCount(safe & knight_checks & enemy.attacks[KNIGHT]);
   if (enemy.attacks[QUEEN] & safe & diagonal_checks) checks++;
   if (enemy.attacks[QUEEN] & safe & straight_checks) checks++;
-  me.score += Weight(kEnemyChecks) * checks;
+  AddWeight<kRecord>(&me, kEnemyChecks, checks);
   if (enemy.attacks[QUEEN] & safe & KingAttacks(king)) me.threat += kQueenContactThreat;
 
   // Danger: the pressure counted while the pieces were evaluated, plus the
@@ -58,15 +59,16 @@ void EvaluateKingSafety(const Position* pos, HceWork* work, int colour) {
     if (danger > kMaxDanger) danger = kMaxDanger;
     float n = float(danger);
     float f = (1.0f - 0.006f * n) * 0.0018f * n * n;
-    me.score += ScaledWeight(pos->pieces[them][QUEEN] ? kKingDanger1 : kKingDanger2, f);
+    AddScaledWeight<kRecord>(&me, pos->pieces[them][QUEEN] ? kKingDanger1 : kKingDanger2, f);
   }
 
   // No square to step to.
-  if (!(KingAttacks(king) & ~pos->pieces[colour][0] & ~enemy.attacks[0])) me.score += Weight(kKingTrapped);
+  if (!(KingAttacks(king) & ~pos->pieces[colour][0] & ~enemy.attacks[0])) AddWeight<kRecord>(&me, kKingTrapped);
 }
 
 // King steps from the king's neighbourhood to the nearest square in front
 // of a pawn of either colour.
+template <bool kRecord>
 void EvaluatePawnDistance(const Position* pos, HceWork* work, int colour, Bitboard pawn_fronts) {
   int king = pos->king_square[colour];
   Bitboard region = KingAttacks(king) | SquareBit(king);
@@ -75,18 +77,22 @@ void EvaluatePawnDistance(const Position* pos, HceWork* work, int colour, Bitboa
     region = KingStepsAround(region);
     steps++;
   }
-  if (steps > 0) work->side[colour].score += ScaledWeight(kKingPawnDist, kPawnDistanceFactor[steps]);
+  if (steps > 0) AddScaledWeight<kRecord>(&work->side[colour], kKingPawnDist, kPawnDistanceFactor[steps]);
 }
 
 }  // namespace
 
+template <bool kRecord>
 void EvaluateKings(const Position* pos, HceWork* work) {
   Bitboard pawn_fronts = FillNorth(ShiftNorth(pos->pieces[WHITE][PAWN])) | FillSouth(ShiftSouth(pos->pieces[BLACK][PAWN]));
   for (int c = WHITE; c <= BLACK; c++) {
     HceSide& me = work->side[c];
-    me.score += SquareWeight(me, kPstK, pos->king_square[c]);
-    if (pos->material[c ^ 1] > 8) EvaluateKingSafety(pos, work, c);
+    AddSquareWeight<kRecord>(&me, kPstK, pos->king_square[c]);
+    if (pos->material[c ^ 1] > 8) EvaluateKingSafety<kRecord>(pos, work, c);
     // Pawns on the last rank (an edited board) have no squares in front.
-    if (pawn_fronts) EvaluatePawnDistance(pos, work, c, pawn_fronts);
+    if (pawn_fronts) EvaluatePawnDistance<kRecord>(pos, work, c, pawn_fronts);
   }
 }
+
+template void EvaluateKings<false>(const Position* pos, HceWork* work);
+template void EvaluateKings<true>(const Position* pos, HceWork* work);

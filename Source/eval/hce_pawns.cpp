@@ -20,19 +20,20 @@ constexpr int kPasserThreat[7] = {0, 0, 0, 150, 300, 600, 1200};
 // Candidates: by the enemy king's distance to the pawn's seventh-rank square.
 constexpr float kCandidateFactor[8] = {0.0f, 0.15f, 0.3f, 0.45f, 0.6f, 0.75f, 0.9f, 1.0f};
 
-// Material and structure of one side's pawns.
-Packed PawnStructure(const Position* pos, const HceWork* work, int colour) {
-  const HceSide& me = work->side[colour];
+// Material and structure of one side's pawns, added to its score.
+template <bool kRecord>
+void AddPawnStructure(const Position* pos, HceWork* work, int colour) {
+  HceSide* me = &work->side[colour];
   int pawn_table = work->second_table_set ? kPstP2 : kPstP1;
   Bitboard pawns = pos->pieces[colour][PAWN];
-  Bitboard defended_squares = me.attacks[PAWN];
-  Packed score = 0;
+  Bitboard defended_squares = me->attacks[PAWN];
   for (Bitboard b = pawns; b;) {
     int sq = PopLowest(&b);
-    score += Weight(kMtlPawn) + SquareWeight(me, pawn_table, sq);
-    if (defended_squares & SquareBit(sq)) score += SquareWeight(me, kPstDp, sq);
+    AddWeight<kRecord>(me, kMtlPawn);
+    AddSquareWeight<kRecord>(me, pawn_table, sq);
+    if (defended_squares & SquareBit(sq)) AddSquareWeight<kRecord>(me, kPstDp, sq);
     // A pawn beside it defends the square in front.
-    if (defended_squares & ShiftForward(colour, SquareBit(sq))) score += SquareWeight(me, kPstCp, sq);
+    if (defended_squares & ShiftForward(colour, SquareBit(sq))) AddSquareWeight<kRecord>(me, kPstCp, sq);
   }
   Bitboard files = FillNorth(FillSouth(pawns));
   Bitboard isolated = pawns & ~AdjacentFiles(files);
@@ -40,10 +41,9 @@ Packed PawnStructure(const Position* pos, const HceWork* work, int colour) {
   Bitboard weak = pawns & ~isolated & ~AdjacentFiles(FillForward(colour, pawns));
   // Another own pawn ahead on the file: the pawn stands behind it.
   Bitboard doubled = pawns & FillBackward(colour, ShiftForward(colour ^ 1, pawns));
-  score += Weight(kPawnIsolated) * PopCount(isolated);
-  score += Weight(kPawnWeak) * PopCount(weak);
-  score += Weight(kPawnDoubled) * PopCount(doubled);
-  return score;
+  AddWeight<kRecord>(me, kPawnIsolated, PopCount(isolated));
+  AddWeight<kRecord>(me, kPawnWeak, PopCount(weak));
+  AddWeight<kRecord>(me, kPawnDoubled, PopCount(doubled));
 }
 
 }  // namespace
@@ -55,6 +55,7 @@ Key PawnHashKey(const Position* pos) {
   return key;
 }
 
+template <bool kRecord>
 void EvaluatePawnStructure(SearchThread* thread, int ply) {
   const Position* pos = &thread->pos;
   HceWork* work = &thread->hce;
@@ -67,20 +68,24 @@ void EvaluatePawnStructure(SearchThread* thread, int ply) {
   }
   if (found) {
     Bump(thread->pawn_hash_hits);
+    work->side[WHITE].score += Packed(entry->score[WHITE]);
+    work->side[BLACK].score += Packed(entry->score[BLACK]);
   } else {
     entry->key = key;
-    entry->score[WHITE] = int32_t(PawnStructure(pos, work, WHITE));
-    entry->score[BLACK] = int32_t(PawnStructure(pos, work, BLACK));
+    for (int c = WHITE; c <= BLACK; c++) {
+      Packed before = work->side[c].score;
+      AddPawnStructure<kRecord>(pos, work, c);
+      entry->score[c] = int32_t(work->side[c].score - before);
+    }
   }
-  work->side[WHITE].score += Packed(entry->score[WHITE]);
-  work->side[BLACK].score += Packed(entry->score[BLACK]);
   // Blocked pawns depend on the pieces as well, so they are not hashed.
   for (int c = WHITE; c <= BLACK; c++) {
     Bitboard blocked = pos->pieces[c][PAWN] & ShiftForward(c ^ 1, work->occupied);
-    work->side[c].score += Weight(kPawnBlocked) * PopCount(blocked);
+    AddWeight<kRecord>(&work->side[c], kPawnBlocked, PopCount(blocked));
   }
 }
 
+template <bool kRecord>
 void EvaluatePassedPawns(const Position* pos, HceWork* work) {
   Bitboard all_pawns = pos->pieces[WHITE][PAWN] | pos->pieces[BLACK][PAWN];
   for (int c = WHITE; c <= BLACK; c++) {
@@ -106,23 +111,24 @@ void EvaluatePassedPawns(const Position* pos, HceWork* work) {
       if (r == 1 && !(work->occupied & SquareBit(stop))) stop += push;
       bool stop_empty = !(work->occupied & SquareBit(stop));
       if (stop_empty && StaticExchange(pos, c, sq, stop) == 0) {
-        me.score += Weight(kPpawnBase + i) + Weight(kPpawnMobile + i);
+        AddWeight<kRecord>(&me, kPpawnBase + i);
+        AddWeight<kRecord>(&me, kPpawnMobile + i);
         bool free = !(ahead & enemy_minors_and_pawns) && !(ahead & enemy_control & ~safely_covered);
         if (free) {
-          me.score += Weight(kPpawnFree + i);
+          AddWeight<kRecord>(&me, kPpawnFree + i);
           me.free_passers |= SquareBit(sq);
           enemy.threat += kPasserThreat[r];
         } else {
           enemy.threat += kPasserThreat[r] / 2;
         }
       } else {
-        me.score += Weight(kPpawnBase + i);
+        AddWeight<kRecord>(&me, kPpawnBase + i);
         enemy.threat += kPasserThreat[r] / 4;
       }
       int target = r == 6 ? stop : stop + push;
-      me.score += ScaledWeightSum(kPpawnFkdist + Distance(own_king, target),
+      AddScaledWeightSum<kRecord>(&me, kPpawnFkdist + Distance(own_king, target),
                                   kPpawnEkdist + Distance(enemy_king, target), kKingDistanceFactor[r]);
-      if (me.attacks[PAWN] & SquareBit(stop)) me.score += Weight(kPpawnConnected + i);
+      if (me.attacks[PAWN] & SquareBit(stop)) AddWeight<kRecord>(&me, kPpawnConnected + i);
     }
 
     // Candidates on the fourth rank or beyond with a clear road,
@@ -138,7 +144,12 @@ void EvaluatePassedPawns(const Position* pos, HceWork* work) {
       int helpers = PopCount(own_pawns & RankMask(RankOf(sq)) & AdjacentFiles(SquareBit(sq)));
       if (control > helpers) continue;
       int seventh = MakeSquare(FileOf(sq), RelativeRank(c, 6));
-      me.score += ScaledWeight(kCandidatePasser + r - 1, kCandidateFactor[Distance(enemy_king, seventh)]);
+      AddScaledWeight<kRecord>(&me, kCandidatePasser + r - 1, kCandidateFactor[Distance(enemy_king, seventh)]);
     }
   }
 }
+
+template void EvaluatePawnStructure<false>(SearchThread* thread, int ply);
+template void EvaluatePawnStructure<true>(SearchThread* thread, int ply);
+template void EvaluatePassedPawns<false>(const Position* pos, HceWork* work);
+template void EvaluatePassedPawns<true>(const Position* pos, HceWork* work);

@@ -26,17 +26,25 @@ constexpr Bitboard kEnemyHalf[2] = {0xFFFFFFFF00000000ULL, 0x00000000FFFFFFFFULL
 
 // Outposts: a piece on one gains (in full when an own pawn defends it);
 // attacking any outpost square gains as well.
-Packed OutpostBonus(const HceSide& me, int sq, Bitboard attacks, int outpost, int outpost_attack) {
-  Packed score = 0;
-  if (me.outposts & SquareBit(sq)) {
-    score += ScaledWeight(outpost, (me.attacks[PAWN] & SquareBit(sq)) ? 1.0f : 0.4f);
+template <bool kRecord>
+void AddOutpostBonus(HceSide* me, int sq, Bitboard attacks, int outpost, int outpost_attack) {
+  if (me->outposts & SquareBit(sq)) {
+    AddScaledWeight<kRecord>(me, outpost, (me->attacks[PAWN] & SquareBit(sq)) ? 1.0f : 0.4f);
   }
-  if (attacks & me.outposts) score += Weight(outpost_attack);
-  return score;
+  if (attacks & me->outposts) AddWeight<kRecord>(me, outpost_attack);
+}
+
+// Material, square table and mobility of one piece.
+template <bool kRecord>
+void AddPieceWeights(HceSide* me, int material, int table, int sq, int mobility_weight, float mobility) {
+  AddWeight<kRecord>(me, material);
+  AddSquareWeight<kRecord>(me, table, sq);
+  AddScaledWeight<kRecord>(me, mobility_weight, mobility);
 }
 
 }  // namespace
 
+template <bool kRecord>
 void EvaluateKnights(const Position* pos, HceWork* work) {
   int table = work->second_table_set ? kPstN2 : kPstN1;
   for (int c = WHITE; c <= BLACK; c++) {
@@ -49,14 +57,14 @@ void EvaluateKnights(const Position* pos, HceWork* work) {
       AddAttacks(&me, KNIGHT, attacks);
       if (attacks & enemy.king_zone) enemy.king_attack += kKnightZoneHit;
       int mobility = PopCount(attacks & usable);
-      me.score += Weight(kMtlKnight) + SquareWeight(me, table, sq) +
-                  ScaledWeight(kKnightMobility, kKnightMobilityFactor[mobility]);
-      if (mobility == 0) me.score += Weight(kKnightTrapped);
-      me.score += OutpostBonus(me, sq, attacks, kKnightOutpost, kKnightOutpostAtk);
+      AddPieceWeights<kRecord>(&me, kMtlKnight, table, sq, kKnightMobility, kKnightMobilityFactor[mobility]);
+      if (mobility == 0) AddWeight<kRecord>(&me, kKnightTrapped);
+      AddOutpostBonus<kRecord>(&me, sq, attacks, kKnightOutpost, kKnightOutpostAtk);
     }
   }
 }
 
+template <bool kRecord>
 void EvaluateBishops(const Position* pos, HceWork* work) {
   int table = work->second_table_set ? kPstB2 : kPstB1;
   // Bishops see through queens of either colour.
@@ -72,20 +80,20 @@ void EvaluateBishops(const Position* pos, HceWork* work) {
       AddAttacks(&me, BISHOP, attacks);
       if (attacks & enemy.king_zone) enemy.king_attack += kBishopZoneHit;
       int mobility = PopCount(attacks & usable);
-      me.score += Weight(kMtlBishop) + SquareWeight(me, table, sq) +
-                  ScaledWeight(kBishopMobility, kBishopMobilityFactor[mobility]);
-      if (mobility == 0) me.score += Weight(kBishopTrapped);
-      me.score += Weight(kBishopMob2) * PopCount(attacks & kCentre16);
-      me.score += OutpostBonus(me, sq, attacks, kBishopOutpost, kBishopOutpostAtk);
+      AddPieceWeights<kRecord>(&me, kMtlBishop, table, sq, kBishopMobility, kBishopMobilityFactor[mobility]);
+      if (mobility == 0) AddWeight<kRecord>(&me, kBishopTrapped);
+      AddWeight<kRecord>(&me, kBishopMob2, PopCount(attacks & kCentre16));
+      AddOutpostBonus<kRecord>(&me, sq, attacks, kBishopOutpost, kBishopOutpostAtk);
     }
-    if ((bishops & kLightSquares) && (bishops & kDarkSquares)) me.score += Weight(kBishopPair);
+    if ((bishops & kLightSquares) && (bishops & kDarkSquares)) AddWeight<kRecord>(&me, kBishopPair);
     // Own pawns fixed by enemy pawns on the colour of an own bishop.
     Bitboard rammed = pos->pieces[c][PAWN] & kRammable & ShiftForward(c ^ 1, pos->pieces[c ^ 1][PAWN]);
-    if (bishops & kLightSquares) me.score += Weight(kBishopRampawns) * PopCount(rammed & kLightSquares);
-    if (bishops & kDarkSquares) me.score += Weight(kBishopRampawns) * PopCount(rammed & kDarkSquares);
+    if (bishops & kLightSquares) AddWeight<kRecord>(&me, kBishopRampawns, PopCount(rammed & kLightSquares));
+    if (bishops & kDarkSquares) AddWeight<kRecord>(&me, kBishopRampawns, PopCount(rammed & kDarkSquares));
   }
 }
 
+template <bool kRecord>
 void EvaluateRooks(const Position* pos, HceWork* work) {
   int table = work->second_table_set ? kPstR2 : kPstR1;
   Bitboard queens = pos->pieces[WHITE][QUEEN] | pos->pieces[BLACK][QUEEN];
@@ -104,17 +112,17 @@ void EvaluateRooks(const Position* pos, HceWork* work) {
       AddAttacks(&me, ROOK, attacks);
       if (attacks & enemy.king_zone) enemy.king_attack += kRookZoneHit;
       int mobility = PopCount(attacks & usable);
-      me.score += Weight(kMtlRook) + SquareWeight(me, table, sq) +
-                  ScaledWeight(kRookMobility, kRookMobilityFactor[mobility]);
-      if (mobility == 0) me.score += Weight(kRookTrapped);
+      AddPieceWeights<kRecord>(&me, kMtlRook, table, sq, kRookMobility, kRookMobilityFactor[mobility]);
+      if (mobility == 0) AddWeight<kRecord>(&me, kRookTrapped);
       Bitboard file = FileMask(FileOf(sq));
-      me.score += Weight(kRookMob2) * PopCount(attacks & file & kEnemyHalf[c]);
-      if (!(file & all_pawns)) me.score += Weight(kRookOpenfile);
-      if (RelativeRank(c, RankOf(sq)) == 6 && enemy_king_rank >= 6) me.score += Weight(kRook7th);
+      AddWeight<kRecord>(&me, kRookMob2, PopCount(attacks & file & kEnemyHalf[c]));
+      if (!(file & all_pawns)) AddWeight<kRecord>(&me, kRookOpenfile);
+      if (RelativeRank(c, RankOf(sq)) == 6 && enemy_king_rank >= 6) AddWeight<kRecord>(&me, kRook7th);
     }
   }
 }
 
+template <bool kRecord>
 void EvaluateQueens(const Position* pos, HceWork* work) {
   int table = work->second_table_set ? kPstQ2 : kPstQ1;
   for (int c = WHITE; c <= BLACK; c++) {
@@ -133,9 +141,17 @@ void EvaluateQueens(const Position* pos, HceWork* work) {
       Bitboard battery = BishopAttacks(sq, through_bishops) | RookAttacks(sq, through_rooks);
       if (battery & enemy.king_zone) enemy.king_attack += kQueenZoneHit;
       int mobility = PopCount(attacks & usable);
-      me.score += Weight(kMtlQueen) + SquareWeight(me, table, sq) +
-                  ScaledWeight(kQueenMobility, kQueenMobilityFactor[mobility]);
-      if (mobility == 0) me.score += Weight(kQueenTrapped);
+      AddPieceWeights<kRecord>(&me, kMtlQueen, table, sq, kQueenMobility, kQueenMobilityFactor[mobility]);
+      if (mobility == 0) AddWeight<kRecord>(&me, kQueenTrapped);
     }
   }
 }
+
+template void EvaluateKnights<false>(const Position* pos, HceWork* work);
+template void EvaluateKnights<true>(const Position* pos, HceWork* work);
+template void EvaluateBishops<false>(const Position* pos, HceWork* work);
+template void EvaluateBishops<true>(const Position* pos, HceWork* work);
+template void EvaluateRooks<false>(const Position* pos, HceWork* work);
+template void EvaluateRooks<true>(const Position* pos, HceWork* work);
+template void EvaluateQueens<false>(const Position* pos, HceWork* work);
+template void EvaluateQueens<true>(const Position* pos, HceWork* work);

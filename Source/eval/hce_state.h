@@ -4,6 +4,8 @@
 #include "eval/packed_score.h"
 #include "types.h"
 
+struct HceTermRecord;
+
 // One pawn-structure result: the key (pawn key and king halves) and the
 // packed pawn scores of White and Black.
 struct PawnHashEntry {
@@ -32,6 +34,8 @@ struct HceSide {
   int king_attack;           // attack pressure on the own king
   int threat;                // threat sum against this side, for the search
   int square_xor;            // XOR applied to the side's squares for table lookups
+  HceTermRecord* record;     // tuning: where the weights this side adds are counted, or null
+  float record_sign;         // +1 for White, -1 for Black: the side's sign in the record
   Packed stage_start;        // trace: score when the current stage began
   Packed stage[kStageCount]; // trace: what each stage added
 };
@@ -44,4 +48,5 @@ struct HceWork {
   float endgame_weight;   // e; the middlegame weight is 1 - e
   float middlegame_weight;
   bool tracing;
+  HceTermRecord* record;  // tuning: the record of the weights used, null in play
 };

@@ -35,6 +35,7 @@ Bitboard PinnedPieces(const Position* pos, int colour) {
   return pinned;
 }
 
+template <bool kRecord>
 void EvaluateThreats(const Position* pos, HceWork* work) {
   for (int c = WHITE; c <= BLACK; c++) {
     int them = c ^ 1;
@@ -52,20 +53,21 @@ void EvaluateThreats(const Position* pos, HceWork* work) {
     // Pawns attacked by pieces and not defended by a pawn.
     Bitboard pawns = own[PAWN] & enemy_pieces & ~me.attacks[PAWN];
     Bitboard hung_pawns = pawns & weak;
-    me.score += Weight(kHungPawn) * PopCount(hung_pawns) + Weight(kAttackedPawn) * PopCount(pawns & ~weak);
+    AddWeight<kRecord>(&me, kHungPawn, PopCount(hung_pawns));
+    AddWeight<kRecord>(&me, kAttackedPawn, PopCount(pawns & ~weak));
     me.threat += kHungPawnThreat * PopCount(hung_pawns);
 
     // Knights and bishops: hanging on a weak square or hit by a pawn;
     // merely attacked when on a sound square without a pawn to defend them.
     Bitboard minors = (own[KNIGHT] | own[BISHOP]) & enemy.attacks[0];
     Bitboard hung_minors = minors & (weak | enemy.attacks[PAWN]);
-    me.score += Weight(kHungMinor) * PopCount(hung_minors);
-    me.score += Weight(kAttackedMinor) * PopCount(minors & ~weak & ~me.attacks[PAWN]);
+    AddWeight<kRecord>(&me, kHungMinor, PopCount(hung_minors));
+    AddWeight<kRecord>(&me, kAttackedMinor, PopCount(minors & ~weak & ~me.attacks[PAWN]));
     me.threat += kHungPieceThreat * PopCount(hung_minors);
 
     // Rooks and queens attacked by lesser men.
     Bitboard hung_majors = (own[ROOK] | own[QUEEN]) & enemy_minors_and_pawns;
-    me.score += Weight(kHungMajor) * PopCount(hung_majors);
+    AddWeight<kRecord>(&me, kHungMajor, PopCount(hung_majors));
     me.threat += kHungPieceThreat * PopCount(hung_majors);
     me.hung |= hung_pawns | hung_minors | hung_majors;
 
@@ -75,8 +77,11 @@ void EvaluateThreats(const Position* pos, HceWork* work) {
     Bitboard twice = ShiftForward(them, single & RelativeRankMask(them, 2)) & empty;
     Bitboard pushes = (single | twice) & ~me.attacks[PAWN] & (enemy.attacks[PAWN] | ~me.attacks[0]);
     Bitboard targets = PawnAttackSet(them, pushes) & (own[0] & ~own[PAWN]) & ~me.hung;
-    me.score += Weight(kPpushThreat) * PopCount(targets);
+    AddWeight<kRecord>(&me, kPpushThreat, PopCount(targets));
 
-    me.score += Weight(kPinnedPiece) * PopCount(PinnedPieces(pos, c));
+    AddWeight<kRecord>(&me, kPinnedPiece, PopCount(PinnedPieces(pos, c)));
   }
 }
+
+template void EvaluateThreats<false>(const Position* pos, HceWork* work);
+template void EvaluateThreats<true>(const Position* pos, HceWork* work);

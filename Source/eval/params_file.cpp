@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "eval/eval_params.h"
 #include "settings.h"
@@ -119,4 +120,20 @@ void ReadEvalParamFile() {
     ReadEvalParamLine(line);
   }
   std::fclose(file);
+}
+
+bool WriteEvalParamFile(const char* path, const int* mg, const int* eg) {
+  std::string temporary = std::string(path) + ".tmp";
+  FILE* file = std::fopen(temporary.c_str(), "w");
+  if (file == nullptr) return false;
+  bool ok = true;
+  for (int i = 0; i < kParamCount && ok; i++) {
+    int m = mg[i] < -32768 ? -32768 : mg[i] > 32767 ? 32767 : mg[i];
+    int e = eg[i] < -32768 ? -32768 : eg[i] > 32767 ? 32767 : eg[i];
+    ok = std::fprintf(file, "%s, %d, %d\n", g_eval_params.entry[i].name, m, e) > 0;
+  }
+  ok = std::fclose(file) == 0 && ok;
+  if (ok) ok = std::rename(temporary.c_str(), path) == 0;
+  if (!ok) std::remove(temporary.c_str());
+  return ok;
 }

@@ -103,18 +103,18 @@ TEST_F(EvalParamsTest, SquareTablesAreOrientedFromWhitesSide) {
       EXPECT_EQ(g_eval_params.entry[kPstK + sq].score, 0) << sq;
     }
   }
-  EXPECT_EQ(Mg(kPstP1 + Square("e4")), 1);
-  EXPECT_EQ(Eg(kPstP1 + Square("e4")), 4);
-  EXPECT_EQ(Mg(kPstP1 + Square("g2")), 28);
-  EXPECT_EQ(Eg(kPstP1 + Square("g2")), 7);
-  EXPECT_EQ(Mg(kPstN1 + Square("a1")), -48);
+  EXPECT_EQ(Mg(kPstP1 + Square("e4")), 6);
+  EXPECT_EQ(Eg(kPstP1 + Square("e4")), 2);
+  EXPECT_EQ(Mg(kPstP1 + Square("g2")), 23);
+  EXPECT_EQ(Eg(kPstP1 + Square("g2")), 11);
+  EXPECT_EQ(Mg(kPstN1 + Square("a1")), -49);
   EXPECT_EQ(Eg(kPstN1 + Square("a1")), -37);
-  EXPECT_EQ(Mg(kPstN1 + Square("h8")), -69);
-  EXPECT_EQ(Eg(kPstN1 + Square("h8")), -66);
-  EXPECT_EQ(Mg(kPstK + Square("e1")), -12);
-  EXPECT_EQ(Eg(kPstK + Square("e1")), -59);
-  EXPECT_EQ(Mg(kPstK + Square("g1")), 9);
-  EXPECT_EQ(Eg(kPstK + Square("g1")), -59);
+  EXPECT_EQ(Mg(kPstN1 + Square("h8")), -71);
+  EXPECT_EQ(Eg(kPstN1 + Square("h8")), -68);
+  EXPECT_EQ(Mg(kPstK + Square("e1")), -15);
+  EXPECT_EQ(Eg(kPstK + Square("e1")), -67);
+  EXPECT_EQ(Mg(kPstK + Square("g1")), 18);
+  EXPECT_EQ(Eg(kPstK + Square("g1")), -64);
 }
 
 TEST_F(EvalParamsTest, ParameterFileLinesReplaceEntriesByPosition) {
@@ -190,9 +190,9 @@ TEST_F(EvalParamsTest, GroupScalesStretchEveryMatchingEntry) {
   EXPECT_EQ(Eg(kKnightOutpostAtk), 3);
   EXPECT_EQ(Mg(kKnightOutpost), 17);  // 17.5
   EXPECT_EQ(Eg(kKnightOutpost), 5);
-  EXPECT_EQ(Mg(kPstN1 + Square("a1")), -24);
+  EXPECT_EQ(Mg(kPstN1 + Square("a1")), -24);  // -24.5
   EXPECT_EQ(Eg(kPstN1 + Square("a1")), -18);  // -18.5
-  EXPECT_EQ(Mg(kPstN2 + Square("h8")), -34);  // -34.5
+  EXPECT_EQ(Mg(kPstN2 + Square("h8")), -35);  // -35.5
   // Entries outside the group keep their values.
   std::vector<int> changed = Changed();
   for (int i : changed) {

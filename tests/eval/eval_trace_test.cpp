@@ -110,13 +110,13 @@ TEST_F(EvalTraceTest, LevelTwoListsEveryWeightAndSquareTable) {
     EXPECT_EQ(lines[at + 9], "");
     for (int rank = 1; rank <= 8; rank++) EXPECT_EQ(lines[at + rank].size(), 8u * 4 + 5 + 8u * 4);
   }
-  // Pawn1: rank 8 first (all zero), rank 2 holds g2 = 28 / 7.
+  // Pawn1: rank 8 first (all zero), rank 2 holds g2 = 23 / 11.
   size_t pawn1 = first + 119;
   EXPECT_EQ(lines[pawn1 + 1], "   0   0   0   0   0   0   0   0        0   0   0   0   0   0   0   0");
-  EXPECT_EQ(lines[pawn1 + 7], "  -8  -4  -6 -14 -10  16  28  20       -2   0   0   0   0   4   7   6");
-  // King: e1 = -12 / -59 and g1 = 9 / -59 on the last rank.
+  EXPECT_EQ(lines[pawn1 + 7], " -17  -7 -13 -11  -9  18  23   0        3   6  -2   6   7  16  11   4");
+  // King: e1 = -15 / -67 and g1 = 18 / -64 on the last rank.
   size_t king = first + 119 + 12 * 10;
-  EXPECT_EQ(lines[king + 8], "   0   0   0   0 -12  -4   9   4        0   0   0   0 -59 -60 -59 -72");
+  EXPECT_EQ(lines[king + 8], "   0   0   0   0 -15 -12  18  17        0   0   0   0 -67 -60 -64 -73");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "board/attacks.h"
@@ -56,6 +57,24 @@ std::string Fen(const Position* pos) {
   char buffer[128];
   PositionToFen(pos, buffer, false);
   return buffer;
+}
+
+std::vector<std::string> RandomGameFens(const std::vector<std::string>& starts, int games, int plies,
+                                        uint32_t seed) {
+  std::mt19937 random(seed);
+  std::vector<std::string> fens;
+  for (int g = 0; g < games; g++) {
+    ThreadPtr t = MakeThread(starts[size_t(g) % starts.size()]);
+    for (int ply = 0; ply < plies; ply++) {
+      fens.push_back(Fen(&t->pos));
+      std::vector<Move> legal = LegalMoves(&t->pos);
+      if (legal.empty()) break;
+      MakeMove(&t->pos, legal[random() % legal.size()]);
+      t->history_count = 0;
+      t->ply = 1;
+    }
+  }
+  return fens;
 }
 
 void PlayMoves(SearchThread* thread, const std::string& moves) {

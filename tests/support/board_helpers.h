@@ -1,6 +1,7 @@
 // Helpers for tests that work on positions directly.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,10 @@ std::string Fen(const Position* pos);
 // The piece-placement field of a FEN for a board of FEN letters (0 for an
 // empty square), indexed a1 = 0 .. h8 = 63.
 std::string PlacementFen(const char board[64]);
+// FENs of the positions of random games: games in turn from each start,
+// each up to `plies` uniformly random legal moves long.
+std::vector<std::string> RandomGameFens(const std::vector<std::string>& starts, int games, int plies,
+                                        uint32_t seed);
 // Plays coordinate moves (UCI text) on the thread's position as game moves
 // (the search ply stays 1); fails the test on an illegal one.
 void PlayMoves(SearchThread* thread, const std::string& moves);

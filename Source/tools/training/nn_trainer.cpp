@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
-#include <thread>
 
 #include "driver/output.h"
 #include "platform/clock.h"
+#include "tools/training/run_on_threads.h"
 
 namespace {
 
@@ -14,25 +14,6 @@ constexpr float kLeak = 0.0625f;
 constexpr int kLanes = 16;  // partial sums of the dot products, so that they vectorise
 
 inline float Activated(float x) { return x >= 0 ? x : x * kLeak; }
-
-// Runs work(thread) on `threads` threads and waits for them.
-template <class Work>
-void RunOnThreads(int threads, const Work& work) {
-  if (threads <= 1) {
-    work(0);
-    return;
-  }
-  std::vector<std::thread> pool;
-  for (int t = 1; t < threads; t++) pool.emplace_back(work, t);
-  work(0);
-  for (auto& thread : pool) thread.join();
-}
-
-// Share [begin, end) of n items for one of `parts` workers.
-inline void Slice(size_t n, int parts, int part, size_t* begin, size_t* end) {
-  *begin = n * size_t(part) / size_t(parts);
-  *end = n * size_t(part + 1) / size_t(parts);
-}
 
 // Weights of output rows 0, 1 and 2 in the output of a sample.
 struct RowBlend {
@@ -143,9 +124,7 @@ float TrainerOutput(const TrainerNetwork& net, const TrainingSample& s, const in
 }
 
 float TrainingTarget(const TrainingSample& s, float score_weight) {
-  float from_score = Logistic(float(s.score / kCentipawnsPerUnit));
-  float from_result = 0.5f * float(s.result + 1);
-  return score_weight * from_score + (1.0f - score_weight) * from_result;
+  return TargetProbability(s.score, s.result, score_weight);
 }
 
 float SampleLoss(const TrainerNetwork& net, const TrainingSample& s, const int16_t* features, float score_weight,

@@ -12,8 +12,6 @@
 #include "eval/network.h"
 #include "tools/training/train_samples.h"
 
-// Centipawns per unit of the network's output before the logistic.
-constexpr double kCentipawnsPerUnit = 166.6666717529297;
 // Every weight stays within what the file format can store.
 constexpr float kLargestWeight = float(32767 * kWeightScale);
 

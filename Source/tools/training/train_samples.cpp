@@ -1,5 +1,6 @@
 #include "tools/training/train_samples.h"
 
+#include <cmath>
 #include <memory>
 #include <sstream>
 
@@ -24,6 +25,12 @@ int HandCraftedScore(const Position* pos, SearchThread* scratch) {
 }
 
 }  // namespace
+
+float TargetProbability(int score, int result, float score_weight) {
+  float from_score = 1.0f / (1.0f + std::exp(-float(score / kCentipawnsPerUnit)));
+  float from_result = 0.5f * float(result + 1);
+  return score_weight * from_score + (1.0f - score_weight) * from_result;
+}
 
 void AddTrainingSample(const Position* pos, int score, int result, TrainingSet* set) {
   int16_t features[kMaxFeatures];

@@ -8,6 +8,10 @@
 
 #include "tools/training/train_games.h"
 
+// Centipawns per unit of the network's output before the logistic, and of
+// search scores turned into win probabilities.
+constexpr double kCentipawnsPerUnit = 166.6666717529297;
+
 struct TrainingSample {
   uint32_t first;     // index of its first feature in the set's feature array
   uint8_t count;      // number of features
@@ -40,6 +44,11 @@ bool LoadTrainingSets(const std::string& paths, const TrainingFilter& filter, in
 
 // Adds the position as a sample of the set (its hand-crafted score 0).
 void AddTrainingSample(const Position* pos, int score, int result, TrainingSet* set);
+
+// The probability a position is trained toward: the search score's win
+// probability blended with the game result (1, 0, -1, side to move's
+// view); score_weight is the score's share.
+float TargetProbability(int score, int result, float score_weight);
 
 // Phase of a sample: 1 with full material, falling to 0 without pieces;
 // the network blends its middlegame and endgame rows by it.
