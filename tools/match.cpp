@@ -37,7 +37,6 @@
 #include "board/zobrist.h"
 #include "match_engine.h"
 #include "match_stats.h"
-#include "search/search_thread.h"
 
 namespace {
 
@@ -100,8 +99,9 @@ struct GameResult {
 Key RepetitionKey(Position* pos) {
   Key key = pos->key;
   if (pos->ep_square == kNoSquare) return key;
-  MoveListEntry* end = GenerateAllMoves(pos);
-  for (MoveListEntry* e = pos->thread->stack[pos->thread->ply].list_start; e != end; e++) {
+  MoveList list;
+  MoveListEntry* end = GenerateAllMoves(pos, list.entry);
+  for (MoveListEntry* e = list.entry; e != end; e++) {
     Move m = e->move;
     if (MoveTo(m) == pos->ep_square && TypeOf(e->mover) == PAWN && IsLegalMove(pos, pos->side, m)) return key;
   }
@@ -197,9 +197,8 @@ GameResult FaultLoss(int engine_index, int side, const std::string& fault, const
 
 // Plays one game; white is engine index white_index.
 GameResult PlayGame(MatchEngine* engines[2], int white_index, const std::string& fen, const Config& config,
-                    SearchThread* board, std::vector<std::string>* san_moves) {
-  SetupPosition(&board->pos, fen.c_str());
-  Position* pos = &board->pos;
+                    Position* pos, std::vector<std::string>* san_moves) {
+  SetupPosition(pos, fen.c_str());
   std::vector<std::string> uci_moves;
   std::map<Key, int> seen;
   seen[RepetitionKey(pos)]++;
@@ -263,7 +262,7 @@ GameResult PlayGame(MatchEngine* engines[2], int white_index, const std::string&
     MoveToSan(pos, move, san);
     uci_moves.push_back(best);
     MakeMove(pos, move);
-    board->ply = 1;
+    pos->ply = 1;
     bool in_check = FindAttacker(pos, pos->king_square[pos->side], side, Occupancy(pos)) != kNoSquare;
     bool any_legal = HasLegalMove(pos);
     san_moves->push_back(PgnMoveText(san, in_check, in_check && !any_legal) + " " + MoveComment(info, used));
@@ -288,9 +287,9 @@ GameResult PlayGame(MatchEngine* engines[2], int white_index, const std::string&
       r.result = "1/2-1/2";
       return r;
     }
-    if (board->history_count >= kMaxGamePlies - 2) {
+    if (pos->history_count >= kMaxGamePlies - 2) {
       // The record is full; a game this long is a draw in all but name.
-      board->history_count = 0;
+      pos->history_count = 0;
     }
   }
 }
@@ -361,7 +360,7 @@ struct Schedule {
 // Plays games with one pair of engines until none is left or the match stops.
 void Worker(MatchEngine* engines[2], const Config& config, const std::vector<std::string>& openings,
             Schedule* schedule) {
-  SearchThread* board = NewSearchThread();
+  Position* board = NewPosition();
   for (;;) {
     int g;
     {
@@ -372,8 +371,8 @@ void Worker(MatchEngine* engines[2], const Config& config, const std::vector<std
     GameRecord record;
     record.fen = openings[size_t((config.first + g / 2) % int(openings.size()))];
     record.white_index = g % 2;
-    SetupPosition(&board->pos, record.fen.c_str());
-    record.black_first = board->pos.side == BLACK;
+    SetupPosition(board, record.fen.c_str());
+    record.black_first = board->side == BLACK;
     record.result = PlayGame(engines, record.white_index, record.fen, config, board, &record.moves);
     if (record.result.aborted) break;
     if (record.result.loser >= 0) engines[record.result.loser]->Start();  // a fresh process for the next game
@@ -384,7 +383,7 @@ void Worker(MatchEngine* engines[2], const Config& config, const std::vector<std
     }
     schedule->changed.notify_all();
   }
-  FreeSearchThread(board);
+  FreePosition(board);
   engines[0]->Stop();
   engines[1]->Stop();
   {

@@ -3,7 +3,6 @@
 #include "board/attacks.h"
 #include "board/movegen.h"
 #include "board/zobrist.h"
-#include "search/search_thread.h"
 
 void (*g_make_move_hook)(Position* pos, Move move) = nullptr;
 
@@ -26,7 +25,6 @@ inline int CastleRightOf(int colour, Move flags) {
 
 void MakeMove(Position* pos, Move move) {
   if (g_make_move_hook) g_make_move_hook(pos, move);
-  SearchThread* thread = pos->thread;
   int c = pos->side;
   int from = MoveFrom(move), to = MoveTo(move);
   Move flags = MoveFlags(move);
@@ -34,8 +32,8 @@ void MakeMove(Position* pos, Move move) {
   int type = TypeOf(mover);
   bool castling = flags && type == KING;
 
-  int h = thread->history_count++;
-  thread->ply++;
+  int h = pos->history_count++;
+  pos->ply++;
   int king_to = to;
   Move recorded = move;
   int captured = 0;
@@ -45,8 +43,8 @@ void MakeMove(Position* pos, Move move) {
   } else {
     captured = TypeOf(pos->board[to]);
   }
-  thread->last_move = recorded;
-  UndoRecord* undo = &thread->undo[h];
+  pos->last_move = recorded;
+  UndoRecord* undo = &pos->undo[h];
   undo->key = pos->key;
   undo->pawn_key = pos->pawn_key;
   undo->move = recorded;
@@ -129,11 +127,10 @@ void MakeMove(Position* pos, Move move) {
 }
 
 void UnmakeMove(Position* pos) {
-  SearchThread* thread = pos->thread;
-  int h = --thread->history_count;
-  thread->ply--;
-  const UndoRecord* undo = &thread->undo[h];
-  thread->last_move = h > 0 ? thread->undo[h - 1].move : kNullMove;
+  int h = --pos->history_count;
+  pos->ply--;
+  const UndoRecord* undo = &pos->undo[h];
+  pos->last_move = h > 0 ? pos->undo[h - 1].move : kNullMove;
   pos->touched = undo->touched;
   pos->ep_square = undo->ep_square;
   pos->castling = undo->castling;
@@ -175,10 +172,9 @@ void UnmakeMove(Position* pos) {
 }
 
 void MakeNullMove(Position* pos) {
-  SearchThread* thread = pos->thread;
-  int h = thread->history_count++;
-  thread->ply++;
-  UndoRecord* undo = &thread->undo[h];
+  int h = pos->history_count++;
+  pos->ply++;
+  UndoRecord* undo = &pos->undo[h];
   undo->move = kNullMove;
   undo->captured = 0;
   undo->ep_square = pos->ep_square;
@@ -188,20 +184,19 @@ void MakeNullMove(Position* pos) {
   if (pos->ep_square != kNoSquare) key ^= g_zobrist[pos->ep_square];
   pos->ep_square = kNoSquare;
   pos->side ^= 1;
-  thread->last_move = kNullMove;
+  pos->last_move = kNullMove;
   pos->key = WithSide(key, pos->side);
 }
 
 void UnmakeNullMove(Position* pos) {
-  SearchThread* thread = pos->thread;
-  int h = --thread->history_count;
-  thread->ply--;
-  const UndoRecord* undo = &thread->undo[h];
+  int h = --pos->history_count;
+  pos->ply--;
+  const UndoRecord* undo = &pos->undo[h];
   pos->side ^= 1;
   pos->ep_square = undo->ep_square;
   pos->fifty = undo->fifty;
   pos->key = undo->key;
-  thread->last_move = h > 0 ? thread->undo[h - 1].move : kNullMove;
+  pos->last_move = h > 0 ? pos->undo[h - 1].move : kNullMove;
 }
 
 bool IsDraw(Position* pos, int ply) {
@@ -212,13 +207,12 @@ bool IsDraw(Position* pos, int ply) {
     // without a legal move counts as drawn here.
     if (!HasLegalMove(pos)) return true;
   }
-  SearchThread* thread = pos->thread;
-  int n = thread->history_count;
+  int n = pos->history_count;
   int root = n - ply;
   bool seen = false;
   for (int j = n - 2; j >= 0; j -= 2) {
-    if (thread->undo[j].move == kNullMove) return false;
-    if (thread->undo[j].key == pos->key) {
+    if (pos->undo[j].move == kNullMove) return false;
+    if (pos->undo[j].key == pos->key) {
       if (j > root) return true;
       if (seen) return true;
       seen = true;

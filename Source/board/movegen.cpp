@@ -129,10 +129,7 @@ MoveListEntry* GenerateQuiets(const Position* pos, int colour, MoveListEntry* ou
   return out;
 }
 
-MoveListEntry* GenerateAllMoves(Position* pos) {
-  SearchThread* thread = pos->thread;
-  int ply = thread->ply;
-  MoveListEntry* out = thread->stack[ply].list_start;
+MoveListEntry* GenerateAllMoves(const Position* pos, MoveListEntry* out) {
   int side = pos->side;
   out = GenerateCaptures(pos, side, out, kNoSquare);
   out = GeneratePromotions(pos, side, 1, out);
@@ -227,8 +224,9 @@ bool IsLegalMove(const Position* pos, int colour, Move move) {
 }
 
 Move MatchLegalMove(Position* pos, Move move) {
-  MoveListEntry* end = GenerateAllMoves(pos);
-  MoveListEntry* start = pos->thread->stack[pos->thread->ply].list_start;
+  MoveList list;
+  MoveListEntry* start = list.entry;
+  MoveListEntry* end = GenerateAllMoves(pos, start);
   int mover = pos->board[MoveFrom(move)];
   bool castling = TypeOf(mover) == KING && MoveFlags(move) != 0;
   for (MoveListEntry* e = start; e != end; e++) {
@@ -240,8 +238,9 @@ Move MatchLegalMove(Position* pos, Move move) {
 }
 
 bool HasLegalMove(Position* pos) {
-  MoveListEntry* end = GenerateAllMoves(pos);
-  for (MoveListEntry* e = pos->thread->stack[pos->thread->ply].list_start; e != end; e++) {
+  MoveList list;
+  MoveListEntry* end = GenerateAllMoves(pos, list.entry);
+  for (MoveListEntry* e = list.entry; e != end; e++) {
     if (IsLegalMove(pos, pos->side, e->move)) return true;
   }
   return false;

@@ -2,7 +2,20 @@
 #pragma once
 
 #include "board/position.h"
-#include "search/search_thread.h"
+
+// One generated move: 6 bytes.
+struct MoveListEntry {
+  Move move;
+  int16_t score;     // ordering score, filled by the move picker
+  uint8_t mover;     // piece code on the origin square
+  uint8_t captured;  // piece code on the destination (0 for quiet moves and en passant)
+};
+
+// Room for every move of any position (see kMaxMovesPerPly), for callers
+// that generate into a buffer of their own.
+struct MoveList {
+  MoveListEntry entry[kMaxMovesPerPly];
+};
 
 // Captures of the colour: all of them with target 64, otherwise only those
 // onto the target square (king captures are never limited). En-passant
@@ -16,9 +29,10 @@ MoveListEntry* GenerateSeventhRankPushes(const Position* pos, int colour, MoveLi
 // Quiet moves and castling; with a target, non-king moves only onto the
 // squares between the target and the own king.
 MoveListEntry* GenerateQuiets(const Position* pos, int colour, MoveListEntry* out, int target);
-// Every pseudo-legal move of the side to move into the current ply's list of
-// the owning thread, ended by a terminator. Returns the terminator entry.
-MoveListEntry* GenerateAllMoves(Position* pos);
+// Every pseudo-legal move of the side to move, written from out on (room
+// for kMaxMovesPerPly entries) and ended by a terminator. Returns the
+// terminator entry.
+MoveListEntry* GenerateAllMoves(const Position* pos, MoveListEntry* out);
 
 // Classification bits of a move about to be searched.
 enum MoveClass : uint8_t {

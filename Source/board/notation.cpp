@@ -5,8 +5,7 @@
 
 #include "board/attacks.h"
 #include "board/movegen.h"
-#include "driver/output.h"
-#include "search/search_thread.h"
+#include "platform/output.h"
 #include "settings.h"
 
 namespace {
@@ -146,11 +145,12 @@ bool ParseMoveText(Position* pos, const char* text_in, Move* out) {
   for (char* p = text; *p; p++) {
     if (*p == 'O' || *p == '0') *p = 'o';
   }
-  MoveListEntry* end = GenerateAllMoves(pos);
+  MoveList list;
+  MoveListEntry* end = GenerateAllMoves(pos, list.entry);
   int count = 0;
   Move found = kNullMove;
   char forms[4][16];
-  for (MoveListEntry* e = pos->thread->stack[pos->thread->ply].list_start; e != end; e++) {
+  for (MoveListEntry* e = list.entry; e != end; e++) {
     MoveToTextForms(pos, e->move, forms[0], forms[1], forms[2], forms[3]);
     bool match = false;
     for (auto& form : forms) {

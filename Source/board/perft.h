@@ -1,11 +1,10 @@
 // Perft: counting the leaves of the legal move tree.
 #pragma once
 
-#include "search/search_thread.h"
+#include <cstdint>
 
-// Adds to thread->perft_nodes the number of leaves of the legal move tree of
-// the thread's position to the given depth (colour to move, at the thread's
-// current ply).
-void Perft(SearchThread* thread, int colour, int depth);
-// Clears the counter, counts to depth and returns the count.
-uint64_t CountPerft(SearchThread* thread, int depth);
+#include "board/position.h"
+
+// The number of leaves of the legal move tree of the position to the given
+// depth (1 for depth 0 or less). The position is left as it was.
+uint64_t CountPerft(Position* pos, int depth);

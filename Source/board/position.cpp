@@ -1,12 +1,13 @@
 #include "board/position.h"
 
+#include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "board/attacks.h"
 #include "board/zobrist.h"
-#include "driver/output.h"
-#include "search/search_thread.h"
+#include "platform/output.h"
 
 namespace {
 
@@ -101,12 +102,38 @@ void RemoveMan(Position* pos, int sq) {
 }
 
 void ResetHistory(Position* pos) {
-  SearchThread* thread = pos->thread;
-  if (thread == nullptr) return;
-  thread->history_count = 0;
-  thread->ply = 1;
-  thread->last_move = 0;
-  std::memset(&thread->undo[0], 0, 2 * sizeof(UndoRecord));
+  pos->history_count = 0;
+  pos->ply = 1;
+  pos->last_move = 0;
+  std::memset(&pos->undo[0], 0, 2 * sizeof(UndoRecord));
+}
+
+void CopyPosition(Position* to, const Position* from) {
+  std::memcpy(static_cast<void*>(to), from, offsetof(Position, undo));
+  int used = from->history_count + 1;
+  if (used > kUndoStackSize) used = kUndoStackSize;
+  std::memcpy(to->undo, from->undo, sizeof(UndoRecord) * size_t(used));
+}
+
+void CopyBoard(Position* to, const Position* from) {
+  std::memcpy(static_cast<void*>(to), from, offsetof(Position, history_count));
+  ResetHistory(to);
+}
+
+Position* NewPosition() {
+  Position* pos = static_cast<Position*>(std::malloc(sizeof(Position)));
+  if (pos != nullptr) ClearPosition(pos);
+  return pos;
+}
+
+void FreePosition(Position* pos) { std::free(pos); }
+
+void ClearPosition(Position* pos) {
+  std::memset(pos, 0, sizeof *pos);
+  pos->king_square[WHITE] = pos->king_square[BLACK] = kNoSquare;
+  pos->ep_square = kNoSquare;
+  for (auto& rook : pos->castle_rook) rook = kNoSquare;
+  ResetHistory(pos);
 }
 
 void SetupPosition(Position* pos, const char* fen) {
@@ -252,7 +279,7 @@ void PositionToFen(const Position* pos, char* out, bool with_counters) {
 }
 
 int FullMoveNumber(const Position* pos) {
-  int made = pos->thread ? pos->thread->history_count : 0;
+  int made = pos->history_count;
   if (made < 0) made = 0;
   // Every move made since the setup passed the turn: the side to move then
   // follows from the count. Each Black move completes a full move.

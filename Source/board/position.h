@@ -1,15 +1,25 @@
-// The board state of one thread, and the text forms of a position.
+// A position with the history of the moves made on it, and the text forms
+// of a position.
 #pragma once
 
 #include "types.h"
 
-struct SearchThread;
-
 // Castling rights, in the order of the castling field's bits.
 enum CastleRight : int { kCastleWhiteShort = 0, kCastleWhiteLong = 1, kCastleBlackShort = 2, kCastleBlackLong = 3 };
 
+// What making a move saves for unmaking it.
+struct UndoRecord {
+  Key key;
+  Key pawn_key;
+  Move move;         // castling recorded as king origin to its g- or c-file square
+  uint8_t captured;  // type of the man captured on the destination, 0 if none
+  uint8_t ep_square;
+  Bitboard touched;
+  uint8_t fifty;
+  uint8_t castling;
+};
+
 struct Position {
-  SearchThread* thread;          // owner: undo stack, ply counters, move lists
   uint8_t board[64];             // piece code on each square
   Bitboard pieces[2][7];         // [colour][0] all men of the colour, [colour][type]
   Bitboard touched;              // origins and destinations of moves made since setup
@@ -26,6 +36,13 @@ struct Position {
   uint8_t castling;              // bit 0 K, bit 1 Q, bit 2 k, bit 3 q
   uint8_t fifty;                 // half-moves since a capture or pawn move, saturating at 255
   uint16_t move_number;          // full-move number when the position was set up
+
+  // The moves made since setup: the undo stack and its counters. Making a
+  // move pushes a record and raises the ply; unmaking pops both.
+  int16_t history_count;         // moves made since setup; next free undo record
+  int16_t ply;                   // distance from the last reset plus one (1 right after setup)
+  Move last_move;                // the last move made, 0 after a null move or none
+  UndoRecord undo[kUndoStackSize];
 };
 
 // Per-type increments of the signature and of the non-pawn material.
@@ -60,5 +77,19 @@ void PositionToFen(const Position* pos, char* out, bool with_counters);
 int FullMoveNumber(const Position* pos);
 // Prints the FEN with counters and a diagram as one output line.
 void PrintBoard(const Position* pos);
-// Resets the owning thread's move history (after a setup or an edit).
+// Forgets the moves made (after a setup or an edit): the position becomes
+// the start of its history, at ply 1.
 void ResetHistory(Position* pos);
+// Copies the position and the used part of its undo stack (the record after
+// the last move included, which may hold a move to redo).
+void CopyPosition(Position* to, const Position* from);
+// Copies the board state (men, rights, keys, counters) and starts an empty
+// history at ply 1: the position as if set up from the source's FEN.
+void CopyBoard(Position* to, const Position* from);
+// Allocates a cleared position (ClearPosition); nullptr when memory is
+// short. For positions that live outside a search record.
+Position* NewPosition();
+void FreePosition(Position* pos);
+// Makes an empty board (no kings, no rights) with an empty history: the
+// state of a position before its first setup.
+void ClearPosition(Position* pos);

@@ -1,7 +1,7 @@
 #include "board/zobrist.h"
 
 #include "board/bitboard.h"
-#include "driver/output.h"
+#include "platform/output.h"
 
 Key g_zobrist[1024];
 

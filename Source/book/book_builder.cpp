@@ -10,8 +10,7 @@
 #include "book/book_stats.h"
 #include "book/book_writer.h"
 #include "book/pgn_reader.h"
-#include "driver/output.h"
-#include "search/search_thread.h"
+#include "platform/output.h"
 
 namespace {
 
@@ -26,8 +25,7 @@ MoveOutcome OutcomeFor(PgnResult result, int mover) {
 
 // Counts the moves of one line of move text. False when a record could not
 // be allocated.
-bool ReadMoveLine(const char* line, PgnGame* game, SearchThread* thread, BookStats* stats) {
-  Position* pos = &thread->pos;
+bool ReadMoveLine(const char* line, PgnGame* game, Position* pos, BookStats* stats) {
   char token[sizeof PgnLineReader::line];
   const char* cursor = line;
   while (!game->stopped && NextPgnToken(&cursor, token)) {
@@ -39,7 +37,7 @@ bool ReadMoveLine(const char* line, PgnGame* game, SearchThread* thread, BookSta
     Move move;
     // An unreadable or illegal move ends the use of the game, and so does a
     // game longer than the move history can hold.
-    if (!ParseMoveText(pos, text, &move) || thread->history_count >= kMaxGamePlies) {
+    if (!ParseMoveText(pos, text, &move) || pos->history_count >= kMaxGamePlies) {
       game->stopped = true;
       break;
     }
@@ -47,14 +45,14 @@ bool ReadMoveLine(const char* line, PgnGame* game, SearchThread* thread, BookSta
     game->moves++;
     MakeMove(pos, move);
     // Replaying a game stays at the root, like the game record.
-    thread->ply = 1;
+    pos->ply = 1;
     if (!AddBookMove(stats, key, move, OutcomeFor(game->result, mover))) return false;
   }
   return true;
 }
 
 // Fills the table from the games; false when memory ran short.
-bool ReadGames(FILE* pgn, SearchThread* thread, BookStats* stats, int* games) {
+bool ReadGames(FILE* pgn, Position* pos, BookStats* stats, int* games) {
   PgnLineReader reader;
   InitPgnLineReader(&reader, pgn);
   PgnGame game{kPgnNoResult, 0, 0, 0, false};
@@ -62,13 +60,13 @@ bool ReadGames(FILE* pgn, SearchThread* thread, BookStats* stats, int* games) {
   while (ok && ReadPgnLine(&reader)) {
     const char* line = reader.line;
     if (StartPgnGame(line, &game)) {
-      SetupPosition(&thread->pos, kStartFen);
+      SetupPosition(pos, kStartFen);
       ++*games;
       if (*games % kGamesPerDot == 0) PrintDirect(".");
     }
     if (IsPgnHeaderLine(game, line)) continue;
     if (game.result == kPgnNoResult || game.moves >= kBookGamePlies) continue;
-    ok = ReadMoveLine(line, &game, thread, stats);
+    ok = ReadMoveLine(line, &game, pos, stats);
   }
   return ok;
 }
@@ -79,12 +77,12 @@ bool MakeBookFile(const char* pgn_path, const char* book_path) {
   FILE* pgn = std::fopen(pgn_path, "r");
   if (pgn == nullptr) return true;
   PrintLine(" Creating file %s from games in %s", book_path, pgn_path);
-  SearchThread* thread = NewSearchThread();
+  Position* pos = NewPosition();
   BookStats* stats = NewBookStats();
   int games = 0;
-  bool read = thread != nullptr && stats != nullptr && ReadGames(pgn, thread, stats, &games);
+  bool read = pos != nullptr && stats != nullptr && ReadGames(pgn, pos, stats, &games);
   std::fclose(pgn);
-  FreeSearchThread(thread);
+  FreePosition(pos);
   if (!read) {
     FreeBookStats(stats);
     PrintLine("not enough memory for the move statistics; no book written");

@@ -8,7 +8,7 @@
 #include "book/book_choice.h"
 #include "book/book_key.h"
 #include "book/book_lookup.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "settings.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "driver/options.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "platform/regular_file.h"
 #include "settings.h"
 

@@ -11,7 +11,7 @@
 #include "driver/console_views.h"
 #include "driver/console_words.h"
 #include "driver/game.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "driver/uci.h"
 #include "platform/clock.h"
 #include "search/search_control.h"
@@ -93,7 +93,7 @@ void CommandTag(const ConsoleWords&) { g_trace.key = g_game->pos.key; }
 void CommandPerft(const ConsoleWords& w) {
   int depth = ConsolePerftDepth(w.word[1]);
   double start = MonotonicSeconds();
-  double nodes = double(CountPerft(g_game, depth));
+  double nodes = double(CountPerft(&g_game->pos, depth));
   double seconds = MonotonicSeconds() - start;
   PrintLine("visited %0.0f nodes in %0.3f seconds, nps= %0.0f", nodes, seconds, nodes / (seconds + 0.001));
 }

@@ -6,7 +6,7 @@
 #include "board/bitboard.h"
 #include "driver/game.h"
 #include "driver/input.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "platform/clock.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"

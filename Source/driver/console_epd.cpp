@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "driver/game.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "search/search_thread.h"
 #include "search/tt.h"
 #include "settings.h"

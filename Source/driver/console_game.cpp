@@ -3,7 +3,7 @@
 #include "board/notation.h"
 #include "driver/console_views.h"
 #include "driver/game.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
 #include "settings.h"

@@ -8,7 +8,7 @@
 #include "book/pgn_reader.h"
 #include "driver/console_game.h"
 #include "driver/game.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "search/search_thread.h"
 #include "settings.h"
 

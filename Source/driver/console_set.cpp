@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/output.h"
+#include "platform/output.h"
 #include "search/search_control.h"
 #include "search/strength.h"
 #include "settings.h"

@@ -8,7 +8,7 @@
 #include "board/see.h"
 #include "book/book_probe.h"
 #include "driver/game.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "eval/hce.h"
 #include "eval/nn_evaluate.h"
 #include "search/search_control.h"
@@ -27,7 +27,7 @@ constexpr int kTableLinePlies = 66;
 void PrintLastMoveReport() {
   int plies = GamePly();
   if (plies > 0) {
-    Move last = g_game->undo[plies - 1].move;
+    Move last = g_game->pos.undo[plies - 1].move;
     // White moved last when Black is to move now.
     const char* format = g_game->pos.side == BLACK ? "last move was %d. %s%s\n" : "last move was %d... %s%s\n";
     PrintDirect(format, (plies + 1) / 2, kSquareNames[MoveFrom(last)], kSquareNames[MoveTo(last)]);
@@ -56,7 +56,7 @@ void PrintTableLine() {
   PrintDirect("PV: %s\n\n", text.c_str());
   PrintBoard(pos);
   while (made-- > 0) UnmakeMove(pos);
-  g_game->ply = 1;
+  g_game->pos.ply = 1;
 }
 
 void PrintExchangeValues() {

@@ -8,7 +8,7 @@
 #include "driver/game.h"
 #include "driver/input.h"
 #include "driver/options.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "driver/uci.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
@@ -43,7 +43,7 @@ Move BookMove() {
   MakeMove(pos, move);
   bool draw = IsDraw(pos, 0);
   UnmakeMove(pos);
-  g_game->ply = 1;
+  g_game->pos.ply = 1;
   return draw ? 0 : move;
 }
 

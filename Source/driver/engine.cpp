@@ -10,7 +10,7 @@
 #include "driver/config_file.h"
 #include "driver/driver_loop.h"
 #include "driver/game.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "eval/eval_params.h"
 #include "eval/hce.h"
 #include "eval/network.h"

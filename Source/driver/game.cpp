@@ -4,7 +4,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "search/search_thread.h"
 #include "settings.h"
 
@@ -24,9 +24,9 @@ bool SetupGameIfPossible(const char* fen) {
 }
 
 bool PlayGameMove(Move move) {
-  if (g_game->history_count >= kMaxGamePlies) return false;
+  if (g_game->pos.history_count >= kMaxGamePlies) return false;
   MakeMove(&g_game->pos, move);
-  g_game->ply = 1;
+  g_game->pos.ply = 1;
   ClearRedoMove();
   return true;
 }
@@ -46,19 +46,19 @@ bool PlayGameMoveText(const char* text) {
 }
 
 bool UndoGameMove() {
-  if (g_game->history_count <= 0) return false;
-  g_game->ply = 2;
+  if (g_game->pos.history_count <= 0) return false;
+  g_game->pos.ply = 2;
   UnmakeMove(&g_game->pos);
-  g_game->ply = 1;
+  g_game->pos.ply = 1;
   return true;
 }
 
-void ClearRedoMove() { g_game->undo[g_game->history_count].move = kNullMove; }
+void ClearRedoMove() { g_game->pos.undo[g_game->pos.history_count].move = kNullMove; }
 
 Move RedoableMove() {
-  int h = g_game->history_count;
+  int h = g_game->pos.history_count;
   if (h >= kMaxGamePlies) return kNullMove;
-  const UndoRecord& record = g_game->undo[h];
+  const UndoRecord& record = g_game->pos.undo[h];
   // The record keeps the key of the position its move was made from.
   if (record.move == kNullMove || record.key != g_game->pos.key) return kNullMove;
   return MatchLegalMove(&g_game->pos, record.move);
@@ -68,14 +68,14 @@ bool RedoGameMove() {
   Move move = RedoableMove();
   if (move == kNullMove) return false;
   MakeMove(&g_game->pos, move);
-  g_game->ply = 1;
+  g_game->pos.ply = 1;
   return true;
 }
 
 // The move number stays: it is counted from the position as it now is.
 void NewGameHistory() {
   g_game->pos.move_number = uint16_t(FullMoveNumber(&g_game->pos));
-  g_game->history_count = 0;
+  g_game->pos.history_count = 0;
 }
 
-int GamePly() { return g_game->history_count; }
+int GamePly() { return g_game->pos.history_count; }

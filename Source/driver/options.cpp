@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "driver/config_file.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "eval/network.h"
 #include "fathom/tbcore.h"
 #include "search/tt.h"

@@ -9,7 +9,7 @@
 #include "driver/driver_loop.h"
 #include "driver/game.h"
 #include "driver/options.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "platform/clock.h"
 #include "search/search_control.h"
 #include "search/selectivity.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "driver/output.h"
+#include "platform/output.h"
 #include "eval/square_tables.h"
 #include "settings.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/output.h"
+#include "platform/output.h"
 #include "eval/eval_trace.h"
 #include "eval/hce_internal.h"
 

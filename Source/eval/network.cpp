@@ -8,7 +8,7 @@
 #include <ctime>
 #include <vector>
 
-#include "driver/output.h"
+#include "platform/output.h"
 #include "platform/regular_file.h"
 #include "settings.h"
 

@@ -8,7 +8,7 @@
 
 #include "board/attacks.h"
 #include "board/bitboard.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "eval/network.h"
 #include "search/search_thread.h"
 #include "settings.h"
@@ -368,7 +368,7 @@ int nn_evaluate(SearchThread* thread) {
     return kInCheckMarker;
   }
   NnThreadState* s = thread->nn;
-  int ply = thread->ply;
+  int ply = thread->pos.ply;
   Bump(thread->eval_count);
   // Scores of an earlier network are forgotten.
   if (thread->nn_cache_load != net.load_id) {
@@ -452,7 +452,7 @@ int nn_evaluate(SearchThread* thread) {
   // A tiny per-thread noise while playing, once the game (with the search
   // line) is more than a move long. Every search thread copies the game, so
   // its own move count tells the same as the main thread's.
-  if (g_pending.network_noise && thread->history_count > 1)
+  if (g_pending.network_noise && thread->pos.history_count > 1)
     x += float((int(((uint32_t(pos->key) ^ s->random) & 255)) - 127) * 0.0001);
   float p = float(1.0 / (1.0 + std::exp(-double(x))));
   int score;

@@ -5,19 +5,16 @@
 #include "board/movegen.h"
 #include "fathom/tb_position.h"
 #include "fathom/tbcore.h"
-#include "search/search_thread.h"
 
 namespace {
 
 constexpr int kWdlToDtz[5] = {-1, -101, 0, 101, 1};
 constexpr int kNoDistance = 1 << 20;
 
-// The list slice for moves of this position: the one above the thread's
-// current ply, or null when the thread has no room left for another ply.
-MoveListEntry* ProbeList(Position* pos) {
-  SearchThread* thread = pos->thread;
-  if (thread->ply + 1 > kMaxPly + 1 || thread->history_count + 1 >= kUndoStackSize) return nullptr;
-  return thread->stack[thread->ply + 1].list_start;
+// False when the position has no room left for another ply: the probe
+// fails rather than run past the ply limit or the undo stack.
+bool HasRoomForProbe(const Position* pos) {
+  return pos->ply + 1 <= kMaxPly + 1 && pos->history_count + 1 < kUndoStackSize;
 }
 
 inline bool IsEnPassant(const Position* pos, const MoveListEntry& e) {
@@ -51,11 +48,12 @@ int TableWdl(Position* pos, int* status) {
 
 // Alpha-beta over captures only; the position has no en-passant capture.
 int ProbeCaptures(Position* pos, int alpha, int beta, int* status) {
-  MoveListEntry* list = ProbeList(pos);
-  if (list == nullptr) {
+  if (!HasRoomForProbe(pos)) {
     *status = kProbeFailed;
     return 0;
   }
+  MoveList moves;
+  MoveListEntry* list = moves.entry;
   MoveListEntry* end = GenerateCaptureMoves(pos, list);
   for (MoveListEntry* e = list; e != end; e++) {
     if (!IsCapture(pos, *e)) continue;
@@ -88,8 +86,9 @@ bool TbIsZeroingMove(const Position* pos, Move move) {
 }
 
 bool TbHasLegalMove(Position* pos) {
-  MoveListEntry* list = ProbeList(pos);
-  if (list == nullptr) return false;
+  if (!HasRoomForProbe(pos)) return false;
+  MoveList moves;
+  MoveListEntry* list = moves.entry;
   MoveListEntry* end = GenerateEveryMove(pos, list);
   for (MoveListEntry* e = list; e != end; e++) {
     if (IsLegalMove(pos, pos->side, e->move)) return true;
@@ -99,11 +98,12 @@ bool TbHasLegalMove(Position* pos) {
 
 int TbResolveWdl(Position* pos, int* status) {
   *status = kProbeOk;
-  MoveListEntry* list = ProbeList(pos);
-  if (list == nullptr) {
+  if (!HasRoomForProbe(pos)) {
     *status = kProbeFailed;
     return 0;
   }
+  MoveList moves;
+  MoveListEntry* list = moves.entry;
   // The best capture without en passant, and en-passant captures when they
   // do better still.
   int best_capture = -3, best_ep = -3;
@@ -166,11 +166,12 @@ int TbResolveDtz(Position* pos, int* status) {
   // A capture is the best move: it zeroes the counter at once.
   if (*status == kProbeZeroingBest) return kWdlToDtz[wdl + 2];
 
-  MoveListEntry* list = ProbeList(pos);
-  if (list == nullptr) {
+  if (!HasRoomForProbe(pos)) {
     *status = kProbeFailed;
     return 0;
   }
+  MoveList moves;
+  MoveListEntry* list = moves.entry;
   MoveListEntry* end = list;
   if (wdl > 0) {
     // A pawn move that keeps the result zeroes the counter at once too.

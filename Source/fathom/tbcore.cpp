@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/output.h"
+#include "platform/output.h"
 #include "fathom/tb_decode.h"
 #include "fathom/tb_index.h"
 #include "fathom/tb_table.h"

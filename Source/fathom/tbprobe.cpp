@@ -9,7 +9,6 @@
 #include "fathom/tb_position.h"
 #include "fathom/tb_rules.h"
 #include "fathom/tbcore.h"
-#include "search/search_thread.h"
 #include "settings.h"
 
 namespace {
@@ -51,9 +50,9 @@ int TbProbeRoot(Position* pos, int* wdl_out, int* dtz_out, Move* move_out) {
   if (status == kProbeFailed) return kTbNoResult;
 
   // Give every legal move its DTZ from the mover's view, in the root's terms.
-  SearchThread* thread = pos->thread;
-  if (thread->ply + 1 > kMaxPly + 1 || thread->history_count + 1 >= kUndoStackSize) return kTbNoResult;
-  MoveListEntry* list = thread->stack[thread->ply + 1].list_start;
+  if (pos->ply + 1 > kMaxPly + 1 || pos->history_count + 1 >= kUndoStackSize) return kTbNoResult;
+  MoveList moves;
+  MoveListEntry* list = moves.entry;
   MoveListEntry* end = GenerateCaptures(pos, pos->side, list, kNoSquare);
   end = GeneratePromotions(pos, pos->side, 1, end);
   end = GenerateSeventhRankPushes(pos, pos->side, end);

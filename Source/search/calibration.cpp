@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "driver/output.h"
+#include "platform/output.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
 #include "search/root_search.h"

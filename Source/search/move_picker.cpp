@@ -153,7 +153,7 @@ void GenerateQuietChecks(SearchThread* t, PlyRecord& r) {
 }  // namespace
 
 void StartMovePicker(SearchThread* thread, uint16_t mode) {
-  PlyRecord& r = thread->stack[thread->ply];
+  PlyRecord& r = thread->stack[thread->pos.ply];
   r.picker_mode = mode;  // stage 0
   r.cursor = r.list_start;
   r.list_end = r.list_start;
@@ -161,7 +161,7 @@ void StartMovePicker(SearchThread* thread, uint16_t mode) {
 }
 
 MoveListEntry* NextMove(SearchThread* thread) {
-  const int ply = thread->ply;
+  const int ply = thread->pos.ply;
   PlyRecord& r = thread->stack[ply];
   const Position* pos = &thread->pos;
   for (;;) {

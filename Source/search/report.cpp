@@ -8,7 +8,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "platform/relaxed.h"
 #include "search/search_control.h"
 #include "search/tt.h"
@@ -60,8 +60,7 @@ namespace {
 // move is written for its own side; the position is left as it was.
 std::string LineText(Position* pos, const Move* line, int max_moves, bool console_layout) {
   std::string text;
-  SearchThread* owner = pos->thread;
-  int ply = owner->ply;
+  int ply = pos->ply;
   int made = 0;
   char move_text[16];
   for (int i = 0; i < max_moves && line[i] != 0; i++) {
@@ -78,7 +77,7 @@ std::string LineText(Position* pos, const Move* line, int max_moves, bool consol
     made++;
   }
   while (made-- > 0) UnmakeMove(pos);
-  owner->ply = int16_t(ply);
+  pos->ply = int16_t(ply);
   return text;
 }
 

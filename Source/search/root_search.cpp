@@ -7,7 +7,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/see.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "eval/evaluate.h"
 #include "platform/relaxed.h"
 #include "search/move_picker.h"
@@ -327,7 +327,7 @@ void RootSearch(SearchThread* t) {
     return;
   }
   // Root moves.
-  MoveListEntry* end = GenerateAllMoves(pos);
+  MoveListEntry* end = GenerateAllMoves(pos, root.list_start);
   RootList list{root.list_start, 0};
   for (MoveListEntry* e = root.list_start; e != end; e++)
     if (IsLegalMove(pos, side, e->move)) list.moves[list.count++] = *e;
@@ -460,7 +460,7 @@ void RootSearch(SearchThread* t) {
     }
     int best = t->best_score;
     if (Stopped() || best >= 9999 - depth || best < depth - 9999 || depth >= max_depth ||
-        g_game->history_count + depth > 883)
+        g_game->pos.history_count + depth > 883)
       break;
     iteration = depth;
   }

@@ -284,7 +284,7 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
   // 10: extensions.
   if (in_check) {
     depth++;
-  } else if (pos->material[side] == 0 && t->history_count > 0 && t->undo[t->history_count - 1].captured > PAWN) {
+  } else if (pos->material[side] == 0 && t->pos.history_count > 0 && t->pos.undo[t->pos.history_count - 1].captured > PAWN) {
     depth++;
   } else if ((t->stack[ply - 1].classification & kClassDangerous) && depth <= 2) {
     depth++;
@@ -391,7 +391,7 @@ int Quiescence(SearchThread* t, int side, int ply, int depth, int alpha, int bet
   int store_alpha = best;
   Move best_move = 0;
   Move child_pv[kMaxPv];
-  int last_to = MoveTo(t->last_move);
+  int last_to = MoveTo(t->pos.last_move);
   int enemy = side ^ 1;
   StartMovePicker(t, mode);
   MoveListEntry* e;

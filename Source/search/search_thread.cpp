@@ -10,14 +10,10 @@ SearchThread* g_threads[kMaxThreads];
 SearchThread* NewSearchThread() {
   SearchThread* thread = static_cast<SearchThread*>(std::calloc(1, sizeof(SearchThread)));
   if (thread == nullptr) return nullptr;
-  thread->pos.thread = thread;
   // Every ply owns a fixed slice of the move buffer, large enough for any
   // list, so no sequence of moves and null moves can make lists overlap.
   for (int ply = 0; ply < kMaxPly + 2; ply++) thread->stack[ply].list_start = thread->moves + ply * kMaxMovesPerPly;
-  thread->pos.king_square[WHITE] = thread->pos.king_square[BLACK] = kNoSquare;
-  thread->pos.ep_square = kNoSquare;
-  for (auto& rook : thread->pos.castle_rook) rook = kNoSquare;
-  ResetHistory(&thread->pos);
+  ClearPosition(&thread->pos);
   return thread;
 }
 

@@ -2,29 +2,10 @@
 // per-ply stack, the move buffer and everything else a search thread owns.
 #pragma once
 
+#include "board/movegen.h"
 #include "board/position.h"
 #include "eval/hce_state.h"
 #include "types.h"
-
-// One generated move: 6 bytes.
-struct MoveListEntry {
-  Move move;
-  int16_t score;     // ordering score, filled by the move picker
-  uint8_t mover;     // piece code on the origin square
-  uint8_t captured;  // piece code on the destination (0 for quiet moves and en passant)
-};
-
-// What making a move saves for unmaking it.
-struct UndoRecord {
-  Key key;
-  Key pawn_key;
-  Move move;         // castling recorded as king origin to its g- or c-file square
-  uint8_t captured;  // type of the man captured on the destination, 0 if none
-  uint8_t ep_square;
-  Bitboard touched;
-  uint8_t fifty;
-  uint8_t castling;
-};
 
 // Per-ply data of the search and of the move lists.
 struct PlyRecord {
@@ -78,13 +59,8 @@ struct RootLine {
 };
 
 struct SearchThread {
-  Position pos;
-  UndoRecord undo[kUndoStackSize];
-  int16_t history_count;  // moves made since setup; next free undo record
-  int16_t ply;            // search ply, 1 right after setup
-  Move last_move;
+  Position pos;           // with its undo stack and the search ply
   int thread_index;
-  double perft_nodes;
 
   // Move ordering, reset at each search start.
   int16_t history[16][64];

@@ -25,12 +25,8 @@ SearchThread* PrepareSearchThread(int index) {
   }
   // The game position and its history, for repetitions.
   const SearchThread* game = g_game;
-  t->pos = game->pos;
-  t->pos.thread = t;
-  std::memcpy(t->undo, game->undo, sizeof(UndoRecord) * size_t(game->history_count + 1));
-  t->history_count = game->history_count;
-  t->last_move = game->last_move;
-  t->ply = 1;
+  CopyPosition(&t->pos, &game->pos);
+  t->pos.ply = 1;
   t->thread_index = index;
   int64_t limit = g_control.limits.node_limit;
   t->node_limit = limit > 0 ? uint64_t(limit) : uint64_t(1) << 62;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "driver/output.h"
+#include "platform/output.h"
 #include "settings.h"
 
 SelectivityTables g_selectivity = [] {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "board/position.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
 #include "search/search_control.h"
@@ -25,7 +25,7 @@ void PrepareSearchTime() {
   PrepareStrengthLimit();
   const Position* pos = &g_game->pos;
   int side = pos->side;
-  int plies = g_game->history_count;
+  int plies = g_game->pos.history_count;
   int mode = limits.moves_per_control;
   c.time_mode = mode;
   float target, max_time;

@@ -5,7 +5,7 @@
 
 #include "board/makemove.h"
 #include "board/notation.h"
-#include "driver/output.h"
+#include "platform/output.h"
 
 SearchTrace g_trace;
 
@@ -13,10 +13,21 @@ namespace {
 
 const char* NodeTypeName(int type) { return type < 0 ? "ALL" : type == 0 ? "PV" : "CUT"; }
 
+// The search thread whose position this is, or null for any other position
+// (the game record, a tool's scratch position).
+SearchThread* OwnerOf(const Position* pos) {
+  for (int i = 0; i < kMaxThreads; i++) {
+    SearchThread* t = ThreadRecord(i);
+    if (t != nullptr && &t->pos == pos) return t;
+  }
+  return nullptr;
+}
+
 // Writes a move made at a ply not above the limit into the trace file.
 void TraceMove(Position* pos, Move move) {
-  SearchThread* t = pos->thread;
-  int ply = t->ply;
+  SearchThread* t = OwnerOf(pos);
+  if (t == nullptr) return;
+  int ply = pos->ply;
   if (ply > g_trace.ply_limit) return;
   if (g_trace.file == nullptr) {
     g_trace.file = std::fopen("trace.txt", "w");

@@ -11,7 +11,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/zobrist.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
 #include "settings.h"

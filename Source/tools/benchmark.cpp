@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "driver/game.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "platform/relaxed.h"
 #include "search/report.h"
 #include "search/root_search.h"

@@ -6,7 +6,7 @@
 #include "board/notation.h"
 #include "board/position.h"
 #include "driver/game.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "platform/relaxed.h"
 #include "search/report.h"
 #include "search/search_control.h"

@@ -9,7 +9,7 @@
 #include "board/movegen.h"
 #include "driver/game.h"
 #include "driver/input.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "fathom/tbcore.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "driver/output.h"
+#include "platform/output.h"
 #include "settings.h"
 #include "tools/comment_score.h"
 #include "tools/scan_game.h"

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "driver/output.h"
+#include "platform/output.h"
 
 namespace {
 

@@ -25,8 +25,7 @@ double EvaluateAll(SearchThread* thread, const std::vector<Position>& positions,
   auto start = std::chrono::steady_clock::now();
   for (int r = 0; r < rounds; r++) {
     for (const Position& p : positions) {
-      thread->pos = p;
-      thread->pos.thread = thread;
+      CopyBoard(&thread->pos, &p);
       *checksum += hce_evaluate(thread, thread->pos.side, ply, 0);
     }
   }
@@ -67,10 +66,10 @@ int main() {
   double hit_rate = 100.0 * double(thread->hce_cache_hits - hits_before) / double(thread->hce_evals - evals_before);
   std::printf("hce cached   (ply 2)   evals/s %12.0f   cache hits %.1f%%\n", cached, hit_rate);
 
-  ThreadPtr perft = MakeThread(kStartFen);
+  PositionPtr perft = MakePosition(kStartFen);
   auto start = std::chrono::steady_clock::now();
   uint64_t nodes = CountPerft(perft.get(), 5);
-  SetupPosition(&perft->pos, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -");
+  SetupPosition(perft.get(), "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -");
   nodes += CountPerft(perft.get(), 4);
   double nps = double(nodes) / Seconds(start);
   std::printf("perft (start 5, kiwipete 4) nodes/s %12.0f\n", nps);

@@ -29,7 +29,7 @@ std::vector<Game> RandomGames(int count) {
       Move m = legal[rng() % legal.size()];
       game.moves.push_back(m);
       MakeMove(&t->pos, m);
-      t->ply = 1;
+      t->pos.ply = 1;
     }
     games.push_back(game);
   }
@@ -46,8 +46,8 @@ double Run(const std::vector<Game>& games, bool incremental, long* evaluations) 
       SetupPosition(&t->pos, kStartFen);
       for (Move m : game.moves) {
         MakeMove(&t->pos, m);
-        t->history_count = 0;
-        t->ply = incremental ? 2 : 1;
+        t->pos.history_count = 0;
+        t->pos.ply = incremental ? 2 : 1;
         t->eval_cache[(t->pos.key & 0x7ffe) + t->pos.side].key = 0;  // no cache hits
         sink = sink + nn_evaluate(t.get());
         n++;

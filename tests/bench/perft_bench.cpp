@@ -16,9 +16,9 @@ int main() {
       {"kiwipete perft 5", "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -", 5},
   };
   for (const Case& c : cases) {
-    ThreadPtr thread = MakeThread(c.fen);
+    PositionPtr pos = MakePosition(c.fen);
     auto start = std::chrono::steady_clock::now();
-    uint64_t nodes = CountPerft(thread.get(), c.depth);
+    uint64_t nodes = CountPerft(pos.get(), c.depth);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%-18s nodes %12llu  time %7.3f s  nps %12.0f\n", c.name, (unsigned long long)nodes, seconds,
                 nodes / seconds);

@@ -1,6 +1,9 @@
 // Tablebase speed: WDL probes per second over random legal 4-man positions
 // (every 4-man table of the test data), with every table already mapped.
+#include <array>
 #include <chrono>
+#include <cstddef>
+#include <cstring>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -18,22 +21,31 @@ int main() {
     if (name.size() != 5) continue;  // 4 men: "KXvKY" or "KXYvK"
     for (int i = 0; i < 2000; i++) fens.push_back(RandomEndgameFen(rng, name, i % 2));
   }
-  // One thread record, set up for each position as the search would hold it.
-  ThreadPtr thread = MakeThread(fens[0]);
-  std::vector<Position> positions;
+  // The board state of each position (a whole position with its undo stack
+  // is too large to keep by the ten thousand); each probe first copies it
+  // into the one position, as the search holds it.
+  PositionPtr pos = MakePosition(fens[0]);
+  using BoardBytes = std::array<unsigned char, offsetof(Position, history_count)>;
+  std::vector<BoardBytes> positions;
   for (const std::string& fen : fens) {
-    SetupPosition(&thread->pos, fen.c_str());
-    positions.push_back(thread->pos);
+    SetupPosition(pos.get(), fen.c_str());
+    BoardBytes bytes;
+    std::memcpy(bytes.data(), pos.get(), bytes.size());
+    positions.push_back(bytes);
   }
   long long results[6] = {};
-  for (Position& pos : positions) results[TbProbeWdl(&pos, 1) + 1]++;  // maps every table
+  for (const BoardBytes& bytes : positions) {  // maps every table
+    std::memcpy(static_cast<void*>(pos.get()), bytes.data(), bytes.size());
+    results[TbProbeWdl(pos.get(), 1) + 1]++;
+  }
 
   const int kPasses = 20;
   auto start = std::chrono::steady_clock::now();
   long long probes = 0, checksum = 0;
   for (int pass = 0; pass < kPasses; pass++) {
-    for (Position& pos : positions) {
-      checksum += TbProbeWdl(&pos, 1);
+    for (const BoardBytes& bytes : positions) {
+      std::memcpy(static_cast<void*>(pos.get()), bytes.data(), bytes.size());
+      checksum += TbProbeWdl(pos.get(), 1);
       probes++;
     }
   }

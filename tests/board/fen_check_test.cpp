@@ -88,24 +88,24 @@ TEST(FenCheck, NoPositionOfTheTestSuitesIsRefused) {
 }
 
 TEST(FenWhitespace, TabsAndRunsOfBlanksSeparateFields) {
-  ThreadPtr spaced = MakeThread("r3k2r/8/8/8/4p3/8/8/R3K2R b KQkq e3 7 30");
+  PositionPtr spaced = MakePosition("r3k2r/8/8/8/4p3/8/8/R3K2R b KQkq e3 7 30");
   for (const char* fen : {"r3k2r/8/8/8/4p3/8/8/R3K2R\tb\tKQkq\te3\t7\t30",
                           "\t r3k2r/8/8/8/4p3/8/8/R3K2R  b \t KQkq\t\te3   7\t30\t"}) {
-    ThreadPtr tabbed = MakeThread(fen);
-    EXPECT_EQ(Fen(&tabbed->pos), Fen(&spaced->pos)) << fen;
-    EXPECT_EQ(tabbed->pos.key, spaced->pos.key) << fen;
-    EXPECT_EQ(tabbed->pos.fifty, 7) << fen;
-    EXPECT_EQ(tabbed->pos.move_number, 30) << fen;
+    PositionPtr tabbed = MakePosition(fen);
+    EXPECT_EQ(Fen(tabbed.get()), Fen(spaced.get())) << fen;
+    EXPECT_EQ(tabbed->key, spaced->key) << fen;
+    EXPECT_EQ(tabbed->fifty, 7) << fen;
+    EXPECT_EQ(tabbed->move_number, 30) << fen;
   }
 }
 
 TEST(FenWhitespace, AMissingSideFieldMeansWhiteWhateverCameBefore) {
-  ThreadPtr t = MakeThread("4k3/8/8/8/8/8/8/4K3 b - -");
-  ASSERT_EQ(t->pos.side, BLACK);
-  SetupPosition(&t->pos, "4k3/8/8/8/8/8/8/R3K3");
-  EXPECT_EQ(t->pos.side, WHITE);
-  SetupPosition(&t->pos, "4k3/8/8/8/8/8/8/R3K3 B");
-  EXPECT_EQ(t->pos.side, BLACK);
+  PositionPtr t = MakePosition("4k3/8/8/8/8/8/8/4K3 b - -");
+  ASSERT_EQ(t->side, BLACK);
+  SetupPosition(t.get(), "4k3/8/8/8/8/8/8/R3K3");
+  EXPECT_EQ(t->side, WHITE);
+  SetupPosition(t.get(), "4k3/8/8/8/8/8/8/R3K3 B");
+  EXPECT_EQ(t->side, BLACK);
 }
 
 }  // namespace

@@ -29,58 +29,58 @@ class Notation : public ::testing::Test {
 };
 
 TEST_F(Notation, CastlingCoordinatesInBothModes) {
-  ThreadPtr t = MakeThread("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
+  PositionPtr t = MakePosition("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
   char out[16];
-  MoveToCoordinate(&t->pos, WHITE, M("e1", "g1", kFlagShortCastle), out);
+  MoveToCoordinate(t.get(), WHITE, M("e1", "g1", kFlagShortCastle), out);
   EXPECT_STREQ(out, "e1g1");
   g_flags.chess960 = true;
-  MoveToCoordinate(&t->pos, WHITE, M("e1", "g1", kFlagShortCastle), out);
+  MoveToCoordinate(t.get(), WHITE, M("e1", "g1", kFlagShortCastle), out);
   EXPECT_STREQ(out, "e1h1");
-  MoveToCoordinate(&t->pos, WHITE, kNullMove, out);
+  MoveToCoordinate(t.get(), WHITE, kNullMove, out);
   EXPECT_STREQ(out, "null");
 }
 
 TEST_F(Notation, PromotionTextUnderUciAndConsole) {
-  ThreadPtr t = MakeThread("8/4P1k1/8/8/8/8/8/4K3 w - -");
+  PositionPtr t = MakePosition("8/4P1k1/8/8/8/8/8/4K3 w - -");
   char out[16];
   Move m = M("e7", "e8", kFlagQueen);
-  MoveToCoordinate(&t->pos, WHITE, m, out);
+  MoveToCoordinate(t.get(), WHITE, m, out);
   EXPECT_STREQ(out, "e7e8q");
   g_flags.uci = false;
-  MoveToCoordinate(&t->pos, WHITE, m, out);
+  MoveToCoordinate(t.get(), WHITE, m, out);
   EXPECT_STREQ(out, "e7e8=Q");
-  Forms f = FormsOf(&t->pos, m);
+  Forms f = FormsOf(t.get(), m);
   EXPECT_STREQ(f.coord, "e7e8=Q");
   EXPECT_STREQ(f.san, "e8=Q");
 }
 
 TEST_F(Notation, SanDisambiguation) {
-  ThreadPtr t = MakeThread("4k3/8/8/8/8/8/8/2N1K1N1 w - -");
-  EXPECT_STREQ(FormsOf(&t->pos, M("c1", "e2")).san, "Nce2");
-  ThreadPtr u = MakeThread("4k3/8/8/8/3N4/8/3N4/4K3 w - -");
-  EXPECT_STREQ(FormsOf(&u->pos, M("d2", "f3")).san, "N2f3");
-  EXPECT_STREQ(FormsOf(&u->pos, M("d4", "f3")).san, "N4f3");
-  ThreadPtr v = MakeThread("4k3/8/8/3p4/4P3/8/8/4K3 w - -");
-  Forms capture = FormsOf(&v->pos, M("e4", "d5"));
+  PositionPtr t = MakePosition("4k3/8/8/8/8/8/8/2N1K1N1 w - -");
+  EXPECT_STREQ(FormsOf(t.get(), M("c1", "e2")).san, "Nce2");
+  PositionPtr u = MakePosition("4k3/8/8/8/3N4/8/3N4/4K3 w - -");
+  EXPECT_STREQ(FormsOf(u.get(), M("d2", "f3")).san, "N2f3");
+  EXPECT_STREQ(FormsOf(u.get(), M("d4", "f3")).san, "N4f3");
+  PositionPtr v = MakePosition("4k3/8/8/3p4/4P3/8/8/4K3 w - -");
+  Forms capture = FormsOf(v.get(), M("e4", "d5"));
   EXPECT_STREQ(capture.san, "exd5");
   EXPECT_STREQ(capture.by_file, "ed");
 }
 
 TEST_F(Notation, CheckMarksAndTheRookCheckOfCastling) {
-  ThreadPtr t = MakeThread("4k3/8/8/8/8/8/8/4K1N1 w - -");
-  EXPECT_STREQ(FormsOf(&t->pos, M("g1", "f3")).san, "Nf3");
-  ThreadPtr u = MakeThread("3k4/8/8/8/8/8/8/6NK w - -");
-  EXPECT_STREQ(FormsOf(&u->pos, M("g1", "e2")).san, "Ne2");
+  PositionPtr t = MakePosition("4k3/8/8/8/8/8/8/4K1N1 w - -");
+  EXPECT_STREQ(FormsOf(t.get(), M("g1", "f3")).san, "Nf3");
+  PositionPtr u = MakePosition("3k4/8/8/8/8/8/8/6NK w - -");
+  EXPECT_STREQ(FormsOf(u.get(), M("g1", "e2")).san, "Ne2");
   // The castling rook gives check, which is not marked.
-  ThreadPtr v = MakeThread("5k2/8/8/8/8/8/8/4K2R w K -");
-  EXPECT_STREQ(FormsOf(&v->pos, M("e1", "g1", kFlagShortCastle)).san, "o-o");
-  ThreadPtr w = MakeThread("4k3/8/8/8/8/8/8/R3K3 w - -");
-  EXPECT_STREQ(FormsOf(&w->pos, M("a1", "a8")).san, "Ra8+");
+  PositionPtr v = MakePosition("5k2/8/8/8/8/8/8/4K2R w K -");
+  EXPECT_STREQ(FormsOf(v.get(), M("e1", "g1", kFlagShortCastle)).san, "o-o");
+  PositionPtr w = MakePosition("4k3/8/8/8/8/8/8/R3K3 w - -");
+  EXPECT_STREQ(FormsOf(w.get(), M("a1", "a8")).san, "Ra8+");
 }
 
 TEST_F(Notation, ParseAcceptsEveryNotation) {
-  ThreadPtr t = MakeThread("r3k2r/6P1/8/3p4/4P3/8/8/R3K1NR w KQkq -");
-  Position* pos = &t->pos;
+  PositionPtr t = MakePosition("r3k2r/6P1/8/3p4/4P3/8/8/R3K1NR w KQkq -");
+  Position* pos = t.get();
   Move m;
   auto parse = [&](const char* text) { return ParseMoveText(pos, text, &m) ? m : Move(0xBAD); };
   EXPECT_EQ(parse("Nf3"), M("g1", "f3"));
@@ -100,20 +100,20 @@ TEST_F(Notation, ParseAcceptsEveryNotation) {
   EXPECT_EQ(parse("Nf4"), Move(0xBAD));
   EXPECT_EQ(parse(""), Move(0xBAD));
   EXPECT_EQ(parse("+"), Move(0xBAD));
-  ThreadPtr u = MakeThread("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
-  EXPECT_TRUE(ParseMoveText(&u->pos, "O-O", &m));
+  PositionPtr u = MakePosition("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
+  EXPECT_TRUE(ParseMoveText(u.get(), "O-O", &m));
   EXPECT_EQ(m, M("e1", "g1", kFlagShortCastle));
 }
 
 TEST_F(Notation, AmbiguousTextMatchesNothing) {
-  ThreadPtr t = MakeThread("4k3/8/8/8/3N4/8/3N4/4K3 w - -");
+  PositionPtr t = MakePosition("4k3/8/8/8/3N4/8/3N4/4K3 w - -");
   Move m = 1;
   testing::internal::CaptureStdout();
-  EXPECT_FALSE(ParseMoveText(&t->pos, "Ndf3", &m));
+  EXPECT_FALSE(ParseMoveText(t.get(), "Ndf3", &m));
   std::string printed = testing::internal::GetCapturedStdout();
   EXPECT_EQ(m, 0);
   EXPECT_EQ(printed, "ambiguous move\n");
-  EXPECT_TRUE(ParseMoveText(&t->pos, "N2f3", &m));
+  EXPECT_TRUE(ParseMoveText(t.get(), "N2f3", &m));
   EXPECT_EQ(m, M("d2", "f3"));
 }
 

@@ -19,10 +19,10 @@ void CheckSuite(const std::string& file, int max_depth) {
   ASSERT_FALSE(records.empty()) << file;
   int checked = 0;
   for (const auto& r : records) {
-    ThreadPtr thread = MakeThread(r.fen);
+    PositionPtr pos = MakePosition(r.fen);
     for (auto [depth, nodes] : r.counts) {
       if (depth > max_depth) continue;
-      ASSERT_EQ(CountPerft(thread.get(), depth), nodes) << r.id << " " << r.fen << " depth " << depth;
+      ASSERT_EQ(CountPerft(pos.get(), depth), nodes) << r.id << " " << r.fen << " depth " << depth;
       checked++;
     }
   }
@@ -30,11 +30,11 @@ void CheckSuite(const std::string& file, int max_depth) {
 }
 
 TEST(Perft, StartPositionFirstDepths) {
-  ThreadPtr thread = MakeThread(kStartFen);
-  EXPECT_EQ(CountPerft(thread.get(), 1), 20u);
-  EXPECT_EQ(CountPerft(thread.get(), 2), 400u);
-  EXPECT_EQ(CountPerft(thread.get(), 3), 8902u);
-  EXPECT_EQ(CountPerft(thread.get(), 4), 197281u);
+  PositionPtr pos = MakePosition(kStartFen);
+  EXPECT_EQ(CountPerft(pos.get(), 1), 20u);
+  EXPECT_EQ(CountPerft(pos.get(), 2), 400u);
+  EXPECT_EQ(CountPerft(pos.get(), 3), 8902u);
+  EXPECT_EQ(CountPerft(pos.get(), 4), 197281u);
 }
 
 TEST(Perft, TrickySuiteToDepthFour) { CheckSuite("tricky.perft", 4); }
@@ -68,14 +68,14 @@ void ExpectConsistent(const Position* pos) {
   }
 }
 
-void CheckingPerft(SearchThread* thread, int depth, uint64_t* nodes) {
-  Position* pos = &thread->pos;
+void CheckingPerft(Position* pos, int depth, uint64_t* nodes) {
   if (depth == 0) {
     (*nodes)++;
     return;
   }
-  MoveListEntry* end = GenerateAllMoves(pos);
-  MoveListEntry* start = thread->stack[thread->ply].list_start;
+  MoveList list;
+  MoveListEntry* start = list.entry;
+  MoveListEntry* end = GenerateAllMoves(pos, start);
   for (MoveListEntry* e = start; e != end; e++) {
     if (!IsLegalMove(pos, pos->side, e->move)) continue;
     Position before = *pos;
@@ -86,9 +86,9 @@ void CheckingPerft(SearchThread* thread, int depth, uint64_t* nodes) {
     ASSERT_EQ(pos->pawn_key, fresh.pawn_key) << Fen(&before);
     ExpectConsistent(pos);
     ASSERT_FALSE(IsSquareAttacked(pos, pos->king_square[before.side], pos->side));
-    CheckingPerft(thread, depth - 1, nodes);
+    CheckingPerft(pos, depth - 1, nodes);
     UnmakeMove(pos);
-    ASSERT_EQ(std::memcmp(&before, pos, sizeof before), 0) << "unmake differs after move in " << Fen(&before);
+    ASSERT_TRUE(SameState(before, *pos)) << "unmake differs after move in " << Fen(&before);
   }
   // The null move restores everything too.
   Position before = *pos;
@@ -97,7 +97,7 @@ void CheckingPerft(SearchThread* thread, int depth, uint64_t* nodes) {
   ComputeKeys(&fresh);
   ASSERT_EQ(pos->key, fresh.key);
   UnmakeNullMove(pos);
-  ASSERT_EQ(std::memcmp(&before, pos, sizeof before), 0);
+  ASSERT_TRUE(SameState(before, *pos));
 }
 
 TEST(Perft, KeysAndUnmakeStayExactOverTheSuites) {
@@ -106,9 +106,9 @@ TEST(Perft, KeysAndUnmakeStayExactOverTheSuites) {
     int limit = 0;
     for (const auto& r : records) {
       if (++limit > 120) break;
-      ThreadPtr thread = MakeThread(r.fen);
+      PositionPtr pos = MakePosition(r.fen);
       uint64_t nodes = 0;
-      CheckingPerft(thread.get(), 3, &nodes);
+      CheckingPerft(pos.get(), 3, &nodes);
       for (auto [depth, expected] : r.counts) {
         if (depth == 3) {
           EXPECT_EQ(nodes, expected) << r.fen;

@@ -12,17 +12,17 @@ namespace {
 int Sq(const char* name) { return (name[0] - 'a') + 8 * (name[1] - '1'); }
 
 TEST(Position, EmptyBoardHasNoKingsRightsOrEpSquare) {
-  ThreadPtr t = MakeThread("8/8/8/8/8/8/8/8 w - -");
-  EXPECT_EQ(t->pos.king_square[WHITE], kNoSquare);
-  EXPECT_EQ(t->pos.king_square[BLACK], kNoSquare);
-  EXPECT_EQ(t->pos.castling, 0);
-  EXPECT_EQ(t->pos.ep_square, kNoSquare);
-  EXPECT_EQ(Occupancy(&t->pos), 0u);
+  PositionPtr t = MakePosition("8/8/8/8/8/8/8/8 w - -");
+  EXPECT_EQ(t->king_square[WHITE], kNoSquare);
+  EXPECT_EQ(t->king_square[BLACK], kNoSquare);
+  EXPECT_EQ(t->castling, 0);
+  EXPECT_EQ(t->ep_square, kNoSquare);
+  EXPECT_EQ(Occupancy(t.get()), 0u);
 }
 
 TEST(Position, StandardRightsGetTheirRooksAndEmptySquares) {
-  ThreadPtr t = MakeThread("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
-  const Position& p = t->pos;
+  PositionPtr t = MakePosition("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
+  const Position& p = *t;
   EXPECT_EQ(p.castling, 15);
   EXPECT_EQ(p.castle_rook[kCastleWhiteShort], Sq("h1"));
   EXPECT_EQ(p.castle_rook[kCastleWhiteLong], Sq("a1"));
@@ -36,14 +36,14 @@ TEST(Position, StandardRightsGetTheirRooksAndEmptySquares) {
 }
 
 TEST(Position, KqkqWithTwoRooksOnOneSideTakesTheOutermost) {
-  ThreadPtr t = MakeThread("4k3/8/8/8/8/8/8/4KR1R w K -");
-  EXPECT_EQ(t->pos.castling, 1);
-  EXPECT_EQ(t->pos.castle_rook[kCastleWhiteShort], Sq("h1"));
+  PositionPtr t = MakePosition("4k3/8/8/8/8/8/8/4KR1R w K -");
+  EXPECT_EQ(t->castling, 1);
+  EXPECT_EQ(t->castle_rook[kCastleWhiteShort], Sq("h1"));
 }
 
 TEST(Position, Chess960FileLettersNameTheRook) {
-  ThreadPtr t = MakeThread("1k5r/8/8/8/8/8/8/RK5R w HAh -");
-  const Position& p = t->pos;
+  PositionPtr t = MakePosition("1k5r/8/8/8/8/8/8/RK5R w HAh -");
+  const Position& p = *t;
   EXPECT_EQ(p.castling, 1 | 2 | 4);
   EXPECT_EQ(p.castle_rook[kCastleWhiteShort], Sq("h1"));
   EXPECT_EQ(p.castle_rook[kCastleWhiteLong], Sq("a1"));
@@ -53,26 +53,26 @@ TEST(Position, Chess960FileLettersNameTheRook) {
   // Long castling from b1 with the rook on a1: c1 and d1 must be empty.
   EXPECT_EQ(p.castle_empty[kCastleWhiteLong], SquareBit(Sq("c1")) | SquareBit(Sq("d1")));
   // A letter naming a file without a rook grants nothing.
-  ThreadPtr u = MakeThread("1k5r/8/8/8/8/8/8/RK5R w G -");
-  EXPECT_EQ(u->pos.castling, 0);
+  PositionPtr u = MakePosition("1k5r/8/8/8/8/8/8/RK5R w G -");
+  EXPECT_EQ(u->castling, 0);
 }
 
 TEST(Position, RightsNeedTheKingOnItsBackRank) {
-  ThreadPtr t = MakeThread("r6r/4k3/8/8/8/8/4K3/R6R w KQkq -");
-  EXPECT_EQ(t->pos.castling, 0);
+  PositionPtr t = MakePosition("r6r/4k3/8/8/8/8/4K3/R6R w KQkq -");
+  EXPECT_EQ(t->castling, 0);
 }
 
 TEST(Position, EpSquareIsStoredWhenADoublePushCanHaveLeftIt) {
-  ThreadPtr t = MakeThread("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3");
-  EXPECT_EQ(t->pos.ep_square, Sq("e3"));
-  Position copy = t->pos;
+  PositionPtr t = MakePosition("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3");
+  EXPECT_EQ(t->ep_square, Sq("e3"));
+  Position copy = *t;
   copy.ep_square = kNoSquare;
   ComputeKeys(&copy);
-  EXPECT_EQ(t->pos.key ^ copy.key, g_zobrist[Sq("e3")]);
+  EXPECT_EQ(t->key ^ copy.key, g_zobrist[Sq("e3")]);
   // A square no double push can have produced is dropped.
-  EXPECT_EQ(MakeThread("4k3/8/8/8/8/8/8/4K3 w - e3")->pos.ep_square, kNoSquare);
-  EXPECT_EQ(MakeThread("4k3/8/8/8/4P3/8/8/4K3 w - e3")->pos.ep_square, kNoSquare);
-  EXPECT_EQ(MakeThread("4k3/8/8/8/4P3/8/8/4K3 b - e")->pos.ep_square, kNoSquare);
+  EXPECT_EQ(MakePosition("4k3/8/8/8/8/8/8/4K3 w - e3")->ep_square, kNoSquare);
+  EXPECT_EQ(MakePosition("4k3/8/8/8/4P3/8/8/4K3 w - e3")->ep_square, kNoSquare);
+  EXPECT_EQ(MakePosition("4k3/8/8/8/4P3/8/8/4K3 b - e")->ep_square, kNoSquare);
 }
 
 TEST(Position, FenRoundTripsAndCounters) {
@@ -82,15 +82,15 @@ TEST(Position, FenRoundTripsAndCounters) {
       "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
       "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6",
   };
-  for (const char* fen : fens) EXPECT_EQ(Fen(&MakeThread(fen)->pos), fen);
-  ThreadPtr t = MakeThread(kStartFen);
+  for (const char* fen : fens) EXPECT_EQ(Fen(MakePosition(fen).get()), fen);
+  PositionPtr t = MakePosition(kStartFen);
   char out[128];
-  PositionToFen(&t->pos, out, true);
+  PositionToFen(t.get(), out, true);
   EXPECT_STREQ(out, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
   PlayMoves(t.get(), "e2e4");
-  EXPECT_EQ(Fen(&t->pos), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3");
+  EXPECT_EQ(Fen(t.get()), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3");
   // Chess960 rights are written as KQkq.
-  EXPECT_EQ(Fen(&MakeThread("1k5r/8/8/8/8/8/8/RK5R w HAh -")->pos), "1k5r/8/8/8/8/8/8/RK5R w KQk -");
+  EXPECT_EQ(Fen(MakePosition("1k5r/8/8/8/8/8/8/RK5R w HAh -").get()), "1k5r/8/8/8/8/8/8/RK5R w KQk -");
 }
 
 std::string FenWithCounters(const Position* pos) {
@@ -100,18 +100,18 @@ std::string FenWithCounters(const Position* pos) {
 }
 
 TEST(Position, CountersAreReadAndWrittenBack) {
-  ThreadPtr t = MakeThread("4k3/8/8/8/8/8/8/R3K3 w - - 51 80");
-  EXPECT_EQ(t->pos.fifty, 51);
-  EXPECT_EQ(FenWithCounters(&t->pos), "4k3/8/8/8/8/8/8/R3K3 w - - 51 80");
+  PositionPtr t = MakePosition("4k3/8/8/8/8/8/8/R3K3 w - - 51 80");
+  EXPECT_EQ(t->fifty, 51);
+  EXPECT_EQ(FenWithCounters(t.get()), "4k3/8/8/8/8/8/8/R3K3 w - - 51 80");
   // A quiet White move raises the clock; Black's move completes move 80.
   PlayMoves(t.get(), "a1a2");
-  EXPECT_EQ(FenWithCounters(&t->pos), "4k3/8/8/8/8/8/R7/4K3 b - - 52 80");
+  EXPECT_EQ(FenWithCounters(t.get()), "4k3/8/8/8/8/8/R7/4K3 b - - 52 80");
   PlayMoves(t.get(), "e8d8");
-  EXPECT_EQ(FenWithCounters(&t->pos), "3k4/8/8/8/8/8/R7/4K3 w - - 53 81");
+  EXPECT_EQ(FenWithCounters(t.get()), "3k4/8/8/8/8/8/R7/4K3 w - - 53 81");
   // Set up with Black to move, the first Black move ends the full move.
-  t = MakeThread("4k3/8/8/8/8/8/8/R3K3 b - - 0 7");
+  t = MakePosition("4k3/8/8/8/8/8/8/R3K3 b - - 0 7");
   PlayMoves(t.get(), "e8d7 a1a7");
-  EXPECT_EQ(FenWithCounters(&t->pos), "8/R2k4/8/8/8/8/8/4K3 b - - 2 8");
+  EXPECT_EQ(FenWithCounters(t.get()), "8/R2k4/8/8/8/8/8/4K3 b - - 2 8");
 }
 
 TEST(Position, MissingOrMalformedCountersMeanZeroAndOne) {
@@ -121,31 +121,31 @@ TEST(Position, MissingOrMalformedCountersMeanZeroAndOne) {
       "4k3/8/8/8/8/8/8/R3K3 w - - -3 40", "4k3/8/8/8/8/8/8/R3K3 w - - bm Ra8#; id \"x\";",
   };
   for (const char* text : texts) {
-    ThreadPtr t = MakeThread(text);
-    EXPECT_EQ(FenWithCounters(&t->pos), "4k3/8/8/8/8/8/8/R3K3 w - - 0 1") << text;
+    PositionPtr t = MakePosition(text);
+    EXPECT_EQ(FenWithCounters(t.get()), "4k3/8/8/8/8/8/8/R3K3 w - - 0 1") << text;
   }
   // The clock saturates at 255 like the clock the moves count; a move
   // number of 0 reads as 1.
-  EXPECT_EQ(FenWithCounters(&MakeThread("4k3/8/8/8/8/8/8/R3K3 w - - 300 0")->pos), "4k3/8/8/8/8/8/8/R3K3 w - - 255 1");
-  EXPECT_EQ(FenWithCounters(&MakeThread("4k3/8/8/8/8/8/8/R3K3 w - - 99999999999 123")->pos),
+  EXPECT_EQ(FenWithCounters(MakePosition("4k3/8/8/8/8/8/8/R3K3 w - - 300 0").get()), "4k3/8/8/8/8/8/8/R3K3 w - - 255 1");
+  EXPECT_EQ(FenWithCounters(MakePosition("4k3/8/8/8/8/8/8/R3K3 w - - 99999999999 123").get()),
             "4k3/8/8/8/8/8/8/R3K3 w - - 255 123");
 }
 
 TEST(Position, BoardFieldOnlyMeansNoRights) {
-  ThreadPtr t = MakeThread("r3k2r/8/8/8/8/8/8/R3K2R");
-  EXPECT_EQ(t->pos.castling, 0);
-  EXPECT_EQ(t->pos.ep_square, kNoSquare);
+  PositionPtr t = MakePosition("r3k2r/8/8/8/8/8/8/R3K2R");
+  EXPECT_EQ(t->castling, 0);
+  EXPECT_EQ(t->ep_square, kNoSquare);
 }
 
 TEST(Position, OverlongRanksAndDigitRunsStayOnTheBoard) {
-  ThreadPtr t = MakeThread("rnbqkbnrrrrr/pppppppp9p/99999999/8/8/8/8/8/8/8/PPPPPPPPPPP/RNBQKBNR w KQkq -");
+  PositionPtr t = MakePosition("rnbqkbnrrrrr/pppppppp9p/99999999/8/8/8/8/8/8/8/PPPPPPPPPPP/RNBQKBNR w KQkq -");
   int men = 0;
-  for (int sq = 0; sq < 64; sq++) men += t->pos.board[sq] != 0;
-  EXPECT_EQ(men, PopCount(Occupancy(&t->pos)));
+  for (int sq = 0; sq < 64; sq++) men += t->board[sq] != 0;
+  EXPECT_EQ(men, PopCount(Occupancy(t.get())));
   char out[256];
-  PositionToFen(&t->pos, out, true);
-  ThreadPtr again = MakeThread(out);
-  EXPECT_EQ(Fen(&again->pos), Fen(&t->pos));
+  PositionToFen(t.get(), out, true);
+  PositionPtr again = MakePosition(out);
+  EXPECT_EQ(Fen(again.get()), Fen(t.get()));
 }
 
 // Random text, random FEN-like text: setup never breaks the position's
@@ -153,7 +153,7 @@ TEST(Position, OverlongRanksAndDigitRunsStayOnTheBoard) {
 TEST(Position, RandomTextNeverBreaksTheInvariants) {
   std::mt19937 rng(12345);
   const std::string alphabet = "pnbrqkPNBRQK12345678/ -wbKQkqabcdefghABCDEFGH0123456789x\t";
-  ThreadPtr t = MakeThread(kStartFen);
+  PositionPtr t = MakePosition(kStartFen);
   for (int i = 0; i < 5000; i++) {
     std::string text;
     int len = int(rng() % 120);
@@ -163,20 +163,20 @@ TEST(Position, RandomTextNeverBreaksTheInvariants) {
       else
         text += alphabet[rng() % alphabet.size()];
     }
-    SetupPosition(&t->pos, text.c_str());
+    SetupPosition(t.get(), text.c_str());
     Bitboard seen[2] = {0, 0};
     for (int sq = 0; sq < 64; sq++) {
-      int code = t->pos.board[sq];
+      int code = t->board[sq];
       if (code) seen[ColourOf(code)] |= SquareBit(sq);
     }
-    ASSERT_EQ(seen[WHITE], t->pos.pieces[WHITE][0]) << text;
-    ASSERT_EQ(seen[BLACK], t->pos.pieces[BLACK][0]) << text;
-    ASSERT_TRUE(t->pos.ep_square == kNoSquare || t->pos.ep_square < 64);
+    ASSERT_EQ(seen[WHITE], t->pieces[WHITE][0]) << text;
+    ASSERT_EQ(seen[BLACK], t->pieces[BLACK][0]) << text;
+    ASSERT_TRUE(t->ep_square == kNoSquare || t->ep_square < 64);
     char out[256];
-    PositionToFen(&t->pos, out, true);
-    std::string fen = Fen(&t->pos);
-    SetupPosition(&t->pos, out);
-    ASSERT_EQ(Fen(&t->pos), fen) << text;
+    PositionToFen(t.get(), out, true);
+    std::string fen = Fen(t.get());
+    SetupPosition(t.get(), out);
+    ASSERT_EQ(Fen(t.get()), fen) << text;
   }
 }
 

@@ -30,24 +30,24 @@ int ReferenceSee(const Position* pos, int side, int from, int sq) {
 
 TEST(StaticExchange, PartCases) {
   // Pawn takes an undefended knight.
-  ThreadPtr a = MakeThread("4k3/8/8/3n4/4P3/8/8/4K3 w - -");
-  EXPECT_EQ(StaticExchange(&a->pos, WHITE, kNoSquare, Sq("d5")), 350);
+  PositionPtr a = MakePosition("4k3/8/8/3n4/4P3/8/8/4K3 w - -");
+  EXPECT_EQ(StaticExchange(a.get(), WHITE, kNoSquare, Sq("d5")), 350);
   // Queen takes a pawn defended by a pawn.
-  ThreadPtr b = MakeThread("4k3/8/2p5/3p4/8/8/3Q4/4K3 w - -");
-  EXPECT_EQ(StaticExchange(&b->pos, WHITE, Sq("d2"), Sq("d5")), 100 - 1075);
-  EXPECT_EQ(StaticExchange(&b->pos, WHITE, kNoSquare, Sq("d5")), 0);
+  PositionPtr b = MakePosition("4k3/8/2p5/3p4/8/8/3Q4/4K3 w - -");
+  EXPECT_EQ(StaticExchange(b.get(), WHITE, Sq("d2"), Sq("d5")), 100 - 1075);
+  EXPECT_EQ(StaticExchange(b.get(), WHITE, kNoSquare, Sq("d5")), 0);
   // Rook takes rook with a second rook behind it (x-ray).
-  ThreadPtr c = MakeThread("3r2k1/3r4/8/8/8/8/3R4/3RK3 w - -");
-  EXPECT_EQ(StaticExchange(&c->pos, WHITE, kNoSquare, Sq("d7")), 550);
+  PositionPtr c = MakePosition("3r2k1/3r4/8/8/8/8/3R4/3RK3 w - -");
+  EXPECT_EQ(StaticExchange(c.get(), WHITE, kNoSquare, Sq("d7")), 550);
   // A king as the only attacker: of a defended piece 0, undefended its value.
-  ThreadPtr d = MakeThread("4k3/8/8/8/8/2b5/3n4/4K3 w - -");
-  EXPECT_EQ(StaticExchange(&d->pos, WHITE, kNoSquare, Sq("d2")), 0);
-  EXPECT_EQ(StaticExchange(&d->pos, WHITE, Sq("e1"), Sq("d2")), 350 - 9999);
-  ThreadPtr e = MakeThread("4k3/8/8/8/8/8/3n4/4K3 w - -");
-  EXPECT_EQ(StaticExchange(&e->pos, WHITE, kNoSquare, Sq("d2")), 350);
+  PositionPtr d = MakePosition("4k3/8/8/8/8/2b5/3n4/4K3 w - -");
+  EXPECT_EQ(StaticExchange(d.get(), WHITE, kNoSquare, Sq("d2")), 0);
+  EXPECT_EQ(StaticExchange(d.get(), WHITE, Sq("e1"), Sq("d2")), 350 - 9999);
+  PositionPtr e = MakePosition("4k3/8/8/8/8/8/3n4/4K3 w - -");
+  EXPECT_EQ(StaticExchange(e.get(), WHITE, kNoSquare, Sq("d2")), 350);
   // A quiet move onto an attacked square is never positive.
-  ThreadPtr f = MakeThread("4k3/8/8/2p5/8/8/8/3NK3 w - -");
-  EXPECT_EQ(StaticExchange(&f->pos, WHITE, Sq("d1"), Sq("b4")), -350);
+  PositionPtr f = MakePosition("4k3/8/8/2p5/8/8/8/3NK3 w - -");
+  EXPECT_EQ(StaticExchange(f.get(), WHITE, Sq("d1"), Sq("b4")), -350);
 }
 
 TEST(StaticExchange, AgreesWithTheRecursiveDefinitionOnRandomPositions) {
@@ -55,8 +55,8 @@ TEST(StaticExchange, AgreesWithTheRecursiveDefinitionOnRandomPositions) {
   ASSERT_FALSE(records.empty());
   int checked = 0;
   for (size_t i = 0; i < records.size(); i += 7) {
-    ThreadPtr t = MakeThread(records[i].fen);
-    const Position* pos = &t->pos;
+    PositionPtr t = MakePosition(records[i].fen);
+    const Position* pos = t.get();
     for (int sq = 0; sq < 64; sq++) {
       for (int side = 0; side < 2; side++) {
         ASSERT_EQ(StaticExchange(pos, side, kNoSquare, sq), ReferenceSee(pos, side, kNoSquare, sq)) << records[i].fen;

@@ -205,7 +205,7 @@ int WalkBook(const char* path, int games, int plies) {
       // Leave the book now and then to probe positions off its main lines.
       if (std::rand() % 4 == 0) move = legal[std::rand() % legal.size()];
       MakeMove(&t->pos, move);
-      t->ply = 1;
+      t->pos.ply = 1;
     }
   }
   return book_moves;
@@ -255,7 +255,7 @@ TEST(BookProbeRealBooks, LaskerTrapLineEndsInAKnightPromotion) {
     testing::internal::GetCapturedStdout();
     ASSERT_EQ(move, black[i]) << i;
     MakeMove(&t->pos, move);
-    t->ply = 1;
+    t->pos.ply = 1;
   }
 }
 

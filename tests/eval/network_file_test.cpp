@@ -128,14 +128,14 @@ void EvaluateRandomGames(int games, uint32_t seed) {
   for (int g = 0; g < games; g++) {
     ThreadPtr t = MakeThread(g % 2 ? kStartFen : "4k3/pp4pp/8/8/3K4/8/PP4PP/8 w - -");
     for (int move = 0; move < 80; move++) {
-      t->ply = 2 + move % 10;
+      t->pos.ply = 2 + move % 10;
       int score = nn_evaluate(t.get());
       ASSERT_GE(score, -1919);
       ASSERT_LE(score, 1919);
       std::vector<Move> legal = LegalMoves(&t->pos);
       if (legal.empty()) break;
       MakeMove(&t->pos, legal[rng() % legal.size()]);
-      t->history_count = 0;
+      t->pos.history_count = 0;
     }
   }
 }

@@ -154,7 +154,7 @@ void CompareOverRandomGames(int games, uint32_t seed) {
   for (int g = 0; g < games; g++) {
     ThreadPtr t = MakeThread(starts[g % 4]);
     for (int move = 0; move < 160; move++) {
-      t->ply = 2 + move % 50;
+      t->pos.ply = 2 + move % 50;
       double x = ReferenceOutput(&t->pos);
       int score = nn_evaluate(t.get());
       int expected = ScoreOf(x);
@@ -165,7 +165,7 @@ void CompareOverRandomGames(int games, uint32_t seed) {
       std::vector<Move> legal = LegalMoves(&t->pos);
       if (legal.empty()) break;
       MakeMove(&t->pos, legal[rng() % legal.size()]);
-      t->history_count = 0;  // keep the undo stack short in long games
+      t->pos.history_count = 0;  // keep the undo stack short in long games
     }
   }
   EXPECT_GT(compared, games * 20);
@@ -277,15 +277,15 @@ TEST_F(NetworkTest, KingCrossingHalvesSwitchesBlocksAndMirrorsOwnMen) {
 
 TEST_F(NetworkTest, CacheAndRowChoice) {
   ThreadPtr t = MakeThread("4k3/4p3/8/8/8/8/4P3/4K3 w - -");
-  t->ply = 1;
+  t->pos.ply = 1;
   int first = nn_evaluate(t.get());
   EXPECT_EQ(t->nn_last_row, 2);  // pawn ending
-  t->ply = 3;
+  t->pos.ply = 3;
   uint64_t hits = t->eval_cache_hits;
   EXPECT_EQ(nn_evaluate(t.get()), first);
   EXPECT_EQ(nn_evaluate(t.get()), first);
   EXPECT_EQ(t->eval_cache_hits, hits + 2);  // both deeper calls find the stored score
-  t->ply = 1;
+  t->pos.ply = 1;
   hits = t->eval_cache_hits;
   nn_evaluate(t.get());
   EXPECT_EQ(t->eval_cache_hits, hits);

@@ -125,44 +125,45 @@ TEST(TablebaseProbe, RootRefusesPositionsThatCannotArise) {
 TEST(TablebaseProbe, ProbesLeaveTheCurrentMoveListAndPositionIntact) {
   InitTablebases(SyzygyDir());
   for (const TbEpdRecord& r : LoadTbEpd()) {
-    ThreadPtr thread = MakeThread(r.fen);
-    Position* pos = &thread->pos;
+    PositionPtr owned = MakePosition(r.fen);
+    Position* pos = owned.get();
     // A game move first, so that the history and last move are not empty.
     std::vector<Move> moves = LegalMoves(pos);
     if (moves.empty()) continue;
     MakeMove(pos, moves.back());
-    thread->ply = 1;
+    pos->ply = 1;
     std::string fen = Fen(pos);
-    MoveListEntry* end = GenerateAllMoves(pos);
-    MoveListEntry* start = thread->stack[thread->ply].list_start;
+    MoveList buffer;
+    MoveListEntry* start = buffer.entry;
+    MoveListEntry* end = GenerateAllMoves(pos, start);
     std::vector<MoveListEntry> list(start, end + 1);
     Key key = pos->key;
     Bitboard touched = pos->touched;
-    int history = thread->history_count, ply = thread->ply;
-    Move last_move = thread->last_move;
+    int history = pos->history_count, ply = pos->ply;
+    Move last_move = pos->last_move;
     Root(pos);
     TbProbeWdl(pos, 0);
     ASSERT_EQ(0, std::memcmp(list.data(), start, list.size() * sizeof(MoveListEntry))) << fen;
     EXPECT_EQ(Fen(pos), fen);
     EXPECT_EQ(pos->key, key);
-    EXPECT_EQ(thread->history_count, history);
-    EXPECT_EQ(thread->ply, ply);
-    EXPECT_EQ(thread->last_move, last_move);
+    EXPECT_EQ(pos->history_count, history);
+    EXPECT_EQ(pos->ply, ply);
+    EXPECT_EQ(pos->last_move, last_move);
     EXPECT_EQ(pos->touched, touched);
   }
 }
 
-// A probe deep in the tree still fits in the thread's stacks; one with no
+// A probe deep in the tree still fits in the position's stacks; one with no
 // room left for its captures gives no result rather than overrunning.
-TEST(TablebaseProbe, ProbeAtTheDeepestPlyStaysInsideTheThread) {
+TEST(TablebaseProbe, ProbeAtTheDeepestPlyStaysInsideThePosition) {
   InitTablebases(SyzygyDir());
-  ThreadPtr thread = MakeThread("8/4r3/8/K7/4R3/8/8/5k2 w - -");  // Rxe7 wins
-  thread->ply = 66;
-  EXPECT_EQ(TbProbeWdl(&thread->pos, 0), kTbWin);
-  thread->ply = kMaxPly + 1;
-  EXPECT_EQ(TbProbeWdl(&thread->pos, 0), kTbNoResult);
-  thread->ply = 1;
-  EXPECT_EQ(TbProbeWdl(&thread->pos, 0), kTbWin);
+  PositionPtr pos = MakePosition("8/4r3/8/K7/4R3/8/8/5k2 w - -");  // Rxe7 wins
+  pos->ply = 66;
+  EXPECT_EQ(TbProbeWdl(pos.get(), 0), kTbWin);
+  pos->ply = kMaxPly + 1;
+  EXPECT_EQ(TbProbeWdl(pos.get(), 0), kTbNoResult);
+  pos->ply = 1;
+  EXPECT_EQ(TbProbeWdl(pos.get(), 0), kTbWin);
 }
 
 TEST(TablebaseProbe, RootMoveOfAWinAndOfADraw) {

@@ -90,25 +90,26 @@ class Board {
     std::string clean = fen;
     std::replace(clean.begin(), clean.end(), '\t', ' ');
     SetupPosition(&thread_->pos, clean.c_str());
-    thread_->history_count = 0;
-    thread_->ply = 1;
+    thread_->pos.history_count = 0;
+    thread_->pos.ply = 1;
     return &thread_->pos;
   }
   Position* pos() { return &thread_->pos; }
 
   std::vector<Move> LegalMoves() {
     Position* p = pos();
-    thread_->ply = 1;
+    thread_->pos.ply = 1;
     std::vector<Move> moves;
-    MoveListEntry* end = GenerateAllMoves(p);
-    for (MoveListEntry* e = thread_->stack[thread_->ply].list_start; e != end; e++)
+    MoveList list;
+    MoveListEntry* end = GenerateAllMoves(p, list.entry);
+    for (MoveListEntry* e = list.entry; e != end; e++)
       if (IsLegalMove(p, p->side, e->move)) moves.push_back(e->move);
     return moves;
   }
 
   void Play(Move m) {
     MakeMove(pos(), m);
-    thread_->ply = 1;
+    thread_->pos.ply = 1;
   }
 
   // The move whose text, in either castling notation, is the given one.

@@ -11,9 +11,9 @@ void CheckWholeSuite(const std::string& file) {
   auto records = LoadPerftSuite(TestData("perft/" + file));
   ASSERT_FALSE(records.empty());
   for (const auto& r : records) {
-    ThreadPtr thread = MakeThread(r.fen);
+    PositionPtr pos = MakePosition(r.fen);
     for (auto [depth, nodes] : r.counts)
-      ASSERT_EQ(CountPerft(thread.get(), depth), nodes) << r.id << " " << r.fen << " depth " << depth;
+      ASSERT_EQ(CountPerft(pos.get(), depth), nodes) << r.id << " " << r.fen << " depth " << depth;
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -44,10 +46,23 @@ ThreadPtr MakeThread(const std::string& fen) {
   return thread;
 }
 
+PositionPtr MakePosition(const std::string& fen) {
+  InitBoardForTests();
+  PositionPtr pos(new Position);
+  ClearPosition(pos.get());
+  SetupPosition(pos.get(), fen.c_str());
+  return pos;
+}
+
+bool SameState(const Position& a, const Position& b) {
+  return std::memcmp(&a, &b, offsetof(Position, undo)) == 0;
+}
+
 std::vector<Move> LegalMoves(Position* pos) {
   std::vector<Move> moves;
-  MoveListEntry* end = GenerateAllMoves(pos);
-  for (MoveListEntry* e = pos->thread->stack[pos->thread->ply].list_start; e != end; e++) {
+  MoveList list;
+  MoveListEntry* end = GenerateAllMoves(pos, list.entry);
+  for (MoveListEntry* e = list.entry; e != end; e++) {
     if (IsLegalMove(pos, pos->side, e->move)) moves.push_back(e->move);
   }
   return moves;
@@ -64,37 +79,39 @@ std::vector<std::string> RandomGameFens(const std::vector<std::string>& starts, 
   std::mt19937 random(seed);
   std::vector<std::string> fens;
   for (int g = 0; g < games; g++) {
-    ThreadPtr t = MakeThread(starts[size_t(g) % starts.size()]);
+    PositionPtr pos = MakePosition(starts[size_t(g) % starts.size()]);
     for (int ply = 0; ply < plies; ply++) {
-      fens.push_back(Fen(&t->pos));
-      std::vector<Move> legal = LegalMoves(&t->pos);
+      fens.push_back(Fen(pos.get()));
+      std::vector<Move> legal = LegalMoves(pos.get());
       if (legal.empty()) break;
-      MakeMove(&t->pos, legal[random() % legal.size()]);
-      t->history_count = 0;
-      t->ply = 1;
+      MakeMove(pos.get(), legal[random() % legal.size()]);
+      pos->history_count = 0;
+      pos->ply = 1;
     }
   }
   return fens;
 }
 
-void PlayMoves(SearchThread* thread, const std::string& moves) {
+void PlayMoves(Position* pos, const std::string& moves) {
   std::istringstream in(moves);
   std::string token;
   while (in >> token) {
-    Move m = MatchLegalMove(&thread->pos, CoordinateToMove(&thread->pos, token.c_str()));
-    ASSERT_NE(m, 0) << "illegal move " << token << " in " << Fen(&thread->pos);
-    MakeMove(&thread->pos, m);
+    Move m = MatchLegalMove(pos, CoordinateToMove(pos, token.c_str()));
+    ASSERT_NE(m, 0) << "illegal move " << token << " in " << Fen(pos);
+    MakeMove(pos, m);
     // Like the game record, stay at the first ply however long the line.
-    thread->ply = 1;
+    pos->ply = 1;
   }
 }
 
+void PlayMoves(SearchThread* thread, const std::string& moves) { PlayMoves(&thread->pos, moves); }
+
 bool IsLegalMoveText(const std::string& fen, const std::string& moves, const std::string& text) {
-  ThreadPtr thread = MakeThread(fen);
-  PlayMoves(thread.get(), moves);
-  for (Move m : LegalMoves(&thread->pos)) {
+  PositionPtr pos = MakePosition(fen);
+  PlayMoves(pos.get(), moves);
+  for (Move m : LegalMoves(pos.get())) {
     char buffer[16];
-    MoveToCoordinate(&thread->pos, thread->pos.side, m, buffer);
+    MoveToCoordinate(pos.get(), pos->side, m, buffer);
     if (text == buffer) return true;
   }
   return false;

@@ -19,6 +19,12 @@ using ThreadPtr = std::unique_ptr<SearchThread, ThreadDeleter>;
 
 // A fresh search record with the position set up from the FEN.
 ThreadPtr MakeThread(const std::string& fen);
+// A position of its own (no search record) set up from the FEN.
+using PositionPtr = std::unique_ptr<Position>;
+PositionPtr MakePosition(const std::string& fen);
+// True when the positions agree in every byte before their undo stacks: the
+// board state and the history counters.
+bool SameState(const Position& a, const Position& b);
 // Legal moves of the side to move, as generated.
 std::vector<Move> LegalMoves(Position* pos);
 // FEN of the position without counters.
@@ -32,6 +38,7 @@ std::vector<std::string> RandomGameFens(const std::vector<std::string>& starts, 
                                         uint32_t seed);
 // Plays coordinate moves (UCI text) on the thread's position as game moves
 // (the search ply stays 1); fails the test on an illegal one.
+void PlayMoves(Position* pos, const std::string& moves);
 void PlayMoves(SearchThread* thread, const std::string& moves);
 
 // True when the coordinate text (as the engine writes it) is a legal move

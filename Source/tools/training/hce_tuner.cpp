@@ -7,7 +7,7 @@
 #include <sstream>
 #include <utility>
 
-#include "driver/output.h"
+#include "platform/output.h"
 #include "platform/clock.h"
 #include "tools/tool_files.h"
 #include "tools/training/run_on_threads.h"

@@ -107,8 +107,7 @@ void LoadGameFile(const char* path, const TuningLoadOptions& options, SearchThre
           out->totals.filtered++;
           return;
         }
-        thread->pos = *p.pos;
-        thread->pos.thread = thread;
+        CopyBoard(&thread->pos, p.pos);
         float target = TargetProbability(p.score, p.result, options.score_weight);
         TuningSet* set = HeldOut(options, uint64_t(p.game)) ? &out->validation : &out->train;
         if (AddTuningPosition(thread, record, options.tuned, target, set)) {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <random>
 
-#include "driver/output.h"
+#include "platform/output.h"
 #include "platform/clock.h"
 #include "tools/training/run_on_threads.h"
 

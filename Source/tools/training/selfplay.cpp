@@ -15,7 +15,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "driver/game.h"
-#include "driver/output.h"
+#include "platform/output.h"
 #include "fathom/tbcore.h"
 #include "fathom/tbprobe.h"
 #include "platform/clock.h"
@@ -79,9 +79,10 @@ std::vector<std::string> ReadStartPositions(const char* path) {
 // The legal moves of the game position.
 int LegalMoves(Move* out) {
   Position* pos = &g_game->pos;
-  MoveListEntry* end = GenerateAllMoves(pos);
+  MoveList list;
+  MoveListEntry* end = GenerateAllMoves(pos, list.entry);
   int n = 0;
-  for (MoveListEntry* e = g_game->stack[g_game->ply].list_start; e != end; e++)
+  for (MoveListEntry* e = list.entry; e != end; e++)
     if (IsLegalMove(pos, pos->side, e->move)) out[n++] = e->move;
   return n;
 }

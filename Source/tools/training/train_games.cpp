@@ -5,29 +5,27 @@
 #include "board/attacks.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
-#include "search/search_thread.h"
 #include "tools/training/train_pgn.h"
 
 namespace {
 
-struct ThreadDeleter {
-  void operator()(SearchThread* t) const { FreeSearchThread(t); }
+struct PositionDeleter {
+  void operator()(Position* pos) const { FreePosition(pos); }
 };
 
 // Replays one game; false when a move was not legal.
-bool ReplayGame(const TrainGame& game, int index, SearchThread* board,
+bool ReplayGame(const TrainGame& game, int index, Position* pos,
                 const std::function<void(const GamePosition&)>& visit, GameFileTotals* totals) {
-  Position* pos = &board->pos;
   SetupPosition(pos, game.fen);
   for (int i = 0; i < game.move_count; i++) {
     const TrainMove& m = game.moves[i];
     Move move = MatchLegalMove(pos, m.move);
-    if (move == kNullMove || board->history_count >= kMaxGamePlies) return false;
+    if (move == kNullMove || pos->history_count >= kMaxGamePlies) return false;
     int result = pos->side == WHITE ? game.result : -game.result;
     visit(GamePosition{pos, move, m.score, result, i, index});
     totals->positions++;
     MakeMove(pos, move);
-    board->ply = 1;
+    pos->ply = 1;
   }
   return true;
 }
@@ -36,7 +34,7 @@ bool ReplayGame(const TrainGame& game, int index, SearchThread* board,
 
 bool ForEachGamePosition(const char* path, const std::function<void(const GamePosition&)>& visit,
                          GameFileTotals* totals) {
-  std::unique_ptr<SearchThread, ThreadDeleter> board(NewSearchThread());
+  std::unique_ptr<Position, PositionDeleter> board(NewPosition());
   if (!board) return false;
   auto game = std::make_unique<TrainGame>();
   int index = 0;

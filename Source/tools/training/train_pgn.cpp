@@ -5,7 +5,6 @@
 
 #include "board/makemove.h"
 #include "board/notation.h"
-#include "search/search_thread.h"
 #include "tools/comment_score.h"
 #include "tools/scan_game.h"
 
@@ -51,7 +50,7 @@ bool OpenPgnTrainGames(const char* path, PgnTrainReader* reader) {
   *reader = PgnTrainReader();
   int error = 0;
   if (MapFileReadOnly(path, &reader->file, &error) != MapStatus::kOk) return false;
-  reader->board = NewSearchThread();
+  reader->board = NewPosition();
   if (reader->board == nullptr) {
     UnmapFile(&reader->file);
     return false;
@@ -61,7 +60,7 @@ bool OpenPgnTrainGames(const char* path, PgnTrainReader* reader) {
 
 void ClosePgnTrainGames(PgnTrainReader* reader) {
   UnmapFile(&reader->file);
-  FreeSearchThread(reader->board);
+  FreePosition(reader->board);
   reader->board = nullptr;
 }
 
@@ -70,7 +69,7 @@ bool NextPgnTrainGame(PgnTrainReader* reader, TrainGame* game) {
   size_t size = reader->file.size;
   while (reader->offset < size) {
     GameText text;
-    Position* pos = &reader->board->pos;
+    Position* pos = reader->board;
     bool board_ready = false, stopped = false, in_tags = true;
     game->move_count = 0;
     size_t& p = reader->offset;

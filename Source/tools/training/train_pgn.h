@@ -6,12 +6,12 @@
 #include "platform/file_map.h"
 #include "tools/training/train_record.h"
 
-struct SearchThread;
+struct Position;
 
 struct PgnTrainReader {
   MappedFile file;
   size_t offset = 0;
-  SearchThread* board = nullptr;  // replays the moves
+  Position* board = nullptr;  // replays the moves
   uint64_t games = 0;             // games returned
   uint64_t skipped_games = 0;     // without a result, or with no move that could be read
 };

@@ -17,10 +17,7 @@ struct ThreadDeleter {
 
 // The hand-crafted evaluation of a position, on a scratch record.
 int HandCraftedScore(const Position* pos, SearchThread* scratch) {
-  scratch->pos = *pos;
-  scratch->pos.thread = scratch;
-  scratch->ply = 1;
-  scratch->history_count = 0;
+  CopyBoard(&scratch->pos, pos);
   return hce_evaluate(scratch, pos->side, 1, 0);
 }
 

@@ -52,8 +52,8 @@ std::vector<std::string> RandomGamePositions(int games, uint32_t seed) {
       std::vector<Move> legal = LegalMoves(&t->pos);
       if (legal.empty()) break;
       MakeMove(&t->pos, legal[random() % legal.size()]);
-      t->history_count = 0;
-      t->ply = 1;
+      t->pos.history_count = 0;
+      t->pos.ply = 1;
     }
   }
   return fens;
@@ -106,7 +106,7 @@ TEST_F(NnTrainerTest, ForwardPassEqualsTheEngineAfterExport) {
     AddTrainingSample(&t->pos, 0, 0, &set);
     const TrainingSample& s = set.samples[0];
     float x = TrainerOutput(net, s, &set.features[s.first]);
-    t->ply = 1;
+    t->pos.ply = 1;
     int engine = nn_evaluate(t.get());
     // The trainer keeps unrounded weights: the file's rounding moves the
     // output by far less than a centipawn.

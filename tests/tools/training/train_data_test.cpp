@@ -53,7 +53,7 @@ std::vector<TrainGame> RandomGames(int count, std::vector<Expected>* expected) {
       expected->push_back({Fen(&board->pos), score, side == WHITE ? game->result : -game->result, side});
       game->moves[game->move_count++] = TrainMove{move, score};
       MakeMove(&board->pos, move);
-      board->ply = 1;
+      board->pos.ply = 1;
     }
     games.push_back(*game);
   }

@@ -1,4 +1,4 @@
-#include "driver/output.h"
+#include "platform/output.h"
 
 #include <cerrno>
 #include <cstdarg>
