@@ -33,11 +33,11 @@ void PrintLastMoveReport() {
     PrintDirect(format, (plies + 1) / 2, kSquareNames[MoveFrom(last)], kSquareNames[MoveTo(last)]);
   }
   // The summary line shows the network's score beside the hand-crafted one.
-  if (g_flags.use_nn_eval) nn_evaluate(g_game);
-  PrintHceTrace(g_game, 1);
+  if (g_flags.use_nn_eval) nn_evaluate(&g_game->pos, &g_game->eval);
+  PrintHceTrace(&g_game->pos, &g_game->eval, 1);
 }
 
-void PrintFullEvalBreakdown() { PrintHceTrace(g_game, 2); }
+void PrintFullEvalBreakdown() { PrintHceTrace(&g_game->pos, &g_game->eval, 2); }
 
 void PrintTableLine() {
   Position* pos = &g_game->pos;

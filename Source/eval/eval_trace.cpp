@@ -55,9 +55,8 @@ void PrintSquareTable(const char* title, int first) {
   PrintDirect("\n");
 }
 
-void PrintEvalTrace(const SearchThread* thread, int side, float scale, int result, int level) {
-  const Position* pos = &thread->pos;
-  const HceWork& work = thread->hce;
+void PrintEvalTrace(const Position* pos, const EvalState* state, int side, float scale, int result, int level) {
+  const HceWork& work = state->hce;
   float e = work.endgame_weight;
 
   PrintDirect("           white  black\n");
@@ -77,7 +76,7 @@ void PrintEvalTrace(const SearchThread* thread, int side, float scale, int resul
   for (int kind = 0; kind < 5; kind++) material += KindMaterial(pos, WHITE, kind) - KindMaterial(pos, BLACK, kind);
   int shown_material = ShownValue(material, e);
   if (side == BLACK) shown_material = -shown_material;
-  PrintDirect("nne= %d, hce= %d, mtl= %d, phase= %0.2f, sf= %0.2f, rule50= %d\n\n", thread->nn_last_score, result,
+  PrintDirect("nne= %d, hce= %d, mtl= %d, phase= %0.2f, sf= %0.2f, rule50= %d\n\n", state->nn_last_score, result,
               shown_material, double(e), double(scale), int(pos->fifty));
   if (level < 2) return;
 

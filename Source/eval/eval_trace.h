@@ -3,13 +3,14 @@
 #pragma once
 
 #include "eval/packed_score.h"
-#include "search/search_thread.h"
+#include "board/position.h"
+#include "eval/eval_state.h"
 
 // Prints the breakdown of the evaluation the thread has just made: its
 // terms per side and stage, hung pieces, free passed pawns and a summary
 // line (level 1); at level 2 also every weight and square table. `side` is
 // the side to move, `scale` the scale factor and `result` the score.
-void PrintEvalTrace(const SearchThread* thread, int side, float scale, int result, int level);
+void PrintEvalTrace(const Position* pos, const EvalState* state, int side, float scale, int result, int level);
 
 // Prints one square table: its title, then per rank from 8 down to 1 the
 // middlegame values of files a-h, five blanks and the endgame values.

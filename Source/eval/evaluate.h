@@ -1,12 +1,14 @@
-// The evaluation entry of the search: the network or the hand-crafted
-// evaluation, then contempt and fifty-move damping.
+// The evaluation entry: the network or the hand-crafted evaluation, as the
+// material decides. (Contempt and the fifty-move fading are the search's.)
 #pragma once
 
-struct SearchThread;
+#include "eval/eval_state.h"
 
-// Score of the thread's position for the side to move at the search ply;
-// -9999 at once for a side in check.
-int evaluate(SearchThread* thread, int side, int ply, int in_check);
+struct Position;
+
+// Score of the position for the side to move at the search ply (which
+// decides whether the caches may answer).
+int StaticEvaluation(const Position* pos, EvalState* state, int side, int ply);
 // True when the hand-crafted evaluation decides the position: the network is
 // off, or the material is lopsided or too scarce for it.
 bool UsesHandCraftedEvaluation(const struct Position* pos);

@@ -32,31 +32,30 @@ void EndStage(HceWork* work, int stage) {
   }
 }
 
-void WriteThreats(SearchThread* thread, int ply, int white, int black) {
+void WriteThreats(EvalState* state, int ply, int white, int black) {
   if (ply < 0 || ply >= kMaxPly + 2) return;
-  thread->stack[ply].threat[WHITE] = int16_t(white);
-  thread->stack[ply].threat[BLACK] = int16_t(black);
+  state->threat[ply][WHITE] = int16_t(white);
+  state->threat[ply][BLACK] = int16_t(black);
 }
 
 // The pawn hash keeps structure scores made with the weights of its time;
 // when the weights change, its entries are stale.
 // Scores made with other weights are forgotten: the pawn hash, and the
 // hand-crafted scores of the evaluation cache.
-void CheckPawnHashGeneration(SearchThread* thread) {
+void CheckPawnHashGeneration(EvalState* state) {
   uint32_t generation = EvalParamsGeneration();
-  if (thread->pawn_hash_generation == generation) return;
-  for (PawnHashEntry& entry : thread->pawn_hash) entry = PawnHashEntry{};
-  for (EvalCacheEntry& entry : thread->eval_cache) entry.hce_score = kNoCachedScore;
-  thread->pawn_hash_generation = generation;
+  if (state->pawn_hash_generation == generation) return;
+  for (PawnHashEntry& entry : state->pawn_hash) entry = PawnHashEntry{};
+  for (EvalCacheEntry& entry : state->eval_cache) entry.hce_score = kNoCachedScore;
+  state->pawn_hash_generation = generation;
 }
 
 // Steps 4-9 of the evaluation: every term of both sides.
 template <bool kRecord>
-void EvaluateTerms(SearchThread* thread, int side, int ply) {
-  const Position* pos = &thread->pos;
-  HceWork* work = &thread->hce;
+void EvaluateTerms(const Position* pos, EvalState* state, int side, int ply) {
+  HceWork* work = &state->hce;
   // Step 4: pawn structure and blocked pawns, material included.
-  EvaluatePawnStructure<kRecord>(thread, ply);
+  EvaluatePawnStructure<kRecord>(pos, state, ply);
   EndStage(work, kStagePawns);
   // Step 5: pieces, each kind for both sides before the next, since
   // rooks and queens look at the enemy's minor-piece attacks.
@@ -142,38 +141,37 @@ void SetUpEvaluation(const Position* pos, HceWork* work) {
   }
 }
 
-int hce_evaluate(SearchThread* thread, int side, int ply, int trace) {
-  const Position* pos = &thread->pos;
-  Bump(thread->hce_evals);
+int hce_evaluate(const Position* pos, EvalState* state, int side, int ply, int trace) {
+  Bump(state->hce_evals);
   // A position without both kings (an edited board) has nothing to weigh.
   if (pos->king_square[WHITE] == kNoSquare || pos->king_square[BLACK] == kNoSquare) {
-    WriteThreats(thread, ply, 0, 0);
+    WriteThreats(state, ply, 0, 0);
     return 0;
   }
   // Step 1: endings known by their material alone.
   int special = 0;
   if (EvaluateSpecialEnding(pos, side, &special)) {
-    WriteThreats(thread, ply, 0, 0);
+    WriteThreats(state, ply, 0, 0);
     return special;
   }
   // Step 2: the evaluation cache.
-  CheckPawnHashGeneration(thread);
-  EvalCacheEntry* cached = &thread->eval_cache[(pos->key & 0x7ffe) + side];
+  CheckPawnHashGeneration(state);
+  EvalCacheEntry* cached = &state->eval_cache[(pos->key & 0x7ffe) + side];
   if (ply > 1 && cached->key == pos->key && cached->hce_score != kNoCachedScore) {
-    Bump(thread->hce_cache_hits);
-    WriteThreats(thread, ply, cached->threat[WHITE], cached->threat[BLACK]);
+    Bump(state->hce_cache_hits);
+    WriteThreats(state, ply, cached->threat[WHITE], cached->threat[BLACK]);
     return cached->hce_score;
   }
 
   // Step 3: phase, attack sets, king zones, outposts, passed pawns.
-  HceWork* work = &thread->hce;
+  HceWork* work = &state->hce;
   work->tracing = trace > 0;
   SetUpEvaluation(pos, work);
   // Steps 4-9: the terms, counted in the record when a tuner attached one.
   if (work->record) {
-    EvaluateTerms<true>(thread, side, ply);
+    EvaluateTerms<true>(pos, state, side, ply);
   } else {
-    EvaluateTerms<false>(thread, side, ply);
+    EvaluateTerms<false>(pos, state, side, ply);
   }
 
   // Step 10: taper the difference by the phase.
@@ -204,21 +202,21 @@ int hce_evaluate(SearchThread* thread, int side, int ply, int trace) {
   cached->hce_score = int16_t(result);
   cached->threat[WHITE] = int16_t(white_threat);
   cached->threat[BLACK] = int16_t(black_threat);
-  WriteThreats(thread, ply, white_threat, black_threat);
-  if (trace > 0) PrintEvalTrace(thread, side, scale, result, trace);
+  WriteThreats(state, ply, white_threat, black_threat);
+  if (trace > 0) PrintEvalTrace(pos, state, side, scale, result, trace);
   return result;
 }
 
-bool RecordHceTerms(SearchThread* thread, HceTermRecord* record) {
+bool RecordHceTerms(const Position* pos, EvalState* state, HceTermRecord* record) {
   record->Clear();
-  thread->hce.record = record;
+  state->hce.record = record;
   // At ply 1 neither the evaluation cache nor the pawn hash answers, so
   // every term is computed and counted.
-  record->score = hce_evaluate(thread, thread->pos.side, 1, 0);
-  thread->hce.record = nullptr;
+  record->score = hce_evaluate(pos, state, pos->side, 1, 0);
+  state->hce.record = nullptr;
   return record->weighed;
 }
 
-int PrintHceTrace(SearchThread* thread, int level) {
-  return hce_evaluate(thread, thread->pos.side, 1, level);
+int PrintHceTrace(const Position* pos, EvalState* state, int level) {
+  return hce_evaluate(pos, state, pos->side, 1, level);
 }

@@ -1,7 +1,8 @@
 // The hand-crafted evaluation.
 #pragma once
 
-#include "search/search_thread.h"
+#include "board/position.h"
+#include "eval/eval_state.h"
 
 // Builds the tables the evaluation needs (the king-and-pawn table among
 // them); later calls do nothing. Run once at start-up.
@@ -12,9 +13,9 @@ void InitHceTables();
 // the ply and, with a computed score, to the evaluation cache; from ply 2
 // on it answers from the evaluation cache and the pawn hash when it can.
 // With trace at 1 or 2 it prints its breakdown (ply should then be 1).
-int hce_evaluate(SearchThread* thread, int side, int ply, int trace);
+int hce_evaluate(const Position* pos, EvalState* state, int side, int ply, int trace);
 
 // Prints the breakdown of the evaluation of the thread's position: terms
 // per side and the summary line (level 1), then every weight and square
 // table (level 2). Returns the score.
-int PrintHceTrace(SearchThread* thread, int level);
+int PrintHceTrace(const Position* pos, EvalState* state, int level);

@@ -7,7 +7,8 @@
 #include "eval/eval_params.h"
 #include "eval/hce_state.h"
 #include "eval/hce_terms.h"
-#include "search/search_thread.h"
+#include "board/position.h"
+#include "eval/eval_state.h"
 
 // Adds a piece's attacks to its side's sets.
 inline void AddAttacks(HceSide* side, int type, Bitboard attacks) {
@@ -65,7 +66,7 @@ bool EvaluateSpecialEnding(const Position* pos, int side, int* score);
 // The steps of the main evaluation, in the order they run; those that add
 // weights exist for play (kRecord false) and for a tuner's record (true).
 void SetUpEvaluation(const Position* pos, HceWork* work);
-template <bool kRecord> void EvaluatePawnStructure(SearchThread* thread, int ply);
+template <bool kRecord> void EvaluatePawnStructure(const Position* pos, EvalState* state, int ply);
 template <bool kRecord> void EvaluateKnights(const Position* pos, HceWork* work);
 template <bool kRecord> void EvaluateBishops(const Position* pos, HceWork* work);
 template <bool kRecord> void EvaluateRooks(const Position* pos, HceWork* work);

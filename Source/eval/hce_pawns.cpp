@@ -56,18 +56,17 @@ Key PawnHashKey(const Position* pos) {
 }
 
 template <bool kRecord>
-void EvaluatePawnStructure(SearchThread* thread, int ply) {
-  const Position* pos = &thread->pos;
-  HceWork* work = &thread->hce;
+void EvaluatePawnStructure(const Position* pos, EvalState* state, int ply) {
+  HceWork* work = &state->hce;
   Key key = PawnHashKey(pos);
-  PawnHashEntry* entry = &thread->pawn_hash[key & (kPawnHashSize - 1)];
+  PawnHashEntry* entry = &state->pawn_hash[key & (kPawnHashSize - 1)];
   bool found = false;
   if (ply > 1) {
-    Bump(thread->pawn_hash_probes);
+    Bump(state->pawn_hash_probes);
     found = entry->key == key;
   }
   if (found) {
-    Bump(thread->pawn_hash_hits);
+    Bump(state->pawn_hash_hits);
     work->side[WHITE].score += Packed(entry->score[WHITE]);
     work->side[BLACK].score += Packed(entry->score[BLACK]);
   } else {
@@ -149,7 +148,7 @@ void EvaluatePassedPawns(const Position* pos, HceWork* work) {
   }
 }
 
-template void EvaluatePawnStructure<false>(SearchThread* thread, int ply);
-template void EvaluatePawnStructure<true>(SearchThread* thread, int ply);
+template void EvaluatePawnStructure<false>(const Position* pos, EvalState* state, int ply);
+template void EvaluatePawnStructure<true>(const Position* pos, EvalState* state, int ply);
 template void EvaluatePassedPawns<false>(const Position* pos, HceWork* work);
 template void EvaluatePassedPawns<true>(const Position* pos, HceWork* work);

@@ -19,7 +19,8 @@
 
 #include "eval/eval_params.h"
 
-struct SearchThread;
+struct Position;
+struct EvalState;
 
 struct HceTermRecord {
   float coefficient[kParamCount];  // White's share minus Black's, per entry
@@ -64,4 +65,4 @@ struct HceTermRecord {
 // record attached, filling it. Returns whether weights took part: false
 // for the endings the evaluation knows by their material alone, whose
 // score no weight changes.
-bool RecordHceTerms(SearchThread* thread, HceTermRecord* record);
+bool RecordHceTerms(const Position* pos, EvalState* state, HceTermRecord* record);

@@ -10,7 +10,7 @@
 #include "board/bitboard.h"
 #include "platform/output.h"
 #include "eval/network.h"
-#include "search/search_thread.h"
+#include "eval/eval_state.h"
 #include "settings.h"
 
 #if defined(__SSE2__)
@@ -335,13 +335,13 @@ void FreeNnState(NnThreadState* state) {
 
 namespace {
 
-// Makes the thread's buffers fit the active network; false when memory is short.
-bool PrepareState(SearchThread* thread) {
+// Makes the state's buffers fit the active network; false when memory is short.
+bool PrepareState(EvalState* state) {
   const Network& net = g_network;
-  NnThreadState* s = thread->nn;
+  NnThreadState* s = state->nn;
   if (s != nullptr && s->inputs == net.inputs && s->hidden1 == net.hidden1 && s->hidden2 == net.hidden2) return true;
   FreeNnState(s);
-  thread->nn = nullptr;
+  state->nn = nullptr;
   s = static_cast<NnThreadState*>(std::calloc(1, sizeof(NnThreadState)));
   if (s == nullptr) return false;
   s->inputs = net.inputs;
@@ -354,31 +354,30 @@ bool PrepareState(SearchThread* thread) {
   s->marks = static_cast<uint8_t*>(std::calloc(size_t(net.inputs) + 1, 1));
   if (net.hidden2 > 3) s->layer2 = static_cast<float*>(std::calloc(size_t(net.hidden2), sizeof(float)));
   s->random = uint32_t(std::rand());
-  thread->nn = s;
+  state->nn = s;
   return s->accumulator && s->cache[0].sums && s->cache[1].sums && s->marks && (net.hidden2 <= 3 || s->layer2);
 }
 
 }  // namespace
 
-int nn_evaluate(SearchThread* thread) {
+int nn_evaluate(const Position* pos, EvalState* state) {
   const Network& net = g_network;
-  const Position* pos = &thread->pos;
-  if (!PrepareState(thread)) {
+  if (!PrepareState(state)) {
     PrintLine("error initializing NN!");
     return kInCheckMarker;
   }
-  NnThreadState* s = thread->nn;
-  int ply = thread->pos.ply;
-  Bump(thread->eval_count);
+  NnThreadState* s = state->nn;
+  int ply = pos->ply;
+  Bump(state->eval_count);
   // Scores of an earlier network are forgotten.
-  if (thread->nn_cache_load != net.load_id) {
-    for (EvalCacheEntry& entry : thread->eval_cache) entry.nn_score = kNoCachedScore;
-    thread->nn_cache_load = net.load_id;
+  if (state->nn_cache_load != net.load_id) {
+    for (EvalCacheEntry& entry : state->eval_cache) entry.nn_score = kNoCachedScore;
+    state->nn_cache_load = net.load_id;
   }
-  EvalCacheEntry* entry = &thread->eval_cache[(pos->key & 0x7ffe) + pos->side];
+  EvalCacheEntry* entry = &state->eval_cache[(pos->key & 0x7ffe) + pos->side];
   if (entry->key == pos->key && ply >= 2 && entry->nn_score != kNoCachedScore) {
-    Bump(thread->eval_cache_hits);
-    thread->nn_last_score = entry->nn_score;
+    Bump(state->eval_cache_hits);
+    state->nn_last_score = entry->nn_score;
     return entry->nn_score;
   }
   int mw = pos->material[WHITE], mb = pos->material[BLACK];
@@ -452,7 +451,7 @@ int nn_evaluate(SearchThread* thread) {
   // A tiny per-thread noise while playing, once the game (with the search
   // line) is more than a move long. Every search thread copies the game, so
   // its own move count tells the same as the main thread's.
-  if (g_pending.network_noise && thread->pos.history_count > 1)
+  if (g_pending.network_noise && pos->history_count > 1)
     x += float((int(((uint32_t(pos->key) ^ s->random) & 255)) - 127) * 0.0001);
   float p = float(1.0 / (1.0 + std::exp(-double(x))));
   int score;
@@ -466,9 +465,9 @@ int nn_evaluate(SearchThread* thread) {
     entry->threat[0] = entry->threat[1] = 0;
   }
   entry->nn_score = int16_t(score);
-  thread->nn_last_score = int16_t(score);
-  thread->nn_last_p = p;
-  thread->nn_last_row = int16_t(row_used);
-  thread->nn_last_phase = phase;
+  state->nn_last_score = int16_t(score);
+  state->nn_last_p = p;
+  state->nn_last_row = int16_t(row_used);
+  state->nn_last_phase = phase;
   return score;
 }

@@ -6,7 +6,8 @@
 
 #include "types.h"
 
-struct SearchThread;
+struct Position;
+struct EvalState;
 
 constexpr int kMaxFeatures = 128;  // men, passed pawns and extra inputs of any position
 
@@ -36,7 +37,7 @@ struct NnThreadState {
 };
 
 // Score of the thread's position for the side to move, in -1919..1919.
-int nn_evaluate(SearchThread* thread);
+int nn_evaluate(const Position* pos, EvalState* state);
 // Releases a thread's network state.
 void FreeNnState(NnThreadState* state);
 

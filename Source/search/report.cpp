@@ -26,10 +26,10 @@ void SumThreadCounters() {
     nodes += double(Relaxed(t->nodes));
     probes += double(Relaxed(t->tt_probes));
     hits += double(Relaxed(t->tt_hits));
-    eval_probes += double(Relaxed(t->eval_count)) + double(Relaxed(t->hce_evals));
-    eval_hits += double(Relaxed(t->eval_cache_hits)) + double(Relaxed(t->hce_cache_hits));
-    pawn_probes += double(Relaxed(t->pawn_hash_probes));
-    pawn_hits += double(Relaxed(t->pawn_hash_hits));
+    eval_probes += double(Relaxed(t->eval.eval_count)) + double(Relaxed(t->eval.hce_evals));
+    eval_hits += double(Relaxed(t->eval.eval_cache_hits)) + double(Relaxed(t->eval.hce_cache_hits));
+    pawn_probes += double(Relaxed(t->eval.pawn_hash_probes));
+    pawn_hits += double(Relaxed(t->eval.pawn_hash_hits));
     tb += double(Relaxed(t->tb_hits));
   }
   c.nodes = nodes;

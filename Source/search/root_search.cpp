@@ -9,6 +9,7 @@
 #include "board/see.h"
 #include "platform/output.h"
 #include "eval/evaluate.h"
+#include "search/search_eval.h"
 #include "platform/relaxed.h"
 #include "search/move_picker.h"
 #include "search/report.h"

@@ -6,6 +6,7 @@
 #include "board/movegen.h"
 #include "board/see.h"
 #include "eval/evaluate.h"
+#include "search/search_eval.h"
 #include "search/move_picker.h"
 #include "search/search_control.h"
 #include "search/selectivity.h"
@@ -239,7 +240,7 @@ void InitPlyRecord(SearchThread* t, int ply, int node_type, int alpha, int beta,
   r.iid = 0;
   r.classification = 0;
   r.razoring = 0;
-  r.threat[0] = r.threat[1] = 0;
+  t->eval.threat[ply][0] = t->eval.threat[ply][1] = 0;
   r.moves_searched = 0;
   r.tb_result = -1;
   r.hash_move = 0;
@@ -345,7 +346,7 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
                 128 * (int(pos->material[side]) - int(pos->material[enemy]));
   if (eval >= beta + sel.bp_margin && beta - 150 <= balance && node_type == kNodeCut && !tt_fail_low &&
       beta >= -kMateBound && pos->material[side] > 0 && PawnCount(pos, side) > 0) {
-    if (depth <= sel.sep_depth && eval - r.threat[side] >= beta + sel.sep_margin[depth]) {
+    if (depth <= sel.sep_depth && eval - t->eval.threat[ply][side] >= beta + sel.sep_margin[depth]) {
       if (!g_flags.use_nn_eval) return beta;
       if (StaticPruneIsSafe(pos, side, eval, beta)) return beta;
     }

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "eval/nn_evaluate.h"
+#include "eval/eval_state.h"
 
 SearchThread* g_game = nullptr;
 SearchThread* g_threads[kMaxThreads];
@@ -19,6 +19,6 @@ SearchThread* NewSearchThread() {
 
 void FreeSearchThread(SearchThread* thread) {
   if (thread == nullptr) return;
-  FreeNnState(thread->nn);
+  ReleaseEvalState(&thread->eval);
   std::free(thread);
 }

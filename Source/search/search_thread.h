@@ -4,7 +4,7 @@
 
 #include "board/movegen.h"
 #include "board/position.h"
-#include "eval/hce_state.h"
+#include "eval/eval_state.h"
 #include "types.h"
 
 // Per-ply data of the search and of the move lists.
@@ -18,7 +18,6 @@ struct PlyRecord {
   uint8_t iid;                // set while internal iterative deepening runs
   uint8_t classification;     // ClassifyMove bits of the move being searched
   uint16_t razoring;          // node resolved by the futility rule
-  int16_t threat[2];          // threat sums written by the evaluation, per colour
   uint16_t moves_searched;
   int32_t tb_result;          // tablebase result of this node, -1 = none
   Move hash_move;
@@ -33,21 +32,6 @@ struct PlyRecord {
   MoveListEntry* cursor;      // next entry the move picker considers
   MoveListEntry* list_end;    // terminator of the list
 };
-
-// One entry of the per-thread evaluation cache, shared by the network and
-// the hand-crafted evaluation.
-struct EvalCacheEntry {
-  Key key;
-  int16_t threat[2];  // threat sums of the hand-crafted evaluation, White then Black
-  int16_t hce_score;
-  int16_t nn_score;
-};
-constexpr int kEvalCacheSize = 32768;
-// A score field of the cache that holds nothing for the entry's key: each
-// evaluator fills only its own field.
-constexpr int16_t kNoCachedScore = -32768;
-
-struct NnThreadState;
 
 constexpr int kMaxPv = 70;
 constexpr int kMaxMultiPv = 255;
@@ -87,27 +71,8 @@ struct SearchThread {
   PlyRecord stack[kMaxPly + 2];
   MoveListEntry moves[kMoveBufferSize];
 
-  // Evaluation state.
-  EvalCacheEntry eval_cache[kEvalCacheSize];
-  uint64_t eval_count;        // evaluations requested
-  uint64_t eval_cache_hits;
-  NnThreadState* nn;          // network buffers, made on the first network evaluation
-  uint32_t nn_cache_load;     // network load whose scores the evaluation cache holds
-  // Last network result, kept for the evaluation trace.
-  int16_t nn_last_score;
-  int16_t nn_last_row;        // 1 blended middlegame/endgame rows, 2 pawn-ending row
-  float nn_last_p;            // win probability
-  float nn_last_phase;
-
-  // ---- Hand-crafted evaluation (eval/hce.*): its pawn hash, counters and
-  // ---- the working record of the evaluation in progress.
-  PawnHashEntry pawn_hash[kPawnHashSize];
-  uint32_t pawn_hash_generation;  // parameter generation the pawn hash was filled with
-  uint64_t hce_evals;             // calls of hce_evaluate
-  uint64_t hce_cache_hits;        // answered from the evaluation cache
-  uint64_t pawn_hash_probes;
-  uint64_t pawn_hash_hits;
-  HceWork hce;
+  // Evaluation state: caches, network buffers, threat sums per ply.
+  EvalState eval;
 };
 
 // The main search record, holding the game position and its history; it

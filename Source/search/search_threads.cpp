@@ -34,12 +34,12 @@ SearchThread* PrepareSearchThread(int index) {
   SetRelaxed(t->tt_probes, uint64_t(0));
   SetRelaxed(t->tt_hits, uint64_t(0));
   SetRelaxed(t->tb_hits, uint64_t(0));
-  SetRelaxed(t->eval_count, uint64_t(0));
-  SetRelaxed(t->eval_cache_hits, uint64_t(0));
-  SetRelaxed(t->hce_evals, uint64_t(0));
-  SetRelaxed(t->hce_cache_hits, uint64_t(0));
-  SetRelaxed(t->pawn_hash_probes, uint64_t(0));
-  SetRelaxed(t->pawn_hash_hits, uint64_t(0));
+  SetRelaxed(t->eval.eval_count, uint64_t(0));
+  SetRelaxed(t->eval.eval_cache_hits, uint64_t(0));
+  SetRelaxed(t->eval.hce_evals, uint64_t(0));
+  SetRelaxed(t->eval.hce_cache_hits, uint64_t(0));
+  SetRelaxed(t->eval.pawn_hash_probes, uint64_t(0));
+  SetRelaxed(t->eval.pawn_hash_hits, uint64_t(0));
   SetRelaxed(t->seldepth, 0);
   SetRelaxed(t->depth, 0);
   SetRelaxed(t->completed_depth, 0);

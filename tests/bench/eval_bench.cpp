@@ -26,7 +26,7 @@ double EvaluateAll(SearchThread* thread, const std::vector<Position>& positions,
   for (int r = 0; r < rounds; r++) {
     for (const Position& p : positions) {
       CopyBoard(&thread->pos, &p);
-      *checksum += hce_evaluate(thread, thread->pos.side, ply, 0);
+      *checksum += hce_evaluate(&thread->pos, &thread->eval, thread->pos.side, ply, 0);
     }
   }
   return double(positions.size()) * rounds / Seconds(start);
@@ -61,9 +61,9 @@ int main() {
   std::printf("hce uncached (ply 1)   evals/s %12.0f\n", uncached);
 
   EvaluateAll(thread.get(), positions, 2, 1, &checksum);  // fill the caches
-  uint64_t hits_before = thread->hce_cache_hits, evals_before = thread->hce_evals;
+  uint64_t hits_before = thread->eval.hce_cache_hits, evals_before = thread->eval.hce_evals;
   double cached = EvaluateAll(thread.get(), positions, 2, rounds, &checksum);
-  double hit_rate = 100.0 * double(thread->hce_cache_hits - hits_before) / double(thread->hce_evals - evals_before);
+  double hit_rate = 100.0 * double(thread->eval.hce_cache_hits - hits_before) / double(thread->eval.hce_evals - evals_before);
   std::printf("hce cached   (ply 2)   evals/s %12.0f   cache hits %.1f%%\n", cached, hit_rate);
 
   PositionPtr perft = MakePosition(kStartFen);

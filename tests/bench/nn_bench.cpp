@@ -48,8 +48,8 @@ double Run(const std::vector<Game>& games, bool incremental, long* evaluations) 
         MakeMove(&t->pos, m);
         t->pos.history_count = 0;
         t->pos.ply = incremental ? 2 : 1;
-        t->eval_cache[(t->pos.key & 0x7ffe) + t->pos.side].key = 0;  // no cache hits
-        sink = sink + nn_evaluate(t.get());
+        t->eval.eval_cache[(t->pos.key & 0x7ffe) + t->pos.side].key = 0;  // no cache hits
+        sink = sink + nn_evaluate(&t->pos, &t->eval);
         n++;
       }
     }

@@ -19,7 +19,7 @@ inline void ResetEvaluation() {
 }
 
 // The evaluation of the position for its side to move, computed afresh.
-inline int Evaluate(SearchThread* thread, int ply = 1) { return hce_evaluate(thread, thread->pos.side, ply, 0); }
+inline int Evaluate(SearchThread* thread, int ply = 1) { return hce_evaluate(&thread->pos, &thread->eval, thread->pos.side, ply, 0); }
 
 inline int EvaluateFen(const std::string& fen) {
   ThreadPtr thread = MakeThread(fen);

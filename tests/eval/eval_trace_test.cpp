@@ -17,7 +17,7 @@ class EvalTraceTest : public ::testing::Test {
   // Runs the trace and returns its lines (the text must end with a line end).
   std::vector<std::string> Trace(SearchThread* thread, int level, int* score = nullptr) {
     testing::internal::CaptureStdout();
-    int result = PrintHceTrace(thread, level);
+    int result = PrintHceTrace(&thread->pos, &thread->eval, level);
     std::string text = testing::internal::GetCapturedStdout();
     if (score) *score = result;
     EXPECT_FALSE(text.empty());
@@ -44,7 +44,7 @@ StageLine ParseStage(const std::string& line) {
 
 TEST_F(EvalTraceTest, StartPositionShowsTermsPerSideAndTheSummary) {
   ThreadPtr t = MakeThread(kStartFen);
-  t->nn_last_score = 23;
+  t->eval.nn_last_score = 23;
   int score = 0;
   std::vector<std::string> lines = Trace(t.get(), 1, &score);
   ASSERT_EQ(lines.size(), 12u);

@@ -62,10 +62,10 @@ TEST_F(HceEndingsTest, KingAndPawnAgainstKingAddsEightHundredWhenWon) {
 
 TEST_F(HceEndingsTest, SpecialEndingsLeaveNoThreatBehind) {
   ThreadPtr t = MakeThread("8/8/8/8/8/8/8/k1K4R w - -");
-  t->stack[2].threat[WHITE] = t->stack[2].threat[BLACK] = 999;
+  t->eval.threat[2][WHITE] = t->eval.threat[2][BLACK] = 999;
   Evaluate(t.get(), 2);
-  EXPECT_EQ(t->stack[2].threat[WHITE], 0);
-  EXPECT_EQ(t->stack[2].threat[BLACK], 0);
+  EXPECT_EQ(t->eval.threat[2][WHITE], 0);
+  EXPECT_EQ(t->eval.threat[2][BLACK], 0);
 }
 
 float Scale(const std::string& fen, int favoured) {
@@ -79,8 +79,8 @@ TEST_F(HceEndingsTest, OppositeBishopsScaleTheScoreBySixTenths) {
   // The whole evaluation: the tapered score times 0.6, truncated.
   ThreadPtr t = MakeThread(fen);
   int result = Evaluate(t.get());
-  Packed d = t->hce.side[WHITE].score - t->hce.side[BLACK].score;
-  int tapered = int(float(PackedEg(d)) * t->hce.endgame_weight + float(PackedMg(d)) * t->hce.middlegame_weight);
+  Packed d = t->eval.hce.side[WHITE].score - t->eval.hce.side[BLACK].score;
+  int tapered = int(float(PackedEg(d)) * t->eval.hce.endgame_weight + float(PackedMg(d)) * t->eval.hce.middlegame_weight);
   EXPECT_GT(tapered, 0);
   EXPECT_EQ(result, int(float(tapered) * 0.6f));
   // Bishops of one colour: no scaling; with rooks beside them 0.9.

@@ -49,17 +49,17 @@ TEST_F(HceTest, MirroredPositionsScoreTheSameOverThePerftSuites) {
     SetupPosition(&thread->pos, fen.c_str());
     if (HasTwoQueensOfAColour(&thread->pos)) continue;
     int score = Evaluate(thread.get());
-    int white_threat = thread->stack[1].threat[WHITE], black_threat = thread->stack[1].threat[BLACK];
+    int white_threat = thread->eval.threat[1][WHITE], black_threat = thread->eval.threat[1][BLACK];
     std::string mirror = MirrorFen(fen);
     SetupPosition(&thread->pos, mirror.c_str());
     int mirrored = Evaluate(thread.get());
     compared++;
-    if (score != mirrored || white_threat != thread->stack[1].threat[BLACK] ||
-        black_threat != thread->stack[1].threat[WHITE]) {
+    if (score != mirrored || white_threat != thread->eval.threat[1][BLACK] ||
+        black_threat != thread->eval.threat[1][WHITE]) {
       if (++failures <= 10) {
         ADD_FAILURE() << fen << " scores " << score << " (threats " << white_threat << "/" << black_threat << "), "
-                      << mirror << " scores " << mirrored << " (threats " << thread->stack[1].threat[WHITE] << "/"
-                      << thread->stack[1].threat[BLACK] << ")";
+                      << mirror << " scores " << mirrored << " (threats " << thread->eval.threat[1][WHITE] << "/"
+                      << thread->eval.threat[1][BLACK] << ")";
       }
     }
   }
@@ -77,12 +77,12 @@ TEST_F(HceTest, PawnHashGivesTheScoresOfAFreshEvaluation) {
     int fresh = Evaluate(thread.get(), 1);
     // Forget the evaluation cache so that the second call computes again;
     // the ply-1 evaluation left the pawn structure in the pawn hash.
-    std::memset(thread->eval_cache, 0, sizeof thread->eval_cache);
+    std::memset(thread->eval.eval_cache, 0, sizeof thread->eval.eval_cache);
     ASSERT_EQ(Evaluate(thread.get(), 2), fresh) << fens[i];
   }
-  EXPECT_EQ(thread->hce_cache_hits, 0u);
-  EXPECT_GT(thread->pawn_hash_hits, 2000u);
-  EXPECT_GE(thread->pawn_hash_probes, thread->pawn_hash_hits);
+  EXPECT_EQ(thread->eval.hce_cache_hits, 0u);
+  EXPECT_GT(thread->eval.pawn_hash_hits, 2000u);
+  EXPECT_GE(thread->eval.pawn_hash_probes, thread->eval.pawn_hash_hits);
 }
 
 TEST_F(HceTest, PawnHashKeySeparatesTheKingHalves) {
@@ -95,9 +95,9 @@ TEST_F(HceTest, PawnHashKeySeparatesTheKingHalves) {
   int fresh_b = Evaluate(b.get(), 1);
   // Fill a's hash with the first position's structure, then copy it over.
   Evaluate(a.get(), 2);
-  std::memcpy(b->pawn_hash, a->pawn_hash, sizeof a->pawn_hash);
-  b->pawn_hash_generation = a->pawn_hash_generation;
-  std::memset(b->eval_cache, 0, sizeof b->eval_cache);
+  std::memcpy(b->eval.pawn_hash, a->eval.pawn_hash, sizeof a->eval.pawn_hash);
+  b->eval.pawn_hash_generation = a->eval.pawn_hash_generation;
+  std::memset(b->eval.eval_cache, 0, sizeof b->eval.eval_cache);
   EXPECT_EQ(Evaluate(b.get(), 2), fresh_b);
 }
 
@@ -105,30 +105,30 @@ TEST_F(HceTest, SecondEvaluationAtPlyTwoComesFromTheCache) {
   // White's knight on d5 hangs to the e6 pawn: non-zero threat sums.
   ThreadPtr t = MakeThread("r1bqkb1r/ppp2ppp/2n1pn2/3N4/3P4/8/PPP2PPP/R1BQKBNR w KQkq -");
   int first = Evaluate(t.get(), 2);
-  int16_t white_threat = t->stack[2].threat[WHITE], black_threat = t->stack[2].threat[BLACK];
+  int16_t white_threat = t->eval.threat[2][WHITE], black_threat = t->eval.threat[2][BLACK];
   EXPECT_GE(white_threat, 256);
-  EXPECT_EQ(t->hce_cache_hits, 0u);
+  EXPECT_EQ(t->eval.hce_cache_hits, 0u);
   // Spoil the stack record: the cached sums must be put back.
-  t->stack[2].threat[WHITE] = t->stack[2].threat[BLACK] = -1;
+  t->eval.threat[2][WHITE] = t->eval.threat[2][BLACK] = -1;
   EXPECT_EQ(Evaluate(t.get(), 2), first);
-  EXPECT_EQ(t->hce_cache_hits, 1u);
-  EXPECT_EQ(t->stack[2].threat[WHITE], white_threat);
-  EXPECT_EQ(t->stack[2].threat[BLACK], black_threat);
+  EXPECT_EQ(t->eval.hce_cache_hits, 1u);
+  EXPECT_EQ(t->eval.threat[2][WHITE], white_threat);
+  EXPECT_EQ(t->eval.threat[2][BLACK], black_threat);
   // The root never answers from the cache.
   EXPECT_EQ(Evaluate(t.get(), 1), first);
-  EXPECT_EQ(t->hce_cache_hits, 1u);
-  EXPECT_EQ(t->hce_evals, 3u);
+  EXPECT_EQ(t->eval.hce_cache_hits, 1u);
+  EXPECT_EQ(t->eval.hce_evals, 3u);
   // Cache entries carry the key: a different position is computed afresh.
   PlayMoves(t.get(), "d5f6");
   Evaluate(t.get(), 2);
-  EXPECT_EQ(t->hce_cache_hits, 1u);
+  EXPECT_EQ(t->eval.hce_cache_hits, 1u);
 }
 
 TEST_F(HceTest, ChangedWeightsAreNotHiddenByThePawnHash) {
   ThreadPtr t = MakeThread("4k3/pp3ppp/8/8/8/4P3/PP3PPP/6K1 w - -");
   int before = Evaluate(t.get(), 2);
   SetEvalParam("mtl_pawn", 150, 150);  // "mtl_pawn" always writes entry 0
-  std::memset(t->eval_cache, 0, sizeof t->eval_cache);
+  std::memset(t->eval.eval_cache, 0, sizeof t->eval.eval_cache);
   int after = Evaluate(t.get(), 2);
   EXPECT_EQ(after, Evaluate(t.get(), 1));
   EXPECT_EQ(after, before + 50);
@@ -138,13 +138,13 @@ TEST_F(HceTest, ThreatSumsMarkHangingMenAndPassedPawns) {
   // Black's rook on d5 is attacked by the c4 pawn.
   ThreadPtr t = MakeThread("4k3/8/8/3r4/2P5/8/8/4K3 b - -");
   Evaluate(t.get(), 3);
-  EXPECT_GE(t->stack[3].threat[BLACK], 256);
-  EXPECT_EQ(t->stack[3].threat[WHITE], 0);
+  EXPECT_GE(t->eval.threat[3][BLACK], 256);
+  EXPECT_EQ(t->eval.threat[3][WHITE], 0);
   // Free pawns on the seventh threaten the other side: 1200 each way.
   ThreadPtr q = MakeThread("8/3P4/8/8/8/8/k6p/4K3 b - -");
   Evaluate(q.get(), 3);
-  EXPECT_GE(q->stack[3].threat[BLACK], 1200);
-  EXPECT_GE(q->stack[3].threat[WHITE], 1200);
+  EXPECT_GE(q->eval.threat[3][BLACK], 1200);
+  EXPECT_GE(q->eval.threat[3][WHITE], 1200);
 }
 
 TEST_F(HceTest, StagesAddUpToTheTotal) {
@@ -154,10 +154,10 @@ TEST_F(HceTest, StagesAddUpToTheTotal) {
     SetupPosition(&thread->pos, fens[i].c_str());
     // Tracing with output captured; only the record is looked at here.
     testing::internal::CaptureStdout();
-    hce_evaluate(thread.get(), thread->pos.side, 1, 1);
+    hce_evaluate(&thread->pos, &thread->eval, thread->pos.side, 1, 1);
     testing::internal::GetCapturedStdout();
     for (int c = WHITE; c <= BLACK; c++) {
-      const HceSide& side = thread->hce.side[c];
+      const HceSide& side = thread->eval.hce.side[c];
       Packed sum = 0;
       for (Packed stage : side.stage) sum += stage;
       EXPECT_EQ(sum, side.score) << fens[i];

@@ -129,7 +129,7 @@ void EvaluateRandomGames(int games, uint32_t seed) {
     ThreadPtr t = MakeThread(g % 2 ? kStartFen : "4k3/pp4pp/8/8/3K4/8/PP4PP/8 w - -");
     for (int move = 0; move < 80; move++) {
       t->pos.ply = 2 + move % 10;
-      int score = nn_evaluate(t.get());
+      int score = nn_evaluate(&t->pos, &t->eval);
       ASSERT_GE(score, -1919);
       ASSERT_LE(score, 1919);
       std::vector<Move> legal = LegalMoves(&t->pos);

@@ -156,7 +156,7 @@ void CompareOverRandomGames(int games, uint32_t seed) {
     for (int move = 0; move < 160; move++) {
       t->pos.ply = 2 + move % 50;
       double x = ReferenceOutput(&t->pos);
-      int score = nn_evaluate(t.get());
+      int score = nn_evaluate(&t->pos, &t->eval);
       int expected = ScoreOf(x);
       ASSERT_LE(std::abs(score - expected), 1) << Fen(&t->pos) << " x=" << x;
       ASSERT_GE(score, -1919);
@@ -278,17 +278,17 @@ TEST_F(NetworkTest, KingCrossingHalvesSwitchesBlocksAndMirrorsOwnMen) {
 TEST_F(NetworkTest, CacheAndRowChoice) {
   ThreadPtr t = MakeThread("4k3/4p3/8/8/8/8/4P3/4K3 w - -");
   t->pos.ply = 1;
-  int first = nn_evaluate(t.get());
-  EXPECT_EQ(t->nn_last_row, 2);  // pawn ending
+  int first = nn_evaluate(&t->pos, &t->eval);
+  EXPECT_EQ(t->eval.nn_last_row, 2);  // pawn ending
   t->pos.ply = 3;
-  uint64_t hits = t->eval_cache_hits;
-  EXPECT_EQ(nn_evaluate(t.get()), first);
-  EXPECT_EQ(nn_evaluate(t.get()), first);
-  EXPECT_EQ(t->eval_cache_hits, hits + 2);  // both deeper calls find the stored score
+  uint64_t hits = t->eval.eval_cache_hits;
+  EXPECT_EQ(nn_evaluate(&t->pos, &t->eval), first);
+  EXPECT_EQ(nn_evaluate(&t->pos, &t->eval), first);
+  EXPECT_EQ(t->eval.eval_cache_hits, hits + 2);  // both deeper calls find the stored score
   t->pos.ply = 1;
-  hits = t->eval_cache_hits;
-  nn_evaluate(t.get());
-  EXPECT_EQ(t->eval_cache_hits, hits);
+  hits = t->eval.eval_cache_hits;
+  nn_evaluate(&t->pos, &t->eval);
+  EXPECT_EQ(t->eval.eval_cache_hits, hits);
 }
 
 TEST(NetworkLoading, EngineAnnouncesTheEmbeddedNetworkAndAMissingFileKeepsIt) {

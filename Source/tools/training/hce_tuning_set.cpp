@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "board/attacks.h"
-#include "search/search_thread.h"
+#include "eval/eval_state.h"
 #include "tools/epd_record.h"
 #include "tools/text_lines.h"
 #include "tools/training/run_on_threads.h"
@@ -18,8 +18,11 @@
 
 namespace {
 
-struct ThreadDeleter {
-  void operator()(SearchThread* t) const { FreeSearchThread(t); }
+struct PositionDeleter {
+  void operator()(Position* pos) const { FreePosition(pos); }
+};
+struct EvalStateDeleter {
+  void operator()(EvalState* state) const { FreeEvalState(state); }
 };
 
 // What one file gives.
@@ -55,7 +58,8 @@ bool ReadResult(const char* text, int* result) {
   return true;
 }
 
-void LoadEpdFile(const char* path, const TuningLoadOptions& options, SearchThread* thread, HceTermRecord* record,
+void LoadEpdFile(const char* path, const TuningLoadOptions& options, Position* board, EvalState* state,
+                 HceTermRecord* record,
                  FileSets* out) {
   FILE* file = std::fopen(path, "r");
   if (file == nullptr) return;
@@ -78,8 +82,8 @@ void LoadEpdFile(const char* path, const TuningLoadOptions& options, SearchThrea
       out->totals.filtered++;
       continue;
     }
-    SetupPosition(&thread->pos, epd.position);
-    const Position* pos = &thread->pos;
+    SetupPosition(board, epd.position);
+    const Position* pos = board;
     if (pos->king_square[pos->side] == kNoSquare ||
         IsSquareAttacked(pos, pos->king_square[pos->side], pos->side ^ 1)) {
       out->totals.filtered++;
@@ -89,7 +93,7 @@ void LoadEpdFile(const char* path, const TuningLoadOptions& options, SearchThrea
     float weight = !has_result ? 1.0f : !has_score ? 0.0f : options.score_weight;
     float target = TargetProbability(score, result, weight);
     TuningSet* set = HeldOut(options, game) ? &out->validation : &out->train;
-    if (AddTuningPosition(thread, record, options.tuned, target, set)) {
+    if (AddTuningPosition(board, state, record, options.tuned, target, set)) {
       out->totals.kept++;
     } else {
       out->totals.unweighed++;
@@ -98,7 +102,8 @@ void LoadEpdFile(const char* path, const TuningLoadOptions& options, SearchThrea
   std::fclose(file);
 }
 
-void LoadGameFile(const char* path, const TuningLoadOptions& options, SearchThread* thread, HceTermRecord* record,
+void LoadGameFile(const char* path, const TuningLoadOptions& options, Position* board, EvalState* state,
+                 HceTermRecord* record,
                   FileSets* out) {
   out->read = ForEachGamePosition(
       path,
@@ -107,10 +112,10 @@ void LoadGameFile(const char* path, const TuningLoadOptions& options, SearchThre
           out->totals.filtered++;
           return;
         }
-        CopyBoard(&thread->pos, p.pos);
+        CopyBoard(board, p.pos);
         float target = TargetProbability(p.score, p.result, options.score_weight);
         TuningSet* set = HeldOut(options, uint64_t(p.game)) ? &out->validation : &out->train;
-        if (AddTuningPosition(thread, record, options.tuned, target, set)) {
+        if (AddTuningPosition(board, state, record, options.tuned, target, set)) {
           out->totals.kept++;
         } else {
           out->totals.unweighed++;
@@ -120,13 +125,14 @@ void LoadGameFile(const char* path, const TuningLoadOptions& options, SearchThre
 }
 
 void LoadFile(const std::string& path, const TuningLoadOptions& options, FileSets* out) {
-  std::unique_ptr<SearchThread, ThreadDeleter> thread(NewSearchThread());
-  if (!thread) return;
+  std::unique_ptr<Position, PositionDeleter> board(NewPosition());
+  std::unique_ptr<EvalState, EvalStateDeleter> state(NewEvalState());
+  if (!board || !state) return;
   auto record = std::make_unique<HceTermRecord>();
   if (IsEpdFile(path.c_str())) {
-    LoadEpdFile(path.c_str(), options, thread.get(), record.get(), out);
+    LoadEpdFile(path.c_str(), options, board.get(), state.get(), record.get(), out);
   } else {
-    LoadGameFile(path.c_str(), options, thread.get(), record.get(), out);
+    LoadGameFile(path.c_str(), options, board.get(), state.get(), record.get(), out);
   }
   out->totals.coefficients = out->train.index.size() + out->validation.index.size();
 }
@@ -168,9 +174,9 @@ void CurrentWeights(std::vector<float>* mg, std::vector<float>* eg) {
   }
 }
 
-bool AddTuningPosition(SearchThread* thread, HceTermRecord* record, const bool* tuned, float target,
+bool AddTuningPosition(const Position* pos, EvalState* state, HceTermRecord* record, const bool* tuned, float target,
                        TuningSet* set) {
-  if (!RecordHceTerms(thread, record)) return false;
+  if (!RecordHceTerms(pos, state, record)) return false;
   TuningPosition p;
   p.first = set->index.size();
   double constant_mg = record->mg, constant_eg = record->eg;
@@ -186,7 +192,7 @@ bool AddTuningPosition(SearchThread* thread, HceTermRecord* record, const bool* 
     count++;
   }
   p.count = uint16_t(count);
-  p.side_sign = thread->pos.side == WHITE ? 1 : -1;
+  p.side_sign = pos->side == WHITE ? 1 : -1;
   p.middlegame = record->middlegame_weight;
   p.scale = record->scale;
   p.constant_mg = float(constant_mg);

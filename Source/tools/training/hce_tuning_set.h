@@ -57,10 +57,10 @@ struct TuningLoadTotals {
 // values.
 void CurrentWeights(std::vector<float>* mg, std::vector<float>* eg);
 
-// Reduces the thread's position to its linear form and adds it to the set
+// Reduces the position to its linear form (evaluated with the state) and adds it to the set
 // with the given target; false (nothing added) for an ending scored
 // without weights. Uses the current table for the constant.
-bool AddTuningPosition(SearchThread* thread, HceTermRecord* record, const bool* tuned, float target,
+bool AddTuningPosition(const Position* pos, EvalState* state, HceTermRecord* record, const bool* tuned, float target,
                        TuningSet* set);
 
 // Whether a file holds EPD lines rather than games: by its name (".epd")

@@ -7,18 +7,17 @@
 #include "eval/evaluate.h"
 #include "eval/hce.h"
 #include "eval/nn_evaluate.h"
-#include "search/search_thread.h"
+#include "eval/eval_state.h"
 
 namespace {
 
-struct ThreadDeleter {
-  void operator()(SearchThread* t) const { FreeSearchThread(t); }
+struct EvalStateDeleter {
+  void operator()(EvalState* state) const { FreeEvalState(state); }
 };
 
 // The hand-crafted evaluation of a position, on a scratch record.
-int HandCraftedScore(const Position* pos, SearchThread* scratch) {
-  CopyBoard(&scratch->pos, pos);
-  return hce_evaluate(scratch, pos->side, 1, 0);
+int HandCraftedScore(const Position* pos, EvalState* state) {
+  return hce_evaluate(pos, state, pos->side, 1, 0);
 }
 
 }  // namespace
@@ -48,7 +47,7 @@ void AddTrainingSample(const Position* pos, int score, int result, TrainingSet* 
 bool LoadTrainingSets(const std::string& paths, const TrainingFilter& filter, int validation_every,
                       TrainingSet* train, TrainingSet* validation, TrainingLoadTotals* totals,
                       std::string* failed_file) {
-  std::unique_ptr<SearchThread, ThreadDeleter> scratch(NewSearchThread());
+  std::unique_ptr<EvalState, EvalStateDeleter> scratch(NewEvalState());
   if (!scratch) return false;
   std::stringstream list(paths);
   std::string path;

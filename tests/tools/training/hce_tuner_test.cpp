@@ -70,7 +70,7 @@ TEST_F(HceTunerTest, LinearFormAtTheStartingWeightsIsTheEvaluation) {
     std::vector<int> scores;
     for (const std::string& fen : RandomGamePositions(30, 2)) {
       ThreadPtr t = MakeThread(fen);
-      if (AddTuningPosition(t.get(), record.get(), tuned, 0.5f, &set)) scores.push_back(record->score);
+      if (AddTuningPosition(&t->pos, &t->eval, record.get(), tuned, 0.5f, &set)) scores.push_back(record->score);
     }
     ASSERT_GT(set.positions.size(), 1000u);
     size_t most = 0;
@@ -203,10 +203,10 @@ TEST_F(HceTunerTest, TuningLowersTheErrorAndWritesWhatTheEngineReadsBack) {
   // The hidden scores come from the linear form with the hidden weights.
   for (size_t i = 0; i < fens.size(); i++) {
     ThreadPtr t = MakeThread(fens[i]);
-    if (!AddTuningPosition(t.get(), record.get(), tuned, 0.5f, &probe)) continue;
+    if (!AddTuningPosition(&t->pos, &t->eval, record.get(), tuned, 0.5f, &probe)) continue;
     float hidden = TunedScore(probe, probe.positions.back(), hidden_mg.data(), hidden_eg.data());
     float target = float(1.0 / (1.0 + std::exp(-hidden / k)));
-    AddTuningPosition(t.get(), record.get(), tuned, target, i % 8 == 7 ? &validation : &train);
+    AddTuningPosition(&t->pos, &t->eval, record.get(), tuned, target, i % 8 == 7 ? &validation : &train);
   }
   ASSERT_GT(train.positions.size(), 3000u);
   std::vector<float> mg, eg;
@@ -271,7 +271,7 @@ TEST_F(HceTunerTest, RegularizationHoldsWeightsNearTheirStart) {
   auto record = std::make_unique<HceTermRecord>();
   for (const std::string& fen : RandomGamePositions(20, 7)) {
     ThreadPtr t = MakeThread(fen);
-    AddTuningPosition(t.get(), record.get(), tuned, t->pos.side == WHITE ? 0.9f : 0.1f, &set);
+    AddTuningPosition(&t->pos, &t->eval, record.get(), tuned, t->pos.side == WHITE ? 0.9f : 0.1f, &set);
   }
   TempDir dir;
   HceTunerOptions options;
@@ -303,7 +303,7 @@ TEST_F(HceTunerTest, LogisticScaleIsTheOneTheTargetsWereMadeWith) {
   auto record = std::make_unique<HceTermRecord>();
   for (const std::string& fen : RandomGamePositions(20, 6)) {
     ThreadPtr t = MakeThread(fen);
-    if (!AddTuningPosition(t.get(), record.get(), tuned, 0.0f, &set)) continue;
+    if (!AddTuningPosition(&t->pos, &t->eval, record.get(), tuned, 0.0f, &set)) continue;
     TuningPosition& p = set.positions.back();
     p.target = float(1.0 / (1.0 + std::exp(-TunedScore(set, p, mg.data(), eg.data()) / 230.0)));
   }

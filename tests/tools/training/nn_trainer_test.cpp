@@ -107,7 +107,7 @@ TEST_F(NnTrainerTest, ForwardPassEqualsTheEngineAfterExport) {
     const TrainingSample& s = set.samples[0];
     float x = TrainerOutput(net, s, &set.features[s.first]);
     t->pos.ply = 1;
-    int engine = nn_evaluate(t.get());
+    int engine = nn_evaluate(&t->pos, &t->eval);
     // The trainer keeps unrounded weights: the file's rounding moves the
     // output by far less than a centipawn.
     ASSERT_LE(std::abs(engine - ScoreOfOutput(x)), 1) << fen << " x=" << x;

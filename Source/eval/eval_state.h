@@ -1,0 +1,57 @@
+// The evaluation's per-thread state: its caches, the network's buffers and
+// the results an evaluation leaves behind for the caller (threat sums, the
+// trace of the last network score). A search thread holds one; so can any
+// tool that evaluates positions.
+#pragma once
+
+#include "eval/hce_state.h"
+#include "types.h"
+
+// One entry of the evaluation cache, shared by the network and the
+// hand-crafted evaluation.
+struct EvalCacheEntry {
+  Key key;
+  int16_t threat[2];  // threat sums of the hand-crafted evaluation, White then Black
+  int16_t hce_score;
+  int16_t nn_score;
+};
+constexpr int kEvalCacheSize = 32768;
+// A score field of the cache that holds nothing for the entry's key: each
+// evaluator fills only its own field.
+constexpr int16_t kNoCachedScore = -32768;
+
+struct NnThreadState;
+
+struct EvalState {
+  EvalCacheEntry eval_cache[kEvalCacheSize];
+  uint64_t eval_count;        // evaluations requested
+  uint64_t eval_cache_hits;
+  NnThreadState* nn;          // network buffers, made on the first network evaluation
+  uint32_t nn_cache_load;     // network load whose scores the evaluation cache holds
+  // Last network result, kept for the evaluation trace.
+  int16_t nn_last_score;
+  int16_t nn_last_row;        // 1 blended middlegame/endgame rows, 2 pawn-ending row
+  float nn_last_p;            // win probability
+  float nn_last_phase;
+
+  // Threat sums written by the hand-crafted evaluation at each ply, per
+  // colour (read by the search's pruning rules).
+  int16_t threat[kMaxPly + 2][2];
+
+  // ---- Hand-crafted evaluation (eval/hce.*): its pawn hash, counters and
+  // ---- the working record of the evaluation in progress.
+  PawnHashEntry pawn_hash[kPawnHashSize];
+  uint32_t pawn_hash_generation;  // parameter generation the pawn hash was filled with
+  uint64_t hce_evals;             // calls of hce_evaluate
+  uint64_t hce_cache_hits;        // answered from the evaluation cache
+  uint64_t pawn_hash_probes;
+  uint64_t pawn_hash_hits;
+  HceWork hce;
+};
+
+// Allocates a zero-filled state (the caches empty); nullptr when memory is
+// short. Release it with FreeEvalState, which frees the network buffers.
+EvalState* NewEvalState();
+void FreeEvalState(EvalState* state);
+// Releases the network buffers of a state held inside another record.
+void ReleaseEvalState(EvalState* state);
