@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS = -DCMAKE_BUILD_TYPE=Release -DZORV_ARCH=$(ARCH)
 
-.PHONY: all zorv ttune test run configure clean help sanitize tsan fuzz perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung bench-tb
+.PHONY: all zorv ttune test run configure clean help debug debug-test layering sanitize tsan fuzz perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung bench-tb
 
 all: zorv
 
@@ -27,6 +27,21 @@ test: zorv
 
 run: zorv
 	./zorv
+
+# The include graph runs one way (also part of make test).
+layering:
+	bash tests/layering/check_layers.sh Source
+
+# The debug build: every unmake checks the position it restored (keys,
+# bitboards, signature, material and kings recomputed from the board).
+DEBUG_ARGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORV_ARCH=$(ARCH) -DZORV_CHECK_POSITION=ON
+debug:
+	cmake -S . -B build-debug $(DEBUG_ARGS) > /dev/null
+	cmake --build build-debug -j $(JOBS)
+
+# The perft, position and search tests and the bench once in the debug build.
+debug-test: debug
+	cd build-debug && ctest --output-on-failure -j $(JOBS) -R '^(Perft|PositionCheck|Search|SelectivityTest|TableTest|Benchmark)'
 
 # Address and undefined-behaviour sanitizers over the whole test suite.
 sanitize:
@@ -96,13 +111,16 @@ bench-tb: configure
 	$(BUILD_DIR)/tests/tb_bench
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan zorv zorv-tune fuzz-failures
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-debug zorv zorv-tune fuzz-failures
 
 help:
 	@echo "make            build ./zorv (ARCH=native by default, e.g. ARCH=x86-64-v2)"
 	@echo "make test       build and run every test through ctest"
 	@echo "make run        build and start the engine"
 	@echo "make ttune      build ./zorv-tune, the engine with the training and tuning modes"
+	@echo "make layering   check that includes run downward (board, eval, search, driver)"
+	@echo "make debug      the debug build (build-debug/): position checked after every unmake"
+	@echo "make debug-test perft, search and bench tests in the debug build"
 	@echo "make sanitize   tests under the address and undefined-behaviour sanitizers"
 	@echo "make tsan       tests under the thread sanitizer"
 	@echo "make fuzz       random UCI sessions against the sanitizer build (FUZZ_SESSIONS=, FUZZ_SEED=)"

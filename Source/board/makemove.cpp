@@ -2,6 +2,7 @@
 
 #include "board/attacks.h"
 #include "board/movegen.h"
+#include "board/position_check.h"
 #include "board/zobrist.h"
 
 void (*g_make_move_hook)(Position* pos, Move move) = nullptr;
@@ -169,6 +170,7 @@ void UnmakeMove(Position* pos) {
   }
   pos->key = undo->key;
   pos->pawn_key = undo->pawn_key;
+  CheckPositionAfterUnmake(pos);
 }
 
 void MakeNullMove(Position* pos) {
@@ -197,6 +199,7 @@ void UnmakeNullMove(Position* pos) {
   pos->fifty = undo->fifty;
   pos->key = undo->key;
   pos->last_move = h > 0 ? pos->undo[h - 1].move : kNullMove;
+  CheckPositionAfterUnmake(pos);
 }
 
 bool IsDraw(Position* pos, int ply) {

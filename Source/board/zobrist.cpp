@@ -44,7 +44,9 @@ void InitZobristKeys() {
   }
 }
 
-void ComputeKeys(Position* pos) {
+void ComputeKeys(Position* pos) { KeysFromScratch(pos, &pos->key, &pos->pawn_key); }
+
+void KeysFromScratch(const Position* pos, Key* key_out, Key* pawn_key_out) {
   Key key = 0, pawn_key = 0;
   for (int sq = 0; sq < 64; sq++) {
     int code = pos->board[sq];
@@ -54,6 +56,6 @@ void ComputeKeys(Position* pos) {
   }
   if (pos->ep_square != kNoSquare) key ^= g_zobrist[pos->ep_square];
   key ^= g_zobrist[pos->castling];
-  pos->key = WithSide(key, pos->side);
-  pos->pawn_key = pawn_key;
+  *key_out = WithSide(key, pos->side);
+  *pawn_key_out = pawn_key;
 }

@@ -12,6 +12,8 @@ extern Key g_zobrist[1024];
 void InitZobristKeys();
 // Sets key and pawn_key from the men, en-passant square, castling and side.
 void ComputeKeys(Position* pos);
+// The same keys, computed without touching the position.
+void KeysFromScratch(const Position* pos, Key* key, Key* pawn_key);
 
 // Bit 32 of the key is the side to move.
 constexpr Key kSideKeyBit = Key(1) << 32;

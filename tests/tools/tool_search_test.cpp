@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <string>
 
 #include "tool_test_helpers.h"
 
@@ -29,6 +31,34 @@ TEST(Benchmark, RunsAllPositionsWithInputClosedAndEndsWithStatusZero) {
   EXPECT_NE(BenchNodes(run.lines), "");
   // A tool run never calibrates.
   EXPECT_EQ(CountContaining(run.lines, "calibration"), 0);
+}
+
+// The node count the repository records for a bench depth, or "" when the
+// signature file has no line for it.
+std::string RecordedBenchNodes(int depth) {
+  std::ifstream in(ZORV_BENCH_SIGNATURE);
+  std::string line;
+  const std::string prefix = "depth " + std::to_string(depth) + " nodes ";
+  while (std::getline(in, line))
+    if (line.rfind(prefix, 0) == 0) return line.substr(prefix.size());
+  return "";
+}
+
+// The bench is the build's signature: one thread whatever -threads says, the
+// last line "Bench: N" with the total, and N as recorded in the repository
+// (a different count means the search or the evaluation plays differently).
+TEST(Benchmark, EndsWithTheSignatureRecordedInTheRepository) {
+  TempDir dir;
+  ToolRun run = RunTool(dir, {"-threads", "3", "-bench", "-d", "6"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(HasLine(run.lines, "Zorv 5.50 running benchmark using 1 threads"));
+  ASSERT_FALSE(run.lines.empty());
+  auto signature = FindLine({run.lines.back()}, R"(Bench: ([0-9]+))");
+  ASSERT_FALSE(signature.empty()) << run.lines.back();
+  EXPECT_EQ(signature[1], BenchNodes(run.lines));
+  std::string recorded = RecordedBenchNodes(6);
+  ASSERT_NE(recorded, "") << "no depth 6 line in " << ZORV_BENCH_SIGNATURE;
+  EXPECT_EQ(signature[1], recorded) << "the bench signature changed: the search or the evaluation plays differently";
 }
 
 TEST(Benchmark, NodeCountIsTheSameEveryRunAndInTheMainThread) {

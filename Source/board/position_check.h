@@ -1,0 +1,24 @@
+// The consistency of a position's derived fields, recomputed from its
+// mailbox: the debug build checks it after every unmake.
+#pragma once
+
+#include "board/position.h"
+
+// The first derived field that disagrees with the men on the board (keys,
+// bitboards, signature, material, king squares), as a short description, or
+// nullptr when everything agrees.
+const char* PositionInconsistency(const Position* pos);
+
+// Writes the inconsistency, if any, and the FEN to standard error and
+// aborts.
+void AbortIfInconsistent(const Position* pos);
+
+// In the debug build (ZORV_CHECK_POSITION) every unmake checks the position
+// it restored; otherwise this costs nothing.
+inline void CheckPositionAfterUnmake(const Position* pos) {
+#ifdef ZORV_CHECK_POSITION
+  AbortIfInconsistent(pos);
+#else
+  (void)pos;
+#endif
+}

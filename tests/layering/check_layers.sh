@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The include graph runs one way: platform below board below eval below
+# search below driver; the tablebase (fathom/) and book code sit beside eval,
+# under search. Prints every include that goes upward and fails if there is
+# one. Usage: check_layers.sh SOURCE_DIR
+set -u
+src="${1:?usage: check_layers.sh SOURCE_DIR}"
+cd "$src" || exit 2
+
+# Folders each layer must not include, by layer.
+declare -A forbidden=(
+  [platform]="board eval fathom book search driver tools"
+  [board]="eval fathom book search driver tools"
+  [eval]="fathom book search driver tools"
+  [fathom]="eval book search driver tools"
+  [book]="eval fathom search driver tools"
+  [search]="driver tools"
+)
+
+status=0
+for layer in platform board eval fathom book search; do
+  [ -d "$layer" ] || continue
+  for above in ${forbidden[$layer]}; do
+    while IFS= read -r hit; do
+      [ -n "$hit" ] || continue
+      echo "upward include: $hit"
+      status=1
+    done < <(grep -rnE "^[[:space:]]*#[[:space:]]*include[[:space:]]*\"$above/" "$layer" --include='*.h' --include='*.cpp' || true)
+  done
+done
+# The shared headers at the top of the tree sit below everything.
+while IFS= read -r hit; do
+  [ -n "$hit" ] || continue
+  echo "upward include: $hit"
+  status=1
+done < <(grep -nE "^[[:space:]]*#[[:space:]]*include[[:space:]]*\"(board|eval|fathom|book|search|driver|tools)/" ./*.h ./*.cpp 2>/dev/null || true)
+
+[ $status -eq 0 ] && echo "layering: every include runs downward"
+exit $status

@@ -1,0 +1,2 @@
+// An evaluation file that prints through the driver: the check must fail.
+  #  include "driver/uci.h"
