@@ -48,11 +48,16 @@ constexpr int PromotionType(Move flags) {
   return flags == kFlagKnight ? KNIGHT : flags == kFlagBishop ? BISHOP : flags == kFlagRook ? ROOK : QUEEN;
 }
 
-// Scores, from the side to move's view.
-constexpr int kInfinity = 10001;
+// Scores, from the side to move's view. Being mated at ply p scores
+// p - kMateValue; a tablebase win found at ply p scores kTbWinValue - p, a
+// tablebase loss kTbLossValue + p.
+constexpr int kInfinity = 10001;       // beyond every score: the widest window
 constexpr int kMateValue = 10000;
-constexpr int kMateBound = 9799;       // |score| >= this is a mate score
+constexpr int kMateBound = 9799;       // |score| >= this is a mate (or root tablebase) score
 constexpr int kInCheckMarker = -9999;  // evaluation of a side in check
+constexpr int kTbWinValue = 9800;
+constexpr int kTbLossValue = -9801;
+constexpr int kMateShownBound = 9900;  // scores at least this far from 0 are reported as mate in N
 
 // Stack limits. The node procedure never goes deeper than ply 66 (it returns
 // at ply > 65), perft is limited to depth 20, so 80 plies leave a margin.

@@ -44,13 +44,15 @@ void SumThreadCounters() {
 
 void ScoreText(int score, char* out) {
   int tb = g_control.root_tb_result;
-  if (tb == 4 && score < 9899) score = 9800;
-  else if (tb == 0 && score >= -9899) score = -9800;
+  // A tablebase result at the root is shown as such unless the search found
+  // a mate.
+  if (tb == 4 && score < kMateShownBound - 1) score = kTbWinValue;
+  else if (tb == 0 && score > -kMateShownBound) score = -kTbWinValue;
   else if (tb == 2) score = 0;
-  if (score > 9899) std::sprintf(out, "mate %d", (10000 - score) / 2);
-  // Mated at ply p (the root is ply 1) scores p - 10000: after N moves of
-  // the side to move, p = 2N + 1.
-  else if (score < -9900) std::sprintf(out, "mate -%d", (score + 9999) / 2);
+  if (score >= kMateShownBound) std::sprintf(out, "mate %d", (kMateValue - score) / 2);
+  // Mated at ply p (the root is ply 1) scores p - kMateValue: after N moves
+  // of the side to move, p = 2N + 1.
+  else if (score < -kMateShownBound) std::sprintf(out, "mate -%d", (score + kMateValue - 1) / 2);
   else std::sprintf(out, "cp %d", score);
 }
 

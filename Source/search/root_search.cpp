@@ -10,6 +10,7 @@
 #include "platform/output.h"
 #include "eval/evaluate.h"
 #include "search/search_eval.h"
+#include "search/search_params.h"
 #include "platform/relaxed.h"
 #include "search/move_picker.h"
 #include "search/report.h"
@@ -156,9 +157,10 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
         PrintProgress(t, searched, e.move);
       int d = depth - 1;
       r.reduction = 0;
-      if (main && index == 0 && depth > 5 && searched >= 5 && !in_check && (cls & 0x3F) == 0) {
+      if (main && index == 0 && depth > kRootReductionDepth && searched >= kRootReductionMoves && !in_check &&
+          (cls & 0x3F) == 0) {
         int previous = depth - 1 < kMaxDepthTable ? Relaxed(c.depth_score[depth - 1]) : best;
-        int floor = previous < -9749 ? -9800 : previous - 50;
+        int floor = previous < kRootReductionMargin - kTbWinValue + 1 ? -kTbWinValue : previous - kRootReductionMargin;
         if (best > floor && pos->material[side] > 0 && (pos->signature[side] & 15) != 0) {
           d = depth - 2;
           r.reduction = 1;
@@ -336,7 +338,7 @@ void RootSearch(SearchThread* t) {
   t->root_moves = list.count;
   if (main) SetRelaxed(c.root_move_count, list.count);
   if (list.count == 0) {
-    SetRelaxed(t->best_score, in_check ? -9999 : 0);
+    SetRelaxed(t->best_score, in_check ? 1 - kMateValue : 0);
     t->best_pv[0] = 0;
     t->depth = 1;
     t->seldepth = 1;
@@ -404,7 +406,8 @@ void RootSearch(SearchThread* t) {
     int result = ProbeTablebaseRoot(pos, &wdl, &dtz, &tb_move);
     if (result < 0) result = ProbeTablebaseWdl(pos, 70);
     if (result >= 0) {
-      int own = result == 4 ? 9799 : result == 0 ? -9800 : 0;
+      // Scored as the node procedure scores a tablebase result at ply 1.
+      int own = result == 4 ? kTbWinValue - 1 : result == 0 ? kTbLossValue + 1 : 0;
       SetRelaxed(c.root_tb_result, result);
       c.tb_score[side] = own;
       c.tb_score[side ^ 1] = -own;
@@ -460,7 +463,7 @@ void RootSearch(SearchThread* t) {
       SetRelaxed(c.last_iteration_depth, depth);
     }
     int best = t->best_score;
-    if (Stopped() || best >= 9999 - depth || best < depth - 9999 || depth >= max_depth ||
+    if (Stopped() || best >= kMateValue - 1 - depth || best < depth - (kMateValue - 1) || depth >= max_depth ||
         g_game->pos.history_count + depth > 883)
       break;
     iteration = depth;

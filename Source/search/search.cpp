@@ -7,6 +7,7 @@
 #include "board/see.h"
 #include "eval/evaluate.h"
 #include "search/search_eval.h"
+#include "search/search_params.h"
 #include "search/move_picker.h"
 #include "search/search_control.h"
 #include "search/selectivity.h"
@@ -208,12 +209,12 @@ int AdvancedEnemyPawns(const Position* pos, int side) {
 // Static-eval pruning with the network: every own man at risk must survive
 // the opponent's best capture sequence on its square by the margin.
 bool StaticPruneIsSafe(const Position* pos, int side, int eval, int beta) {
-  if (eval - 350 * AdvancedEnemyPawns(pos, side) < beta) return false;
+  if (eval - kAdvancedPawnThreat * AdvancedEnemyPawns(pos, side) < beta) return false;
   const Bitboard* own = pos->pieces[side];
   Bitboard at_risk = own[QUEEN];
-  if (eval <= beta + 99) at_risk |= own[PAWN];
-  if (eval <= beta + 299) at_risk |= own[KNIGHT] | own[BISHOP];
-  if (eval <= beta + 499) at_risk |= own[ROOK];
+  if (eval <= beta + kPawnRiskMargin) at_risk |= own[PAWN];
+  if (eval <= beta + kMinorRiskMargin) at_risk |= own[KNIGHT] | own[BISHOP];
+  if (eval <= beta + kRookRiskMargin) at_risk |= own[ROOK];
   while (at_risk) {
     int sq = PopLowest(&at_risk);
     if (eval - StaticExchange(pos, side ^ 1, kNoSquare, sq) < beta) return false;
@@ -259,7 +260,7 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
   Bump(t->nodes);
   // The clock is read every 64 nodes: often enough at the lowest node
   // rates, and too seldom to cost anything at the highest.
-  if ((t->nodes & 63) == 0) CheckSearchTimeFromSearch();
+  if ((t->nodes & (kNodesPerClockCheck - 1)) == 0) CheckSearchTimeFromSearch();
   if (Relaxed(g_control.throttle)) ThrottleSearch(t);
   if (t->nodes > t->node_limit && t->completed_depth >= 2) g_control.stop.store(true, std::memory_order_relaxed);
   if (StopRequested()) return 0;
@@ -281,13 +282,13 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
   r.in_check = in_check;
   // 8-9: draws and the ply limit.
   if (IsDraw(pos, ply - 1)) return 0;
-  if (ply > 65) return in_check ? 0 : evaluate(t, side, ply, 0);
+  if (ply > kMaxSearchPly) return in_check ? 0 : evaluate(t, side, ply, 0);
   // 10: extensions.
   if (in_check) {
     depth++;
   } else if (pos->material[side] == 0 && t->pos.history_count > 0 && t->pos.undo[t->pos.history_count - 1].captured > PAWN) {
     depth++;
-  } else if ((t->stack[ply - 1].classification & kClassDangerous) && depth <= 2) {
+  } else if ((t->stack[ply - 1].classification & kClassDangerous) && depth <= kDangerousExtensionDepth) {
     depth++;
   }
   r.depth = int16_t(depth);
@@ -320,7 +321,7 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
     if (wdl >= 0) {
       Bump(t->tb_hits);
       if (parent_tb < 0) {
-        int score = wdl == 0 ? ply - 9801 : wdl == 4 ? 9800 - ply : 0;
+        int score = wdl == 0 ? kTbLossValue + ply : wdl == 4 ? kTbWinValue - ply : 0;
         return score <= alpha ? alpha : score;
       }
       if (wdl >= 6 - parent_tb) return beta;
@@ -334,7 +335,7 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
   if (depth < 1) return Quiescence(t, side, ply, depth, alpha, beta, node_type, pv);
   const SelectivityTables& sel = g_selectivity;
   // 16: futility (razoring form).
-  if (depth <= sel.fp_depth && eval <= alpha - sel.fp_margin[depth] && !tt_fail_high && alpha <= 9798 &&
+  if (depth <= sel.fp_depth && eval <= alpha - sel.fp_margin[depth] && !tt_fail_high && alpha < kMateBound &&
       node_type != kNodePV) {
     r.razoring = 1;
     int v = Quiescence(t, side, ply, depth, alpha, beta, node_type, pv);
@@ -342,9 +343,9 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
   }
   // 17: beta pruning: static-eval pruning, then the null move.
   int enemy = side ^ 1;
-  int balance = 100 * (PawnCount(pos, side) - PawnCount(pos, enemy)) +
-                128 * (int(pos->material[side]) - int(pos->material[enemy]));
-  if (eval >= beta + sel.bp_margin && beta - 150 <= balance && node_type == kNodeCut && !tt_fail_low &&
+  int balance = kBalancePawn * (PawnCount(pos, side) - PawnCount(pos, enemy)) +
+                kBalanceUnit * (int(pos->material[side]) - int(pos->material[enemy]));
+  if (eval >= beta + sel.bp_margin && beta - kBalanceMargin <= balance && node_type == kNodeCut && !tt_fail_low &&
       beta >= -kMateBound && pos->material[side] > 0 && PawnCount(pos, side) > 0) {
     if (depth <= sel.sep_depth && eval - t->eval.threat[ply][side] >= beta + sel.sep_margin[depth]) {
       if (!g_flags.use_nn_eval) return beta;
@@ -353,7 +354,10 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
     Move previous = t->stack[ply - 1].current_move;
     Move two_back = ply >= 3 ? t->stack[ply - 2].current_move : Move(1);
     if (depth >= sel.nmp_depth && previous != kNullMove && two_back != kNullMove) {
-      int reduction = depth <= 3 ? 2 : depth <= 9 ? 3 : (pos->material[side] > 3 ? 4 : 3);
+      int reduction = depth <= kNullShallowDepth  ? kNullReductionShallow
+                      : depth <= kNullMiddleDepth ? kNullReductionMiddle
+                      : pos->material[side] > kNullDeepMaterial ? kNullReductionDeep
+                                                                : kNullReductionMiddle;
       r.reduction = uint8_t(reduction);
       r.current_move = kNullMove;
       r.current_mover = 0;
@@ -363,13 +367,15 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
       int value = -Search(t, enemy, ply + 1, depth - reduction - 1, -beta, -alpha, kNodeAll, child_pv);
       UnmakeNullMove(pos);
       if (value >= beta) {
-        if (depth <= 5) return beta;
-        depth -= 5;
+        if (depth <= kNullVerificationReduction) return beta;
+        depth -= kNullVerificationReduction;
       }
     }
   }
   // 18: internal iterative deepening.
-  int target = node_type == kNodePV ? depth - 3 : (depth < 9 ? depth - 4 : depth - 5);
+  int target = node_type == kNodePV     ? depth - kIidReductionPv
+               : depth < kIidDeepDepth ? depth - kIidReductionShallow
+                                       : depth - kIidReductionDeep;
   if (tt_depth < target) {
     r.iid = 1;
     MoveLoop(t, side, ply, target, alpha, beta, false, node_type, pv);
@@ -386,7 +392,7 @@ int Quiescence(SearchThread* t, int side, int ply, int depth, int alpha, int bet
   PlyRecord& r = t->stack[ply];
   int eval = r.eval;
   if (eval >= beta) return beta;
-  int margin = depth >= 1 ? 450 : 150;
+  int margin = depth >= 1 ? kDeltaMarginChecks : kDeltaMargin;
   uint16_t mode = depth >= 0 ? kModeQuiescenceChecks : kModeQuiescence;
   int best = eval > alpha ? eval : alpha;
   int store_alpha = best;
@@ -401,18 +407,18 @@ int Quiescence(SearchThread* t, int side, int ply, int depth, int alpha, int bet
   while ((e = NextMove(t)) != nullptr) {
     Move move = e->move;
     int to = MoveTo(move);
-    if (depth < -3 && to != last_to) continue;
+    if (depth < kRecaptureOnlyDepth && to != last_to) continue;
     int gain;
     uint8_t cls = ClassifyMove(pos, side, e);
     int captured = TypeOf(e->captured);
     if (cls & kClassCheck) {
-      gain = 20000;
+      gain = kCheckGain;
     } else if (e->captured != 0 &&
                PawnCount(pos, enemy) - (captured == PAWN) == 0 &&
-               int(pos->material[enemy]) - kMaterialUnits[captured] < 4) {
-      gain = 5000;
+               int(pos->material[enemy]) - kMaterialUnits[captured] < kBareMaterialLimit) {
+      gain = kLastPawnCaptureGain;
     } else if (TypeOf(e->mover) == PAWN && RelativeRank(side, RankOf(to)) >= 6) {
-      gain = 1500;
+      gain = kSeventhRankPushGain;
     } else {
       gain = kExchangeValue[captured];
     }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/output.h"
+#include "search/search_params.h"
 #include "settings.h"
 
 SelectivityTables g_selectivity = [] {
@@ -22,16 +23,16 @@ void BuildReductionTables(int selectivity) {
   int s = selectivity > 200 ? 200 : selectivity;
   for (int d = 0; d < 32; d++) {
     for (int m = 0; m < 32; m++) {
-      if (d <= 2 || m == 0) {
+      if (d <= kLmrMinDepth || m == 0) {
         g_selectivity.lmr_pv[d][m] = g_selectivity.lmr_nonpv[d][m] = 0;
         continue;
       }
-      float r = float(std::log(double(d)) * std::log(double(m)) * 0.44 - 0.5);
+      float r = float(std::log(double(d)) * std::log(double(m)) * kLmrScale - kLmrOffset);
       r = float(r * (s * 0.01));
       if (r < 0) r = 0;
-      if (r > 3.0f) r = 3.0f;
+      if (r > kLmrMax) r = kLmrMax;
       g_selectivity.lmr_pv[d][m] = int8_t(RoundHalfAway(r));
-      g_selectivity.lmr_nonpv[d][m] = int8_t(RoundHalfAway(r + 1.2));
+      g_selectivity.lmr_nonpv[d][m] = int8_t(RoundHalfAway(r + kLmrNonPvExtra));
     }
   }
   g_selectivity.lmr_built_for = selectivity;
@@ -56,22 +57,22 @@ void DeriveSelectivityTables() {
   t.lmp_depth = TableDepth(s.lmp_depth);
   t.nmp_depth = s.nmp_depth;
   t.lmr_depth = s.lmr_depth;
-  t.bp_margin = 15;
-  if (s.selectivity <= 99) t.bp_margin = 15 + ((100 - s.selectivity) >> 1);
+  t.bp_margin = kBetaPruneMargin;
+  if (s.selectivity <= 99) t.bp_margin = kBetaPruneMargin + ((100 - s.selectivity) >> 1);
   if (s.selectivity == 0) {
     t.lmr_depth = 100;
     t.nmp_depth = 100;
     t.lmp_depth = 0;
     t.sep_depth = 0;
     t.fp_depth = 0;
-    t.bp_margin = 5000;
+    t.bp_margin = kBetaPruneOff;
   }
   if (t.lmr_built_for != s.selectivity) BuildReductionTables(s.selectivity);
   g_history_inc[0] = g_history_dec[0] = 0;
   for (int d = 1; d < 70; d++) {
-    double root = std::sqrt(double(d < 16 ? d : 16));
-    g_history_inc[d] = RoundHalfAway(16 * root);
-    g_history_dec[d] = RoundHalfAway(8 * root);
+    double root = std::sqrt(double(d < kHistoryDepthCap ? d : kHistoryDepthCap));
+    g_history_inc[d] = RoundHalfAway(kHistoryRaise * root);
+    g_history_dec[d] = RoundHalfAway(kHistoryLower * root);
   }
 }
 

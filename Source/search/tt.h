@@ -59,8 +59,8 @@ void CompletePvFromTable(Position* pos, Move* pv, int ply);
 
 // Mate scores are stored relative to the node that stores them.
 inline int ScoreToTable(int score, int ply) {
-  return score >= 9799 ? score + ply : score < -9799 ? score - ply : score;
+  return score >= kMateBound ? score + ply : score < -kMateBound ? score - ply : score;
 }
 inline int ScoreFromTable(int score, int ply) {
-  return score >= 9799 ? score - ply : score < -9799 ? score + ply : score;
+  return score >= kMateBound ? score - ply : score < -kMateBound ? score + ply : score;
 }

@@ -57,8 +57,8 @@ bool InCheck(const Position* pos) { return IsSquareAttacked(pos, pos->king_squar
 // The search score, moved to the root tablebase result when there is one.
 int CorrectedScore(int score) {
   switch (g_control.root_tb_result) {
-    case 4: return score < 9800 ? 9800 : score;
-    case 0: return score > -9800 ? -9800 : score;
+    case 4: return score < kTbWinValue ? kTbWinValue : score;
+    case 0: return score > -kTbWinValue ? -kTbWinValue : score;
     case 2: return 0;
     default: return score;
   }

@@ -1,0 +1,84 @@
+// The fixed numbers of the search: every margin, reduction and limit of the
+// node procedure, quiescence and the root, each named once. (The margins
+// that are options, such as the futility step, live in the settings.)
+#pragma once
+
+// ---- Node procedure (search.cpp) ----
+// The clock is read once every this many nodes (a power of two).
+constexpr unsigned kNodesPerClockCheck = 64;
+// Beyond this ply a node returns its static evaluation.
+constexpr int kMaxSearchPly = 65;
+// Dangerous moves (ClassifyMove) are extended at remaining depths up to this.
+constexpr int kDangerousExtensionDepth = 2;
+// Static-eval pruning asks first that the side to move is not too far behind
+// in material: balance = pawns * kBalancePawn + material units * kBalanceUnit,
+// at least beta - kBalanceMargin.
+constexpr int kBalancePawn = 100;
+constexpr int kBalanceUnit = 128;
+constexpr int kBalanceMargin = 150;
+// Static-eval pruning with the network trusts the evaluation only when no
+// own man hangs: advanced enemy pawns cost this much each ...
+constexpr int kAdvancedPawnThreat = 350;
+// ... and pawns, minor pieces and rooks are checked for losing exchanges
+// while the evaluation is at most this far above beta.
+constexpr int kPawnRiskMargin = 99;
+constexpr int kMinorRiskMargin = 299;
+constexpr int kRookRiskMargin = 499;
+// Null-move reduction: kNullReductionShallow up to depth kNullShallowDepth,
+// kNullReductionMiddle up to kNullMiddleDepth, then kNullReductionDeep with
+// more than kNullDeepMaterial units of material (else the middle one).
+constexpr int kNullReductionShallow = 2;
+constexpr int kNullShallowDepth = 3;
+constexpr int kNullReductionMiddle = 3;
+constexpr int kNullMiddleDepth = 9;
+constexpr int kNullReductionDeep = 4;
+constexpr int kNullDeepMaterial = 3;
+// A null move that fails high ends the node up to this depth, and reduces
+// the depth by it beyond.
+constexpr int kNullVerificationReduction = 5;
+// Internal iterative deepening searches this much shallower than the node:
+// at PV nodes, at other nodes below kIidDeepDepth, and at deeper ones.
+constexpr int kIidReductionPv = 3;
+constexpr int kIidReductionShallow = 4;
+constexpr int kIidDeepDepth = 9;
+constexpr int kIidReductionDeep = 5;
+
+// ---- Quiescence (search.cpp) ----
+// Delta pruning: a capture is skipped when the evaluation plus its gain stays
+// this far below the best score (the larger margin at depth 1 and above).
+constexpr int kDeltaMarginChecks = 450;
+constexpr int kDeltaMargin = 150;
+// Gains assumed for checks, for captures that leave the opponent without
+// pawns and with little material, and for pawn pushes to the seventh rank.
+constexpr int kCheckGain = 20000;
+constexpr int kLastPawnCaptureGain = 5000;
+constexpr int kBareMaterialLimit = 4;  // opponent's material units left, below which the gain applies
+constexpr int kSeventhRankPushGain = 1500;
+// Below this depth only recaptures on the last move's square are searched.
+constexpr int kRecaptureOnlyDepth = -3;
+
+// ---- Root (root_search.cpp) ----
+// Late root moves are reduced by a ply from depth kRootReductionDepth on,
+// after kRootReductionMoves moves, while the best score stays above the
+// previous iteration's less kRootReductionMargin.
+constexpr int kRootReductionDepth = 5;
+constexpr int kRootReductionMoves = 5;
+constexpr int kRootReductionMargin = 50;
+
+// ---- Reduction tables (selectivity.cpp) ----
+// Late-move reduction: log(depth) * log(move) * kLmrScale - kLmrOffset,
+// scaled by the selectivity, at most kLmrMax plies; non-PV nodes add
+// kLmrNonPvExtra. Depths up to kLmrMinDepth are never reduced.
+constexpr double kLmrScale = 0.44;
+constexpr double kLmrOffset = 0.5;
+constexpr float kLmrMax = 3.0f;
+constexpr float kLmrNonPvExtra = 1.2f;
+constexpr int kLmrMinDepth = 2;
+// Static-eval (beta) pruning margin at full selectivity; it grows by half a
+// point per point of selectivity below 100, and selectivity 0 turns it off.
+constexpr int kBetaPruneMargin = 15;
+constexpr int kBetaPruneOff = 5000;
+// History steps grow with the square root of the depth, capped at this depth.
+constexpr int kHistoryDepthCap = 16;
+constexpr int kHistoryRaise = 16;
+constexpr int kHistoryLower = 8;
