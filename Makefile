@@ -32,16 +32,19 @@ run: zorv
 layering:
 	bash tests/layering/check_layers.sh Source
 
-# The debug build: every unmake checks the position it restored (keys,
-# bitboards, signature, material and kings recomputed from the board).
-DEBUG_ARGS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORV_ARCH=$(ARCH) -DZORV_CHECK_POSITION=ON
-debug:
-	cmake -S . -B build-debug $(DEBUG_ARGS) > /dev/null
-	cmake --build build-debug -j $(JOBS)
+# The debug build, ./zorv-checked: every unmake checks the position it
+# restored (keys, bitboards, signature, material and kings recomputed from
+# the board). Only make/unmake is compiled again; the rest is shared with
+# the plain build.
+debug: configure
+	cmake --build $(BUILD_DIR) --target zorv-checked zorv_checked_tests -j $(JOBS)
+	cp $(BUILD_DIR)/zorv-checked ./zorv-checked
 
-# The perft, position and search tests and the bench once in the debug build.
+# The perft, position, search and bench tests once in the debug build.
+DEBUG_TESTS = Perft.*:PositionCheck*:Search*:SelectivityTest.*:TableTest.*:Benchmark.*
 debug-test: debug
-	cd build-debug && ctest --output-on-failure -j $(JOBS) -R '^(Perft|PositionCheck|Search|SelectivityTest|TableTest|Benchmark)'
+	cd $(BUILD_DIR)/tests && ZORV_TEST_ENGINE=$(abspath $(BUILD_DIR))/zorv-checked \
+	  ./zorv_checked_tests --gtest_filter='$(DEBUG_TESTS)'
 
 # Address and undefined-behaviour sanitizers over the whole test suite.
 sanitize:
@@ -111,7 +114,7 @@ bench-tb: configure
 	$(BUILD_DIR)/tests/tb_bench
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan build-debug zorv zorv-tune fuzz-failures
+	rm -rf $(BUILD_DIR) build-asan build-tsan zorv zorv-checked zorv-tune fuzz-failures
 
 help:
 	@echo "make            build ./zorv (ARCH=native by default, e.g. ARCH=x86-64-v2)"
@@ -119,7 +122,7 @@ help:
 	@echo "make run        build and start the engine"
 	@echo "make ttune      build ./zorv-tune, the engine with the training and tuning modes"
 	@echo "make layering   check that includes run downward (board, eval, search, driver)"
-	@echo "make debug      the debug build (build-debug/): position checked after every unmake"
+	@echo "make debug      the debug build ./zorv-checked: position checked after every unmake"
 	@echo "make debug-test perft, search and bench tests in the debug build"
 	@echo "make sanitize   tests under the address and undefined-behaviour sanitizers"
 	@echo "make tsan       tests under the thread sanitizer"

@@ -7,6 +7,12 @@
 
 void (*g_make_move_hook)(Position* pos, Move move) = nullptr;
 
+#ifdef ZORV_CHECK_POSITION
+bool PositionChecksCompiled() { return true; }
+#else
+bool PositionChecksCompiled() { return false; }
+#endif
+
 namespace {
 
 inline void MoveMan(Position* pos, int colour, int type, int from, int to) {

@@ -13,6 +13,9 @@ const char* PositionInconsistency(const Position* pos);
 // aborts.
 void AbortIfInconsistent(const Position* pos);
 
+// True in the debug build, where every unmake checks the position.
+bool PositionChecksCompiled();
+
 // In the debug build (ZORV_CHECK_POSITION) every unmake checks the position
 // it restored; otherwise this costs nothing.
 inline void CheckPositionAfterUnmake(const Position* pos) {

@@ -61,7 +61,10 @@ bool TempDir::Exists(const std::string& name) const {
   return stat(File(name).c_str(), &st) == 0;
 }
 
-EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::string& workdir, const std::string& binary) {
+EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::string& workdir,
+                             const std::string& requested) {
+  const char* replacement = std::getenv("ZORV_TEST_ENGINE");
+  std::string binary = requested == ZORV_BINARY && replacement != nullptr && *replacement ? replacement : requested;
   if (workdir.empty()) {
     own_dir_ = std::make_unique<TempDir>();
     workdir_ = own_dir_->path();

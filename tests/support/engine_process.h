@@ -24,8 +24,9 @@ class TempDir {
 
 class EngineProcess {
  public:
-  // Starts the engine binary (by default ./zorv) with the arguments, in the
-  // working directory (a fresh temporary one when empty).
+  // Starts the engine binary (by default ./zorv, or the one the environment
+  // variable ZORV_TEST_ENGINE names: the debug build's) with the arguments,
+  // in the working directory (a fresh temporary one when empty).
   explicit EngineProcess(const std::vector<std::string>& args = {}, const std::string& workdir = "",
                          const std::string& binary = ZORV_BINARY);
   ~EngineProcess();
