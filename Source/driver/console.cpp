@@ -10,7 +10,7 @@
 #include "driver/console_set.h"
 #include "driver/console_views.h"
 #include "driver/console_words.h"
-#include "driver/game.h"
+#include "search/game.h"
 #include "platform/output.h"
 #include "driver/uci.h"
 #include "platform/clock.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "board/bitboard.h"
-#include "driver/game.h"
+#include "search/game.h"
 #include "driver/input.h"
 #include "platform/output.h"
 #include "platform/clock.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/game.h"
+#include "search/game.h"
 #include "platform/output.h"
 #include "search/search_thread.h"
 #include "search/tt.h"

@@ -2,7 +2,7 @@
 
 #include "board/notation.h"
 #include "driver/console_views.h"
-#include "driver/game.h"
+#include "search/game.h"
 #include "platform/output.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"

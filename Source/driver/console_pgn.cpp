@@ -7,7 +7,7 @@
 #include "board/notation.h"
 #include "book/pgn_reader.h"
 #include "driver/console_game.h"
-#include "driver/game.h"
+#include "search/game.h"
 #include "platform/output.h"
 #include "search/search_thread.h"
 #include "settings.h"

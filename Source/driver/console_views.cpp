@@ -7,7 +7,7 @@
 #include "board/notation.h"
 #include "board/see.h"
 #include "book/book_probe.h"
-#include "driver/game.h"
+#include "search/game.h"
 #include "platform/output.h"
 #include "eval/hce.h"
 #include "eval/nn_evaluate.h"

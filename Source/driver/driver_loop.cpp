@@ -5,7 +5,7 @@
 #include "board/makemove.h"
 #include "board/notation.h"
 #include "book/book_probe.h"
-#include "driver/game.h"
+#include "search/game.h"
 #include "driver/input.h"
 #include "driver/options.h"
 #include "platform/output.h"

@@ -9,7 +9,8 @@
 #include "driver/command_line.h"
 #include "driver/config_file.h"
 #include "driver/driver_loop.h"
-#include "driver/game.h"
+#include "driver/input.h"
+#include "search/game.h"
 #include "platform/output.h"
 #include "eval/eval_params.h"
 #include "eval/hce.h"
@@ -141,6 +142,8 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   for (auto& t : g_threads) t = nullptr;
   g_game = NewSearchThread();
   if (g_game == nullptr) return 1;
+  // The tools read commands through the driver's input handler.
+  g_input_handler = ReadInput;
   // 4: board tables.
   InitAttackTables();
   InitZobristKeys();

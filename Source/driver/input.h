@@ -1,8 +1,7 @@
 // Reading command lines from standard input without blocking.
 #pragma once
 
-// Longest line kept; the bytes of a longer line beyond it are dropped.
-constexpr int kMaxInputLine = 4992;
+#include "platform/stdin_reader.h"
 
 // Polls standard input, queues complete lines and hands at most one line per
 // call to the UCI handler (or, in console mode, to the console). At the end

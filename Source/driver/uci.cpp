@@ -7,7 +7,7 @@
 #include "board/makemove.h"
 #include "board/notation.h"
 #include "driver/driver_loop.h"
-#include "driver/game.h"
+#include "search/game.h"
 #include "driver/options.h"
 #include "platform/output.h"
 #include "platform/clock.h"

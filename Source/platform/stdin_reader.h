@@ -1,6 +1,10 @@
 // Standard input without blocking, for a pipe and for a terminal alike.
 #pragma once
 
+// Longest command line kept; the bytes of a longer line beyond it are
+// dropped.
+constexpr int kMaxInputLine = 4992;
+
 // Result of one poll of standard input.
 enum class StdinStatus { Empty, Data, Closed };
 

@@ -1,4 +1,4 @@
-#include "driver/game.h"
+#include "search/game.h"
 
 #include "board/fen_check.h"
 #include "board/makemove.h"

@@ -1,8 +1,9 @@
-// The game: the position of the main search record and its move history.
+// The game record: the position of the main search record and its move
+// history, shared by the driver and the tools.
 #pragma once
 
+#include "platform/stdin_reader.h"
 #include "types.h"
-#include "driver/input.h"
 
 constexpr int kMaxPositionText = kMaxInputLine + 16;
 

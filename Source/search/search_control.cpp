@@ -1,6 +1,7 @@
 #include "search/search_control.h"
 
 SearchControl g_control;
+void (*g_input_handler)() = nullptr;
 
 void SetDefaultLimits(SearchLimits* limits) {
   limits->depth_limit = kMaxSearchDepth;

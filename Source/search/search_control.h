@@ -109,6 +109,14 @@ struct SearchControl {
 
 extern SearchControl g_control;
 
+// Reads waiting command lines and acts on them: the driver's input handler,
+// set at start-up. Tools call PollInput while they wait for a search, so
+// that stop and quit reach them.
+extern void (*g_input_handler)();
+inline void PollInput() {
+  if (g_input_handler != nullptr) g_input_handler();
+}
+
 inline uint8_t SearchStateNow() { return g_control.state.load(std::memory_order_acquire); }
 inline bool SearchIsIdle() { return SearchStateNow() == kStateIdle; }
 // Sets the start-up limits: depth 66, fixed 5 s per move, clocks 5 s.

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "driver/game.h"
+#include "search/game.h"
 #include "platform/output.h"
 #include "platform/relaxed.h"
 #include "search/report.h"

@@ -5,7 +5,7 @@
 
 #include "board/notation.h"
 #include "board/position.h"
-#include "driver/game.h"
+#include "search/game.h"
 #include "platform/output.h"
 #include "platform/relaxed.h"
 #include "search/report.h"

@@ -7,8 +7,7 @@
 
 #include "board/attacks.h"
 #include "board/movegen.h"
-#include "driver/game.h"
-#include "driver/input.h"
+#include "search/game.h"
 #include "platform/output.h"
 #include "fathom/tbcore.h"
 #include "search/search_control.h"
@@ -152,7 +151,7 @@ bool MakeTuneFile(const char* input_path, const char* output_path, int variant) 
     RunToolSearch(ToolWait::ByDepth);
     if ((searched & 255) == 255) {
       CheckSearchTime();
-      ReadInput();
+      PollInput();
     }
     label.score = CorrectedScore(c.best_score);
     // A command read during the search may have set up another position.

@@ -6,7 +6,7 @@
 #include "board/attacks.h"
 #include "board/bitboard.h"
 #include "board/position.h"
-#include "driver/game.h"
+#include "search/game.h"
 #include "search/search_thread.h"
 #include "tools/annotated_move.h"
 #include "types.h"

@@ -1,6 +1,5 @@
 #include "tools/tool_search.h"
 
-#include "driver/input.h"
 #include "platform/clock.h"
 #include "search/search_control.h"
 #include "search/search_threads.h"
@@ -22,7 +21,7 @@ void RunToolSearch(ToolWait wait) {
     if (sleep) SleepMs(1);
     else YieldThread();
     CheckSearchTime();
-    ReadInput();
+    PollInput();
   }
   RefreshElapsed();
 }

@@ -11,7 +11,7 @@
 #include "driver/console_edit.h"
 #include "driver/console_set.h"
 #include "driver/console_words.h"
-#include "driver/game.h"
+#include "search/game.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
 #include "search/strength.h"

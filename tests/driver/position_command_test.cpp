@@ -7,7 +7,7 @@
 
 #include "board/attacks.h"
 #include "board/zobrist.h"
-#include "driver/game.h"
+#include "search/game.h"
 #include "driver/uci.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The include graph runs one way: platform below board below eval below
-# search below driver; the tablebase (fathom/) and book code sit beside eval,
-# under search. Prints every include that goes upward and fails if there is
+# search below tools below driver; the tablebase (fathom/) and book code sit
+# beside eval, under search. Prints every include that goes upward and fails if there is
 # one. Usage: check_layers.sh SOURCE_DIR
 set -u
 src="${1:?usage: check_layers.sh SOURCE_DIR}"
@@ -15,10 +15,11 @@ declare -A forbidden=(
   [fathom]="eval book search driver tools"
   [book]="eval fathom search driver tools"
   [search]="driver tools"
+  [tools]="driver"
 )
 
 status=0
-for layer in platform board eval fathom book search; do
+for layer in platform board eval fathom book search tools; do
   [ -d "$layer" ] || continue
   for above in ${forbidden[$layer]}; do
     while IFS= read -r hit; do

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "driver/game.h"
+#include "search/game.h"
 #include "eval/eval_test_helpers.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"

@@ -14,7 +14,7 @@
 #include "board/dead_position.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
-#include "driver/game.h"
+#include "search/game.h"
 #include "platform/output.h"
 #include "fathom/tbcore.h"
 #include "fathom/tbprobe.h"
