@@ -66,7 +66,7 @@ const char* FenProblem(const char* fen) {
   while (IsFenBlank(*p)) p++;
   if (const char* why = BoardFieldProblem(p)) return why;
   if (const char* why = SideFieldProblem(p)) return why;
-  // A scratch position without an owning thread: no history is touched.
+  // A scratch position: no game history is touched.
   Position pos;
   std::memset(&pos, 0, sizeof pos);
   SetupPosition(&pos, p);

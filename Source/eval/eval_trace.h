@@ -6,7 +6,7 @@
 #include "board/position.h"
 #include "eval/eval_state.h"
 
-// Prints the breakdown of the evaluation the thread has just made: its
+// Prints the breakdown of the evaluation the state has just made: its
 // terms per side and stage, hung pieces, free passed pawns and a summary
 // line (level 1); at level 2 also every weight and square table. `side` is
 // the side to move, `scale` the scale factor and `result` the score.

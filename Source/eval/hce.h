@@ -8,14 +8,14 @@
 // them); later calls do nothing. Run once at start-up.
 void InitHceTables();
 
-// The hand-crafted score of the thread's position, in centipawns for the
-// side to move. Writes the two threat sums to the thread's stack record of
-// the ply and, with a computed score, to the evaluation cache; from ply 2
-// on it answers from the evaluation cache and the pawn hash when it can.
+// The hand-crafted score of the position, in centipawns for the side to
+// move. Writes the two threat sums to the state's record of the ply and,
+// with a computed score, to the evaluation cache; from ply 2 on it answers
+// from the evaluation cache and the pawn hash when it can.
 // With trace at 1 or 2 it prints its breakdown (ply should then be 1).
 int hce_evaluate(const Position* pos, EvalState* state, int side, int ply, int trace);
 
-// Prints the breakdown of the evaluation of the thread's position: terms
+// Prints the breakdown of the evaluation of the position: terms
 // per side and the summary line (level 1), then every weight and square
 // table (level 2). Returns the score.
 int PrintHceTrace(const Position* pos, EvalState* state, int level);

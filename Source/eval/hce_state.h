@@ -1,4 +1,4 @@
-// Per-thread records of the hand-crafted evaluation, kept in SearchThread.
+// Per-thread records of the hand-crafted evaluation, kept in EvalState.
 #pragma once
 
 #include "eval/packed_score.h"

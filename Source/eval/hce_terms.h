@@ -1,7 +1,7 @@
 // How strongly each weight enters one hand-crafted evaluation: the record a
 // weight tuner reads instead of evaluating every position again.
 //
-// While a record is attached to the thread's evaluation, every weight the
+// While a record is attached to the evaluation state, every weight the
 // evaluation adds is counted in it: +c for White, -c for Black, where c is
 // the count of the term (a number of pawns, one piece on a square) or the
 // factor f of a scaled term. The evaluation's middlegame and endgame sums
@@ -61,7 +61,7 @@ struct HceTermRecord {
   }
 };
 
-// Evaluates the thread's position afresh (no cache, no pawn hash) with the
+// Evaluates the position afresh (no cache, no pawn hash) with the
 // record attached, filling it. Returns whether weights took part: false
 // for the endings the evaluation knows by their material alone, whose
 // score no weight changes.

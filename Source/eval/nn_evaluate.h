@@ -36,7 +36,9 @@ struct NnThreadState {
   uint32_t random;                 // per-thread value for the score noise
 };
 
-// Score of the thread's position for the side to move, in -1919..1919.
+// Score of the position for the side to move, in -1919..1919, with the
+// state's network buffers and cache (the position's ply decides whether the
+// cache may answer).
 int nn_evaluate(const Position* pos, EvalState* state);
 // Releases a thread's network state.
 void FreeNnState(NnThreadState* state);

@@ -3,10 +3,10 @@
 // best move; these functions resolve captures and en passant on top of
 // them, and derive the distance to zeroing of either side to move.
 //
-// They work on a thread's position with its move generator and make and
-// unmake the moves they try: move lists go into the slices of the owning
-// thread above its current ply, so the list of the current ply is left as
-// it is. The position is the same again when they return.
+// They make and unmake the moves they try on the position, with move lists
+// of their own on the stack, so no caller's list is touched; they fail
+// rather than run the position's ply or undo stack past its end. The
+// position is the same again when they return.
 #pragma once
 
 #include "board/position.h"

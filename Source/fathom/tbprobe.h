@@ -21,8 +21,8 @@ enum TbResult : int {
 // least the probe depth (0) for up to five men, SyzygyProbeDepth6 for six,
 // 128 for more; never with castling rights or more men than the largest
 // table. Assumes a fifty-move counter of 0. Safe from every search thread
-// at once; the position (which needs its owning thread) is used to try
-// captures and is the same again on return.
+// at once; the position is used to try captures and is the same again on
+// return.
 int TbProbeWdl(Position* pos, int depth);
 
 // Root probe: the WDL code of the position with its real fifty-move

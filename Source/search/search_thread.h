@@ -1,5 +1,7 @@
-// The per-thread record: the thread's position with its move history, the
-// per-ply stack, the move buffer and everything else a search thread owns.
+// The per-thread record: the thread's position (which carries its own move
+// history and ply), the per-ply stack, the move buffer the move picker
+// generates into, the evaluation state and everything else a search thread
+// owns.
 #pragma once
 
 #include "board/movegen.h"
@@ -43,7 +45,7 @@ struct RootLine {
 };
 
 struct SearchThread {
-  Position pos;           // with its undo stack and the search ply
+  Position pos;  // with its undo stack and the search ply
   int thread_index;
 
   // Move ordering, reset at each search start.
