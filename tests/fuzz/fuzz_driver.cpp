@@ -461,8 +461,12 @@ class Generator {
       board_->Play(m);
     }
     if (Chance(5)) {
-      // An illegal move: it and the moves after it are ignored.
-      moves += Chance(50) ? " e2e5" : " a1a1";
+      // An illegal move: it and the moves after it are ignored. e2e5 is
+      // legal for a queen or rook on e2 with the way clear, so it is only
+      // sent where it is not.
+      bool e2e5_legal = false;
+      for (Move m : board_->LegalMoves()) e2e5_legal |= board_->MoveText(m) == "e2e5";
+      moves += Chance(50) && !e2e5_legal ? " e2e5" : " a1a1";
       moves += " e7e5";
     }
     std::string text = fen;
