@@ -48,22 +48,10 @@ std::vector<float> AllScores(const TuningSet& set, const float* mg, const float*
 }
 
 double ErrorOfScores(const TuningSet& set, const std::vector<float>& scores, double k, int threads) {
-  size_t n = scores.size();
-  if (n == 0) return 0;
-  std::vector<double> sums(size_t(threads), 0.0);
-  RunOnThreads(threads, [&](int t) {
-    size_t begin, end;
-    Slice(n, threads, t, &begin, &end);
-    double sum = 0;
-    for (size_t i = begin; i < end; i++) {
-      double e = Logistic(scores[i] / k) - set.positions[i].target;
-      sum += e * e;
-    }
-    sums[size_t(t)] = sum;
+  return ParallelMean(scores.size(), threads, [&](size_t i) {
+    double e = Logistic(scores[i] / k) - set.positions[i].target;
+    return e * e;
   });
-  double total = 0;
-  for (double s : sums) total += s;
-  return total / double(n);
 }
 
 }  // namespace

@@ -192,22 +192,10 @@ double HandCraftedLoss(const TrainingSet& set, float score_weight) {
 }
 
 double MeanLoss(const TrainerNetwork& net, const TrainingSet& set, float score_weight, int threads) {
-  size_t n = set.samples.size();
-  if (n == 0) return 0;
-  std::vector<double> sums(size_t(threads), 0.0);
-  RunOnThreads(threads, [&](int t) {
-    size_t begin, end;
-    Slice(n, threads, t, &begin, &end);
-    double sum = 0;
-    for (size_t i = begin; i < end; i++) {
-      const TrainingSample& s = set.samples[i];
-      sum += SampleLoss(net, s, &set.features[s.first], score_weight, nullptr);
-    }
-    sums[size_t(t)] = sum;
+  return ParallelMean(set.samples.size(), threads, [&](size_t i) {
+    const TrainingSample& s = set.samples[i];
+    return double(SampleLoss(net, s, &set.features[s.first], score_weight, nullptr));
   });
-  double total = 0;
-  for (double s : sums) total += s;
-  return total / double(n);
 }
 
 double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, const TrainingSet& validation,
