@@ -1,9 +1,15 @@
 // Option values and process-wide flags.
 //
-// Settings exist twice: the pending copy is written by the command line,
-// setoption, the configuration file and the console; the active copy is a
+// Settings exist twice. The pending copy holds the latest values: it is
+// written by the command line, setoption, the configuration file and the
+// console, and it is the one the engine reads. The active copy is a
 // byte-for-byte copy made at start-up and after every setoption and
-// configuration file.
+// configuration file; the console's `set ss 1` copies it back, undoing the
+// console's own changes since then.
+//
+// The user settings' names, ranges and defaults are in the setting registry
+// (driver/setting_registry.h); the defaults below are those of the fields a
+// user cannot set.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +19,7 @@ constexpr int kFileFieldSize = 150;
 constexpr int kGroupScaleCount = 13;
 
 struct Settings {
-  int16_t eval_params_changed;  // next search re-applies the evaluation parameters
+  int16_t eval_params_changed = 1;  // next search re-applies the evaluation parameters
   int32_t hash_mb;
   int16_t threads;
   int16_t move_overhead_ms;
@@ -26,34 +32,35 @@ struct Settings {
   int16_t own_book_variety;
   int16_t own_book_depth;
   int16_t own_book2_depth;
-  int16_t network_noise;  // set when the interactive loop starts
-  char eval_param_file[kFileFieldSize];
+  int16_t network_noise = 0;  // set when the interactive loop starts
+  char eval_param_file[kFileFieldSize] = "params.txt";
   char nn_file[kFileFieldSize];
   char config_file_path[kPathFieldSize];
   char own_book_file[kPathFieldSize];
   char own_book2_file[kPathFieldSize];
   char syzygy_path[kPathFieldSize];
-  int16_t tb_probe_depth;
+  int16_t tb_probe_depth = 0;
   int16_t syzygy_probe_depth6;
   int16_t contempt;
-  int16_t contempt_ramp;
+  int16_t contempt_ramp = 15;
   int16_t selectivity;
   int16_t sep_depth;
-  int16_t sep_margin_step;
+  int16_t sep_margin_step = 75;
   int16_t nmp_depth;
   int16_t fp_depth;
-  int16_t fp_margin_step;
+  int16_t fp_margin_step = 125;
   int16_t lmp_depth;
-  int16_t lmp_count_step;
+  int16_t lmp_count_step = 3;
   int16_t lmr_depth;
-  int16_t group_scale[kGroupScaleCount][2];  // middlegame %, endgame %
+  // Weight group scales from params.txt: middlegame %, endgame %.
+  int16_t group_scale[kGroupScaleCount][2] = {{100, 100}, {100, 100}, {100, 100}, {100, 100}, {100, 100},
+                                               {100, 100}, {100, 100}, {100, 100}, {100, 100}, {100, 100},
+                                               {100, 100}, {100, 100}, {100, 100}};
 };
 
 extern Settings g_pending;
 extern Settings g_active;
 
-// Sets every field to its start-up default.
-void SetDefaultSettings(Settings* s);
 // Copies the pending settings over the active ones.
 void ActivateSettings();
 // Copies text into a fixed-size field, cutting it to the field's width.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/setting_registry.h"
 #include "search/search_control.h"
 #include "settings.h"
 
@@ -31,7 +32,14 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     const char* arg = argv[i];
     const char* v = nullptr;
     auto is = [&](const char* name) { return std::strcmp(arg, name) == 0; };
-    if (is("-uci")) {
+    if (const SettingEntry* setting = FindCommandLineSetting(arg)) {
+      // A setting's switch: stored as setoption would, its effect comes
+      // with the start-up that follows.
+      if (value(&v)) {
+        if (setting->kind == SettingKind::Text) StoreSettingText(*setting, v);
+        else StoreSettingNumber(*setting, std::atoll(v));
+      }
+    } else if (is("-uci")) {
       g_flags.uci = true;
     } else if (is("-c")) {
       g_flags.uci = false;
@@ -43,8 +51,6 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     } else if (is("-quiet")) {
       g_flags.noise = kNoiseSilent;
       g_pending.log = 0;
-    } else if (is("-cfg")) {
-      if (value(&v)) CopyField(g_pending.config_file_path, kPathFieldSize, v);
     } else if (is("-d")) {
       if (value(&v)) {
         limits.moves_per_control = 1;
@@ -72,14 +78,6 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         std::printf("Elo= %d\n", elo);
         std::fflush(stdout);
       }
-    } else if (is("-hash")) {
-      if (value(&v)) g_pending.hash_mb = int32_t(Clamp(std::atoll(v), 0, 32768));
-    } else if (is("-threads")) {
-      if (value(&v)) g_pending.threads = int16_t(Clamp(std::atoll(v), 1, kMaxThreads));
-    } else if (is("-book")) {
-      if (value(&v)) CopyField(g_pending.own_book_file, kPathFieldSize, v);
-    } else if (is("-tbpath")) {
-      if (value(&v)) CopyField(g_pending.syzygy_path, kPathFieldSize, v);
     } else if (is("-tbx")) {
       CopyField(g_pending.syzygy_path, kPathFieldSize, kDefaultSyzygyPath);
     } else if (is("-use_hce")) {
@@ -134,8 +132,6 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       cl.shared_rows = false;
     } else if (is("-l2")) {
       if (value(&v)) cl.regularization = std::fmax(0.0, std::atof(v));
-    } else if (is("-nn")) {
-      if (value(&v)) CopyField(g_pending.nn_file, kFileFieldSize, v);
     } else if (is("-tune") || is("-tune2") || is("-tune3") || is("-tune4")) {
       cl.mode = is("-tune") ? RunMode::Tune : is("-tune2") ? RunMode::Tune2 : is("-tune3") ? RunMode::Tune3 : RunMode::Tune4;
       const char* file = nullptr;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/setting_registry.h"
 #include "platform/output.h"
 #include "search/search_control.h"
 #include "search/strength.h"
@@ -12,24 +13,10 @@
 
 namespace {
 
-// The search settings that `set` stores and reports by name.
-struct SettingName {
-  const char* name;
-  int16_t Settings::*field;
-};
-constexpr SettingName kSettingNames[] = {
-    {"NMP_depth", &Settings::nmp_depth},     {"SEP_depth", &Settings::sep_depth},
-    {"FP_depth", &Settings::fp_depth},       {"LMP_depth", &Settings::lmp_depth},
-    {"LMR_depth", &Settings::lmr_depth},     {"Selectivity", &Settings::selectivity},
-    {"ponder", &Settings::ponder},
-};
-
 // Pruning depths that no search reaches switch the rule off.
 constexpr int16_t kRuleOffDepth = 99;
 // A node limit beyond any search's reach.
 constexpr long long kMaxNodeLimit = 1LL << 50;
-
-int16_t SettingValue(const char* word) { return int16_t(ConsoleNumber(word, INT16_MIN, INT16_MAX)); }
 
 void SetLevel(const ConsoleWords& w) {
   SearchLimits& limits = g_control.limits;
@@ -82,15 +69,12 @@ void HandleSetCommand(const ConsoleWords& w) {
   auto is = [&](const char* n) { return std::strcmp(name, n) == 0; };
   SearchLimits& limits = g_control.limits;
 
-  if (std::strstr(name, "multipv") != nullptr) {
-    // A search of no lines would never find a move.
-    g_pending.multi_pv = int16_t(ConsoleNumber(value, 1, 255));
-    return;
-  }
-  for (const SettingName& s : kSettingNames) {
-    if (!is(s.name)) continue;
-    g_pending.*s.field = SettingValue(value);
-    PrintLine("%s set to %d", s.name, int(g_pending.*s.field));
+  // Any word containing "multipv" sets the number of lines.
+  const SettingEntry* setting = std::strstr(name, "multipv") != nullptr ? FindConsoleSetting("multipv") : FindConsoleSetting(name);
+  if (setting != nullptr) {
+    int stored = StoreSettingNumber(*setting, ConsoleNumber(value, INT32_MIN, INT32_MAX));
+    if (setting->console_echo) PrintLine("%s set to %d", setting->console_name, stored);
+    if (setting->on_change) setting->on_change();
     return;
   }
   if (is("hash")) {
@@ -99,8 +83,6 @@ void HandleSetCommand(const ConsoleWords& w) {
     g_flags.noise = float(std::atof(value));
   } else if (is("debug")) {
     g_flags.console_debug = ConsoleNumber(value, INT32_MIN, INT32_MAX) != 0;
-  } else if (is("frc")) {
-    g_flags.chess960 = ConsoleNumber(value, INT32_MIN, INT32_MAX) != 0;
   } else if (is("level")) {
     SetLevel(w);
   } else if (is("depth")) {

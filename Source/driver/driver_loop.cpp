@@ -7,7 +7,7 @@
 #include "book/book_probe.h"
 #include "search/game.h"
 #include "driver/input.h"
-#include "driver/options.h"
+#include "driver/setting_effects.h"
 #include "platform/output.h"
 #include "driver/uci.h"
 #include "platform/clock.h"

@@ -10,6 +10,7 @@
 #include "driver/config_file.h"
 #include "driver/driver_loop.h"
 #include "driver/input.h"
+#include "driver/setting_registry.h"
 #include "search/game.h"
 #include "platform/output.h"
 #include "eval/eval_params.h"
@@ -55,14 +56,14 @@ void SizeHashForFixedLimits() {
 }
 
 void SetStartupDefaults() {
-  SetDefaultSettings(&g_active);
+  g_flags = EngineFlags();
+  SetDefaultSettings(&g_active, &g_flags);
   g_pending = g_active;
   SetDefaultLimits(&g_control.limits);
   g_control.state.store(kStateIdle);
   g_control.stop.store(false);
   g_control.quit.store(false);
   g_control.target_rate = 0;
-  g_flags = EngineFlags();
 }
 
 void RunPlayMode() {

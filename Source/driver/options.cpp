@@ -5,29 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/config_file.h"
+#include "driver/setting_registry.h"
 #include "platform/output.h"
-#include "eval/network.h"
-#include "fathom/tbcore.h"
-#include "search/tt.h"
 #include "search/search_control.h"
 #include "settings.h"
 
 namespace {
-
-enum class OptionKind { Spin, Check, String, Button };
-
-struct UciOption {
-  const char* name;
-  OptionKind kind;
-  int min, max;
-  bool idle_only;                 // refused without a reply while a search runs
-  int (*get)();                   // spin and check: the current value
-  void (*store)(int value);       // spin and check: store the clamped value
-  char* field;                    // string: the pending field
-  int field_size;
-  void (*apply)();                // effect after storing, may be empty
-};
 
 int CalibratedElo() { return int(g_control.full_speed_elo); }
 
@@ -40,88 +23,7 @@ int CurrentElo() {
   return g_pending.uci_elo;
 }
 
-// Work that must not happen under a running search (the threads read the
-// weights and the tables) waits until the search has reported.
-struct DeferredWork {
-  bool network = false;
-  bool tablebases = false;
-};
-DeferredWork deferred;
-
-void ApplyConfigFile() { LoadConfigFile(); }
-// A table the machine cannot hold is refused with a message and the engine
-// goes on with the table it had.
-void ApplyHash() {
-  if (g_pending.hash_mb == g_tt.megabytes && g_tt.entries != nullptr) return;
-  int wanted = g_pending.hash_mb, previous = g_tt.megabytes;
-  if (AllocateHashTable()) return;
-  g_pending.hash_mb = previous;
-  // The old table is gone only when the system refused the memory after it
-  // was freed; it is made again (empty).
-  if (g_tt.entries == nullptr && !AllocateHashTable()) {
-    g_pending.hash_mb = 0;
-    AllocateHashTable();
-  }
-  PrintLine("info string cannot allocate %d Mbytes for the hash table, Hash stays %d", wanted, g_tt.megabytes);
-}
-void ClearHashOnRequest() {
-  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
-}
-void ApplyNetworkFile() {
-  if (SearchIsIdle()) LoadNetwork();
-  else deferred.network = true;
-}
-// Re-initialising releases the mapped files that a search may be reading.
-void ApplySyzygyPath() {
-  if (SearchIsIdle()) TbInit(g_pending.syzygy_path);
-  else deferred.tablebases = true;
-}
-void ApplyLog() {
-  if (g_pending.log && !LogIsOpen()) OpenLog();
-}
-
-#define SPIN(NAME, FIELD, MIN, MAX, IDLE, APPLY)                                             \
-  {NAME, OptionKind::Spin, MIN, MAX, IDLE, [] { return int(g_pending.FIELD); },             \
-   [](int v) { g_pending.FIELD = decltype(g_pending.FIELD)(v); }, nullptr, 0, APPLY}
-#define CHECK(NAME, FIELD, APPLY)                                                            \
-  {NAME, OptionKind::Check, 0, 1, false, [] { return int(g_pending.FIELD); },               \
-   [](int v) { g_pending.FIELD = decltype(g_pending.FIELD)(v); }, nullptr, 0, APPLY}
-#define FLAG(NAME, FLAG_FIELD)                                                               \
-  {NAME, OptionKind::Check, 0, 1, false, [] { return int(g_flags.FLAG_FIELD); },            \
-   [](int v) { g_flags.FLAG_FIELD = v != 0; }, nullptr, 0, nullptr}
-#define TEXT(NAME, FIELD, SIZE, IDLE, APPLY) \
-  {NAME, OptionKind::String, 0, 0, IDLE, nullptr, nullptr, g_pending.FIELD, SIZE, APPLY}
-
-const UciOption kOptions[] = {
-    TEXT("ConfigFilePath", config_file_path, kPathFieldSize, true, ApplyConfigFile),
-    SPIN("Hash", hash_mb, 0, 32768, true, ApplyHash),
-    SPIN("Threads", threads, 1, kMaxThreads, true, nullptr),
-    {"Clear_Hash", OptionKind::Button, 0, 0, true, nullptr, nullptr, nullptr, 0, ClearHashOnRequest},
-    TEXT("NN_File", nn_file, kFileFieldSize, false, ApplyNetworkFile),
-    FLAG("Use_NN_eval", use_nn_eval),
-    CHECK("OwnBook", own_book, nullptr),
-    TEXT("OwnBook_File", own_book_file, kPathFieldSize, false, nullptr),
-    SPIN("OwnBook_Depth", own_book_depth, 0, 60, false, nullptr),
-    TEXT("OwnBook2_File", own_book2_file, kPathFieldSize, false, nullptr),
-    SPIN("OwnBook2_Depth", own_book2_depth, 0, 60, false, nullptr),
-    SPIN("OwnBook_Variety", own_book_variety, 0, 100, false, nullptr),
-    TEXT("SyzygyPath", syzygy_path, kPathFieldSize, false, ApplySyzygyPath),
-    SPIN("SyzygyProbeDepth6", syzygy_probe_depth6, -5, 100, false, nullptr),
-    CHECK("Log", log, ApplyLog),
-    CHECK("Ponder", ponder, nullptr),
-    SPIN("MultiPV", multi_pv, 1, 255, false, nullptr),
-    FLAG("UCI_Chess960", chess960),
-    SPIN("MoveOverhead", move_overhead_ms, 0, 5000, false, nullptr),
-    CHECK("UCI_LimitStrength", limit_strength, nullptr),
-    SPIN("UCI_Elo", uci_elo, 1500, 3300, false, nullptr),
-    SPIN("Contempt", contempt, -150, 150, false, nullptr),
-    SPIN("Selectivity", selectivity, 0, 200, false, nullptr),
-};
-
-#undef SPIN
-#undef CHECK
-#undef FLAG
-#undef TEXT
+bool IsElo(const SettingEntry& e) { return std::strcmp(e.name, "UCI_Elo") == 0; }
 
 // Numeric value of an option text: an integer with an optional sign and
 // blanks around it; out-of-range numbers saturate. False for anything else.
@@ -135,14 +37,13 @@ bool ParseNumber(const char* text, long long* value) {
 
 // The bounds the uci listing declares: UCI_Elo reaches up to the machine's
 // calibrated Elo once that is known.
-int DeclaredMax(const UciOption& o) {
-  if (std::strcmp(o.name, "UCI_Elo") != 0) return o.max;
+int DeclaredMax(const SettingEntry& e) {
+  if (!IsElo(e)) return e.max;
   int max = CalibratedElo();
-  return max < o.min ? o.max : max;
+  return max < e.min ? e.max : max;
 }
 
-// Option names, and the words of check values, are not case-sensitive.
-bool SameName(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
+// The words of check values are not case-sensitive.
 bool SaysTrue(const char* value) {
   for (const char* p = value; *p != 0; p++)
     if (strncasecmp(p, "true", 4) == 0) return true;
@@ -152,73 +53,64 @@ bool SaysTrue(const char* value) {
 }  // namespace
 
 void PrintUciOptions() {
-  for (const UciOption& o : kOptions) {
-    switch (o.kind) {
-      case OptionKind::Spin: {
-        bool elo = std::strcmp(o.name, "UCI_Elo") == 0;
-        int value = elo ? CurrentElo() : o.get();
-        PrintLine("option name %s type spin default %d min %d max %d", o.name, value, o.min, DeclaredMax(o));
+  int count;
+  const SettingEntry* table = SettingTable(&count);
+  for (int i = 0; i < count; i++) {
+    const SettingEntry& e = table[i];
+    if (!e.uci) continue;
+    switch (e.kind) {
+      case SettingKind::Spin: {
+        int value = IsElo(e) ? CurrentElo() : SettingNumber(e);
+        PrintLine("option name %s type spin default %d min %d max %d", e.name, value, e.min, DeclaredMax(e));
         break;
       }
-      case OptionKind::Check:
-        PrintLine("option name %s type check default %s", o.name, o.get() ? "true" : "false");
+      case SettingKind::Check:
+        PrintLine("option name %s type check default %s", e.name, SettingNumber(e) ? "true" : "false");
         break;
-      case OptionKind::String:
-        PrintLine("option name %s type string default %s", o.name, o.field);
+      case SettingKind::Text:
+        PrintLine("option name %s type string default %s", e.name, SettingText(e));
         break;
-      case OptionKind::Button:
-        PrintLine("option name %s type button", o.name);
+      case SettingKind::Button:
+        PrintLine("option name %s type button", e.name);
         break;
     }
   }
 }
 
 void SetOption(const char* name, const char* value) {
-  for (const UciOption& o : kOptions) {
-    if (!SameName(o.name, name)) continue;
-    if (o.idle_only && !SearchIsIdle()) return;
-    switch (o.kind) {
-      case OptionKind::Spin: {
-        long long v;
-        if (!ParseNumber(value, &v)) {
-          PrintLine("info string %s needs a number, not '%s'; it stays %d", o.name, value, o.get());
-          return;
-        }
-        int max = DeclaredMax(o);
-        if (v < o.min) v = o.min;
-        if (v > max) v = max;
-        PrintLine("info string %s set to %d", o.name, int(v));
-        o.store(int(v));
-        break;
+  const SettingEntry* found = FindUciSetting(name);
+  if (found == nullptr) return;
+  const SettingEntry& e = *found;
+  if (e.idle_only && !SearchIsIdle()) return;
+  switch (e.kind) {
+    case SettingKind::Spin: {
+      long long v;
+      if (!ParseNumber(value, &v)) {
+        PrintLine("info string %s needs a number, not '%s'; it stays %d", e.name, value, SettingNumber(e));
+        return;
       }
-      case OptionKind::Check: {
-        int v = SaysTrue(value) ? 1 : 0;
-        PrintLine("info string %s set to %d", o.name, v);
-        o.store(v);
-        break;
-      }
-      case OptionKind::String:
-        CopyField(o.field, o.field_size, value);
-        PrintLine("info string %s set to '%s'", o.name, o.field);
-        break;
-      case OptionKind::Button:
-        break;
+      // The reply is printed before the value is stored, so that turning
+      // the log off still logs its own reply.
+      int max = DeclaredMax(e);
+      int stored = int(v < e.min ? e.min : v > max ? max : v);
+      PrintLine("info string %s set to %d", e.name, stored);
+      StoreSettingNumber(e, stored, max);
+      break;
     }
-    if (o.apply) o.apply();
-    if (o.kind == OptionKind::Button && std::strcmp(o.name, "Clear_Hash") == 0) PrintLine("info string Hash table cleared");
-    return;
+    case SettingKind::Check: {
+      int stored = SaysTrue(value) ? 1 : 0;
+      PrintLine("info string %s set to %d", e.name, stored);
+      StoreSettingNumber(e, stored);
+      break;
+    }
+    case SettingKind::Text:
+      StoreSettingText(e, value);
+      PrintLine("info string %s set to '%s'", e.name, SettingText(e));
+      break;
+    case SettingKind::Button:
+      break;
   }
-}
-
-void ApplyDeferredOptions() {
-  if (deferred.network) {
-    deferred.network = false;
-    LoadNetwork();
-  }
-  if (deferred.tablebases) {
-    deferred.tablebases = false;
-    TbInit(g_pending.syzygy_path);
-  }
+  if (e.on_change) e.on_change();
 }
 
 void HandleSetOption(const char* args) {

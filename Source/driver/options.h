@@ -1,7 +1,11 @@
-// The UCI option table: one table drives both the uci listing and setoption.
+// The UCI options: the uci listing and setoption, both read from the
+// setting registry.
 #pragma once
 
-// Prints one "option name ..." line per option, in table order.
+// Prints one "option name ..." line per option, in table order. The listed
+// default is the value in force, so that what the command line or the
+// configuration file set survives a front end that sends the listed values
+// back; UCI_Elo shows the calibrated Elo until one is set.
 void PrintUciOptions();
 // Applies one option by name (in any case) with its value text and prints
 // its reply. Unknown names do nothing; a spin value that is not a number is
@@ -11,7 +15,3 @@ void SetOption(const char* name, const char* value);
 // Parses the arguments of a setoption command into name and value and
 // applies them.
 void HandleSetOption(const char* args);
-// Carries out option effects that were held back while a search ran (a new
-// network, new tablebase folders); the driver calls it once the search has
-// reported.
-void ApplyDeferredOptions();

@@ -9,6 +9,7 @@
 #include "board/perft.h"
 #include "eval/eval_params.h"
 #include "eval/hce.h"
+#include "driver/setting_registry.h"
 #include "settings.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"

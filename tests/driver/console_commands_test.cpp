@@ -15,6 +15,7 @@
 #include "search/search_control.h"
 #include "search/search_thread.h"
 #include "search/strength.h"
+#include "driver/setting_registry.h"
 #include "settings.h"
 
 namespace {

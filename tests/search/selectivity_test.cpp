@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "search/selectivity.h"
+#include "driver/setting_registry.h"
 #include "settings.h"
 
 namespace {

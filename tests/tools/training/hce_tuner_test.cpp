@@ -12,6 +12,7 @@
 
 #include "eval/eval_params.h"
 #include "eval/hce.h"
+#include "driver/setting_registry.h"
 #include "settings.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"

@@ -1,0 +1,68 @@
+#include "driver/setting_effects.h"
+
+#include "driver/config_file.h"
+#include "eval/network.h"
+#include "fathom/tbcore.h"
+#include "platform/output.h"
+#include "search/search_control.h"
+#include "search/tt.h"
+#include "settings.h"
+
+namespace {
+
+// Work that must not happen under a running search (the threads read the
+// weights and the tables) waits until the search has reported.
+struct DeferredWork {
+  bool network = false;
+  bool tablebases = false;
+};
+DeferredWork deferred;
+
+}  // namespace
+
+void ApplyConfigFile() { LoadConfigFile(); }
+
+void ApplyHash() {
+  if (g_pending.hash_mb == g_tt.megabytes && g_tt.entries != nullptr) return;
+  int wanted = g_pending.hash_mb, previous = g_tt.megabytes;
+  if (AllocateHashTable()) return;
+  g_pending.hash_mb = previous;
+  // The old table is gone only when the system refused the memory after it
+  // was freed; it is made again (empty).
+  if (g_tt.entries == nullptr && !AllocateHashTable()) {
+    g_pending.hash_mb = 0;
+    AllocateHashTable();
+  }
+  PrintLine("info string cannot allocate %d Mbytes for the hash table, Hash stays %d", wanted, g_tt.megabytes);
+}
+
+void ClearHashOnRequest() {
+  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
+  PrintLine("info string Hash table cleared");
+}
+
+void ApplyNetworkFile() {
+  if (SearchIsIdle()) LoadNetwork();
+  else deferred.network = true;
+}
+
+// Re-initialising releases the mapped files that a search may be reading.
+void ApplySyzygyPath() {
+  if (SearchIsIdle()) TbInit(g_pending.syzygy_path);
+  else deferred.tablebases = true;
+}
+
+void ApplyLog() {
+  if (g_pending.log && !LogIsOpen()) OpenLog();
+}
+
+void ApplyDeferredOptions() {
+  if (deferred.network) {
+    deferred.network = false;
+    LoadNetwork();
+  }
+  if (deferred.tablebases) {
+    deferred.tablebases = false;
+    TbInit(g_pending.syzygy_path);
+  }
+}

@@ -1,0 +1,15 @@
+// The work that follows a changed setting: a new hash table, network,
+// tablebase folders, log or configuration file.
+#pragma once
+
+void ApplyConfigFile();
+// A table the machine cannot hold is refused with a message; the engine goes
+// on with the table it had.
+void ApplyHash();
+void ClearHashOnRequest();
+// A new network or new tablebase folders wait while a search reads the old
+// ones; ApplyDeferredOptions carries them out once the search has reported.
+void ApplyNetworkFile();
+void ApplySyzygyPath();
+void ApplyLog();
+void ApplyDeferredOptions();
