@@ -3,6 +3,7 @@
 #include "board/attacks.h"
 #include "board/movegen.h"
 #include "board/see.h"
+#include "search/search_params.h"
 
 namespace {
 
@@ -47,8 +48,8 @@ void GenerateTactical(SearchThread* t, PlyRecord& r) {
     int order = kCaptureOrder[e->captured] - TypeOf(e->mover);
     if (exchange) {
       int s = StaticExchange(pos, side, MoveFrom(e->move), MoveTo(e->move));
-      if (s >= -49) e->score = int16_t(order - (s < 50 ? 6 : 0));
-      else e->score = int16_t(TypeOf(e->captured) + 4);
+      if (s >= -kSeeLossTolerance) e->score = int16_t(order - (s < kSeeGain ? kSeeEvenPenalty : 0));
+      else e->score = int16_t(TypeOf(e->captured) + kLosingCaptureOrder);
     } else {
       e->score = int16_t(order);
     }
@@ -81,16 +82,16 @@ void GenerateQuietMoves(SearchThread* t, PlyRecord& r, int ply) {
     if (scored) {
       Move m = e->move;
       if (!in_check) {
-        if (m == r.killer[0]) h += 60;
-        else if (m == r.killer[1]) h += 55;
-        else if (m == counter) h += 50;
-        else if (m == counter2) h += 45;
-        else if (m == follow) h += 40;
-        else if (TypeOf(e->mover) == PAWN && RelativeRank(side, RankOf(MoveTo(m))) >= 5) h += 30;
+        if (m == r.killer[0]) h += kKillerBonus;
+        else if (m == r.killer[1]) h += kSecondKillerBonus;
+        else if (m == counter) h += kCounterMoveBonus;
+        else if (m == counter2) h += kSecondCounterMoveBonus;
+        else if (m == follow) h += kFollowUpBonus;
+        else if (TypeOf(e->mover) == PAWN && RelativeRank(side, RankOf(MoveTo(m))) >= kAdvancedPushRank) h += kAdvancedPushBonus;
       } else {
-        if (m == r.evasion_killer) h += 60;
-        else if (m == counter) h += 55;
-        else if (m == counter2) h += 50;
+        if (m == r.evasion_killer) h += kEvasionKillerBonus;
+        else if (m == counter) h += kEvasionCounterBonus;
+        else if (m == counter2) h += kEvasionSecondCounterBonus;
       }
     }
     e->score = int16_t(h);
@@ -109,7 +110,7 @@ void GenerateQuietChecks(SearchThread* t, PlyRecord& r) {
   MoveListEntry* out = r.list_end;
   auto add = [&](int from, int to) {
     out->move = MakeMoveWord(from, to);
-    out->score = 100;
+    out->score = kQuietCheckOrder;
     out->mover = pos->board[from];
     out->captured = 0;
     out++;
@@ -172,7 +173,7 @@ MoveListEntry* NextMove(SearchThread* thread) {
           Move m = r.hash_move;
           int from = MoveFrom(m), to = MoveTo(m);
           r.hash_entry.move = m;
-          r.hash_entry.score = 255;
+          r.hash_entry.score = kHashMoveOrder;
           r.hash_entry.mover = pos->board[from];
           bool castling = TypeOf(pos->board[from]) == KING && MoveFlags(m);
           r.hash_entry.captured = castling ? 0 : pos->board[to];
@@ -199,14 +200,14 @@ MoveListEntry* NextMove(SearchThread* thread) {
         break;
       case kStageGoodCaptures: {
         MoveListEntry* e = BestRemaining(r);
-        if (e != nullptr && e->score > 150) return r.cursor++;
+        if (e != nullptr && e->score > kGoodCaptureOrder) return r.cursor++;
         GenerateQuietMoves(thread, r, ply);
         SetStage(r, kStageRest);
         break;
       }
       case kStageRest: {
         MoveListEntry* e = BestRemaining(r);
-        if (e != nullptr && e->score > 2) return r.cursor++;
+        if (e != nullptr && e->score > kOrderedQuietFloor) return r.cursor++;
         SetStage(r, kStageTail);
         break;
       }

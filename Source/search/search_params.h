@@ -82,3 +82,36 @@ constexpr int kBetaPruneOff = 5000;
 constexpr int kHistoryDepthCap = 16;
 constexpr int kHistoryRaise = 16;
 constexpr int kHistoryLower = 8;
+
+// ---- Move ordering (move_picker.cpp) ----
+// Order scores of the picker's entries: the hash move above everything;
+// captures by kCaptureOrder (victim first, then the cheaper attacker), those
+// whose exchange counts as a loss below the quiet moves with some history.
+constexpr int kHashMoveOrder = 255;
+// Captures scoring above this are tried before the quiet moves.
+constexpr int kGoodCaptureOrder = 150;
+// Quiet moves scoring above this come in order; the rest in generated order.
+constexpr int kOrderedQuietFloor = 2;
+// Quiet checks of the quiescence search, all alike.
+constexpr int kQuietCheckOrder = 100;
+// An exchange losing at most this much still counts as even; an even one
+// below kSeeGain ranks kSeeEvenPenalty below the winning captures.
+constexpr int kSeeLossTolerance = 49;
+constexpr int kSeeGain = 50;
+constexpr int kSeeEvenPenalty = 6;
+// A losing capture ranks by its victim's kind plus this.
+constexpr int kLosingCaptureOrder = 4;
+// Bonuses added to a quiet move's history (history / 256): killers, the
+// countermoves of the previous move, the follow-up of the move before, and
+// pawn pushes to the sixth rank and beyond.
+constexpr int kKillerBonus = 60;
+constexpr int kSecondKillerBonus = 55;
+constexpr int kCounterMoveBonus = 50;
+constexpr int kSecondCounterMoveBonus = 45;
+constexpr int kFollowUpBonus = 40;
+constexpr int kAdvancedPushBonus = 30;
+constexpr int kAdvancedPushRank = 5;  // relative rank index (0-based): the sixth rank
+// In check: the evasion killer, then the two countermoves.
+constexpr int kEvasionKillerBonus = 60;
+constexpr int kEvasionCounterBonus = 55;
+constexpr int kEvasionSecondCounterBonus = 50;

@@ -13,6 +13,61 @@
 #include "search/strength.h"
 #include "settings.h"
 
+namespace {
+
+// ---- Planning a move (PrepareSearchTime) ----
+// Without moves to the next control, the clock is shared among
+// kOpeningDivisor - plies / 2 moves in the first kOpeningPlies plies, then
+// among kLaterDivisor.
+constexpr int kOpeningPlies = 20;
+constexpr int kOpeningDivisor = 33;
+constexpr int kLaterDivisor = 24;
+// More time when pondering gives some back, less at a limited strength.
+constexpr float kPonderTimeFactor = 1.3f;
+constexpr int kWeakEloLimit = 2400;
+constexpr float kWeakEloTimeFactor = 0.85f;
+// No plan goes beyond this share of the clock less kOverheadMultiple
+// overheads, nor below kLeastTarget seconds.
+constexpr float kClockCapShare = 0.65f;
+constexpr float kOverheadMultiple = 5.0f;
+constexpr float kLeastTarget = 0.002f;
+// An unstable root may stretch the plan up to kMaxTargetMultiple times;
+// under a sudden-death clock to at most kSuddenDeathMoveShare of it.
+constexpr float kMaxTargetMultiple = 2.0f;
+constexpr float kSuddenDeathMoveShare = 0.1f;
+// Whatever happens, at least this share of the clock is left.
+constexpr float kPanicClockShare = 0.5f;
+
+// ---- While searching (CheckSearchTime) ----
+// The first kFirstWindow seconds (or kFirstWindowClockShare of a short
+// clock) belong to the search.
+constexpr float kFirstWindow = 0.015f;
+constexpr float kFirstWindowClockShare = 0.04f;
+// The overhead kept back from a stretched plan is at most this.
+constexpr float kOverheadCap = 0.025f;
+// A score counts as falling when it drops by kScoreTolerance, or by a
+// sixteenth of it beyond kLargeScore.
+constexpr int kLargeScore = 335;
+constexpr int kScoreTolerance = 20;
+// Extra time in shares of the plan: a pass failing low, one failing high,
+// each earlier depth whose score was higher, a best move that changed within
+// kRecentChangeDepths; a best move held for more than kSettledDepths gives
+// some back. A helper thread seeing a score kHelperMargin above the
+// tolerance earns kHelperExtra.
+constexpr float kFailLowExtra = 1.0f;
+constexpr float kFailHighExtra = 0.5f;
+constexpr float kFallingScoreExtra = 0.3f;
+constexpr float kRecentChangeExtra = 0.2f;
+constexpr float kSettledGiveBack = 0.25f;
+constexpr int kRecentChangeDepths = 2;
+constexpr int kSettledDepths = 5;
+constexpr int kHelperMargin = 5;
+constexpr float kHelperExtra = 0.5f;
+// A single legal move is played once the search passes this depth.
+constexpr int kSingleMoveDepth = 5;
+
+}  // namespace
+
 void RefreshElapsed() {
   SetRelaxed(g_control.elapsed, float(MonotonicSeconds() - Relaxed(g_control.start_time) + 0.0001));
 }
@@ -45,30 +100,30 @@ void PrepareSearchTime() {
       limits.moves_to_go = mode - ((plies / 2) % mode);
       divisor = limits.moves_to_go + 1;
       ponder_bonus = limits.moves_to_go > 2;
-    } else if (plies < 20) {
-      divisor = 33 - plies / 2;
-      limits.moves_to_go = 32 - plies / 2;
+    } else if (plies < kOpeningPlies) {
+      divisor = kOpeningDivisor - plies / 2;
+      limits.moves_to_go = divisor - 1;
     } else {
-      divisor = 24;
-      limits.moves_to_go = 23;
+      divisor = kLaterDivisor;
+      limits.moves_to_go = divisor - 1;
     }
     target = clock / float(divisor);
-    if (g_pending.ponder && ponder_bonus) target *= 1.3f;
-    if (g_pending.uci_elo < 2400) target *= 0.85f;
+    if (g_pending.ponder && ponder_bonus) target *= kPonderTimeFactor;
+    if (g_pending.uci_elo < kWeakEloLimit) target *= kWeakEloTimeFactor;
     float inc = limits.increment;
     float inc_share = inc > 0 ? inc * clock / (2 * inc + clock) : 0.0f;
     target += inc_share;
     float overhead = g_pending.move_overhead_ms * 0.001f;
-    float cap = 0.65f * clock - 5 * overhead;
+    float cap = kClockCapShare * clock - kOverheadMultiple * overhead;
     if (target > cap) target = cap;
-    if (target < 0.002f) target = 0.002f;
+    if (target < kLeastTarget) target = kLeastTarget;
     // An unstable root may at most double the target; on a clock that covers
     // the rest of the game no move may take more than a tenth of it (plus
     // what the increment gives back), so that one bad move cannot leave the
     // rest of the game short.
-    max_time = 2 * target;
+    max_time = kMaxTargetMultiple * target;
     if (mode == 0) {
-      float share = 0.1f * clock + inc_share;
+      float share = kSuddenDeathMoveShare * clock + inc_share;
       if (max_time > share) max_time = share;
     }
     if (max_time > cap) max_time = cap;
@@ -77,7 +132,7 @@ void PrepareSearchTime() {
     // overhead kept for the front end; with less than that left, half the
     // clock is all there is.
     panic_time = clock - overhead;
-    if (panic_time < 0.5f * clock) panic_time = 0.5f * clock;
+    if (panic_time < kPanicClockShare * clock) panic_time = kPanicClockShare * clock;
   }
   SetRelaxed(c.target_time, target);
   SetRelaxed(c.max_time, max_time);
@@ -109,7 +164,8 @@ void CheckSearchTime() {
   // The first 15 ms belong to the search, except on a short clock or a
   // short target, where 15 ms a move would outrun a small increment and
   // lose on time.
-  float first_window = 0.04f * c.side_clock < 0.015f ? 0.04f * c.side_clock : 0.015f;
+  float first_window = kFirstWindowClockShare * c.side_clock;
+  if (first_window > kFirstWindow) first_window = kFirstWindow;
   float planned = Relaxed(c.target_time);
   if (c.time_mode != 1 && planned < first_window) first_window = planned;
   if (depth <= 1 || elapsed < first_window) return;
@@ -119,9 +175,9 @@ void CheckSearchTime() {
   float overhead = 0;
   if (c.time_mode != 1) {
     overhead = g_pending.move_overhead_ms * 0.001f;
-    if (overhead > 0.025f) overhead = 0.025f;
+    if (overhead > kOverheadCap) overhead = kOverheadCap;
     int score = Relaxed(c.best_score);
-    int tolerance = std::abs(score) > 335 ? std::abs(score) / 16 : 20;
+    int tolerance = std::abs(score) > kLargeScore ? std::abs(score) / 16 : kScoreTolerance;
     // Extra time for an unstable root, in shares of the target: a pass that
     // fails low (the best move may be refuted) earns the most, one that
     // failed high less, a falling score or a best move that changed lately
@@ -130,26 +186,26 @@ void CheckSearchTime() {
     float extra = 0;
     int root_state = Relaxed(c.root_state);
     if (root_state == 1) {
-      extra = 1.0f * target;
+      extra = kFailLowExtra * target;
     } else if (root_state == 2) {
-      extra = 0.5f * target;
+      extra = kFailHighExtra * target;
     } else if (depth > 3) {
-      if (score <= Relaxed(c.depth_score[depth - 1]) - tolerance) extra += 0.3f * target;
-      if (score <= Relaxed(c.depth_score[depth - 2]) - tolerance) extra += 0.3f * target;
+      if (score <= Relaxed(c.depth_score[depth - 1]) - tolerance) extra += kFallingScoreExtra * target;
+      if (score <= Relaxed(c.depth_score[depth - 2]) - tolerance) extra += kFallingScoreExtra * target;
       int stable = depth - Relaxed(c.best_change_depth);
-      if (stable <= 2) extra += 0.2f * target;
-      if (stable > 5) extra -= 0.25f * target;
+      if (stable <= kRecentChangeDepths) extra += kRecentChangeExtra * target;
+      if (stable > kSettledDepths) extra -= kSettledGiveBack * target;
     }
     // A helper that sees a clearly better score at a depth not below the
     // reported one earns the main thread more time.
-    if (extra < 0.5f * target && c.thread_count > 1) {
+    if (extra < kHelperExtra * target && c.thread_count > 1) {
       int reported_depth = Relaxed(c.best_depth);
       SpinLockGuard guard(g_thread_table_lock);
       for (int i = 1; i < c.thread_count; i++) {
         const SearchThread* t = ThreadRecord(i);
         if (t == nullptr) continue;
-        if (Relaxed(t->best_score) > score + tolerance + 5 && Relaxed(t->completed_depth) >= reported_depth) {
-          extra = 0.5f * target;
+        if (Relaxed(t->best_score) > score + tolerance + kHelperMargin && Relaxed(t->completed_depth) >= reported_depth) {
+          extra = kHelperExtra * target;
           break;
         }
       }
@@ -159,7 +215,8 @@ void CheckSearchTime() {
     if (target > max_time) target = max_time;
     target -= overhead;
   }
-  if ((Relaxed(c.single_legal_move) && depth > 5) || 5 * overhead > remaining || elapsed >= target)
+  if ((Relaxed(c.single_legal_move) && depth > kSingleMoveDepth) || kOverheadMultiple * overhead > remaining ||
+      elapsed >= target)
     c.stop.store(true, std::memory_order_relaxed);
 }
 
