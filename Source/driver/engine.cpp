@@ -10,6 +10,7 @@
 #include "driver/config_file.h"
 #include "driver/driver_loop.h"
 #include "driver/input.h"
+#include "driver/search_reports.h"
 #include "search/game.h"
 #include "platform/output.h"
 #include "eval/eval_params.h"
@@ -144,6 +145,8 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   if (g_game == nullptr) return 1;
   // The tools read commands through the driver's input handler.
   g_input_handler = ReadInput;
+  // The search's reports are printed by the driver.
+  InstallReportPrinter();
   // 4: board tables.
   InitAttackTables();
   InitZobristKeys();
