@@ -5,8 +5,9 @@
 
 #include "board/makemove.h"
 #include "board/notation.h"
-#include "book/book_probe.h"
 #include "search/game.h"
+#include "driver/board_print.h"
+#include "driver/book_moves.h"
 #include "driver/input.h"
 #include "driver/options.h"
 #include "driver/report_text.h"

@@ -5,7 +5,8 @@
 
 #include "board/attacks.h"
 #include "board/zobrist.h"
-#include "book/book_builder.h"
+#include "driver/board_print.h"
+#include "driver/book_making.h"
 #include "driver/command_line.h"
 #include "driver/config_file.h"
 #include "driver/driver_loop.h"
@@ -149,7 +150,8 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   InstallReportPrinter();
   // 4: board tables.
   InitAttackTables();
-  InitZobristKeys();
+  // The keys are fixed: a key close to another would be a broken generator.
+  for (int close_keys = InitZobristKeys(); close_keys > 0; close_keys--) PrintLine("bad hashcode");
   // 5-6: defaults, then the command line.
   SetStartupDefaults();
   CommandLine cl = ParseCommandLine(argc, argv);

@@ -11,6 +11,8 @@
 #include "book/book_lookup.h"
 #include "book/book_probe.h"
 #include "book/book_writer.h"
+#include "driver/book_making.h"
+#include "driver/book_moves.h"
 #include "settings.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
