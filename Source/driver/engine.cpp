@@ -12,12 +12,12 @@
 #include "driver/driver_loop.h"
 #include "driver/input.h"
 #include "driver/search_reports.h"
+#include "driver/tablebase_setup.h"
 #include "search/game.h"
 #include "platform/output.h"
 #include "eval/eval_params.h"
 #include "eval/hce.h"
 #include "eval/network.h"
-#include "fathom/tbcore.h"
 #include "search/calibration.h"
 #include "search/tt.h"
 #include "platform/clock.h"
@@ -69,7 +69,7 @@ void SetStartupDefaults() {
 
 void RunPlayMode() {
   RunCalibrationSearch();
-  TbInit(g_pending.syzygy_path);
+  LoadTablebases(g_pending.syzygy_path);
   SetupGame(kStartFen);
   if (!g_flags.uci) PrintBoard(&g_game->pos);
   g_control.quit.store(false);
@@ -92,7 +92,7 @@ bool IsTrainingMode(RunMode mode) {
 
 // -mktraindata FILE COUNT: self-play games for training.
 int MakeTrainingData(const CommandLine& cl) {
-  TbInit(g_pending.syzygy_path);
+  LoadTablebases(g_pending.syzygy_path);
   SelfPlayOptions options;
   options.start_file = cl.input_file;
   options.output = cl.output_file[0] != 0 ? cl.output_file : kDefaultTrainDataFile;

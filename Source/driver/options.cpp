@@ -8,7 +8,7 @@
 #include "driver/config_file.h"
 #include "platform/output.h"
 #include "eval/network.h"
-#include "fathom/tbcore.h"
+#include "driver/tablebase_setup.h"
 #include "search/tt.h"
 #include "search/search_control.h"
 #include "settings.h"
@@ -73,7 +73,7 @@ void ApplyNetworkFile() {
 }
 // Re-initialising releases the mapped files that a search may be reading.
 void ApplySyzygyPath() {
-  if (SearchIsIdle()) TbInit(g_pending.syzygy_path);
+  if (SearchIsIdle()) LoadTablebases(g_pending.syzygy_path);
   else deferred.tablebases = true;
 }
 void ApplyLog() {
@@ -217,7 +217,7 @@ void ApplyDeferredOptions() {
   }
   if (deferred.tablebases) {
     deferred.tablebases = false;
-    TbInit(g_pending.syzygy_path);
+    LoadTablebases(g_pending.syzygy_path);
   }
 }
 
