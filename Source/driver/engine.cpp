@@ -11,13 +11,13 @@
 #include "driver/config_file.h"
 #include "driver/driver_loop.h"
 #include "driver/input.h"
+#include "driver/network_setup.h"
 #include "driver/search_reports.h"
 #include "driver/tablebase_setup.h"
 #include "search/game.h"
 #include "platform/output.h"
 #include "eval/eval_params.h"
 #include "eval/hce.h"
-#include "eval/network.h"
 #include "search/calibration.h"
 #include "search/tt.h"
 #include "platform/clock.h"
@@ -175,10 +175,11 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   if (g_pending.config_file_path[0] != 0) LoadConfigFile();
   // 15: the evaluation: hand-crafted tables and weights, then the network.
   InitHceTables();
-  RebuildEvalParams();
+  std::string complaints = RebuildEvalParams();
+  if (!complaints.empty()) PrintDirect("%s", complaints.c_str());
   g_pending.eval_params_changed = 0;
   g_active.eval_params_changed = 0;
-  LoadNetwork();
+  LoadNetworkAndReport();
 
   int status = 0;
   switch (cl.mode) {

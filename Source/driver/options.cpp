@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "driver/config_file.h"
+#include "driver/network_setup.h"
 #include "platform/output.h"
-#include "eval/network.h"
 #include "driver/tablebase_setup.h"
 #include "search/tt.h"
 #include "search/search_control.h"
@@ -68,7 +68,7 @@ void ClearHashOnRequest() {
   if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
 }
 void ApplyNetworkFile() {
-  if (SearchIsIdle()) LoadNetwork();
+  if (SearchIsIdle()) LoadNetworkAndReport();
   else deferred.network = true;
 }
 // Re-initialising releases the mapped files that a search may be reading.
@@ -213,7 +213,7 @@ void SetOption(const char* name, const char* value) {
 void ApplyDeferredOptions() {
   if (deferred.network) {
     deferred.network = false;
-    LoadNetwork();
+    LoadNetworkAndReport();
   }
   if (deferred.tablebases) {
     deferred.tablebases = false;
