@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "board/attacks.h"
 #include "board/zobrist.h"
