@@ -28,7 +28,8 @@ test: zorv
 run: zorv
 	./zorv
 
-# The include graph runs one way (also part of make test).
+# The include graph runs one way, and nothing below the search prints (also
+# part of make test).
 layering:
 	bash tests/layering/check_layers.sh Source
 
@@ -121,7 +122,7 @@ help:
 	@echo "make test       build and run every test through ctest"
 	@echo "make run        build and start the engine"
 	@echo "make ttune      build ./zorv-tune, the engine with the training and tuning modes"
-	@echo "make layering   check that includes run downward (board, eval, search, driver)"
+	@echo "make layering   check that includes run downward (board, eval, search, driver) and nothing below search prints"
 	@echo "make debug      the debug build ./zorv-checked: position checked after every unmake"
 	@echo "make debug-test perft, search and bench tests in the debug build"
 	@echo "make sanitize   tests under the address and undefined-behaviour sanitizers"

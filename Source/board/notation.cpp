@@ -5,7 +5,6 @@
 
 #include "board/attacks.h"
 #include "board/movegen.h"
-#include "platform/output.h"
 #include "settings.h"
 
 namespace {
@@ -124,13 +123,13 @@ void MoveToSan(const Position* pos, Move move, char* out) {
   MoveToTextForms(pos, move, coord, out, by_file, by_rank);
 }
 
-bool ParseMoveText(Position* pos, const char* text_in, Move* out) {
+MoveTextMatch MatchMoveText(Position* pos, const char* text_in, Move* out) {
   *out = kNullMove;
   char text[40];
   CopyField(text, 36, text_in);
   text[std::strcspn(text, "+")] = 0;
   int len = int(std::strlen(text));
-  if (len == 0) return false;
+  if (len == 0) return MoveTextMatch::kNoMatch;
   char last = text[len - 1];
   char upper = last >= 'a' && last <= 'z' ? char(last - 32) : last;
   if (upper == 'B' || upper == 'N' || upper == 'Q' || upper == 'R') {
@@ -164,10 +163,9 @@ bool ParseMoveText(Position* pos, const char* text_in, Move* out) {
   }
   if (count == 1) {
     *out = found;
-    return true;
+    return MoveTextMatch::kFound;
   }
-  if (count == 2) PrintLine("ambiguous move");
-  return false;
+  return count == 2 ? MoveTextMatch::kAmbiguous : MoveTextMatch::kNoMatch;
 }
 
 Move CoordinateToMove(const Position* pos, const char* text) {

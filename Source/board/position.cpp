@@ -7,7 +7,6 @@
 
 #include "board/attacks.h"
 #include "board/zobrist.h"
-#include "platform/output.h"
 
 namespace {
 
@@ -287,8 +286,7 @@ int FullMoveNumber(const Position* pos) {
   return pos->move_number + (made + side_at_setup) / 2;
 }
 
-void PrintBoard(const Position* pos) {
-  char text[512];
+void BoardText(const Position* pos, char text[kBoardTextSize]) {
   PositionToFen(pos, text, true);
   char* o = text + std::strlen(text);
   *o++ = '\n';
@@ -309,5 +307,4 @@ void PrintBoard(const Position* pos) {
     *o++ = '\n';
   }
   std::strcpy(o, pos->side == WHITE ? "white\n" : "black\n");
-  PrintLine("%s", text);
 }

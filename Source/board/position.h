@@ -75,8 +75,10 @@ void PositionToFen(const Position* pos, char* out, bool with_counters);
 // The full-move number of the position: the one it was set up with, advanced
 // by the moves made since.
 int FullMoveNumber(const Position* pos);
-// Prints the FEN with counters and a diagram as one output line.
-void PrintBoard(const Position* pos);
+// The FEN with counters, a diagram below it (rank 8 first) and the side to
+// move: one text of several lines, each ended by a line end.
+constexpr int kBoardTextSize = 512;
+void BoardText(const Position* pos, char out[kBoardTextSize]);
 // Forgets the moves made (after a setup or an edit): the position becomes
 // the start of its history, at ply 1.
 void ResetHistory(Position* pos);

@@ -1,7 +1,6 @@
 #include "board/zobrist.h"
 
 #include "board/bitboard.h"
-#include "platform/output.h"
 
 Key g_zobrist[1024];
 
@@ -28,20 +27,22 @@ struct MwcGenerator {
 
 }  // namespace
 
-void InitZobristKeys() {
+int InitZobristKeys() {
   static bool done = false;
-  if (done) return;
+  if (done) return 0;
   done = true;
   MwcGenerator gen;
+  int close_keys = 0;
   for (int i = 0; i < 1024; i++) {
     g_zobrist[i] = gen.NextKey();
     for (int j = 0; j < i; j++) {
       if (PopCount(g_zobrist[i] ^ g_zobrist[j]) <= 5) {
-        PrintLine("bad hashcode");
+        close_keys++;
         break;
       }
     }
   }
+  return close_keys;
 }
 
 void ComputeKeys(Position* pos) { KeysFromScratch(pos, &pos->key, &pos->pawn_key); }

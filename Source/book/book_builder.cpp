@@ -10,12 +10,12 @@
 #include "book/book_stats.h"
 #include "book/book_writer.h"
 #include "book/pgn_reader.h"
-#include "platform/output.h"
 
 namespace {
 
-// Progress: a dot after every this many games.
-constexpr int kGamesPerDot = 1024;
+void Tell(const BookBuildProgress& progress, BookBuildEvent event) {
+  if (progress.tell != nullptr) progress.tell(event, progress.context);
+}
 
 MoveOutcome OutcomeFor(PgnResult result, int mover) {
   if (result == kPgnDraw) return kMoveDrawn;
@@ -25,7 +25,8 @@ MoveOutcome OutcomeFor(PgnResult result, int mover) {
 
 // Counts the moves of one line of move text. False when a record could not
 // be allocated.
-bool ReadMoveLine(const char* line, PgnGame* game, Position* pos, BookStats* stats) {
+bool ReadMoveLine(const char* line, PgnGame* game, Position* pos, BookStats* stats,
+                  const BookBuildProgress& progress) {
   char token[sizeof PgnLineReader::line];
   const char* cursor = line;
   while (!game->stopped && NextPgnToken(&cursor, token)) {
@@ -37,7 +38,9 @@ bool ReadMoveLine(const char* line, PgnGame* game, Position* pos, BookStats* sta
     Move move;
     // An unreadable or illegal move ends the use of the game, and so does a
     // game longer than the move history can hold.
-    if (!ParseMoveText(pos, text, &move) || pos->history_count >= kMaxGamePlies) {
+    MoveTextMatch match = MatchMoveText(pos, text, &move);
+    if (match == MoveTextMatch::kAmbiguous) Tell(progress, BookBuildEvent::kAmbiguousMove);
+    if (match != MoveTextMatch::kFound || pos->history_count >= kMaxGamePlies) {
       game->stopped = true;
       break;
     }
@@ -52,7 +55,7 @@ bool ReadMoveLine(const char* line, PgnGame* game, Position* pos, BookStats* sta
 }
 
 // Fills the table from the games; false when memory ran short.
-bool ReadGames(FILE* pgn, Position* pos, BookStats* stats, int* games) {
+bool ReadGames(FILE* pgn, Position* pos, BookStats* stats, int* games, const BookBuildProgress& progress) {
   PgnLineReader reader;
   InitPgnLineReader(&reader, pgn);
   PgnGame game{kPgnNoResult, 0, 0, 0, false};
@@ -62,34 +65,34 @@ bool ReadGames(FILE* pgn, Position* pos, BookStats* stats, int* games) {
     if (StartPgnGame(line, &game)) {
       SetupPosition(pos, kStartFen);
       ++*games;
-      if (*games % kGamesPerDot == 0) PrintDirect(".");
+      if (*games % kBookGamesPerStep == 0) Tell(progress, BookBuildEvent::kGamesRead);
     }
     if (IsPgnHeaderLine(game, line)) continue;
     if (game.result == kPgnNoResult || game.moves >= kBookGamePlies) continue;
-    ok = ReadMoveLine(line, &game, pos, stats);
+    ok = ReadMoveLine(line, &game, pos, stats, progress);
   }
   return ok;
 }
 
 }  // namespace
 
-bool MakeBookFile(const char* pgn_path, const char* book_path) {
+BookBuildResult BuildBookFile(const char* pgn_path, const char* book_path, const BookBuildProgress& progress) {
+  BookBuildResult result{BookBuildStatus::kNoPgnFile, 0, 0, 0};
   FILE* pgn = std::fopen(pgn_path, "r");
-  if (pgn == nullptr) return true;
-  PrintLine(" Creating file %s from games in %s", book_path, pgn_path);
+  if (pgn == nullptr) return result;
+  Tell(progress, BookBuildEvent::kReadingGames);
   Position* pos = NewPosition();
   BookStats* stats = NewBookStats();
-  int games = 0;
-  bool read = pos != nullptr && stats != nullptr && ReadGames(pgn, pos, stats, &games);
+  bool read = pos != nullptr && stats != nullptr && ReadGames(pgn, pos, stats, &result.games, progress);
   std::fclose(pgn);
   FreePosition(pos);
   if (!read) {
     FreeBookStats(stats);
-    PrintLine("not enough memory for the move statistics; no book written");
-    return false;
+    result.status = BookBuildStatus::kNoMemory;
+    return result;
   }
 
-  PrintLine("\nwriting book file ...");
+  Tell(progress, BookBuildEvent::kWritingBook);
   std::remove(book_path);
   FILE* book = std::fopen(book_path, "wb");
   int error = errno;
@@ -101,16 +104,11 @@ bool MakeBookFile(const char* pgn_path, const char* book_path) {
       written = false;
     }
   }
-  if (!written) {
-    // Leave no partial book behind.
-    if (book != nullptr) std::remove(book_path);
-    PrintLine("cannot write %s (%s)", book_path, std::strerror(error != 0 ? error : EIO));
-  }
-  PrintLine("\nngames= %d, nmoves= %d", games, stats->records);
-  // "done" says that the book is there.
-  if (written) PrintLine("done");
+  // Leave no partial book behind.
+  if (!written && book != nullptr) std::remove(book_path);
+  result.status = written ? BookBuildStatus::kWritten : BookBuildStatus::kCannotWrite;
+  result.error = written ? 0 : error != 0 ? error : EIO;
+  result.records = stats->records;
   FreeBookStats(stats);
-  return written;
+  return result;
 }
-
-bool MakeBook(const char* pgn_path) { return MakeBookFile(pgn_path, kBuiltBookName); }

@@ -6,14 +6,37 @@ constexpr const char* kBuiltBookName = "tmp_book.bin";
 // Plies taken from each game (a game also gives the rest of the line on
 // which its last such ply falls).
 constexpr int kBookGamePlies = 36;
+// Progress: an event after every this many games.
+constexpr int kBookGamesPerStep = 1024;
+
+// What the builder tells while it works.
+enum class BookBuildEvent {
+  kReadingGames,   // the PGN file is open: its games are read
+  kGamesRead,      // another kBookGamesPerStep games have been read
+  kAmbiguousMove,  // a move that two legal moves match ends the use of a game
+  kWritingBook,    // the games are read: the book file is written
+};
+// Receives the events; tell may be null.
+struct BookBuildProgress {
+  void (*tell)(BookBuildEvent event, void* context);
+  void* context;
+};
+
+enum class BookBuildStatus {
+  kNoPgnFile,    // the PGN file cannot be opened: nothing was done
+  kNoMemory,     // a record could not be allocated: no book was written
+  kCannotWrite,  // the book could not be written completely and was removed
+  kWritten,
+};
+struct BookBuildResult {
+  BookBuildStatus status;
+  int games;    // games read
+  int records;  // distinct position and move pairs counted
+  int error;    // errno of a failed write
+};
 
 // Reads the games of the PGN file and writes the moves that scored well
-// often enough as a Polyglot book at book_path, with progress and totals on
-// the output. A PGN file that cannot be opened ends it silently; a record
-// that cannot be allocated ends it without a book. A book that cannot be
-// written completely is removed and reported ("cannot write PATH (reason)",
-// no "done"). False when no book was written for a readable PGN file. The
-// board tables and position keys must be initialised.
-bool MakeBookFile(const char* pgn_path, const char* book_path);
-// The -mkbook mode: MakeBookFile into tmp_book.bin.
-bool MakeBook(const char* pgn_path);
+// often enough as a Polyglot book at book_path. A book that cannot be
+// written completely is removed. The board tables and position keys must be
+// initialised.
+BookBuildResult BuildBookFile(const char* pgn_path, const char* book_path, const BookBuildProgress& progress);

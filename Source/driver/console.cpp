@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "board/perft.h"
+#include "driver/board_print.h"
 #include "driver/console_edit.h"
 #include "driver/console_epd.h"
 #include "driver/console_game.h"

@@ -5,6 +5,7 @@
 
 #include "board/bitboard.h"
 #include "search/game.h"
+#include "driver/board_print.h"
 #include "driver/input.h"
 #include "platform/output.h"
 #include "platform/clock.h"

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "driver/board_print.h"
 #include "search/game.h"
 #include "platform/output.h"
 #include "search/search_thread.h"

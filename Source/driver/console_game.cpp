@@ -1,6 +1,7 @@
 #include "driver/console_game.h"
 
 #include "board/notation.h"
+#include "driver/board_print.h"
 #include "driver/console_views.h"
 #include "search/game.h"
 #include "platform/output.h"
@@ -27,7 +28,9 @@ void ResetConsoleClocks() {
 void PlayConsoleMove(const char* text) {
   Move move = kNullMove;
   int number = GamePly() / 2 + 1;
-  if (ParseMoveText(&g_game->pos, text, &move) && PlayGameMove(move)) {
+  MoveTextMatch match = MatchMoveText(&g_game->pos, text, &move);
+  if (match == MoveTextMatch::kAmbiguous) PrintLine("ambiguous move");
+  if (match == MoveTextMatch::kFound && PlayGameMove(move)) {
     PrintLine("%d. move %s", number, text);
     ShowGamePosition();
     return;

@@ -6,6 +6,7 @@
 
 #include "board/notation.h"
 #include "book/pgn_reader.h"
+#include "driver/board_print.h"
 #include "driver/console_game.h"
 #include "search/game.h"
 #include "platform/output.h"
@@ -67,7 +68,9 @@ bool PlayMoveLine(const char* line, PgnGame* game) {
     char move_text[kMoveTextLength + 1];
     CopyField(move_text, sizeof move_text, text);
     Move move;
-    if (!ParseMoveText(&g_game->pos, move_text, &move)) {
+    MoveTextMatch match = MatchMoveText(&g_game->pos, move_text, &move);
+    if (match != MoveTextMatch::kFound) {
+      if (match == MoveTextMatch::kAmbiguous) PrintLine("ambiguous move");
       PrintLine("can't parse move '%s'", move_text);
       return false;
     }

@@ -6,7 +6,8 @@
 #include "board/makemove.h"
 #include "board/notation.h"
 #include "board/see.h"
-#include "book/book_probe.h"
+#include "driver/board_print.h"
+#include "driver/book_moves.h"
 #include "search/game.h"
 #include "platform/output.h"
 #include "eval/hce.h"
@@ -22,6 +23,14 @@ namespace {
 // The table line is followed at most this many plies.
 constexpr int kTableLinePlies = 66;
 
+// Prints the hand-crafted evaluation's breakdown of the game position (see
+// TraceHceEvaluation for the levels).
+void PrintEvalBreakdown(int level) {
+  std::string text;
+  TraceHceEvaluation(&g_game->pos, &g_game->eval, level, &text);
+  PrintDirect("%s", text.c_str());
+}
+
 }  // namespace
 
 void PrintLastMoveReport() {
@@ -33,11 +42,17 @@ void PrintLastMoveReport() {
     PrintDirect(format, (plies + 1) / 2, kSquareNames[MoveFrom(last)], kSquareNames[MoveTo(last)]);
   }
   // The summary line shows the network's score beside the hand-crafted one.
-  if (g_flags.use_nn_eval) nn_evaluate(&g_game->pos, &g_game->eval);
-  PrintHceTrace(&g_game->pos, &g_game->eval, 1);
+  if (g_flags.use_nn_eval) {
+    nn_evaluate(&g_game->pos, &g_game->eval);
+    if (g_game->eval.nn_setup_failed) {
+      g_game->eval.nn_setup_failed = false;
+      PrintLine("error initializing NN!");
+    }
+  }
+  PrintEvalBreakdown(1);
 }
 
-void PrintFullEvalBreakdown() { PrintHceTrace(&g_game->pos, &g_game->eval, 2); }
+void PrintFullEvalBreakdown() { PrintEvalBreakdown(2); }
 
 void PrintTableLine() {
   Position* pos = &g_game->pos;

@@ -1,12 +1,15 @@
 #include "driver/driver_loop.h"
 
 #include <cstring>
+#include <string>
 
 #include "board/makemove.h"
 #include "board/notation.h"
-#include "book/book_probe.h"
 #include "search/game.h"
+#include "driver/board_print.h"
+#include "driver/book_moves.h"
 #include "driver/input.h"
+#include "driver/report_text.h"
 #include "driver/setting_effects.h"
 #include "platform/output.h"
 #include "driver/uci.h"
@@ -76,17 +79,8 @@ void StartSearch() {
   StartSearchThreads(kind);
 }
 
-void PrintConsoleSummary(const char* best) {
-  const SearchControl& c = g_control;
-  double elapsed = Relaxed(c.elapsed);
-  PrintLine("move= %s, time= %0.3f, score= %d, nodes= %0.0f, nps= %0.0fK ebf= %0.2f", best, elapsed, c.best_score,
-            c.nodes, c.nodes / (elapsed + 0.001) / 1000.0, EffectiveBranchingFactor());
-  PrintLine("Hash fill= %.1f%%, Hash hits: main= %0.1f%%, pawn= %0.1f%%, eval= %0.1f%%, TB=%0.0fK", HashFull() / 10.0,
-            c.tt_hits * 100.0 / (c.tt_probes + 1), c.pawn_hits * 100.0 / (c.pawn_probes + 1),
-            c.eval_hits * 100.0 / (c.eval_probes + 1), c.tb_hits / 1000.0);
-  const int* n = c.debug_counters;
-  if (n[0] || n[1] || n[2] || n[3]) PrintLine("ncnt1= %d, ncnt2= %d, ncnt3= %d, ncnt4= %d", n[0], n[1], n[2], n[3]);
-  PrintLine("%s", "");
+void PrintConsoleSummary(const SearchOutcome& outcome, const char* best) {
+  for (const std::string& line : ConsoleSummaryLines(outcome, best)) PrintLine("%s", line.c_str());
 }
 
 // In console auto-play the engine's move is played on the board, and with
@@ -129,20 +123,15 @@ void ReportResult() {
     SetRelaxed(c.best_move, Relaxed(c.fallback_move));
     SetRelaxed(c.ponder_move, Move(0));
   }
+  SearchOutcome outcome = ReadSearchOutcome();
   char best[16], ponder[16];
   const Position* pos = &g_game->pos;
-  MoveToCoordinate(pos, pos->side, c.best_move, best);
-  MoveToCoordinate(pos, pos->side ^ 1, c.ponder_move, ponder);
+  MoveToCoordinate(pos, pos->side, outcome.best_move, best);
+  MoveToCoordinate(pos, pos->side ^ 1, outcome.ponder_move, ponder);
   // The protocol writes "no move" as 0000.
-  if (g_flags.uci && c.best_move == kNullMove) std::strcpy(best, "0000");
-  if (g_flags.uci) {
-    if (c.ponder_move != 0)
-      PrintLine("bestmove %s ponder %s", best, ponder);
-    else
-      PrintLine("bestmove %s", best);
-  } else {
-    PrintConsoleSummary(best);
-  }
+  if (g_flags.uci && outcome.best_move == kNullMove) std::strcpy(best, "0000");
+  if (g_flags.uci) PrintLine("%s", BestMoveText(best, ponder, outcome.ponder_move != 0).c_str());
+  else PrintConsoleSummary(outcome, best);
   c.stop.store(false);
   c.state.store(kStateIdle);
   ApplyDeferredOptions();

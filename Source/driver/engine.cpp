@@ -2,21 +2,24 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "board/attacks.h"
 #include "board/zobrist.h"
-#include "book/book_builder.h"
+#include "driver/board_print.h"
+#include "driver/book_making.h"
 #include "driver/command_line.h"
 #include "driver/config_file.h"
 #include "driver/driver_loop.h"
 #include "driver/input.h"
+#include "driver/network_setup.h"
+#include "driver/search_reports.h"
 #include "driver/setting_registry.h"
+#include "driver/tablebase_setup.h"
 #include "search/game.h"
 #include "platform/output.h"
 #include "eval/eval_params.h"
 #include "eval/hce.h"
-#include "eval/network.h"
-#include "fathom/tbcore.h"
 #include "search/calibration.h"
 #include "search/tt.h"
 #include "platform/clock.h"
@@ -68,7 +71,7 @@ void SetStartupDefaults() {
 
 void RunPlayMode() {
   RunCalibrationSearch();
-  TbInit(g_pending.syzygy_path);
+  LoadTablebases(g_pending.syzygy_path);
   SetupGame(kStartFen);
   if (!g_flags.uci) PrintBoard(&g_game->pos);
   g_control.quit.store(false);
@@ -91,7 +94,7 @@ bool IsTrainingMode(RunMode mode) {
 
 // -mktraindata FILE COUNT: self-play games for training.
 int MakeTrainingData(const CommandLine& cl) {
-  TbInit(g_pending.syzygy_path);
+  LoadTablebases(g_pending.syzygy_path);
   SelfPlayOptions options;
   options.start_file = cl.input_file;
   options.output = cl.output_file[0] != 0 ? cl.output_file : kDefaultTrainDataFile;
@@ -145,9 +148,12 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   if (g_game == nullptr) return 1;
   // The tools read commands through the driver's input handler.
   g_input_handler = ReadInput;
+  // The search's reports are printed by the driver.
+  InstallReportPrinter();
   // 4: board tables.
   InitAttackTables();
-  InitZobristKeys();
+  // The keys are fixed: a key close to another would be a broken generator.
+  for (int close_keys = InitZobristKeys(); close_keys > 0; close_keys--) PrintLine("bad hashcode");
   // 5-6: defaults, then the command line.
   SetStartupDefaults();
   CommandLine cl = ParseCommandLine(argc, argv);
@@ -171,10 +177,11 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   if (g_pending.config_file_path[0] != 0) LoadConfigFile();
   // 15: the evaluation: hand-crafted tables and weights, then the network.
   InitHceTables();
-  RebuildEvalParams();
+  std::string complaints = RebuildEvalParams();
+  if (!complaints.empty()) PrintDirect("%s", complaints.c_str());
   g_pending.eval_params_changed = 0;
   g_active.eval_params_changed = 0;
-  LoadNetwork();
+  LoadNetworkAndReport();
 
   int status = 0;
   switch (cl.mode) {

@@ -1,8 +1,8 @@
 #include "driver/setting_effects.h"
 
 #include "driver/config_file.h"
-#include "eval/network.h"
-#include "fathom/tbcore.h"
+#include "driver/network_setup.h"
+#include "driver/tablebase_setup.h"
 #include "platform/output.h"
 #include "search/search_control.h"
 #include "search/tt.h"
@@ -42,13 +42,13 @@ void ClearHashOnRequest() {
 }
 
 void ApplyNetworkFile() {
-  if (SearchIsIdle()) LoadNetwork();
+  if (SearchIsIdle()) LoadNetworkAndReport();
   else deferred.network = true;
 }
 
 // Re-initialising releases the mapped files that a search may be reading.
 void ApplySyzygyPath() {
-  if (SearchIsIdle()) TbInit(g_pending.syzygy_path);
+  if (SearchIsIdle()) LoadTablebases(g_pending.syzygy_path);
   else deferred.tablebases = true;
 }
 
@@ -59,10 +59,10 @@ void ApplyLog() {
 void ApplyDeferredOptions() {
   if (deferred.network) {
     deferred.network = false;
-    LoadNetwork();
+    LoadNetworkAndReport();
   }
   if (deferred.tablebases) {
     deferred.tablebases = false;
-    TbInit(g_pending.syzygy_path);
+    LoadTablebases(g_pending.syzygy_path);
   }
 }

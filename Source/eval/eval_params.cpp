@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "platform/output.h"
 #include "eval/square_tables.h"
+#include "platform/format_text.h"
 #include "settings.h"
 
 EvalParams g_eval_params;
@@ -163,12 +163,12 @@ void SetDefaultEvalParams() {
   }
 }
 
-void SetEvalParam(const char* name, int mg, int eg) {
+void SetEvalParam(const char* name, int mg, int eg, std::string* complaints) {
   generation++;
   EvalParams& t = g_eval_params;
   if (std::strcmp(name, "mtl_pawn") == 0) t.cursor = 0;
   const char* found = t.cursor < t.count ? t.entry[t.cursor].name : "";
-  if (std::strcmp(name, found) != 0) PrintDirect("error %s  %s\n", name, found);
+  if (std::strcmp(name, found) != 0 && complaints != nullptr) *complaints += FormatText("error %s  %s\n", name, found);
   // Past the last entry there is nowhere to write: the value is dropped.
   if (t.cursor >= t.count) return;
   mg = ClampToInt16(mg);
@@ -198,18 +198,20 @@ void ApplyGroupScales() {
   }
 }
 
-void RebuildEvalParams() {
+std::string RebuildEvalParams() {
   BuildEvalParams();
   SetDefaultEvalParams();
-  ReadEvalParamFile();
+  std::string complaints;
+  ReadEvalParamFile(&complaints);
   ApplyGroupScales();
+  return complaints;
 }
 
-void RefreshEvalParamsForSearch() {
-  if (g_pending.eval_params_changed == 0) return;
-  PrintLine("info string setting eval params...");
-  RebuildEvalParams();
+bool RefreshEvalParamsForSearch(std::string* complaints) {
+  if (g_pending.eval_params_changed == 0) return false;
+  *complaints = RebuildEvalParams();
   g_pending.eval_params_changed = 0;
+  return true;
 }
 
 uint32_t EvalParamsGeneration() { return generation; }

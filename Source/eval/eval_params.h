@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "eval/packed_score.h"
 
@@ -66,19 +67,21 @@ void BuildEvalParams();
 // Writes every default, in table order, through SetEvalParam.
 void SetDefaultEvalParams();
 // Writes the value at the cursor and advances it. "mtl_pawn" first moves
-// the cursor back to entry 0; a name that differs from the entry's prints
-// "error <given>  <found>" and the value is still written. At the end of
-// the table the value is dropped.
-void SetEvalParam(const char* name, int mg, int eg);
+// the cursor back to entry 0; a name that differs from the entry's is
+// still written, and "error <given>  <found>" and a line end are added to
+// complaints (when given). At the end of the table the value is dropped.
+void SetEvalParam(const char* name, int mg, int eg, std::string* complaints = nullptr);
 // Multiplies each group of weights by its pending percentage pair and
 // repacks the rounded values.
 void ApplyGroupScales();
 // Build, defaults, the parameter file, group scales: the whole table anew.
-void RebuildEvalParams();
+// Returns the complaints about the parameter file's names (see SetEvalParam),
+// empty when there are none.
+std::string RebuildEvalParams();
 // At the start of a search: rebuilds the table when a configuration change
-// flagged it, printing "info string setting eval params...", then clears
-// the flag.
-void RefreshEvalParamsForSearch();
+// flagged it, then clears the flag. True when it rebuilt; complaints as
+// for RebuildEvalParams.
+bool RefreshEvalParamsForSearch(std::string* complaints);
 // Changes of the table since start-up (each rebuild counts one), so that
 // caches of derived values can tell that theirs are stale.
 uint32_t EvalParamsGeneration();
@@ -89,9 +92,10 @@ const char* GroupScaleName(int group);
 
 // Reads the parameter file named by the pending settings (normally
 // "params.txt"); a file that cannot be opened is skipped silently.
-void ReadEvalParamFile();
+// Complaints about names are added to complaints (when given).
+void ReadEvalParamFile(std::string* complaints = nullptr);
 // Reads one line of a parameter file (without its line end).
-void ReadEvalParamLine(const char* line);
+void ReadEvalParamLine(const char* line, std::string* complaints = nullptr);
 // Writes a parameter file that sets every entry of the table, in table
 // order from "mtl_pawn", to the given middlegame and endgame values (one
 // pair per entry, clamped to what an entry holds), one "name, mg, eg"

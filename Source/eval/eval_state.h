@@ -33,6 +33,9 @@ struct EvalState {
   int16_t nn_last_row;        // 1 blended middlegame/endgame rows, 2 pawn-ending row
   float nn_last_p;            // win probability
   float nn_last_phase;
+  // Set when the network buffers could not be made, so that the evaluation
+  // failed; whoever reports the failure clears it.
+  bool nn_setup_failed;
 
   // Threat sums written by the hand-crafted evaluation at each ply, per
   // colour (read by the search's pruning rules).

@@ -203,7 +203,8 @@ int hce_evaluate(const Position* pos, EvalState* state, int side, int ply, int t
   cached->threat[WHITE] = int16_t(white_threat);
   cached->threat[BLACK] = int16_t(black_threat);
   WriteThreats(state, ply, white_threat, black_threat);
-  if (trace > 0) PrintEvalTrace(pos, state, side, scale, result, trace);
+  if (trace > 0 && work->trace_text != nullptr)
+    AppendEvalTrace(pos, state, side, scale, result, trace, work->trace_text);
   return result;
 }
 
@@ -217,6 +218,9 @@ bool RecordHceTerms(const Position* pos, EvalState* state, HceTermRecord* record
   return record->weighed;
 }
 
-int PrintHceTrace(const Position* pos, EvalState* state, int level) {
-  return hce_evaluate(pos, state, pos->side, 1, level);
+int TraceHceEvaluation(const Position* pos, EvalState* state, int level, std::string* text) {
+  state->hce.trace_text = text;
+  int score = hce_evaluate(pos, state, pos->side, 1, level);
+  state->hce.trace_text = nullptr;
+  return score;
 }

@@ -1,6 +1,8 @@
 // The hand-crafted evaluation.
 #pragma once
 
+#include <string>
+
 #include "board/position.h"
 #include "eval/eval_state.h"
 
@@ -12,10 +14,11 @@ void InitHceTables();
 // move. Writes the two threat sums to the state's record of the ply and,
 // with a computed score, to the evaluation cache; from ply 2 on it answers
 // from the evaluation cache and the pawn hash when it can.
-// With trace at 1 or 2 it prints its breakdown (ply should then be 1).
+// With trace at 1 or 2 it writes its breakdown to the state's trace text,
+// when one is set (ply should then be 1).
 int hce_evaluate(const Position* pos, EvalState* state, int side, int ply, int trace);
 
-// Prints the breakdown of the evaluation of the position: terms
+// The breakdown of the evaluation of the position, appended to text: terms
 // per side and the summary line (level 1), then every weight and square
 // table (level 2). Returns the score.
-int PrintHceTrace(const Position* pos, EvalState* state, int level);
+int TraceHceEvaluation(const Position* pos, EvalState* state, int level, std::string* text);

@@ -1,6 +1,8 @@
 // Per-thread records of the hand-crafted evaluation, kept in EvalState.
 #pragma once
 
+#include <string>
+
 #include "eval/packed_score.h"
 #include "types.h"
 
@@ -49,4 +51,5 @@ struct HceWork {
   float middlegame_weight;
   bool tracing;
   HceTermRecord* record;  // tuning: the record of the weights used, null in play
+  std::string* trace_text;  // where a traced evaluation writes its breakdown, or null
 };

@@ -8,7 +8,6 @@
 #include <ctime>
 #include <vector>
 
-#include "platform/output.h"
 #include "platform/regular_file.h"
 #include "settings.h"
 
@@ -71,31 +70,30 @@ float* AllocateWeights(int64_t count) {
 
 bool HaveNetwork() { return g_network.weights != nullptr; }
 
-// What becomes of the network in use when a load is refused: it stays, or,
-// at start-up before any network was loaded, the embedded one is loaded.
-const char* Fallback() { return HaveNetwork() ? "keeping the previous network" : "using the embedded network"; }
+// The outcome of an attempt, with whether a network was in use: a refused
+// load keeps it, or, at start-up, the embedded one is loaded.
+NetworkLoadResult Outcome(NetworkLoadStatus status) {
+  NetworkLoadResult r{};
+  r.status = status;
+  r.had_network = HaveNetwork();
+  return r;
+}
 
 void ConvertStored(const unsigned char* data, int64_t count, float* out) {
   for (int64_t i = 0; i < count; i++) out[i] = float(ReadLe16(data + 2 * i) * kWeightScale);
 }
 
-// The stored network. Without memory for it at start-up nothing could
-// evaluate, so the program ends; later the network in use stays.
-void LoadEmbedded() {
+// The stored network. Without memory for it the network in use stays; at
+// start-up there is none, and nothing could evaluate.
+NetworkLoadResult LoadEmbedded() {
   NetworkHeader h = ParseHeader(EmbeddedNetworkData());
   int64_t count = NetworkWeightCount(h);
   float* w = AllocateWeights(count);
-  if (w == nullptr) {
-    if (!HaveNetwork()) {
-      PrintLine("allocating memory for net failed!");
-      std::exit(1);
-    }
-    PrintLine("info string not enough memory for the embedded network; keeping the previous network");
-    return;
-  }
+  if (w == nullptr) return Outcome(NetworkLoadStatus::kNoMemoryForEmbedded);
+  NetworkLoadResult r = Outcome(NetworkLoadStatus::kEmbeddedLoaded);
   ConvertStored(EmbeddedNetworkData() + kNetworkHeaderBytes, count, w);
   Install(h, w);
-  PrintLine("info string using embedded network");
+  return r;
 }
 
 // Nearest int16 of w * 5000, halves rounded away from zero.
@@ -107,20 +105,18 @@ int StoredValue(float w) {
   return int(q);
 }
 
-void CreateNewNetwork() {
+NetworkLoadResult CreateNewNetwork() {
   NetworkHeader h = kNewNetworkShape;
   int64_t count = NetworkWeightCount(h);
   float* w = AllocateWeights(count);
-  if (w == nullptr) {
-    PrintLine("info string not enough memory for a new network; %s", Fallback());
-    return;
-  }
+  if (w == nullptr) return Outcome(NetworkLoadStatus::kNoMemoryForNew);
+  NetworkLoadResult r = Outcome(NetworkLoadStatus::kNewCreated);
   std::srand(unsigned(std::time(nullptr)));
   for (int64_t i = 0; i < count - 8; i++) w[i] = float((std::rand() % 20000) * 0.0001 - 1.0);
   for (int64_t i = count - 8; i < count; i++) w[i] = 2.0f;
   Install(h, w);
-  if (!WriteNetworkFile("nn.bin", h, w)) PrintLine("info string can't write nn.bin");
-  PrintLine("info string created new NN");
+  r.nn_bin_written = WriteNetworkFile("nn.bin", h, w);
+  return r;
 }
 
 }  // namespace
@@ -158,52 +154,47 @@ const char* NetworkShapeProblem(const NetworkHeader& h) {
   return nullptr;
 }
 
-bool LoadNetworkFile(const char* path) {
+NetworkLoadResult LoadNetworkFile(const char* path) {
   FILE* f = nullptr;
   int64_t size = 0;
   int error = 0;
   switch (OpenRegularFile(path, &f, &size, &error)) {
     case RegularFileStatus::kOk: break;
-    case RegularFileStatus::kCannotOpen:
-      PrintLine("info string can't open %s (%s); %s", path, std::strerror(error), Fallback());
-      return false;
-    case RegularFileStatus::kNotRegular:
-      PrintLine("info string %s is not a regular file; %s", path, Fallback());
-      return false;
+    case RegularFileStatus::kCannotOpen: {
+      NetworkLoadResult r = Outcome(NetworkLoadStatus::kCannotOpen);
+      r.error = error;
+      return r;
+    }
+    case RegularFileStatus::kNotRegular: return Outcome(NetworkLoadStatus::kNotRegularFile);
   }
   unsigned char head[kNetworkHeaderBytes];
   if (size < kNetworkHeaderBytes || std::fread(head, 1, sizeof head, f) != sizeof head) {
     std::fclose(f);
-    PrintLine("info string %s is too short for a network header; %s", path, Fallback());
-    return false;
+    return Outcome(NetworkLoadStatus::kTooShortForHeader);
   }
   NetworkHeader h = ParseHeader(head);
   if (const char* problem = NetworkShapeProblem(h)) {
     std::fclose(f);
-    PrintLine("info string %s holds a network of a shape that cannot be evaluated (%s); %s", path, problem,
-              Fallback());
-    return false;
+    NetworkLoadResult r = Outcome(NetworkLoadStatus::kShapeNotEvaluable);
+    r.problem = problem;
+    return r;
   }
   // The sizes decide the count; the file must hold exactly that many weights.
   // Checked before allocating, so that a header with huge sizes costs nothing.
   int64_t count = NetworkWeightCount(h);
   int64_t expected = kNetworkHeaderBytes + 2 * count;
-  if (size < expected) {
+  if (size != expected) {
     std::fclose(f);
-    PrintLine("info string %s ends before all weights (%lld of %lld bytes); %s", path, (long long)size,
-              (long long)expected, Fallback());
-    return false;
-  }
-  if (size > expected) {
-    std::fclose(f);
-    PrintLine("info string %s holds %lld bytes after its weights; %s", path, (long long)(size - expected), Fallback());
-    return false;
+    NetworkLoadResult r =
+        Outcome(size < expected ? NetworkLoadStatus::kEndsBeforeWeights : NetworkLoadStatus::kBytesAfterWeights);
+    r.size = size;
+    r.expected = expected;
+    return r;
   }
   float* w = AllocateWeights(count);
   if (w == nullptr) {
     std::fclose(f);
-    PrintLine("info string not enough memory for the network of %s; %s", path, Fallback());
-    return false;
+    return Outcome(NetworkLoadStatus::kNoMemoryForFile);
   }
   // Read in chunks and convert; a file that ends early (changed while it is
   // read) is refused whole so that no weight is ever left unset.
@@ -221,25 +212,35 @@ bool LoadNetworkFile(const char* path) {
   std::fclose(f);
   if (!ok) {
     std::free(w);
-    if (read_error) PrintLine("info string can't read %s; %s", path, Fallback());
-    else PrintLine("info string %s ends before all weights; %s", path, Fallback());
-    return false;
+    return Outcome(read_error ? NetworkLoadStatus::kCannotRead : NetworkLoadStatus::kCutWhileReading);
   }
+  NetworkLoadResult r = Outcome(NetworkLoadStatus::kFileLoaded);
   Install(h, w);
-  PrintLine("info string loaded %s", path);
-  return true;
+  return r;
 }
 
-void LoadNetwork() {
+bool NetworkLoadReport::Fatal() const {
+  const NetworkLoadResult& last = fell_back ? fallback : source;
+  return last.status == NetworkLoadStatus::kNoMemoryForEmbedded && !last.had_network;
+}
+
+NetworkLoadReport LoadNetwork() {
+  NetworkLoadReport report{};
   const char* source = g_pending.nn_file;
+  bool embedded = false;
   if (std::memcmp(source, "new", 4) == 0) {
-    CreateNewNetwork();
+    report.source = CreateNewNetwork();
   } else if (std::memcmp(source, "embedded", 9) == 0) {
-    LoadEmbedded();
+    report.source = LoadEmbedded();
+    embedded = true;
   } else {
-    LoadNetworkFile(source);
+    report.source = LoadNetworkFile(source);
   }
   // Without a usable network nothing could evaluate: at start-up a refused
   // source falls back to the stored one.
-  if (!HaveNetwork()) LoadEmbedded();
+  if (!HaveNetwork() && !embedded) {
+    report.fell_back = true;
+    report.fallback = LoadEmbedded();
+  }
+  return report;
 }

@@ -56,18 +56,59 @@ const char* NetworkShapeProblem(const NetworkHeader& h);
 // weight as the nearest int16 of weight / 0.0002, halves away from zero.
 // False when the file cannot be created or written completely.
 bool WriteNetworkFile(const char* path, const NetworkHeader& header, const float* weights);
+// What one attempt to load a network came to.
+enum class NetworkLoadStatus {
+  kEmbeddedLoaded,
+  kNewCreated,           // a random network (see nn_bin_written)
+  kFileLoaded,
+  kNoMemoryForEmbedded,
+  kNoMemoryForNew,
+  kCannotOpen,           // error holds the errno
+  kNotRegularFile,
+  kTooShortForHeader,
+  kShapeNotEvaluable,    // problem says why
+  kEndsBeforeWeights,    // the file has size bytes of the expected
+  kBytesAfterWeights,    // the file has size bytes of the expected
+  kNoMemoryForFile,
+  kCannotRead,
+  kCutWhileReading,      // the file ended early while it was read
+};
+struct NetworkLoadResult {
+  NetworkLoadStatus status;
+  // A network was in use before the attempt: a refused load keeps it. Without
+  // one (at start-up) the embedded network is loaded instead.
+  bool had_network;
+  bool nn_bin_written;   // kNewCreated: the new network was written to "nn.bin"
+  int error;
+  const char* problem;
+  int64_t size;
+  int64_t expected;
+  bool Loaded() const {
+    return status == NetworkLoadStatus::kEmbeddedLoaded || status == NetworkLoadStatus::kNewCreated ||
+           status == NetworkLoadStatus::kFileLoaded;
+  }
+};
+// What LoadNetwork did: the named source, then, when that left no network
+// at all, the embedded network.
+struct NetworkLoadReport {
+  NetworkLoadResult source;
+  bool fell_back;
+  NetworkLoadResult fallback;
+  // No network could be loaded: nothing can evaluate.
+  bool Fatal() const;
+};
+
 // Loads the network named by the NN_File setting: "embedded", "new" (a
-// random network, also written to "nn.bin") or a weight file path; prints
-// what it did as info string lines. A source that cannot be loaded leaves
-// the network in use; at start-up, with none yet, the embedded network is
-// loaded instead. Only a failure to load the embedded network at start-up
-// ends the program (status 1).
-void LoadNetwork();
-// Loads a network from a weight file; false, with the reason printed and the
-// active network unchanged, when the path is not a readable regular file,
-// the header's sizes cannot be evaluated, the file's length is not the one
-// the header gives, or memory is short.
-bool LoadNetworkFile(const char* path);
+// random network, also written to "nn.bin") or a weight file path. A source
+// that cannot be loaded leaves the network in use; at start-up, with none
+// yet, the embedded network is loaded instead. Only a failure to load the
+// embedded network at start-up leaves no network (Fatal).
+NetworkLoadReport LoadNetwork();
+// Loads a network from a weight file. Refused, with the active network
+// unchanged, when the path is not a readable regular file, the header's
+// sizes cannot be evaluated, the file's length is not the one the header
+// gives, or memory is short.
+NetworkLoadResult LoadNetworkFile(const char* path);
 // The stored network compiled into the program, in the file layout.
 const unsigned char* EmbeddedNetworkData();
 long EmbeddedNetworkSize();

@@ -8,7 +8,6 @@
 
 #include "board/attacks.h"
 #include "board/bitboard.h"
-#include "platform/output.h"
 #include "eval/network.h"
 #include "eval/eval_state.h"
 #include "settings.h"
@@ -363,7 +362,7 @@ bool PrepareState(EvalState* state) {
 int nn_evaluate(const Position* pos, EvalState* state) {
   const Network& net = g_network;
   if (!PrepareState(state)) {
-    PrintLine("error initializing NN!");
+    state->nn_setup_failed = true;
     return kInCheckMarker;
   }
   NnThreadState* s = state->nn;

@@ -38,7 +38,8 @@ struct NnThreadState {
 
 // Score of the position for the side to move, in -1919..1919, with the
 // state's network buffers and cache (the position's ply decides whether the
-// cache may answer).
+// cache may answer). When the buffers cannot be made it returns
+// kInCheckMarker and sets the state's nn_setup_failed.
 int nn_evaluate(const Position* pos, EvalState* state);
 // Releases a thread's network state.
 void FreeNnState(NnThreadState* state);

@@ -81,7 +81,7 @@ bool SetGroupScale(const char* name, int mg_percent, int eg_percent) {
 
 }  // namespace
 
-void ReadEvalParamLine(const char* line) {
+void ReadEvalParamLine(const char* line, std::string* complaints) {
   char text[kMaxLineLength + 1];
   CopyField(text, sizeof text, line);
   char* tokens[kMaxTokens];
@@ -95,10 +95,10 @@ void ReadEvalParamLine(const char* line) {
   if (!ParseValue(tokens[first + 1], &mg) || !ParseValue(tokens[first + 2], &eg)) return;
   const char* name = Trim(tokens[first]);
   if (SetGroupScale(name, mg, eg)) return;
-  SetEvalParam(name, mg, eg);
+  SetEvalParam(name, mg, eg, complaints);
 }
 
-void ReadEvalParamFile() {
+void ReadEvalParamFile(std::string* complaints) {
   FILE* file = std::fopen(g_pending.eval_param_file, "r");
   if (file == nullptr) return;
   char line[kMaxLineLength + 1];
@@ -109,7 +109,7 @@ void ReadEvalParamFile() {
   while ((c = std::fgetc(file)) != EOF) {
     if (c == '\n') {
       line[length] = 0;
-      ReadEvalParamLine(line);
+      ReadEvalParamLine(line, complaints);
       length = 0;
     } else if (length < kMaxLineLength) {
       line[length++] = char(c);
@@ -117,7 +117,7 @@ void ReadEvalParamFile() {
   }
   if (length > 0) {
     line[length] = 0;
-    ReadEvalParamLine(line);
+    ReadEvalParamLine(line, complaints);
   }
   std::fclose(file);
 }

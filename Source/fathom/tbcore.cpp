@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/output.h"
 #include "fathom/tb_decode.h"
 #include "fathom/tb_index.h"
 #include "fathom/tb_table.h"
@@ -310,10 +309,10 @@ inline int SideToMove(const TbPosition& pos) { return pos.turn ? WHITE : BLACK; 
 
 }  // namespace
 
-void TbInit(const char* path) {
+int TbInit(const char* path) {
   ReleaseAll();
   InitTbIndexTables();
-  if (path == nullptr || path[0] == 0 || std::strcmp(path, "<empty>") == 0) return;
+  if (path == nullptr || path[0] == 0 || std::strcmp(path, "<empty>") == 0) return kTbNoPath;
 
   // Folders are separated by ';', and on POSIX systems also by ':', as
   // front ends there write search paths (':' is part of a drive name on
@@ -335,7 +334,7 @@ void TbInit(const char* path) {
   ForEachTableName([](const char* name) {
     if (TableFileExists(name)) RegisterTable(name);
   });
-  PrintLine("info string found %d tablebases", g_tb.piece_count + g_tb.pawn_count);
+  return g_tb.piece_count + g_tb.pawn_count;
 }
 
 int TbLargest() { return g_tb.largest; }

@@ -17,9 +17,10 @@ constexpr int kTbDtzCacheSize = 64;
 // (Re)initialises the tablebases from a SyzygyPath value: directories
 // separated by ";" (or ":" on POSIX systems), empty or "<empty>" for none.
 // Releases every file mapped so far, then registers each table whose ".rtbw"
-// file exists and prints "info string found %d tablebases". Must not run
-// while a probe can.
-void TbInit(const char* path);
+// file exists. Returns the number of tables registered, or kTbNoPath when no
+// path is given (empty or "<empty>"). Must not run while a probe can.
+constexpr int kTbNoPath = -1;
+int TbInit(const char* path);
 // Largest number of men of any registered table, 0 when there are none.
 int TbLargest();
 // Number of registered tables.

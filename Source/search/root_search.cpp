@@ -7,7 +7,6 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/see.h"
-#include "platform/output.h"
 #include "eval/evaluate.h"
 #include "search/search_eval.h"
 #include "search/search_params.h"
@@ -97,23 +96,6 @@ void Resort(RootList& list, int from, int last_searched) {
   }
 }
 
-void PrintProgress(SearchThread* t, int searched, Move move) {
-  SearchControl& c = g_control;
-  float elapsed = Relaxed(c.elapsed);
-  SpinLockGuard guard(g_report_lock);
-  SumThreadCounters();
-  double ms = double(elapsed) * 1000.0;
-  if (searched == 0) {
-    int fill = HashFull();
-    SetRelaxed(c.hash_fill, fill);
-    PrintLine("info depth %d time %.0f nodes %.0f nps %.0f hashfull %.0f", t->depth, ms, c.nodes,
-              elapsed > 0.001f ? c.nodes / double(elapsed) : 0.0, double(fill));
-  }
-  if (g_pending.multi_pv == 1)
-    PrintLine("info currmove %s%s currmovenumber %d", kSquareNames[MoveFrom(move)], kSquareNames[MoveTo(move)],
-              searched + 1);
-}
-
 // One principal variation: the best move among list positions index.. with
 // aspiration windows that widen on failure.
 void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
@@ -154,7 +136,7 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
       e.score = int16_t(-11000 - searched);
       float elapsed = Relaxed(c.elapsed);
       if (main && index == 0 && g_flags.uci && elapsed > 3.5f && elapsed > g_flags.noise)
-        PrintProgress(t, searched, e.move);
+        ReportRootMove(t->depth, searched, e.move);
       int d = depth - 1;
       r.reduction = 0;
       if (main && index == 0 && depth > kRootReductionDepth && searched >= kRootReductionMoves && !in_check &&

@@ -1,6 +1,7 @@
 #include "search/search_eval.h"
 
 #include "eval/evaluate.h"
+#include "platform/output.h"
 #include "search/search_control.h"
 #include "settings.h"
 
@@ -24,6 +25,11 @@ int evaluate(SearchThread* thread, int side, int ply, int in_check) {
   if (in_check) return kInCheckMarker;
   const Position* pos = &thread->pos;
   int score = StaticEvaluation(pos, &thread->eval, side, ply);
+  // The network could not make this thread's buffers: the evaluation failed.
+  if (thread->eval.nn_setup_failed) {
+    thread->eval.nn_setup_failed = false;
+    PrintLine("error initializing NN!");
+  }
   // Contempt, only in searches under a clock: positive values avoid draws
   // for the side that was to move at the root.
   if (g_control.target_time < kContemptTimeLimitMs) {

@@ -2,10 +2,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/output.h"
 #include "platform/relaxed.h"
 #include "search/report.h"
 #include "search/root_search.h"
@@ -116,7 +118,12 @@ void PrepareSearch() {
   for (int& counter : c.debug_counters) counter = 0;
   c.hash_generation = c.hash_generation >= 31 ? 1 : c.hash_generation + 1;
   PrepareSearchTime();
-  RefreshEvalParamsForSearch();
+  // Weights changed by the settings take effect at the next search.
+  std::string complaints;
+  if (RefreshEvalParamsForSearch(&complaints)) {
+    PrintLine("info string setting eval params...");
+    if (!complaints.empty()) PrintDirect("%s", complaints.c_str());
+  }
 }
 
 SearchThread* RunSearchOnCallingThread() {

@@ -70,6 +70,8 @@ void TracePathDump(SearchThread* t, int ply) {
     out += line;
   }
   PrintDirect("%s", out.c_str());
-  PrintBoard(&t->pos);
+  char board[kBoardTextSize];
+  BoardText(&t->pos, board);
+  PrintLine("%s", board);
   PrintLine("%s", "");
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "board/notation.h"
+#include "platform/output.h"
 #include "settings.h"
 
 bool ReadAnnotatedMove(Position* pos, const char* text, Move* move) {
@@ -10,5 +11,7 @@ bool ReadAnnotatedMove(Position* pos, const char* text, Move* move) {
   CopyField(plain, sizeof plain, text);
   int n = int(std::strlen(plain));
   while (n > 0 && std::strchr("#!?", plain[n - 1]) != nullptr) plain[--n] = 0;
-  return ParseMoveText(pos, plain, move);
+  MoveTextMatch match = MatchMoveText(pos, plain, move);
+  if (match == MoveTextMatch::kAmbiguous) PrintLine("ambiguous move");
+  return match == MoveTextMatch::kFound;
 }

@@ -110,7 +110,9 @@ bool AnalyzeEpd(const char* input_path, const char* output_path) {
     if (verbose) {
       PrintLine("pos= %d", totals.positions);
       PrintLine("%s", line);
-      PrintBoard(&g_game->pos);
+      char board[kBoardTextSize];
+      BoardText(&g_game->pos, board);
+      PrintLine("%s", board);
     }
     ClearHashForTool();
     RunToolSearch(ToolWait::ByDepth);

@@ -131,7 +131,8 @@ bool MakeTuneFile(const char* input_path, const char* output_path, int variant) 
       CopyField(g_pending.syzygy_path, kPathFieldSize, kDefaultSyzygyPath);
       CopyField(g_active.syzygy_path, kPathFieldSize, kDefaultSyzygyPath);
     }
-    TbInit(g_pending.syzygy_path);
+    int found = TbInit(g_pending.syzygy_path);
+    if (found != kTbNoPath) PrintLine("info string found %d tablebases", found);
   }
 
   static EpdRecord record;

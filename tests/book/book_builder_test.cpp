@@ -11,6 +11,8 @@
 #include "book/book_lookup.h"
 #include "book/book_probe.h"
 #include "book/book_writer.h"
+#include "driver/book_making.h"
+#include "driver/book_moves.h"
 #include "settings.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
@@ -52,6 +54,13 @@ class BookBuilder : public ::testing::Test {
 
   TempDir dir_;
 };
+
+TEST_F(BookBuilder, AnAmbiguousMoveIsSaidAndEndsTheUseOfItsGame) {
+  // Both knights on the d-file reach f3: "Ndf3" names no single move.
+  std::string out = Build(Game("1-0", "1. d3 a6 2. Nd2 a5 3. Ngf3 h6 4. Nd4 h5 5. Ndf3 g6 6. e3"));
+  EXPECT_EQ(out, " Creating file " + book() + " from games in " + dir_.File("games.pgn") +
+                     "\nambiguous move\n\nwriting book file ...\n\nngames= 1, nmoves= 8\ndone\n");
+}
 
 TEST_F(BookBuilder, WeightsFollowTheResultsOfTheGames) {
   std::string pgn = Repeat(Game("1-0", "1. Nf3 d5"), 3) + Repeat(Game("1-0", "1. e4 e5 2. Nf3"), 4) +

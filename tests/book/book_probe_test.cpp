@@ -11,6 +11,7 @@
 #include "book/book_key.h"
 #include "book/book_lookup.h"
 #include "book/book_probe.h"
+#include "driver/book_moves.h"
 #include "driver/setting_registry.h"
 #include "settings.h"
 #include "support/board_helpers.h"

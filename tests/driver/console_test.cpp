@@ -24,6 +24,15 @@ TEST(Console, StartsWithTheBoardAndPlaysTypedMoves) {
   EXPECT_TRUE(HasLine(lines, "invalid: a1a1"));
 }
 
+TEST(Console, AnAmbiguousMoveIsSaidSoAndNotPlayed) {
+  auto lines = RunEngineScript({"-c"}, "fen 4k3/8/8/8/3N4/8/3N4/4K3 w - -\nNdf3\nN2f3\nquit\n");
+  size_t said = FindLineStarting(lines, "ambiguous move");
+  ASSERT_LT(said + 1, lines.size());
+  EXPECT_EQ(lines[said + 1], "invalid: a1a1");
+  EXPECT_TRUE(HasLine(lines, "1. move N2f3"));
+  EXPECT_EQ(CountContaining(lines, "ambiguous move"), 1);
+}
+
 TEST(Console, FenNewAndPerft) {
   auto lines = RunEngineScript({"-c"},
                                "fen 8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -\nperft 3\nnew\nperft 2\nperft -4\nquit\n");

@@ -1,4 +1,4 @@
-// The evaluation trace printed for the console.
+// The evaluation trace the console prints.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -16,9 +16,8 @@ class EvalTraceTest : public ::testing::Test {
 
   // Runs the trace and returns its lines (the text must end with a line end).
   std::vector<std::string> Trace(SearchThread* thread, int level, int* score = nullptr) {
-    testing::internal::CaptureStdout();
-    int result = PrintHceTrace(&thread->pos, &thread->eval, level);
-    std::string text = testing::internal::GetCapturedStdout();
+    std::string text;
+    int result = TraceHceEvaluation(&thread->pos, &thread->eval, level, &text);
     if (score) *score = result;
     EXPECT_FALSE(text.empty());
     EXPECT_EQ(text.back(), '\n');

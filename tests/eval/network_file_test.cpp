@@ -11,6 +11,7 @@
 #include <random>
 
 #include "board/makemove.h"
+#include "driver/network_setup.h"
 #include "eval/network.h"
 #include "eval/nn_evaluate.h"
 #include "settings.h"
@@ -66,7 +67,7 @@ class NetworkFileTest : public ::testing::Test {
   static std::string Load(const std::string& source) {
     CopyField(g_pending.nn_file, kFileFieldSize, source.c_str());
     testing::internal::CaptureStdout();
-    LoadNetwork();
+    LoadNetworkAndReport();
     return testing::internal::GetCapturedStdout();
   }
 

@@ -11,6 +11,7 @@
 #include "board/attacks.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
+#include "driver/network_setup.h"
 #include "eval/network.h"
 #include "eval/nn_evaluate.h"
 #include "settings.h"
@@ -22,7 +23,7 @@ namespace {
 // Loads a network source by name, as the NN_File option does.
 void LoadSource(const std::string& source) {
   CopyField(g_pending.nn_file, kFileFieldSize, source.c_str());
-  LoadNetwork();
+  LoadNetworkAndReport();
 }
 
 class NetworkTest : public ::testing::Test {
@@ -219,7 +220,7 @@ TEST_F(NetworkTest, HeaderCountFieldIsNotTrustedAndShortFilesAreRefused) {
   TempDir dir;
   auto w = WriteNetwork(dir.File("a.net"), 540, 64, 0, 1, 12345);
   testing::internal::CaptureStdout();
-  ASSERT_TRUE(LoadNetworkFile(dir.File("a.net").c_str()));
+  ASSERT_TRUE(LoadNetworkFile(dir.File("a.net").c_str()).Loaded());
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(g_network.hidden1, 64);
   EXPECT_EQ(g_network.count, int64_t(w.size()));
@@ -228,18 +229,16 @@ TEST_F(NetworkTest, HeaderCountFieldIsNotTrustedAndShortFilesAreRefused) {
   std::string bytes = dir.Read("a.net");
   dir.Write("short.net", bytes.substr(0, bytes.size() - 100));
   uint32_t id = g_network.load_id;
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(LoadNetworkFile(dir.File("short.net").c_str()));
-  std::string said = testing::internal::GetCapturedStdout();
+  NetworkLoadResult refused = LoadNetworkFile(dir.File("short.net").c_str());
+  EXPECT_FALSE(refused.Loaded());
+  std::string said = NetworkLoadText(refused, dir.File("short.net").c_str());
   EXPECT_NE(said.find("ends before all weights"), std::string::npos);
   EXPECT_NE(said.find("; keeping the previous network"), std::string::npos);
   EXPECT_EQ(g_network.load_id, id);
   EXPECT_EQ(g_network.hidden1, 64);
   // A second layer of 2 units cannot be evaluated.
   WriteNetwork(dir.File("odd.net"), 540, 64, 2, 1);
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(LoadNetworkFile(dir.File("odd.net").c_str()));
-  testing::internal::GetCapturedStdout();
+  EXPECT_FALSE(LoadNetworkFile(dir.File("odd.net").c_str()).Loaded());
 }
 
 TEST_F(NetworkTest, IncrementalInferenceMatchesTheReferenceForTheEmbeddedNetwork) {
@@ -250,7 +249,7 @@ TEST_F(NetworkTest, IncrementalInferenceMatchesTheReferenceWithASecondLayer) {
   TempDir dir;
   WriteNetwork(dir.File("deep.net"), 540, 128, 16, 7);
   testing::internal::CaptureStdout();
-  ASSERT_TRUE(LoadNetworkFile(dir.File("deep.net").c_str()));
+  ASSERT_TRUE(LoadNetworkFile(dir.File("deep.net").c_str()).Loaded());
   testing::internal::GetCapturedStdout();
   CompareOverRandomGames(30, 12);
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The include graph runs one way: platform below board below eval below
 # search below tools below driver; the tablebase (fathom/) and book code sit
-# beside eval, under search. Prints every include that goes upward and fails if there is
-# one. Usage: check_layers.sh SOURCE_DIR
+# beside eval, under search. Prints every include that goes upward, and every
+# call of the output functions below the search, and fails if there is one.
+# Usage: check_layers.sh SOURCE_DIR
 set -u
 src="${1:?usage: check_layers.sh SOURCE_DIR}"
 cd "$src" || exit 2
@@ -36,5 +37,16 @@ while IFS= read -r hit; do
   status=1
 done < <(grep -nE "^[[:space:]]*#[[:space:]]*include[[:space:]]*\"(board|eval|fathom|book|search|driver|tools)/" ./*.h ./*.cpp 2>/dev/null || true)
 
-[ $status -eq 0 ] && echo "layering: every include runs downward"
+# The layers below the search return what they have to say; the search,
+# the tools and the driver print it.
+for layer in board eval fathom book; do
+  [ -d "$layer" ] || continue
+  while IFS= read -r hit; do
+    [ -n "$hit" ] || continue
+    echo "prints below the search: $hit"
+    status=1
+  done < <(grep -rnE "\b(PrintLine|PrintDirect)[[:space:]]*\(" "$layer" --include='*.h' --include='*.cpp' || true)
+done
+
+[ $status -eq 0 ] && echo "layering: every include runs downward, and nothing below the search prints"
 exit $status

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "fathom/tb_position.h"
+#include "driver/tablebase_setup.h"
 #include "fathom/tbcore.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
@@ -15,7 +16,7 @@ std::string SyzygyDir() { return TestData("syzygy"); }
 std::string InitTablebases(const std::string& path) {
   InitBoardForTests();
   testing::internal::CaptureStdout();
-  TbInit(path.c_str());
+  LoadTablebases(path.c_str());
   return testing::internal::GetCapturedStdout();
 }
 

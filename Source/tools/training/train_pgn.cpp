@@ -5,10 +5,19 @@
 
 #include "board/makemove.h"
 #include "board/notation.h"
+#include "platform/output.h"
 #include "tools/comment_score.h"
 #include "tools/scan_game.h"
 
 namespace {
+
+// A move of the game text; text that two legal moves match is said to be
+// ambiguous.
+bool ReadTrainMove(Position* pos, const char* text, Move* move) {
+  MoveTextMatch match = MatchMoveText(pos, text, move);
+  if (match == MoveTextMatch::kAmbiguous) PrintLine("ambiguous move");
+  return match == MoveTextMatch::kFound;
+}
 
 struct GameText {
   std::string fen;
@@ -148,7 +157,7 @@ bool NextPgnTrainGame(PgnTrainReader* reader, TrainGame* game) {
       while (!token.empty() && (token.back() == '!' || token.back() == '?' || token.back() == '#')) token.pop_back();
       Move move = kNullMove;
       if (game->move_count >= kTrainMaxMoves || reader->board->history_count >= kMaxGamePlies ||
-          !ParseMoveText(pos, token.c_str(), &move)) {
+          !ReadTrainMove(pos, token.c_str(), &move)) {
         stopped = true;
         continue;
       }

@@ -95,7 +95,7 @@ TEST_F(NnTrainerTest, ForwardPassEqualsTheEngineAfterExport) {
   TempDir dir;
   ASSERT_TRUE(WriteNetworkFile(dir.File("t.nn").c_str(), net.header, file.data()));
   testing::internal::CaptureStdout();
-  ASSERT_TRUE(LoadNetworkFile(dir.File("t.nn").c_str()));
+  ASSERT_TRUE(LoadNetworkFile(dir.File("t.nn").c_str()).Loaded());
   testing::internal::GetCapturedStdout();
   ASSERT_EQ(g_network.count, int64_t(net.count));
 
@@ -204,7 +204,7 @@ TEST_F(NnTrainerTest, FewEpochsLowerTheValidationLossAndWriteTheBest) {
   EXPECT_NE(said.find("epoch 4: train"), std::string::npos);
   // What was written loads as a network of the stored shape.
   testing::internal::CaptureStdout();
-  EXPECT_TRUE(LoadNetworkFile(dir.File("out.nn").c_str()));
+  EXPECT_TRUE(LoadNetworkFile(dir.File("out.nn").c_str()).Loaded());
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(g_network.hidden1, 640);
   EXPECT_EQ(g_network.header.version, 537);
