@@ -21,10 +21,12 @@ std::string LineText(Position* pos, const Move* line, int max_moves, bool consol
       else text += " ";
     }
     text += move_text;
-    // Play the line on the game record only while its moves fit the board;
-    // the walk is undone below.
-    if (!IsLegalMove(pos, pos->side, line[i])) break;
-    MakeMove(pos, line[i]);
+    // Play the line on the game record only while its moves are legal
+    // moves of the position (a line from the hash table may hold a move
+    // of another position); the walk is undone below.
+    Move legal = MatchLegalMove(pos, line[i]);
+    if (legal == 0) break;
+    MakeMove(pos, legal);
     made++;
   }
   while (made-- > 0) UnmakeMove(pos);

@@ -17,5 +17,10 @@ bool MaterialNeedsHandCraftedEvaluation(const Position* pos) {
 }
 
 int StaticEvaluation(const Position* pos, EvalState* state, int side, int ply) {
-  return UsesHandCraftedEvaluation(pos) ? hce_evaluate(pos, state, side, ply, 0) : nn_evaluate(pos, state);
+  if (UsesHandCraftedEvaluation(pos)) return hce_evaluate(pos, state, side, ply, 0);
+  int score = nn_evaluate(pos, state);
+  // Without its buffers the network has no score to give; the hand-crafted
+  // evaluation answers instead of the marker.
+  if (score == kInCheckMarker) return hce_evaluate(pos, state, side, ply, 0);
+  return score;
 }

@@ -119,6 +119,14 @@ TEST_F(ReportText, LinesAreWrittenForEachSideAndLeaveTheRootAsItWas) {
   text = UciLineText(r);
   EXPECT_EQ(text.substr(text.find(" pv ")), " pv e8c8 e1d2");
   EXPECT_TRUE(SameState(*root, *before));
+  // A move that is no move of the position at all (from an empty square, as
+  // a line of another position would hold) ends the walk too.
+  std::vector<Move> foreign = Line(root.get(), "e8c8");
+  foreign.insert(foreign.begin() + 1, MakeMoveWord(0, 56));  // a1a8: a1 is empty
+  r.pv = foreign.data();
+  text = UciLineText(r);
+  EXPECT_EQ(text.substr(text.find(" pv ")), " pv e8c8 a1a8");
+  EXPECT_TRUE(SameState(*root, *before));
 }
 
 TEST_F(ReportText, ConsoleLinesShowEightMovesOrThirtyTwoWhenEnding) {

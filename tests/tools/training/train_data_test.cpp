@@ -13,6 +13,7 @@
 
 #include "board/makemove.h"
 #include "board/notation.h"
+#include "settings.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
 #include "tools/training/train_games.h"
@@ -243,6 +244,8 @@ TEST(TrainPgn, SelfPlaySetReadsWithAScoreOnEveryMove) {
 }
 
 TEST(TrainingFilter, SkipsChecksCapturesPromotionsOpeningPliesAndHugeScores) {
+  // Moves are matched in coordinate notation, as UCI writes them.
+  g_flags = EngineFlags();
   auto check = [](const std::string& fen, const std::string& move_text, int score, int ply) {
     ThreadPtr t = MakeThread(fen);
     Move move = 0;
