@@ -1,13 +1,35 @@
 // Helpers shared by the evaluation tests.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "eval/eval_params.h"
+#include "eval/eval_state.h"
 #include "eval/hce.h"
 #include "driver/setting_registry.h"
 #include "settings.h"
 #include "support/board_helpers.h"
+
+// What an evaluation needs and nothing of the search: a position and an
+// evaluation state (caches empty).
+struct EvalBoard {
+  EvalBoard() : state(NewEvalState()), eval(*state) { ClearPosition(&pos); }
+  ~EvalBoard() { FreeEvalState(state); }
+  EvalBoard(const EvalBoard&) = delete;
+  EvalBoard& operator=(const EvalBoard&) = delete;
+  Position pos;
+  EvalState* state;
+  EvalState& eval;
+};
+using EvalBoardPtr = std::unique_ptr<EvalBoard>;
+
+inline EvalBoardPtr MakeEvalBoard(const std::string& fen) {
+  InitBoardForTests();
+  EvalBoardPtr board(new EvalBoard);
+  SetupPosition(&board->pos, fen.c_str());
+  return board;
+}
 
 // Board and evaluation tables built, default settings, and the default
 // weights (with no parameter file in the way).
@@ -20,10 +42,10 @@ inline void ResetEvaluation() {
 }
 
 // The evaluation of the position for its side to move, computed afresh.
-inline int Evaluate(SearchThread* thread, int ply = 1) { return hce_evaluate(&thread->pos, &thread->eval, thread->pos.side, ply, 0); }
+inline int Evaluate(EvalBoard* thread, int ply = 1) { return hce_evaluate(&thread->pos, &thread->eval, thread->pos.side, ply, 0); }
 
 inline int EvaluateFen(const std::string& fen) {
-  ThreadPtr thread = MakeThread(fen);
+  EvalBoardPtr thread = MakeEvalBoard(fen);
   return Evaluate(thread.get());
 }
 

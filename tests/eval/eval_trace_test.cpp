@@ -15,7 +15,7 @@ class EvalTraceTest : public ::testing::Test {
   void SetUp() override { ResetEvaluation(); }
 
   // Runs the trace and returns its lines (the text must end with a line end).
-  std::vector<std::string> Trace(SearchThread* thread, int level, int* score = nullptr) {
+  std::vector<std::string> Trace(EvalBoard* thread, int level, int* score = nullptr) {
     std::string text;
     int result = TraceHceEvaluation(&thread->pos, &thread->eval, level, &text);
     if (score) *score = result;
@@ -42,7 +42,7 @@ StageLine ParseStage(const std::string& line) {
 }
 
 TEST_F(EvalTraceTest, StartPositionShowsTermsPerSideAndTheSummary) {
-  ThreadPtr t = MakeThread(kStartFen);
+  EvalBoardPtr t = MakeEvalBoard(kStartFen);
   t->eval.nn_last_score = 23;
   int score = 0;
   std::vector<std::string> lines = Trace(t.get(), 1, &score);
@@ -73,7 +73,7 @@ TEST_F(EvalTraceTest, StartPositionShowsTermsPerSideAndTheSummary) {
 
 TEST_F(EvalTraceTest, HungPiecesFreePawnsAndTheSideToMoveView) {
   // Black's rook on d5 hangs to the c4 pawn; White's a7 pawn runs freely.
-  ThreadPtr t = MakeThread("4k3/P7/8/3r4/2P5/8/8/4K3 b - -");
+  EvalBoardPtr t = MakeEvalBoard("4k3/P7/8/3r4/2P5/8/8/4K3 b - -");
   t->pos.fifty = 12;
   std::vector<std::string> lines = Trace(t.get(), 1);
   ASSERT_EQ(lines.size(), 14u);
@@ -88,7 +88,7 @@ TEST_F(EvalTraceTest, HungPiecesFreePawnsAndTheSideToMoveView) {
 }
 
 TEST_F(EvalTraceTest, LevelTwoListsEveryWeightAndSquareTable) {
-  ThreadPtr t = MakeThread(kStartFen);
+  EvalBoardPtr t = MakeEvalBoard(kStartFen);
   std::vector<std::string> level1 = Trace(t.get(), 1);
   std::vector<std::string> lines = Trace(t.get(), 2);
   // The level-1 trace, then 87 weights and 32 spare entries, then 13

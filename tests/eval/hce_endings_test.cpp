@@ -61,7 +61,7 @@ TEST_F(HceEndingsTest, KingAndPawnAgainstKingAddsEightHundredWhenWon) {
 }
 
 TEST_F(HceEndingsTest, SpecialEndingsLeaveNoThreatBehind) {
-  ThreadPtr t = MakeThread("8/8/8/8/8/8/8/k1K4R w - -");
+  EvalBoardPtr t = MakeEvalBoard("8/8/8/8/8/8/8/k1K4R w - -");
   t->eval.threat[2][WHITE] = t->eval.threat[2][BLACK] = 999;
   Evaluate(t.get(), 2);
   EXPECT_EQ(t->eval.threat[2][WHITE], 0);
@@ -69,7 +69,7 @@ TEST_F(HceEndingsTest, SpecialEndingsLeaveNoThreatBehind) {
 }
 
 float Scale(const std::string& fen, int favoured) {
-  ThreadPtr t = MakeThread(fen);
+  EvalBoardPtr t = MakeEvalBoard(fen);
   return ScaleFactor(&t->pos, favoured == WHITE ? 100 : -100);
 }
 
@@ -77,7 +77,7 @@ TEST_F(HceEndingsTest, OppositeBishopsScaleTheScoreBySixTenths) {
   const char* fen = "6k1/p3bppp/1p6/8/2P5/1P1B4/P4PPP/6K1 w - -";
   EXPECT_FLOAT_EQ(Scale(fen, WHITE), 0.6f);
   // The whole evaluation: the tapered score times 0.6, truncated.
-  ThreadPtr t = MakeThread(fen);
+  EvalBoardPtr t = MakeEvalBoard(fen);
   int result = Evaluate(t.get());
   Packed d = t->eval.hce.side[WHITE].score - t->eval.hce.side[BLACK].score;
   int tapered = int(float(PackedEg(d)) * t->eval.hce.endgame_weight + float(PackedMg(d)) * t->eval.hce.middlegame_weight);

@@ -57,7 +57,7 @@ Comparison CompareAll(const std::vector<std::string>& fens) {
   Comparison seen;
   auto record = std::make_unique<HceTermRecord>();
   for (const std::string& fen : fens) {
-    ThreadPtr t = MakeThread(fen);
+    EvalBoardPtr t = MakeEvalBoard(fen);
     int plain = hce_evaluate(&t->pos, &t->eval, t->pos.side, 1, 0);
     bool weighed = RecordHceTerms(&t->pos, &t->eval, record.get());
     // Recording changes nothing.
@@ -115,16 +115,16 @@ TEST_F(HceTermsTest, CoefficientsRebuildTheScoreWithArbitraryWeights) {
 TEST_F(HceTermsTest, EndingsKnownByMaterialUseNoWeights) {
   auto record = std::make_unique<HceTermRecord>();
   for (const char* fen : {"8/8/8/4k3/8/8/8/4K1NN w - -", "8/8/8/4k3/8/8/8/R3K3 b - -", "8/8/8/4k3/8/8/4P3/4K3 w - -"}) {
-    ThreadPtr t = MakeThread(fen);
+    EvalBoardPtr t = MakeEvalBoard(fen);
     EXPECT_FALSE(RecordHceTerms(&t->pos, &t->eval, record.get())) << fen;
     EXPECT_EQ(record->used_count, 0) << fen;
     EXPECT_EQ(record->score, hce_evaluate(&t->pos, &t->eval, t->pos.side, 1, 0)) << fen;
   }
   // A record left from a weighed position is cleared by the next one.
-  ThreadPtr t = MakeThread(kStartFen);
+  EvalBoardPtr t = MakeEvalBoard(kStartFen);
   ASSERT_TRUE(RecordHceTerms(&t->pos, &t->eval, record.get()));
   EXPECT_GT(record->used_count, 0);
-  ThreadPtr bare = MakeThread("8/8/8/4k3/8/8/8/4K1NN w - -");
+  EvalBoardPtr bare = MakeEvalBoard("8/8/8/4k3/8/8/8/4K1NN w - -");
   EXPECT_FALSE(RecordHceTerms(&bare->pos, &bare->eval, record.get()));
   EXPECT_EQ(record->used_count, 0);
   for (int i = 0; i < kParamCount; i++) ASSERT_EQ(record->coefficient[i], 0.0f) << i;

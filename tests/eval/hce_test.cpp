@@ -43,7 +43,7 @@ TEST_F(HceTest, StartPositionIsWorthTheSideToMoveBonus) {
 TEST_F(HceTest, MirroredPositionsScoreTheSameOverThePerftSuites) {
   std::vector<std::string> fens = PerftSuiteFens();
   ASSERT_GT(fens.size(), 7000u);
-  ThreadPtr thread = MakeThread(kStartFen);
+  EvalBoardPtr thread = MakeEvalBoard(kStartFen);
   int compared = 0, failures = 0;
   for (const std::string& fen : fens) {
     SetupPosition(&thread->pos, fen.c_str());
@@ -71,7 +71,7 @@ TEST_F(HceTest, MirroredPositionsScoreTheSameOverThePerftSuites) {
 // what a fresh computation gives.
 TEST_F(HceTest, PawnHashGivesTheScoresOfAFreshEvaluation) {
   std::vector<std::string> fens = PerftSuiteFens();
-  ThreadPtr thread = MakeThread(kStartFen);
+  EvalBoardPtr thread = MakeEvalBoard(kStartFen);
   for (size_t i = 0; i < fens.size(); i += 3) {
     SetupPosition(&thread->pos, fens[i].c_str());
     int fresh = Evaluate(thread.get(), 1);
@@ -88,8 +88,8 @@ TEST_F(HceTest, PawnHashGivesTheScoresOfAFreshEvaluation) {
 TEST_F(HceTest, PawnHashKeySeparatesTheKingHalves) {
   // Same pawns, the white king on g1 and then on c1: different square
   // tables apply, so a shared hash entry would be wrong.
-  ThreadPtr a = MakeThread("4k3/pp3ppp/8/8/8/8/PP3PPP/6K1 w - -");
-  ThreadPtr b = MakeThread("4k3/pp3ppp/8/8/8/8/PP3PPP/2K5 w - -");
+  EvalBoardPtr a = MakeEvalBoard("4k3/pp3ppp/8/8/8/8/PP3PPP/6K1 w - -");
+  EvalBoardPtr b = MakeEvalBoard("4k3/pp3ppp/8/8/8/8/PP3PPP/2K5 w - -");
   EXPECT_EQ(a->pos.pawn_key, b->pos.pawn_key);
   EXPECT_NE(PawnHashKey(&a->pos), PawnHashKey(&b->pos));
   int fresh_b = Evaluate(b.get(), 1);
@@ -103,7 +103,7 @@ TEST_F(HceTest, PawnHashKeySeparatesTheKingHalves) {
 
 TEST_F(HceTest, SecondEvaluationAtPlyTwoComesFromTheCache) {
   // White's knight on d5 hangs to the e6 pawn: non-zero threat sums.
-  ThreadPtr t = MakeThread("r1bqkb1r/ppp2ppp/2n1pn2/3N4/3P4/8/PPP2PPP/R1BQKBNR w KQkq -");
+  EvalBoardPtr t = MakeEvalBoard("r1bqkb1r/ppp2ppp/2n1pn2/3N4/3P4/8/PPP2PPP/R1BQKBNR w KQkq -");
   int first = Evaluate(t.get(), 2);
   int16_t white_threat = t->eval.threat[2][WHITE], black_threat = t->eval.threat[2][BLACK];
   EXPECT_GE(white_threat, 256);
@@ -119,13 +119,13 @@ TEST_F(HceTest, SecondEvaluationAtPlyTwoComesFromTheCache) {
   EXPECT_EQ(t->eval.hce_cache_hits, 1u);
   EXPECT_EQ(t->eval.hce_evals, 3u);
   // Cache entries carry the key: a different position is computed afresh.
-  PlayMoves(t.get(), "d5f6");
+  PlayMoves(&t->pos, "d5f6");
   Evaluate(t.get(), 2);
   EXPECT_EQ(t->eval.hce_cache_hits, 1u);
 }
 
 TEST_F(HceTest, ChangedWeightsAreNotHiddenByThePawnHash) {
-  ThreadPtr t = MakeThread("4k3/pp3ppp/8/8/8/4P3/PP3PPP/6K1 w - -");
+  EvalBoardPtr t = MakeEvalBoard("4k3/pp3ppp/8/8/8/4P3/PP3PPP/6K1 w - -");
   int before = Evaluate(t.get(), 2);
   SetEvalParam("mtl_pawn", 150, 150);  // "mtl_pawn" always writes entry 0
   std::memset(t->eval.eval_cache, 0, sizeof t->eval.eval_cache);
@@ -136,12 +136,12 @@ TEST_F(HceTest, ChangedWeightsAreNotHiddenByThePawnHash) {
 
 TEST_F(HceTest, ThreatSumsMarkHangingMenAndPassedPawns) {
   // Black's rook on d5 is attacked by the c4 pawn.
-  ThreadPtr t = MakeThread("4k3/8/8/3r4/2P5/8/8/4K3 b - -");
+  EvalBoardPtr t = MakeEvalBoard("4k3/8/8/3r4/2P5/8/8/4K3 b - -");
   Evaluate(t.get(), 3);
   EXPECT_GE(t->eval.threat[3][BLACK], 256);
   EXPECT_EQ(t->eval.threat[3][WHITE], 0);
   // Free pawns on the seventh threaten the other side: 1200 each way.
-  ThreadPtr q = MakeThread("8/3P4/8/8/8/8/k6p/4K3 b - -");
+  EvalBoardPtr q = MakeEvalBoard("8/3P4/8/8/8/8/k6p/4K3 b - -");
   Evaluate(q.get(), 3);
   EXPECT_GE(q->eval.threat[3][BLACK], 1200);
   EXPECT_GE(q->eval.threat[3][WHITE], 1200);
@@ -149,7 +149,7 @@ TEST_F(HceTest, ThreatSumsMarkHangingMenAndPassedPawns) {
 
 TEST_F(HceTest, StagesAddUpToTheTotal) {
   std::vector<std::string> fens = PerftSuiteFens();
-  ThreadPtr thread = MakeThread(kStartFen);
+  EvalBoardPtr thread = MakeEvalBoard(kStartFen);
   for (size_t i = 0; i < fens.size(); i += 11) {
     SetupPosition(&thread->pos, fens[i].c_str());
     // Tracing with output captured; only the record is looked at here.
@@ -176,14 +176,14 @@ TEST_F(HceTest, EvaluationTermsPointTheRightWay) {
 }
 
 TEST_F(HceTest, BoardsWithoutAKingScoreZero) {
-  ThreadPtr t = MakeThread("8/8/8/4q3/8/8/8/4K3 w - -");
+  EvalBoardPtr t = MakeEvalBoard("8/8/8/4q3/8/8/8/4K3 w - -");
   EXPECT_EQ(Evaluate(t.get()), 0);
-  ThreadPtr u = MakeThread("4k3/8/8/8/8/8/8/8 b - -");
+  EvalBoardPtr u = MakeEvalBoard("4k3/8/8/8/8/8/8/8 b - -");
   EXPECT_EQ(Evaluate(u.get()), 0);
 }
 
 TEST_F(HceTest, PawnsOnTheBackRanksOfAnEditedBoardAreHarmless) {
-  ThreadPtr t = MakeThread("P3k2P/8/8/8/8/8/8/p3K2p w - -");
+  EvalBoardPtr t = MakeEvalBoard("P3k2P/8/8/8/8/8/8/p3K2p w - -");
   int score = Evaluate(t.get());
   EXPECT_GT(score, -2000);
   EXPECT_LT(score, 2000);
@@ -195,7 +195,7 @@ TEST_F(HceTest, PawnsOnTheBackRanksOfAnEditedBoardAreHarmless) {
 TEST_F(HceTest, ArbitraryBoardsEvaluateSafelyAndSymmetrically) {
   std::mt19937 random(20240607);
   const char men[] = "PPPNBRQpppnbrq";
-  ThreadPtr thread = MakeThread(kStartFen);
+  EvalBoardPtr thread = MakeEvalBoard(kStartFen);
   int symmetric = 0;
   for (int n = 0; n < 3000; n++) {
     char board[64];

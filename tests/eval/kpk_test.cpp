@@ -192,7 +192,7 @@ TEST_F(KpkTest, RookPromotionWinsWhereTheQueenStalemates) {
 // won, for either colour and any pawn file.
 TEST_F(KpkTest, EvaluationAddsTheWinBonusForEitherColour) {
   const Reference& ref = Solution();
-  ThreadPtr thread = MakeThread(kStartFen);
+  EvalBoardPtr thread = MakeEvalBoard(kStartFen);
   int checked = 0;
   for (int i = 0; i < int(ref.legal.size()); i += 37) {
     if (!ref.legal[i]) continue;

@@ -15,6 +15,7 @@
 #include "eval/network.h"
 #include "eval/nn_evaluate.h"
 #include "settings.h"
+#include "eval/eval_test_helpers.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
 #include "support/write_failures.h"
@@ -127,7 +128,7 @@ TEST_F(NetworkFileTest, ShapeLimitsAtAndBeyondWhatTheEvaluatorIndexes) {
 void EvaluateRandomGames(int games, uint32_t seed) {
   std::mt19937 rng(seed);
   for (int g = 0; g < games; g++) {
-    ThreadPtr t = MakeThread(g % 2 ? kStartFen : "4k3/pp4pp/8/8/3K4/8/PP4PP/8 w - -");
+    EvalBoardPtr t = MakeEvalBoard(g % 2 ? kStartFen : "4k3/pp4pp/8/8/3K4/8/PP4PP/8 w - -");
     for (int move = 0; move < 80; move++) {
       t->pos.ply = 2 + move % 10;
       int score = nn_evaluate(&t->pos, &t->eval);

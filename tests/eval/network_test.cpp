@@ -15,6 +15,7 @@
 #include "eval/network.h"
 #include "eval/nn_evaluate.h"
 #include "settings.h"
+#include "eval/eval_test_helpers.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
 
@@ -153,7 +154,7 @@ void CompareOverRandomGames(int games, uint32_t seed) {
                           "4k3/2P5/8/8/8/8/5p2/4K3 w - -", "bqnb1rkr/pp3ppp/3ppn2/2p5/5P2/P2P4/NPP1P1PP/BQ1BNRKR w HFhf -"};
   int compared = 0;
   for (int g = 0; g < games; g++) {
-    ThreadPtr t = MakeThread(starts[g % 4]);
+    EvalBoardPtr t = MakeEvalBoard(starts[g % 4]);
     for (int move = 0; move < 160; move++) {
       t->pos.ply = 2 + move % 50;
       double x = ReferenceOutput(&t->pos);
@@ -260,14 +261,14 @@ TEST_F(NetworkTest, ScalarPathMatchesTheReferenceToo) {
 }
 
 TEST_F(NetworkTest, KingCrossingHalvesSwitchesBlocksAndMirrorsOwnMen) {
-  ThreadPtr t = MakeThread("4k3/8/8/8/8/8/8/4K3 w - -");
+  EvalBoardPtr t = MakeEvalBoard("4k3/8/8/8/8/8/8/4K3 w - -");
   int16_t f[kMaxFeatures];
   int half = 0;
   int n = BuildFeatures(&t->pos, f, &half);
   ASSERT_GE(n, 2);
   EXPECT_EQ(f[0], 4);            // own king e1, first block
   EXPECT_EQ(f[1], 448 + 60);     // enemy king e8
-  ThreadPtr u = MakeThread("4k3/8/8/8/8/8/8/3K4 w - -");
+  EvalBoardPtr u = MakeEvalBoard("4k3/8/8/8/8/8/8/3K4 w - -");
   n = BuildFeatures(&u->pos, f, &half);
   EXPECT_EQ(f[0], 896 + (3 ^ 7));  // own king d1 mirrored to e1, second block
   EXPECT_EQ(f[1], 1344 + 60);
@@ -275,7 +276,7 @@ TEST_F(NetworkTest, KingCrossingHalvesSwitchesBlocksAndMirrorsOwnMen) {
 }
 
 TEST_F(NetworkTest, CacheAndRowChoice) {
-  ThreadPtr t = MakeThread("4k3/4p3/8/8/8/8/4P3/4K3 w - -");
+  EvalBoardPtr t = MakeEvalBoard("4k3/4p3/8/8/8/8/4P3/4K3 w - -");
   t->pos.ply = 1;
   int first = nn_evaluate(&t->pos, &t->eval);
   EXPECT_EQ(t->eval.nn_last_row, 2);  // pawn ending
