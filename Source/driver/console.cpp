@@ -1,3 +1,4 @@
+#include "driver/game_setup.h"
 #include "driver/console.h"
 
 #include <cstring>
@@ -41,7 +42,7 @@ void CommandNew(const ConsoleWords&) {
 }
 
 void CommandFen(const ConsoleWords& w) {
-  if (SetupGameIfPossible(w.rest)) PrintBoard(&g_game->pos);
+  if (SetupGameOrSay(w.rest)) PrintBoard(&g_game->pos);
 }
 
 // The engine searches with the present limits and plays its move.

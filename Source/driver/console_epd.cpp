@@ -1,3 +1,4 @@
+#include "driver/game_setup.h"
 #include "driver/console_epd.h"
 
 #include <cstdio>
@@ -48,7 +49,7 @@ void GetEpdPosition(const char* path, const char* id) {
     std::fclose(file);
   }
   PrintLine("%s", found);
-  if (std::strlen(found) > 8 && !SetupGameIfPossible(found)) return;
+  if (std::strlen(found) > 8 && !SetupGameOrSay(found)) return;
   PrintBoard(&g_game->pos);
   if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
 }

@@ -94,5 +94,5 @@ void ProbeConsoleBooks() {
 
 void PrintConsoleSearchParameters() {
   DeriveSelectivityTables();
-  PrintSearchParameters();
+  PrintDirect("%s", SearchParametersText().c_str());
 }

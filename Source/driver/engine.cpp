@@ -14,6 +14,7 @@
 #include "driver/input.h"
 #include "driver/network_setup.h"
 #include "driver/search_reports.h"
+#include "driver/setting_effects.h"
 #include "driver/setting_registry.h"
 #include "driver/tablebase_setup.h"
 #include "search/game.h"
@@ -70,7 +71,8 @@ void SetStartupDefaults() {
 }
 
 void RunPlayMode() {
-  RunCalibrationSearch();
+  CalibrationResult calibration = RunCalibrationSearch();
+  PrintLine("info string et= %.3f, calibration nps= %0.0f", calibration.elapsed, calibration.nps);
   LoadTablebases(g_pending.syzygy_path);
   SetupGame(kStartFen);
   if (!g_flags.uci) PrintBoard(&g_game->pos);
@@ -169,7 +171,7 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   if (cl.mode == RunMode::MakeTrainData && g_control.limits.node_limit <= 0)
     g_control.limits.node_limit = kDefaultTrainNodes;
   SizeHashForFixedLimits();
-  if (!AllocateHashTable()) return 1;
+  if (!AllocateHashTableAndSay()) return 1;
   // 11: the log.
   if (g_pending.log && !LogIsOpen()) OpenLog();
   // 13-14: active settings, configuration file.

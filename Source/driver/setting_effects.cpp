@@ -22,16 +22,22 @@ DeferredWork deferred;
 
 void ApplyConfigFile() { LoadConfigFile(); }
 
+bool AllocateHashTableAndSay() {
+  if (!AllocateHashTable()) return false;
+  PrintLine("info string allocated %d Mbytes for hash table", g_tt.megabytes);
+  return true;
+}
+
 void ApplyHash() {
   if (g_pending.hash_mb == g_tt.megabytes && g_tt.entries != nullptr) return;
   int wanted = g_pending.hash_mb, previous = g_tt.megabytes;
-  if (AllocateHashTable()) return;
+  if (AllocateHashTableAndSay()) return;
   g_pending.hash_mb = previous;
   // The old table is gone only when the system refused the memory after it
   // was freed; it is made again (empty).
-  if (g_tt.entries == nullptr && !AllocateHashTable()) {
+  if (g_tt.entries == nullptr && !AllocateHashTableAndSay()) {
     g_pending.hash_mb = 0;
-    AllocateHashTable();
+    AllocateHashTableAndSay();
   }
   PrintLine("info string cannot allocate %d Mbytes for the hash table, Hash stays %d", wanted, g_tt.megabytes);
 }

@@ -3,6 +3,9 @@
 #pragma once
 
 void ApplyConfigFile();
+// Makes the hash table of the pending size and says so; false when memory
+// is short (nothing is said then).
+bool AllocateHashTableAndSay();
 // A table the machine cannot hold is refused with a message; the engine goes
 // on with the table it had.
 void ApplyHash();

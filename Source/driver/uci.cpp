@@ -1,3 +1,4 @@
+#include "driver/game_setup.h"
 #include "driver/uci.h"
 
 #include <cstdlib>
@@ -115,7 +116,7 @@ void HandlePositionCommand(const char* args) {
     fen += 3;
     // A FEN that cannot be a position keeps the game, and its moves are
     // not played either.
-    if (!SetupGameIfPossible(fen)) return;
+    if (!SetupGameOrSay(fen)) return;
   }
   if (moves != nullptr) {
     const char* p = moves + 5;
@@ -130,7 +131,11 @@ void HandlePositionCommand(const char* args) {
       }
       token[n < 31 ? n : 31] = 0;
       p += n;
-      if (!PlayGameMoveText(token)) break;
+      GameMoveResult played = PlayGameMoveText(token);
+      if (played != GameMoveResult::kPlayed) {
+        PrintLine("%s", UnplayedMoveMessage(played, token).c_str());
+        break;
+      }
     }
   }
   ClearRedoMove();
@@ -229,7 +234,7 @@ void HandleUciCommand(const char* line_in) {
     g_flags.command_echo = true;
   } else if (std::strcmp(word, "_show") == 0) {
     DeriveSelectivityTables();
-    PrintSearchParameters();
+    PrintDirect("%s", SearchParametersText().c_str());
   } else if (std::strcmp(word, "ucinewgame") == 0) {
     HandleUciNewGame();
   } else if (std::strcmp(word, "position") == 0) {

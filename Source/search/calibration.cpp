@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "platform/output.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
 #include "search/root_search.h"
@@ -16,7 +15,7 @@ namespace {
 constexpr const char* kCalibrationFen = "rnb1k2r/1pq1bppp/p2p1n2/4p3/4P3/2N1BN2/PPP1BPPP/R2QK2R w KQkq -";
 }
 
-void RunCalibrationSearch() {
+CalibrationResult RunCalibrationSearch() {
   SearchControl& c = g_control;
   SetupPosition(&g_game->pos, kCalibrationFen);
   SearchLimits saved_limits = c.limits;
@@ -44,5 +43,5 @@ void RunCalibrationSearch() {
   g_flags.noise = saved_noise;
   c.stop.store(false);
   c.state.store(kStateIdle);
-  PrintLine("info string et= %.3f, calibration nps= %0.0f", elapsed, nps);
+  return CalibrationResult{elapsed, nps};
 }

@@ -4,7 +4,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "platform/output.h"
+#include "platform/format_text.h"
 #include "search/search_thread.h"
 #include "settings.h"
 
@@ -13,14 +13,16 @@
 // the game.
 void SetupGame(const char* fen) { SetupPosition(&g_game->pos, fen); }
 
-bool SetupGameIfPossible(const char* fen) {
-  const char* why = FenProblem(fen);
-  if (why == nullptr) {
-    SetupGame(fen);
-    return true;
-  }
-  PrintLine("%srefused FEN: %s (the previous position stays)", g_flags.uci ? "info string " : "", why);
-  return false;
+bool SetupGameIfPossible(const char* fen, const char** why) {
+  const char* problem = FenProblem(fen);
+  if (why != nullptr) *why = problem;
+  if (problem != nullptr) return false;
+  SetupGame(fen);
+  return true;
+}
+
+std::string RefusedFenMessage(const char* why) {
+  return FormatText("%srefused FEN: %s (the previous position stays)", g_flags.uci ? "info string " : "", why);
 }
 
 bool PlayGameMove(Move move) {
@@ -31,18 +33,18 @@ bool PlayGameMove(Move move) {
   return true;
 }
 
-bool PlayGameMoveText(const char* text) {
+GameMoveResult PlayGameMoveText(const char* text) {
   Position* pos = &g_game->pos;
   Move move = MatchLegalMove(pos, CoordinateToMove(pos, text));
-  if (move == kNullMove) {
-    PrintLine("info string illegal move %s, it and the moves after it are ignored", text);
-    return false;
-  }
-  if (!PlayGameMove(move)) {
-    PrintLine("info string game too long at move %s, it and the moves after it are ignored", text);
-    return false;
-  }
-  return true;
+  if (move == kNullMove) return GameMoveResult::kIllegal;
+  if (!PlayGameMove(move)) return GameMoveResult::kGameFull;
+  return GameMoveResult::kPlayed;
+}
+
+std::string UnplayedMoveMessage(GameMoveResult result, const char* text) {
+  if (result == GameMoveResult::kIllegal)
+    return FormatText("info string illegal move %s, it and the moves after it are ignored", text);
+  return FormatText("info string game too long at move %s, it and the moves after it are ignored", text);
 }
 
 bool UndoGameMove() {

@@ -2,6 +2,8 @@
 // history, shared by the driver and the tools.
 #pragma once
 
+#include <string>
+
 #include "platform/stdin_reader.h"
 #include "types.h"
 
@@ -12,13 +14,18 @@ constexpr int kMaxPositionText = kMaxInputLine + 16;
 void SetupGame(const char* fen);
 // Sets up the game position from FEN text that came from outside (UCI,
 // console, EPD and PGN files) unless it cannot be a chess position
-// (board/fen_check.h): then an info string line gives the reason, the game
-// stays as it was and false is returned.
-bool SetupGameIfPossible(const char* fen);
+// (board/fen_check.h): then the game stays as it was, *why (when given)
+// is set to the reason, and false is returned.
+bool SetupGameIfPossible(const char* fen, const char** why = nullptr);
+// The line that says a FEN was refused, for the protocol in use.
+std::string RefusedFenMessage(const char* why);
 // Plays one move given as UCI coordinate text on the game position. A move
 // that is not legal there, or one that the game has no room left for, is
-// not played: an info string line names it and false is returned.
-bool PlayGameMoveText(const char* text);
+// not played.
+enum class GameMoveResult { kPlayed, kIllegal, kGameFull };
+GameMoveResult PlayGameMoveText(const char* text);
+// The line that says why a move of a position command was not played.
+std::string UnplayedMoveMessage(GameMoveResult result, const char* text);
 // Plays a legal move on the game position; false when the game is full.
 // A new move abandons any moves taken back: none of them can be redone.
 bool PlayGameMove(Move move);

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <string>
 
-#include "platform/output.h"
 #include "search/search_params.h"
 #include "settings.h"
 
@@ -76,7 +75,7 @@ void DeriveSelectivityTables() {
   }
 }
 
-void PrintSearchParameters() {
+std::string SearchParametersText() {
   const SelectivityTables& t = g_selectivity;
   std::string out;
   char buffer[64];
@@ -102,5 +101,5 @@ void PrintSearchParameters() {
     }
     if (table == 0) out += "\n\n";
   }
-  PrintDirect("%s", out.c_str());
+  return out;
 }

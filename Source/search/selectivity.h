@@ -2,6 +2,8 @@
 // tables at every search start.
 #pragma once
 
+#include <string>
+
 #include <cstdint>
 
 struct SelectivityTables {
@@ -23,5 +25,5 @@ extern int g_history_dec[70];
 // Derives the tables from the pending settings (the main thread, before the
 // first iteration).
 void DeriveSelectivityTables();
-// Prints the tables (the _show and lmr commands).
-void PrintSearchParameters();
+// The tables as text (the _show and lmr commands print it).
+std::string SearchParametersText();

@@ -11,7 +11,6 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/zobrist.h"
-#include "platform/output.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
 #include "settings.h"
@@ -78,7 +77,6 @@ bool AllocateHashTable() {
   g_tt.count = uint32_t(count);
   g_tt.megabytes = mb;
   g_tt.enabled = mb > 0;
-  PrintLine("info string allocated %d Mbytes for hash table", mb);
   // A table of 0 MB still holds the 16 spare entries, all empty.
   ClearHashTable();
   return true;

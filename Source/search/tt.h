@@ -30,8 +30,7 @@ struct TranspositionTable {
 extern TranspositionTable g_tt;
 
 // Frees the table and allocates one of the Hash setting's size (generating
-// the position keys on the very first call); prints the allocation line and
-// clears the table. False when memory is short: a size beyond the machine's
+// the position keys on the very first call) and clears the table. False when memory is short: a size beyond the machine's
 // memory leaves the present table as it was; when the system refuses the
 // memory the table is gone (entries null).
 bool AllocateHashTable();

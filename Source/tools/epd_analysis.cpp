@@ -101,7 +101,9 @@ bool AnalyzeEpd(const char* input_path, const char* output_path) {
     SplitEpdLine(line, &record);
     // A line whose position cannot be searched counts as unanswered; it is
     // named and skipped.
-    if (!SetupGameIfPossible(record.position)) {
+    const char* why = nullptr;
+    if (!SetupGameIfPossible(record.position, &why)) {
+      PrintLine("%s", RefusedFenMessage(why).c_str());
       PrintLine("skipped: %s", line);
       continue;
     }

@@ -145,7 +145,11 @@ bool MakeTuneFile(const char* input_path, const char* output_path, int variant) 
     if (label.has_ce) label.ce = std::atoi(record.ce);
     if (label.has_gr) label.result = std::atof(record.gr);
     if (label.has_ce && label.has_gr && ResultContradicts(label.result, WinProbability(label.ce))) continue;
-    if (!SetupGameIfPossible(record.position)) continue;
+    const char* why = nullptr;
+    if (!SetupGameIfPossible(record.position, &why)) {
+      PrintLine("%s", RefusedFenMessage(why).c_str());
+      continue;
+    }
     if (InCheck(&g_game->pos)) continue;
     searched++;
     ClearHashForTool();

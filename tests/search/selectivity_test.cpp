@@ -73,11 +73,9 @@ TEST_F(SelectivityTest, DepthLimitsBeyondTheTablesStayInsideThem) {
   EXPECT_EQ(g_selectivity.lmp_depth, 11);
 }
 
-TEST_F(SelectivityTest, ShowPrintsTheTables) {
+TEST_F(SelectivityTest, ShowWritesTheTables) {
   DeriveSelectivityTables();
-  testing::internal::CaptureStdout();
-  PrintSearchParameters();
-  std::string out = testing::internal::GetCapturedStdout();
+  std::string out = SearchParametersText();
   EXPECT_EQ(out.rfind("BP_margin= 15\nFP_depth= 3, margins= 125 250 375\nSEP_depth= 3, margins= 75 150 225\n"
                       "NMP_depth= 3\nLMP_depth= 6, count= 3 6 9 12 15 18\nLMR_depth= 3\nLMR table:\n 3  ",
                       0),

@@ -6,6 +6,7 @@
 
 #include "board/movegen.h"
 #include "board/notation.h"
+#include "driver/setting_effects.h"
 #include "search/search_control.h"
 #include "search/tt.h"
 #include "settings.h"
@@ -20,7 +21,7 @@ class TableTest : public ::testing::Test {
     g_pending.hash_mb = 1;
     g_pending.threads = 2;
     testing::internal::CaptureStdout();
-    ASSERT_TRUE(AllocateHashTable());
+    ASSERT_TRUE(AllocateHashTableAndSay());
     said_ = testing::internal::GetCapturedStdout();
     g_control.hash_generation = 1;
   }
@@ -114,7 +115,7 @@ TEST(TableSize, ZeroMegabytesDisablesTheTableAndTinyTablesReportNoFill) {
   InitBoardForTests();
   g_pending.hash_mb = 0;
   testing::internal::CaptureStdout();
-  ASSERT_TRUE(AllocateHashTable());
+  ASSERT_TRUE(AllocateHashTableAndSay());
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "info string allocated 0 Mbytes for hash table\n");
   EXPECT_FALSE(g_tt.enabled);
   EXPECT_EQ(HashFull(), 0);

@@ -1,0 +1,11 @@
+#include "driver/game_setup.h"
+
+#include "platform/output.h"
+#include "search/game.h"
+
+bool SetupGameOrSay(const char* fen) {
+  const char* why = nullptr;
+  if (SetupGameIfPossible(fen, &why)) return true;
+  PrintLine("%s", RefusedFenMessage(why).c_str());
+  return false;
+}
