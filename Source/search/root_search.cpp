@@ -91,7 +91,7 @@ void Resort(RootList& list, int from, int last_searched) {
         if (list.moves[j].score > list.moves[best].score) best = j;
       std::swap(list.moves[i], list.moves[best]);
     } else {
-      list.moves[i].score = int16_t(-11500 - k++);
+      list.moves[i].score = int16_t(kRootUnsearchedOrder - k++);
     }
   }
 }
@@ -104,16 +104,16 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
   int side = pos->side;
   bool main = t->thread_index == 0;
   int score = t->best_score;
-  int delta = std::abs(score) / 16 + 25;
-  if (depth < 6) delta += 10 * (6 - depth);
+  int delta = std::abs(score) / 16 + kAspirationBase;
+  if (depth < kAspirationShallowDepth) delta += kAspirationShallowStep * (kAspirationShallowDepth - depth);
   int alpha = depth == 1 ? -kInfinity : score - delta;
   int beta = depth == 1 ? kInfinity : score + delta;
   int checker = FindAttacker(pos, pos->king_square[side], side ^ 1, Occupancy(pos));
   bool in_check = checker != kNoSquare;
   Move child_pv[kMaxPv];
   for (;;) {
-    if (alpha < -5000) alpha = -kInfinity;
-    if (beta > 5000) beta = kInfinity;
+    if (alpha < -kAspirationOpenBound) alpha = -kInfinity;
+    if (beta > kAspirationOpenBound) beta = kInfinity;
     int best = -kInfinity;
     int best_alpha = alpha;
     int searched = 0;
@@ -133,9 +133,9 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
       r.tb_result = Relaxed(c.root_tb_result);
       uint8_t cls = ClassifyMove(pos, side, &e);
       r.classification = cls;
-      e.score = int16_t(-11000 - searched);
+      e.score = int16_t(-kRootOrderBound - searched);
       float elapsed = Relaxed(c.elapsed);
-      if (main && index == 0 && g_flags.uci && elapsed > 3.5f && elapsed > g_flags.noise)
+      if (main && index == 0 && g_flags.uci && elapsed > kCurrentMoveDelay && elapsed > g_flags.noise)
         ReportRootMove(t->depth, searched, e.move);
       int d = depth - 1;
       r.reduction = 0;
@@ -164,7 +164,7 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
           exact = value > alpha;
         }
       }
-      if (exact) e.score = int16_t(value < -11000 ? -11000 : value > 11000 ? 11000 : value);
+      if (exact) e.score = int16_t(value < -kRootOrderBound ? -kRootOrderBound : value > kRootOrderBound ? kRootOrderBound : value);
       UnmakeMove(pos);
       if (Stopped()) break;
       searched++;

@@ -64,6 +64,20 @@ constexpr int kRecaptureOnlyDepth = -3;
 constexpr int kRootReductionDepth = 5;
 constexpr int kRootReductionMoves = 5;
 constexpr int kRootReductionMargin = 50;
+// Aspiration window around the last score: a sixteenth of the score plus
+// kAspirationBase, kAspirationShallowStep more for each depth below
+// kAspirationShallowDepth; a bound beyond kAspirationOpenBound opens fully.
+constexpr int kAspirationBase = 25;
+constexpr int kAspirationShallowDepth = 6;
+constexpr int kAspirationShallowStep = 10;
+constexpr int kAspirationOpenBound = 5000;
+// Root move order between iterations: exact scores clamped to
+// +-kRootOrderBound; moves searched without an exact score rank below them
+// in the order searched, moves not searched below those.
+constexpr int kRootOrderBound = 11000;
+constexpr int kRootUnsearchedOrder = -11500;
+// Current-move lines start once the search has run this many seconds.
+constexpr float kCurrentMoveDelay = 3.5f;
 
 // ---- Reduction tables (selectivity.cpp) ----
 // Late-move reduction: log(depth) * log(move) * kLmrScale - kLmrOffset,
