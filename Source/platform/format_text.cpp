@@ -1,25 +1,27 @@
 #include "platform/format_text.h"
 
-#include <cstdarg>
 #include <cstdio>
 
-std::string FormatText(const char* format, ...) {
-  char buffer[256];
-  va_list args;
-  va_start(args, format);
+FormattedText::FormattedText(const char* format, va_list args) {
   va_list copy;
   va_copy(copy, args);
-  int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-  va_end(args);
-  std::string text;
-  if (n >= 0 && size_t(n) < sizeof buffer) {
-    text.assign(buffer, size_t(n));
-  } else if (n >= 0) {
-    // Longer text is formatted again into a string of its full length.
-    text.resize(size_t(n) + 1);
-    std::vsnprintf(&text[0], text.size(), format, copy);
-    text.resize(size_t(n));
+  int n = std::vsnprintf(stack_buffer, sizeof stack_buffer, format, args);
+  if (n < 0) {
+    stack_buffer[0] = 0;
+    n = 0;
+  } else if (n >= int(sizeof stack_buffer)) {
+    heap.resize(size_t(n) + 1);
+    std::vsnprintf(&heap[0], heap.size(), format, copy);
+    text = heap.c_str();
   }
   va_end(copy);
-  return text;
+  length = n;
+}
+
+std::string FormatText(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  FormattedText formatted(format, args);
+  va_end(args);
+  return std::string(formatted.text, size_t(formatted.length));
 }

@@ -1,7 +1,19 @@
-// printf-style formatting into a std::string, for text that is handed on
-// rather than printed at once.
+// printf-style formatting: into a buffer on the stack for the output sink,
+// or into a std::string for text that is handed on rather than printed at
+// once.
 #pragma once
 
+#include <cstdarg>
 #include <string>
+
+// Formats into a stack buffer, falling back to the heap for very long text.
+struct FormattedText {
+  char stack_buffer[16384];
+  std::string heap;
+  const char* text = stack_buffer;
+  int length = 0;
+
+  FormattedText(const char* format, va_list args);
+};
 
 std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -8,6 +8,7 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "platform/format_text.h"
 #include "settings.h"
 
 SpinLock OutputLock;
@@ -33,36 +34,13 @@ void WriteLogLine(const char* text, int length) {
   fflush(stdout);
 }
 
-// Formats into a stack buffer, falling back to the heap for very long text.
-struct Formatted {
-  char stack_buffer[16384];
-  std::string heap;
-  const char* text = stack_buffer;
-  int length = 0;
-
-  Formatted(const char* format, va_list args) {
-    va_list copy;
-    va_copy(copy, args);
-    int n = vsnprintf(stack_buffer, sizeof stack_buffer, format, args);
-    if (n < 0) {
-      stack_buffer[0] = 0;
-      n = 0;
-    } else if (n >= int(sizeof stack_buffer)) {
-      heap.resize(size_t(n) + 1);
-      vsnprintf(&heap[0], heap.size(), format, copy);
-      text = heap.c_str();
-    }
-    va_end(copy);
-    length = n;
-  }
-};
 
 }  // namespace
 
 void PrintLine(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  Formatted line(format, args);
+  FormattedText line(format, args);
   va_end(args);
   SpinLockGuard guard(OutputLock);
   fwrite(line.text, 1, size_t(line.length), stdout);
@@ -74,7 +52,7 @@ void PrintLine(const char* format, ...) {
 void PrintDirect(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  Formatted text(format, args);
+  FormattedText text(format, args);
   va_end(args);
   SpinLockGuard guard(OutputLock);
   fwrite(text.text, 1, size_t(text.length), stdout);
@@ -84,7 +62,7 @@ void PrintDirect(const char* format, ...) {
 void LogLine(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  Formatted line(format, args);
+  FormattedText line(format, args);
   va_end(args);
   SpinLockGuard guard(OutputLock);
   if (LoggingOn()) WriteLogLine(line.text, line.length);

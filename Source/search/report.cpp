@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "fathom/tbprobe.h"
 #include "platform/relaxed.h"
 #include "search/search_control.h"
 #include "search/tt.h"
@@ -40,9 +41,9 @@ ReportHandler g_report_handler = {nullptr, nullptr, nullptr};
 int ReportedScore(int score, int root_tb_result) {
   // A tablebase result at the root is shown as such unless the search found
   // a mate.
-  if (root_tb_result == 4 && score < kMateShownBound - 1) return kTbWinValue;
-  if (root_tb_result == 0 && score > -kMateShownBound) return -kTbWinValue;
-  if (root_tb_result == 2) return 0;
+  if (root_tb_result == kTbWin && score < kMateShownBound - 1) return kTbWinValue;
+  if (root_tb_result == kTbLoss && score > -kMateShownBound) return -kTbWinValue;
+  if (root_tb_result == kTbDraw) return 0;
   return score;
 }
 

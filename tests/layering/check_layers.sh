@@ -20,32 +20,29 @@ declare -A forbidden=(
 )
 
 status=0
+# Reads grep hits on standard input and names each with the label.
+report() {
+  while IFS= read -r hit; do
+    [ -n "$hit" ] || continue
+    echo "$1: $hit"
+    status=1
+  done
+}
+
 for layer in platform board eval fathom book search tools; do
   [ -d "$layer" ] || continue
   for above in ${forbidden[$layer]}; do
-    while IFS= read -r hit; do
-      [ -n "$hit" ] || continue
-      echo "upward include: $hit"
-      status=1
-    done < <(grep -rnE "^[[:space:]]*#[[:space:]]*include[[:space:]]*\"$above/" "$layer" --include='*.h' --include='*.cpp' || true)
+    report "upward include" < <(grep -rnE "^[[:space:]]*#[[:space:]]*include[[:space:]]*\"$above/" "$layer" --include='*.h' --include='*.cpp' || true)
   done
 done
 # The shared headers at the top of the tree sit below everything.
-while IFS= read -r hit; do
-  [ -n "$hit" ] || continue
-  echo "upward include: $hit"
-  status=1
-done < <(grep -nE "^[[:space:]]*#[[:space:]]*include[[:space:]]*\"(board|eval|fathom|book|search|driver|tools)/" ./*.h ./*.cpp 2>/dev/null || true)
+report "upward include" < <(grep -nE "^[[:space:]]*#[[:space:]]*include[[:space:]]*\"(board|eval|fathom|book|search|driver|tools)/" ./*.h ./*.cpp 2>/dev/null || true)
 
 # The layers below the search return what they have to say; the search,
 # the tools and the driver print it.
 for layer in board eval fathom book; do
   [ -d "$layer" ] || continue
-  while IFS= read -r hit; do
-    [ -n "$hit" ] || continue
-    echo "prints below the search: $hit"
-    status=1
-  done < <(grep -rnE "\b(PrintLine|PrintDirect)[[:space:]]*\(" "$layer" --include='*.h' --include='*.cpp' || true)
+  report "prints below the search" < <(grep -rnE "\b(PrintLine|PrintDirect)[[:space:]]*\(" "$layer" --include='*.h' --include='*.cpp' || true)
 done
 
 [ $status -eq 0 ] && echo "layering: every include runs downward, and nothing below the search prints"
