@@ -12,19 +12,6 @@
 
 namespace {
 
-int CalibratedElo() { return int(g_control.full_speed_elo); }
-
-// The UCI_Elo line shows the calibrated Elo while no value has been set.
-int CurrentElo() {
-  if (g_pending.uci_elo == 0 && CalibratedElo() > 0) {
-    g_pending.uci_elo = int16_t(CalibratedElo());
-    g_active.uci_elo = g_pending.uci_elo;
-  }
-  return g_pending.uci_elo;
-}
-
-bool IsElo(const SettingEntry& e) { return std::strcmp(e.name, "UCI_Elo") == 0; }
-
 // Numeric value of an option text: an integer with an optional sign and
 // blanks around it; out-of-range numbers saturate. False for anything else.
 bool ParseNumber(const char* text, long long* value) {
@@ -33,14 +20,6 @@ bool ParseNumber(const char* text, long long* value) {
   if (end == text) return false;
   while (*end == ' ' || *end == '\t') end++;
   return *end == 0;
-}
-
-// The bounds the uci listing declares: UCI_Elo reaches up to the machine's
-// calibrated Elo once that is known.
-int DeclaredMax(const SettingEntry& e) {
-  if (!IsElo(e)) return e.max;
-  int max = CalibratedElo();
-  return max < e.min ? e.max : max;
 }
 
 // The words of check values are not case-sensitive.
@@ -60,8 +39,8 @@ void PrintUciOptions() {
     if (!e.uci) continue;
     switch (e.kind) {
       case SettingKind::Spin: {
-        int value = IsElo(e) ? CurrentElo() : SettingNumber(e);
-        PrintLine("option name %s type spin default %d min %d max %d", e.name, value, e.min, DeclaredMax(e));
+        PrintLine("option name %s type spin default %d min %d max %d", e.name, ListedSettingNumber(e), e.min,
+                  SettingMax(e));
         break;
       }
       case SettingKind::Check:
@@ -91,10 +70,10 @@ void SetOption(const char* name, const char* value) {
       }
       // The reply is printed before the value is stored, so that turning
       // the log off still logs its own reply.
-      int max = DeclaredMax(e);
+      int max = SettingMax(e);
       int stored = int(v < e.min ? e.min : v > max ? max : v);
       PrintLine("info string %s set to %d", e.name, stored);
-      StoreSettingNumber(e, stored, max);
+      StoreSettingNumber(e, stored);
       break;
     }
     case SettingKind::Check: {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "driver/setting_registry.h"
+#include "search/search_control.h"
 #include "support/engine_process.h"
 
 namespace {
@@ -62,8 +63,8 @@ TEST(SettingRegistry, EveryRowHasItsOwnNamesFieldAndAValidDefault) {
     }
     EXPECT_EQ(x.text, nullptr);
     EXPECT_LE(e.min, e.max);
-    // UCI_Elo starts unset (0): the listing shows the calibrated Elo.
-    if (std::strcmp(e.name, "UCI_Elo") != 0) {
+    // A moving top (UCI_Elo) starts unset (0): the listing shows the top.
+    if (e.current_max == nullptr) {
       EXPECT_GE(e.default_number, e.min);
       EXPECT_LE(e.default_number, e.max);
     }
@@ -121,6 +122,46 @@ TEST(SettingRegistry, EveryWayInClampsToTheSameRange) {
   EXPECT_TRUE(HasLine(console, "Selectivity set to 200"));
   EXPECT_TRUE(HasLine(console, "Selectivity set to 0"));
   EXPECT_TRUE(HasLine(console, "ponder set to 1"));
+}
+
+// UCI_Elo's top is the calibrated Elo once the calibration has run; before
+// that the declared range holds, and an unset value stays unset.
+TEST(SettingRegistry, MovingTopFollowsTheCalibration) {
+  const SettingEntry* elo = FindUciSetting("UCI_Elo");
+  ASSERT_NE(elo, nullptr);
+  ASSERT_NE(elo->current_max, nullptr);
+  const Settings pending = g_pending, active = g_active;
+  const float calibrated = g_control.full_speed_elo;
+
+  g_control.full_speed_elo = 0;
+  g_pending.uci_elo = g_active.uci_elo = 0;
+  EXPECT_EQ(SettingMax(*elo), elo->max);
+  EXPECT_EQ(ListedSettingNumber(*elo), 0);
+  EXPECT_EQ(StoreSettingNumber(*elo, 9999), elo->max);
+
+  g_control.full_speed_elo = 2650.7f;
+  EXPECT_EQ(SettingMax(*elo), 2650);
+  EXPECT_EQ(StoreSettingNumber(*elo, 9999), 2650);
+  EXPECT_EQ(StoreSettingNumber(*elo, 100), elo->min);
+  // A value that was set, even one below the range, is shown as it is.
+  g_pending.uci_elo = 1400;
+  EXPECT_EQ(ListedSettingNumber(*elo), 1400);
+  // Unset: the listing adopts the top, in both records.
+  g_pending.uci_elo = g_active.uci_elo = 0;
+  EXPECT_EQ(ListedSettingNumber(*elo), 2650);
+  EXPECT_EQ(g_pending.uci_elo, 2650);
+  EXPECT_EQ(g_active.uci_elo, 2650);
+
+  // A calibration below the range leaves the declared top.
+  g_control.full_speed_elo = 900;
+  EXPECT_EQ(SettingMax(*elo), elo->max);
+  // Rows without a moving top keep their range.
+  const SettingEntry* multipv = FindUciSetting("MultiPV");
+  EXPECT_EQ(SettingMax(*multipv), multipv->max);
+
+  g_control.full_speed_elo = calibrated;
+  g_pending = pending;
+  g_active = active;
 }
 
 }  // namespace
