@@ -38,10 +38,12 @@ TEST(CommandLine, NpsPrintsItsElo) {
 
 TEST(CommandLine, SwitchesAndStrings) {
   auto lines = Uci({"-use_hce", "-book", "my.bin", "-tbpath", "/tb", "-log", "-quiet"});
-  EXPECT_TRUE(HasLine(lines, "option name Use_NN_eval type check default false"));
-  EXPECT_TRUE(HasLine(lines, "option name OwnBook_File type string default my.bin"));
-  EXPECT_TRUE(HasLine(lines, "option name SyzygyPath type string default /tb"));
-  EXPECT_TRUE(HasLine(lines, "option name Log type check default false"));
+  EXPECT_TRUE(HasLines(lines, {
+      "option name Use_NN_eval type check default false",
+      "option name OwnBook_File type string default my.bin",
+      "option name SyzygyPath type string default /tb",
+      "option name Log type check default false",
+  }));
   lines = Uci({"-tbx"});
   EXPECT_TRUE(HasLine(lines, "option name SyzygyPath type string default C:\\Chess\\Syzygy;C:\\Chess\\Syzygy\\6-Piece"));
 }
@@ -104,9 +106,11 @@ TEST(CommandLine, AHashTableLargerThanTheMachineFailsCleanly) {
   // Later, a size the machine cannot hold is refused and the engine goes on
   // with the table it had.
   lines = RunEngineScript({}, "setoption name Hash value 99999\nuci\nposition startpos\ngo depth 4\n", &status);
-  EXPECT_TRUE(HasLine(lines, "info string Hash set to 32768"));
-  EXPECT_TRUE(HasLine(lines, "info string cannot allocate 32768 Mbytes for the hash table, Hash stays 64"));
-  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 64 min 0 max 32768"));
+  EXPECT_TRUE(HasLines(lines, {
+      "info string Hash set to 32768",
+      "info string cannot allocate 32768 Mbytes for the hash table, Hash stays 64",
+      "option name Hash type spin default 64 min 0 max 32768",
+  }));
   EXPECT_EQ(CountContaining(lines, "bestmove "), 1);
   EXPECT_EQ(status, 0);
 }

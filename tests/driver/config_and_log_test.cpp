@@ -21,11 +21,13 @@ TEST(ConfigFile, LinesAreAppliedWithTheirReplies) {
             "OwnBook_File = /books/main.bin\n"
             "NoSuchOption = 5\n");
   auto lines = RunEngineScript({"-cfg", "engine.cfg"}, "quit\n", nullptr, dir.path());
-  EXPECT_TRUE(HasLine(lines, "info string loading parameters from engine.cfg"));
-  EXPECT_TRUE(HasLine(lines, "info string Hash set to 16"));
-  EXPECT_TRUE(HasLine(lines, "info string MoveOverhead set to 120"));
-  EXPECT_TRUE(HasLine(lines, "info string Contempt set to 150"));
-  EXPECT_TRUE(HasLine(lines, "info string OwnBook_File set to '/books/main.bin'"));
+  EXPECT_TRUE(HasLines(lines, {
+      "info string loading parameters from engine.cfg",
+      "info string Hash set to 16",
+      "info string MoveOverhead set to 120",
+      "info string Contempt set to 150",
+      "info string OwnBook_File set to '/books/main.bin'",
+  }));
   // Blanks before the name are part of it, so "   Threads" is no option.
   EXPECT_EQ(CountContaining(lines, "Threads set to"), 0);
   EXPECT_EQ(CountContaining(lines, "MultiPV"), 0);
@@ -36,9 +38,11 @@ TEST(ConfigFile, SetOptionLoadsItAndAMissingFileIsSilent) {
   dir.Write("a.cfg", "MultiPV = 2\n");
   auto lines = RunEngineScript({}, "setoption name ConfigFilePath value a.cfg\nsetoption name ConfigFilePath value nothere.cfg\nisready\nquit\n",
                                nullptr, dir.path());
-  EXPECT_TRUE(HasLine(lines, "info string ConfigFilePath set to 'a.cfg'"));
-  EXPECT_TRUE(HasLine(lines, "info string MultiPV set to 2"));
-  EXPECT_TRUE(HasLine(lines, "info string ConfigFilePath set to 'nothere.cfg'"));
+  EXPECT_TRUE(HasLines(lines, {
+      "info string ConfigFilePath set to 'a.cfg'",
+      "info string MultiPV set to 2",
+      "info string ConfigFilePath set to 'nothere.cfg'",
+  }));
   EXPECT_EQ(CountContaining(lines, "loading parameters from nothere.cfg"), 0);
   EXPECT_TRUE(HasLine(lines, "readyok"));
 }
@@ -54,9 +58,11 @@ TEST(ConfigFile, AFileThatNamesItselfOrAChainDoesNotRecurse) {
   EXPECT_EQ(status, 0);
   EXPECT_EQ(CountContaining(lines, "loading parameters from self.cfg"), 1);
   EXPECT_EQ(CountContaining(lines, "loading parameters from a.cfg"), 1);
-  EXPECT_TRUE(HasLine(lines, "info string MultiPV set to 5"));
-  EXPECT_TRUE(HasLine(lines, "info string MultiPV set to 6"));
-  EXPECT_TRUE(HasLine(lines, "readyok"));
+  EXPECT_TRUE(HasLines(lines, {
+      "info string MultiPV set to 5",
+      "info string MultiPV set to 6",
+      "readyok",
+  }));
 }
 
 // Paths that never end, block or cannot be read as text are refused with
@@ -92,9 +98,11 @@ TEST(ConfigFile, FilesTooLargeOrNotTextAreRefusedWhole) {
                                "setoption name ConfigFilePath value 10000.cfg\n"
                                "isready\nquit\n",
                                nullptr, dir.path());
-  EXPECT_TRUE(HasLine(lines, "info string 10001.cfg not loaded: more than 10000 lines"));
-  EXPECT_TRUE(HasLine(lines, "info string big.cfg not loaded: larger than 1048576 bytes"));
-  EXPECT_TRUE(HasLine(lines, "info string nul.cfg not loaded: not a text file"));
+  EXPECT_TRUE(HasLines(lines, {
+      "info string 10001.cfg not loaded: more than 10000 lines",
+      "info string big.cfg not loaded: larger than 1048576 bytes",
+      "info string nul.cfg not loaded: not a text file",
+  }));
   // Nothing of a refused file is applied; a file at the limit is read.
   EXPECT_EQ(CountContaining(lines, "MultiPV set to 4"), 0);
   EXPECT_EQ(CountContaining(lines, "MultiPV set to 5"), 0);

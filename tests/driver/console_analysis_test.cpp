@@ -165,9 +165,11 @@ TEST(ConsoleAnalysis, EvaluationViewsOfTheInitialPosition) {
 TEST(ConsoleAnalysis, ExchangeValuesOfAttackedMen) {
   auto lines = RunEngineScript({"-c"}, "fen 4k3/8/2r5/3n4/4P3/8/8/2R1K3 w - -\nswap\nquit\n");
   // The pawn wins the knight; the rooks attack each other on the c-file.
-  EXPECT_TRUE(HasLine(lines, "sq= c1, swap1=  550"));
-  EXPECT_TRUE(HasLine(lines, "sq= d5, swap1=  350"));
-  EXPECT_TRUE(HasLine(lines, "sq= c6, swap1=  550"));
+  EXPECT_TRUE(HasLines(lines, {
+      "sq= c1, swap1=  550",
+      "sq= d5, swap1=  350",
+      "sq= c6, swap1=  550",
+  }));
   EXPECT_EQ(CountContaining(lines, "sq= "), 3);
 }
 

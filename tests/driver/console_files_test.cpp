@@ -105,10 +105,12 @@ TEST(ConsoleFiles, EditorBuildsAPositionLineByLine) {
   auto lines = RunEngineScript({"-c"},
                                "e4\nedit\n#\nw Ke1 Rh1 Ra1 Pb2 Qz9 Nc3\nquit\nb ke8 ra8 rh8 Xa8 pc7 Kd9\n"
                                "w Bb2 " + std::string(120, 'x') + "\n.\nO-O-O\nundo\nundo\nbd\n");
-  EXPECT_TRUE(HasLine(lines, ".                    end edit"));
-  EXPECT_TRUE(HasLine(lines, "#                    clear board"));
-  EXPECT_TRUE(HasLine(lines, "w  Pa2 Pb2 Kc2       white, pieces"));
-  EXPECT_TRUE(HasLine(lines, "b  Pa7 Pb7 Kc7       black, pieces"));
+  EXPECT_TRUE(HasLines(lines, {
+      ".                    end edit",
+      "#                    clear board",
+      "w  Pa2 Pb2 Kc2       white, pieces",
+      "b  Pa7 Pb7 Kc7       black, pieces",
+  }));
   // The help starts after two empty lines.
   size_t help = FindLineStarting(lines, ".                    end edit");
   EXPECT_EQ(lines[help - 1], "");

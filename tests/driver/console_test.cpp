@@ -17,11 +17,13 @@ TEST(Console, StartsWithTheBoardAndPlaysTypedMoves) {
   EXPECT_EQ(lines[4], "  - + - + - + - +");
   EXPECT_EQ(lines[8], "  P P P P P P P P");
   EXPECT_EQ(lines[10], "white");
-  EXPECT_TRUE(HasLine(lines, "1. move e4"));
-  EXPECT_TRUE(HasLine(lines, "1. move e5"));
-  EXPECT_TRUE(HasLine(lines, "2. move Nf3"));
-  EXPECT_TRUE(HasLine(lines, "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 2"));
-  EXPECT_TRUE(HasLine(lines, "invalid: a1a1"));
+  EXPECT_TRUE(HasLines(lines, {
+      "1. move e4",
+      "1. move e5",
+      "2. move Nf3",
+      "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 2",
+      "invalid: a1a1",
+  }));
 }
 
 TEST(Console, AnAmbiguousMoveIsSaidSoAndNotPlayed) {

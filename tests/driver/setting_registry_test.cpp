@@ -115,13 +115,17 @@ TEST(SettingRegistry, DefaultsFillTheRecordAndLeaveTheRestAtTheirOwn) {
 TEST(SettingRegistry, EveryWayInClampsToTheSameRange) {
   auto uci = RunEngineScript({"-threads", "900"},
                              "setoption name selectivity value 300\nsetoption name Ponder value false\nuci\nquit\n");
-  EXPECT_TRUE(HasLine(uci, "info string Selectivity set to 200"));
-  EXPECT_TRUE(HasLine(uci, "option name Threads type spin default 160 min 1 max 160"));
-  EXPECT_TRUE(HasLine(uci, "option name Ponder type check default false"));
+  EXPECT_TRUE(HasLines(uci, {
+      "info string Selectivity set to 200",
+      "option name Threads type spin default 160 min 1 max 160",
+      "option name Ponder type check default false",
+  }));
   auto console = RunEngineScript({"-c"}, "set Selectivity 300\nset Selectivity -4\nset ponder 5\nquit\n");
-  EXPECT_TRUE(HasLine(console, "Selectivity set to 200"));
-  EXPECT_TRUE(HasLine(console, "Selectivity set to 0"));
-  EXPECT_TRUE(HasLine(console, "ponder set to 1"));
+  EXPECT_TRUE(HasLines(console, {
+      "Selectivity set to 200",
+      "Selectivity set to 0",
+      "ponder set to 1",
+  }));
 }
 
 // UCI_Elo's top is the calibrated Elo once the calibration has run; before

@@ -272,10 +272,12 @@ TEST(FenCounters, TheHalfMoveClockOfAFenCountsInTheSearch) {
 
 TEST(FenCounters, PrintedFensCarryTheCounters) {
   auto lines = RunEngineScript({"-c"}, "fen 4k3/8/8/8/8/8/8/R3K3 w - - 51 80\nRa2\nKd8\nfen 4k3/8/8/8/8/8/8/R3K3 b - -\n");
-  EXPECT_TRUE(HasLine(lines, "4k3/8/8/8/8/8/8/R3K3 w - - 51 80"));
-  EXPECT_TRUE(HasLine(lines, "4k3/8/8/8/8/8/R7/4K3 b - - 52 80"));
-  EXPECT_TRUE(HasLine(lines, "3k4/8/8/8/8/8/R7/4K3 w - - 53 81"));
-  EXPECT_TRUE(HasLine(lines, "4k3/8/8/8/8/8/8/R3K3 b - - 0 1"));
+  EXPECT_TRUE(HasLines(lines, {
+      "4k3/8/8/8/8/8/8/R3K3 w - - 51 80",
+      "4k3/8/8/8/8/8/R7/4K3 b - - 52 80",
+      "3k4/8/8/8/8/8/R7/4K3 w - - 53 81",
+      "4k3/8/8/8/8/8/8/R3K3 b - - 0 1",
+  }));
 }
 
 TEST(SyzygyPath, ColonsAndSemicolonsSeparateFolders) {

@@ -73,19 +73,23 @@ TEST(UciProtocol, SetOptionClampsAndAnswers) {
       "setoption name NoSuchOption value 3\n"
       "setoption value 3 name Hash\n"
       "quit\n");
-  EXPECT_TRUE(HasLine(lines, "info string Hash set to 128"));
-  EXPECT_TRUE(HasLine(lines, "info string Hash set to 0"));
-  EXPECT_TRUE(HasLine(lines, "info string Threads set to 160"));
-  EXPECT_TRUE(HasLine(lines, "info string Threads set to 1"));
-  EXPECT_TRUE(HasLine(lines, "info string Ponder set to 0"));
+  EXPECT_TRUE(HasLines(lines, {
+      "info string Hash set to 128",
+      "info string Hash set to 0",
+      "info string Threads set to 160",
+      "info string Threads set to 1",
+      "info string Ponder set to 0",
+  }));
   // Clamped to the declared range, whose top is the machine's Elo.
   int elo_max = DeclaredEloMax(lines);
   ASSERT_GE(elo_max, 1500);
-  EXPECT_TRUE(HasLine(lines, "info string UCI_Elo set to " + std::to_string(elo_max)));
-  EXPECT_TRUE(HasLine(lines, "info string Contempt set to -150"));
-  EXPECT_TRUE(HasLine(lines, "info string MultiPV set to 3"));
-  EXPECT_TRUE(HasLine(lines, "info string OwnBook_File set to '/tmp/some book.bin'"));
-  EXPECT_TRUE(HasLine(lines, "info string Hash table cleared"));
+  EXPECT_TRUE(HasLines(lines, {
+      "info string UCI_Elo set to " + std::to_string(elo_max),
+      "info string Contempt set to -150",
+      "info string MultiPV set to 3",
+      "info string OwnBook_File set to '/tmp/some book.bin'",
+      "info string Hash table cleared",
+  }));
   EXPECT_EQ(CountContaining(lines, "NoSuchOption"), 0);
   // "name" after "value": nothing is set.
   EXPECT_EQ(CountContaining(lines, "set to 3\n"), 0);
@@ -100,15 +104,17 @@ TEST(UciOptionText, NamesAndCheckValuesInAnyCase) {
       "setoption name OWNBOOK value tRUE\n"
       "setoption name clear_hash\n"
       "uci\nquit\n");
-  EXPECT_TRUE(HasLine(lines, "info string Hash set to 32"));
-  EXPECT_TRUE(HasLine(lines, "info string MultiPV set to 2"));
-  EXPECT_TRUE(HasLine(lines, "info string Ponder set to 0"));
-  EXPECT_TRUE(HasLine(lines, "info string UCI_Chess960 set to 1"));
-  EXPECT_TRUE(HasLine(lines, "info string OwnBook set to 1"));
-  EXPECT_TRUE(HasLine(lines, "info string Hash table cleared"));
-  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 32 min 0 max 32768"));
-  EXPECT_TRUE(HasLine(lines, "option name UCI_Chess960 type check default true"));
-  EXPECT_TRUE(HasLine(lines, "option name OwnBook type check default true"));
+  EXPECT_TRUE(HasLines(lines, {
+      "info string Hash set to 32",
+      "info string MultiPV set to 2",
+      "info string Ponder set to 0",
+      "info string UCI_Chess960 set to 1",
+      "info string OwnBook set to 1",
+      "info string Hash table cleared",
+      "option name Hash type spin default 32 min 0 max 32768",
+      "option name UCI_Chess960 type check default true",
+      "option name OwnBook type check default true",
+  }));
 }
 
 TEST(UciOptionText, AValueThatIsNoNumberIsRefusedAndTheOptionKeepsItsValue) {
@@ -120,12 +126,14 @@ TEST(UciOptionText, AValueThatIsNoNumberIsRefusedAndTheOptionKeepsItsValue) {
       "setoption name Contempt value --5\n"
       "setoption name MoveOverhead value  70 \n"
       "uci\nposition startpos\ngo depth 3\n");
-  EXPECT_TRUE(HasLine(lines, "info string Hash needs a number, not 'abc'; it stays 64"));
-  EXPECT_TRUE(HasLine(lines, "info string Threads needs a number, not '2x'; it stays 1"));
-  EXPECT_TRUE(HasLine(lines, "info string MultiPV needs a number, not ''; it stays 1"));
-  EXPECT_TRUE(HasLine(lines, "info string Contempt set to -12"));
-  EXPECT_TRUE(HasLine(lines, "info string Contempt needs a number, not '--5'; it stays -12"));
-  EXPECT_TRUE(HasLine(lines, "info string MoveOverhead set to 70"));
+  EXPECT_TRUE(HasLines(lines, {
+      "info string Hash needs a number, not 'abc'; it stays 64",
+      "info string Threads needs a number, not '2x'; it stays 1",
+      "info string MultiPV needs a number, not ''; it stays 1",
+      "info string Contempt set to -12",
+      "info string Contempt needs a number, not '--5'; it stays -12",
+      "info string MoveOverhead set to 70",
+  }));
   // The table is still there: no line about allocating it again, and the
   // listing shows the old values.
   EXPECT_EQ(CountContaining(lines, "allocated"), 1);

@@ -222,6 +222,14 @@ bool HasLine(const std::vector<std::string>& lines, const std::string& text) {
   return false;
 }
 
+::testing::AssertionResult HasLines(const std::vector<std::string>& lines, const std::vector<std::string>& texts) {
+  std::string missing;
+  for (const auto& text : texts)
+    if (!HasLine(lines, text)) missing += "\n  \"" + text + "\"";
+  if (missing.empty()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "no line equals:" << missing;
+}
+
 int CountContaining(const std::vector<std::string>& lines, const std::string& text) {
   int n = 0;
   for (const auto& l : lines)

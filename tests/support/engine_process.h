@@ -2,6 +2,8 @@
 // end-to-end protocol tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -73,6 +75,9 @@ bool TimingIsMeaningful();
 
 // True if some line equals the text exactly.
 bool HasLine(const std::vector<std::string>& lines, const std::string& text);
+// Success when every text equals some line exactly; the failure names the
+// texts that no line equals.
+::testing::AssertionResult HasLines(const std::vector<std::string>& lines, const std::vector<std::string>& texts);
 // Number of lines that contain the text.
 int CountContaining(const std::vector<std::string>& lines, const std::string& text);
 // Path of a file in the shared test data.
