@@ -1,5 +1,7 @@
 #include "driver/report_text.h"
 
+#include <cstdio>
+
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
@@ -99,5 +101,20 @@ std::vector<std::string> ConsoleSummaryLines(const SearchOutcome& r, const char*
   if (n[0] || n[1] || n[2] || n[3])
     lines.push_back(FormatText("ncnt1= %d, ncnt2= %d, ncnt3= %d, ncnt4= %d", n[0], n[1], n[2], n[3]));
   lines.push_back(std::string());
+  return lines;
+}
+
+std::vector<std::string> SearchPlanLines(const SearchPlanReport& r, bool uci) {
+  char line[256];
+  std::vector<std::string> lines;
+  if (uci) {
+    lines.push_back(std::string("info string fen ") + r.fen);
+    std::snprintf(line, sizeof line, "info string ply= %d, trg_time= %0.3f sec", r.plies, double(r.target_time));
+  } else {
+    lines.push_back(std::string("fen ") + r.fen);
+    std::snprintf(line, sizeof line, "Ply= %d, cnt50= %d, Clock= %0.2fs, Target time= %0.2fs", r.plies, r.fifty,
+                  double(r.clock), double(r.target_time));
+  }
+  lines.push_back(line);
   return lines;
 }

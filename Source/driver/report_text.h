@@ -19,6 +19,9 @@ std::string ConsoleLineText(const LineReport& report);
 std::string DepthSummaryText(const DepthSummaryReport& report);
 // "info currmove e2e4 currmovenumber N".
 std::string CurrentMoveText(const CurrentMoveReport& report);
+// The plan of a search: "fen ..." and "Ply= .., cnt50= .., Clock= .., Target
+// time= .." for the console; for UCI the two lines that go to the log only.
+std::vector<std::string> SearchPlanLines(const SearchPlanReport& report, bool uci);
 // The UCI answer: "bestmove M" with "ponder M" when there is a ponder move.
 // best and ponder are the moves' text.
 std::string BestMoveText(const char* best, const char* ponder, bool has_ponder);

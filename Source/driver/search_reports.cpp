@@ -23,6 +23,24 @@ void PrintDepthSummary(const DepthSummaryReport& report) { PrintLine("%s", Depth
 
 void PrintCurrentMove(const CurrentMoveReport& report) { PrintLine("%s", CurrentMoveText(report).c_str()); }
 
+// Under UCI the plan goes to the log only: front ends have no use for it.
+void PrintSearchPlan(const SearchPlanReport& report) {
+  for (const std::string& line : SearchPlanLines(report, g_flags.uci)) {
+    if (g_flags.uci) LogLine("%s", line.c_str());
+    else PrintLine("%s", line.c_str());
+  }
+}
+
+void PrintEvalParamsRefreshed(const std::string& complaints) {
+  PrintLine("info string setting eval params...");
+  if (!complaints.empty()) PrintDirect("%s", complaints.c_str());
+}
+
+void PrintNetworkFailed() { PrintLine("error initializing NN!"); }
+
 }  // namespace
 
-void InstallReportPrinter() { g_report_handler = ReportHandler{PrintLineReport, PrintDepthSummary, PrintCurrentMove}; }
+void InstallReportPrinter() {
+  g_report_handler = ReportHandler{PrintLineReport,   PrintDepthSummary,        PrintCurrentMove,
+                                   PrintSearchPlan,   PrintEvalParamsRefreshed, PrintNetworkFailed};
+}

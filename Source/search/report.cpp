@@ -36,7 +36,7 @@ void SumThreadCounters() {
   c.tb_hits = tb;
 }
 
-ReportHandler g_report_handler = {nullptr, nullptr, nullptr};
+ReportHandler g_report_handler = {};
 
 int ReportedScore(int score, int root_tb_result) {
   // A tablebase result at the root is shown as such unless the search found
@@ -130,4 +130,25 @@ SearchOutcome ReadSearchOutcome() {
   r.branching = EffectiveBranchingFactor();
   for (int i = 0; i < 4; i++) r.debug_counters[i] = c.debug_counters[i];
   return r;
+}
+
+void ReportSearchPlan() {
+  const SearchControl& c = g_control;
+  if (g_flags.noise >= kNoiseSilent || g_report_handler.search_plan == nullptr) return;
+  const Position* pos = &g_game->pos;
+  SearchPlanReport r;
+  PositionToFen(pos, r.fen, true);
+  r.plies = pos->history_count;
+  r.fifty = pos->fifty;
+  r.clock = c.side_clock;
+  r.target_time = Relaxed(c.target_time);
+  g_report_handler.search_plan(r);
+}
+
+void ReportEvalParamsRefreshed(const std::string& complaints) {
+  if (g_report_handler.eval_params_refreshed != nullptr) g_report_handler.eval_params_refreshed(complaints);
+}
+
+void ReportNetworkFailed() {
+  if (g_report_handler.network_failed != nullptr) g_report_handler.network_failed();
 }

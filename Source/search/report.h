@@ -2,6 +2,8 @@
 // handler, the summed counters and the outcome of an ended search.
 #pragma once
 
+#include <string>
+
 #include "platform/spin_lock.h"
 #include "search/report_records.h"
 #include "search/search_thread.h"
@@ -31,3 +33,8 @@ int ReportedScore(int score, int root_tb_result);
 double EffectiveBranchingFactor();
 // The published result and the totals of the last search.
 SearchOutcome ReadSearchOutcome();
+// The root and the time plan of the search being prepared, unless the
+// noise setting keeps lines back.
+void ReportSearchPlan();
+void ReportEvalParamsRefreshed(const std::string& complaints);
+void ReportNetworkFailed();

@@ -4,6 +4,8 @@
 // installs the handler at start-up; without one nothing is reported.
 #pragma once
 
+#include <string>
+
 #include "board/position.h"
 #include "types.h"
 
@@ -69,11 +71,28 @@ struct SearchOutcome {
   int debug_counters[4];
 };
 
+// The plan of a search about to start: its root and the time it aims to
+// use. Reported only while the noise setting lets lines through.
+struct SearchPlanReport {
+  char fen[128];
+  int plies;          // half moves of the game so far
+  int fifty;          // the root's fifty-move counter
+  float clock;        // the side to move's clock, seconds
+  float target_time;  // what the search aims to use, seconds
+};
+
 // The functions that turn reports into output; any may be null.
 struct ReportHandler {
   void (*line)(const LineReport& report);
   void (*depth_summary)(const DepthSummaryReport& report);
   void (*current_move)(const CurrentMoveReport& report);
+  void (*search_plan)(const SearchPlanReport& report);
+  // Evaluation weights that the settings changed were taken up for the
+  // search; complaints: what the parameter file got wrong, one line each.
+  void (*eval_params_refreshed)(const std::string& complaints);
+  // The network could not make a search thread's buffers; the hand-crafted
+  // evaluation answered instead.
+  void (*network_failed)();
 };
 
 extern ReportHandler g_report_handler;

@@ -1,7 +1,7 @@
 #include "search/search_eval.h"
 
 #include "eval/evaluate.h"
-#include "platform/output.h"
+#include "search/report.h"
 #include "search/search_control.h"
 #include "settings.h"
 
@@ -28,7 +28,7 @@ int evaluate(SearchThread* thread, int side, int ply, int in_check) {
   // The network could not make this thread's buffers: the evaluation failed.
   if (thread->eval.nn_setup_failed) {
     thread->eval.nn_setup_failed = false;
-    PrintLine("error initializing NN!");
+    ReportNetworkFailed();
   }
   // Contempt, only in searches under a clock: positive values avoid draws
   // for the side that was to move at the root.

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "platform/output.h"
 #include "platform/relaxed.h"
 #include "search/report.h"
 #include "search/root_search.h"
@@ -118,12 +117,10 @@ void PrepareSearch() {
   for (int& counter : c.debug_counters) counter = 0;
   c.hash_generation = c.hash_generation >= 31 ? 1 : c.hash_generation + 1;
   PrepareSearchTime();
+  ReportSearchPlan();
   // Weights changed by the settings take effect at the next search.
   std::string complaints;
-  if (RefreshEvalParamsForSearch(&complaints)) {
-    PrintLine("info string setting eval params...");
-    if (!complaints.empty()) PrintDirect("%s", complaints.c_str());
-  }
+  if (RefreshEvalParamsForSearch(&complaints)) ReportEvalParamsRefreshed(complaints);
 }
 
 SearchThread* RunSearchOnCallingThread() {

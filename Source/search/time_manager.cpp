@@ -4,7 +4,6 @@
 #include <cstdlib>
 
 #include "board/position.h"
-#include "platform/output.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
 #include "search/search_control.h"
@@ -138,17 +137,6 @@ void PrepareSearchTime() {
   SetRelaxed(c.max_time, max_time);
   SetRelaxed(c.panic_time, panic_time);
   c.side_clock = limits.clock[side];
-  if (g_flags.noise < kNoiseSilent) {
-    char fen[128];
-    PositionToFen(pos, fen, true);
-    if (g_flags.uci) {
-      LogLine("info string fen %s", fen);
-      LogLine("info string ply= %d, trg_time= %0.3f sec", plies, target);
-    } else {
-      PrintLine("fen %s", fen);
-      PrintLine("Ply= %d, cnt50= %d, Clock= %0.2fs, Target time= %0.2fs", plies, pos->fifty, limits.clock[side], target);
-    }
-  }
 }
 
 void CheckSearchTime() {
