@@ -57,8 +57,8 @@ TEST(TimeControl, ClockSearchesUseAFractionOfTheClock) {
   engine.Send("quit");
 }
 
-// With the placeholder network the root is unstable and keeps failing low:
-// the extra time that earns stays within a tenth of the clock.
+// A root that keeps failing low earns extra time; whatever the position,
+// that stays within a tenth of the clock.
 TEST(TimeControl, NoMoveTakesMoreThanATenthOfTheClock) {
   if (!TimingIsMeaningful()) GTEST_SKIP() << "times mean nothing under a sanitizer";
   EngineProcess engine;
