@@ -58,3 +58,14 @@ EvalState* NewEvalState();
 void FreeEvalState(EvalState* state);
 // Releases the network buffers of a state held inside another record.
 void ReleaseEvalState(EvalState* state);
+
+// The cache entry of a position: the two sides to move of one key share a
+// pair of neighbouring slots.
+inline EvalCacheEntry* EvalCacheSlot(EvalState* state, Key key, int side) {
+  return &state->eval_cache[(key & 0x7ffe) + side];
+}
+// Starts loading a position's cache entry, for a caller that will evaluate
+// the position a little later.
+inline void PrefetchEvalCache(const EvalState* state, Key key, int side) {
+  __builtin_prefetch(&state->eval_cache[(key & 0x7ffe) + side]);
+}

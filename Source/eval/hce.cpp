@@ -156,7 +156,7 @@ int hce_evaluate(const Position* pos, EvalState* state, int side, int ply, int t
   }
   // Step 2: the evaluation cache.
   CheckPawnHashGeneration(state);
-  EvalCacheEntry* cached = &state->eval_cache[(pos->key & 0x7ffe) + side];
+  EvalCacheEntry* cached = EvalCacheSlot(state, pos->key, side);
   if (ply > 1 && cached->key == pos->key && cached->hce_score != kNoCachedScore) {
     Bump(state->hce_cache_hits);
     WriteThreats(state, ply, cached->threat[WHITE], cached->threat[BLACK]);

@@ -219,6 +219,51 @@ void ActivatedDotsWide(const float* x, const float* r0, const float* r1, int n, 
   *d0 = s0;
   *d1 = s1;
 }
+// Brings the first-layer sums up to date with every removed and added row in
+// one pass: each block of lanes is loaded once, has the removed rows
+// subtracted and the added rows added (in the same order as one row at a
+// time, so the sums are the same to the last bit) and is stored once. Four
+// vectors go together so that the additions of one lane do not wait on
+// each other.
+void UpdateRowsWide(float* acc, const float* const* removed, int removed_count, const float* const* added,
+                    int added_count, int n) {
+  int i = 0;
+  for (; i + 4 * kWideLanes <= n; i += 4 * kWideLanes) {
+    float* p = acc + i;
+    WideVector v0 = WideLoad(p), v1 = WideLoad(p + kWideLanes);
+    WideVector v2 = WideLoad(p + 2 * kWideLanes), v3 = WideLoad(p + 3 * kWideLanes);
+    for (int k = 0; k < removed_count; k++) {
+      const float* r = removed[k] + i;
+      v0 = WideSub(v0, WideLoad(r));
+      v1 = WideSub(v1, WideLoad(r + kWideLanes));
+      v2 = WideSub(v2, WideLoad(r + 2 * kWideLanes));
+      v3 = WideSub(v3, WideLoad(r + 3 * kWideLanes));
+    }
+    for (int k = 0; k < added_count; k++) {
+      const float* r = added[k] + i;
+      v0 = WideAdd(v0, WideLoad(r));
+      v1 = WideAdd(v1, WideLoad(r + kWideLanes));
+      v2 = WideAdd(v2, WideLoad(r + 2 * kWideLanes));
+      v3 = WideAdd(v3, WideLoad(r + 3 * kWideLanes));
+    }
+    WideStore(p, v0);
+    WideStore(p + kWideLanes, v1);
+    WideStore(p + 2 * kWideLanes, v2);
+    WideStore(p + 3 * kWideLanes, v3);
+  }
+  for (; i + kWideLanes <= n; i += kWideLanes) {
+    WideVector v = WideLoad(acc + i);
+    for (int k = 0; k < removed_count; k++) v = WideSub(v, WideLoad(removed[k] + i));
+    for (int k = 0; k < added_count; k++) v = WideAdd(v, WideLoad(added[k] + i));
+    WideStore(acc + i, v);
+  }
+  for (; i < n; i++) {
+    float v = acc[i];
+    for (int k = 0; k < removed_count; k++) v -= removed[k][i];
+    for (int k = 0; k < added_count; k++) v += added[k][i];
+    acc[i] = v;
+  }
+}
 #if ZORV_NN_WIDE == 16
 #pragma GCC diagnostic pop
 #endif
@@ -248,6 +293,15 @@ inline void SubRow(float* acc, const float* row, int n) {
   if (use_vector_path) return SubRowVector(acc, row, n);
 #endif
   SubRowScalar(acc, row, n);
+}
+// Subtracts the removed rows from the sums, then adds the added ones.
+inline void UpdateRows(float* acc, const float* const* removed, int removed_count, const float* const* added,
+                       int added_count, int n) {
+#if ZORV_NN_WIDE
+  if (use_vector_path) return UpdateRowsWide(acc, removed, removed_count, added, added_count, n);
+#endif
+  for (int k = 0; k < removed_count; k++) SubRow(acc, removed[k], n);
+  for (int k = 0; k < added_count; k++) AddRow(acc, added[k], n);
 }
 inline float Dot(const float* a, const float* b, int n) {
 #if ZORV_NN_SIMD
@@ -373,7 +427,7 @@ int nn_evaluate(const Position* pos, EvalState* state) {
     for (EvalCacheEntry& entry : state->eval_cache) entry.nn_score = kNoCachedScore;
     state->nn_cache_load = net.load_id;
   }
-  EvalCacheEntry* entry = &state->eval_cache[(pos->key & 0x7ffe) + pos->side];
+  EvalCacheEntry* entry = EvalCacheSlot(state, pos->key, pos->side);
   if (entry->key == pos->key && ply >= 2 && entry->nn_score != kNoCachedScore) {
     Bump(state->eval_cache_hits);
     state->nn_last_score = entry->nn_score;
@@ -394,26 +448,30 @@ int nn_evaluate(const Position* pos, EvalState* state) {
   int count_diff = s->count - cache->count;
   bool incremental = cache->load_id == net.load_id && count_diff <= 8 && count_diff >= -8 &&
                      PopCount(occ ^ cache->occupancy) <= 8 && cache->king_half == king_half && ply >= 2;
+  const float* removed[kMaxFeatures];
+  const float* added[kMaxFeatures];
+  int removed_count = 0, added_count = 0;
   if (incremental) {
     uint8_t* marks = s->marks;
     for (int i = 0; i < s->count; i++) marks[s->features[i]] = 254;
     for (int i = 0; i < cache->count; i++) {
       int f = cache->features[i];
       if (marks[f]) marks[f] = 0;  // present in both: unchanged
-      else SubRow(sums, net.w1 + int64_t(f) * hidden, hidden);
+      else removed[removed_count++] = net.w1 + int64_t(f) * hidden;
     }
     for (int i = 0; i < s->count; i++) {
       int f = s->features[i];
       if (marks[f]) {
-        AddRow(sums, net.w1 + int64_t(f) * hidden, hidden);
+        added[added_count++] = net.w1 + int64_t(f) * hidden;
         marks[f] = 0;
       }
     }
   } else {
     float bias = net.tail[1];
     for (int i = 0; i < hidden; i++) sums[i] = bias;
-    for (int i = 0; i < s->count; i++) AddRow(sums, net.w1 + int64_t(s->features[i]) * hidden, hidden);
+    for (int i = 0; i < s->count; i++) added[added_count++] = net.w1 + int64_t(s->features[i]) * hidden;
   }
+  UpdateRows(sums, removed, removed_count, added, added_count, hidden);
   std::memcpy(cache->features, s->features, size_t(s->count) * sizeof(int16_t));
   cache->count = s->count;
   cache->ply = ply;

@@ -271,8 +271,10 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
   if (alpha < ply - kMateValue) alpha = ply - kMateValue;
   if (beta > kMateValue - 1 - ply) beta = kMateValue - 1 - ply;
   if (alpha >= beta) return alpha;
-  // 6: prefetch, the stack record.
+  // 6: prefetch (the hash entry, and the evaluation's cache entry, which
+  // every node reads), the stack record.
   if (depth >= 0 && g_tt.enabled) PrefetchHashEntry(pos->key);
+  PrefetchEvalCache(&t->eval, pos->key, side);
   InitPlyRecord(t, ply, node_type, alpha, beta, pv);
   PlyRecord& r = t->stack[ply];
   // 7: in check?

@@ -255,6 +255,17 @@ TEST_F(NetworkTest, IncrementalInferenceMatchesTheReferenceWithASecondLayer) {
   CompareOverRandomGames(30, 12);
 }
 
+// 83 units: whole blocks of four vectors, then single vectors, then lanes
+// one at a time.
+TEST_F(NetworkTest, IncrementalInferenceMatchesTheReferenceWhenTheLayerIsNoWholeNumberOfVectors) {
+  TempDir dir;
+  WriteNetwork(dir.File("odd-width.net"), 540, 83, 0, 9);
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(LoadNetworkFile(dir.File("odd-width.net").c_str()).Loaded());
+  testing::internal::GetCapturedStdout();
+  CompareOverRandomGames(20, 14);
+}
+
 TEST_F(NetworkTest, ScalarPathMatchesTheReferenceToo) {
   SetNnVectorPath(false);
   CompareOverRandomGames(6, 13);
