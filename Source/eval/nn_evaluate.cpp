@@ -251,12 +251,7 @@ void UpdateRowsWide(float* acc, const float* const* removed, int removed_count, 
     WideStore(p + 2 * kWideLanes, v2);
     WideStore(p + 3 * kWideLanes, v3);
   }
-  for (; i + kWideLanes <= n; i += kWideLanes) {
-    WideVector v = WideLoad(acc + i);
-    for (int k = 0; k < removed_count; k++) v = WideSub(v, WideLoad(removed[k] + i));
-    for (int k = 0; k < added_count; k++) v = WideAdd(v, WideLoad(added[k] + i));
-    WideStore(acc + i, v);
-  }
+  // Layers of whole blocks (every stored one) never get here.
   for (; i < n; i++) {
     float v = acc[i];
     for (int k = 0; k < removed_count; k++) v -= removed[k][i];

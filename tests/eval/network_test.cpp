@@ -148,6 +148,14 @@ int ScoreOf(double x) {
 
 // Plays random games; after every move the incremental network result must
 // match the reference.
+// Loads a weight file without letting its announcement reach the test output.
+bool LoadQuietly(const std::string& path) {
+  testing::internal::CaptureStdout();
+  bool loaded = LoadNetworkFile(path.c_str()).Loaded();
+  testing::internal::GetCapturedStdout();
+  return loaded;
+}
+
 void CompareOverRandomGames(int games, uint32_t seed) {
   std::mt19937 rng(seed);
   const char* starts[] = {kStartFen, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
@@ -220,9 +228,7 @@ TEST_F(NetworkTest, NewNetworkRoundTripsThroughNnBin) {
 TEST_F(NetworkTest, HeaderCountFieldIsNotTrustedAndShortFilesAreRefused) {
   TempDir dir;
   auto w = WriteNetwork(dir.File("a.net"), 540, 64, 0, 1, 12345);
-  testing::internal::CaptureStdout();
-  ASSERT_TRUE(LoadNetworkFile(dir.File("a.net").c_str()).Loaded());
-  testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(LoadQuietly(dir.File("a.net")));
   EXPECT_EQ(g_network.hidden1, 64);
   EXPECT_EQ(g_network.count, int64_t(w.size()));
   EXPECT_FLOAT_EQ(g_network.weights[w.size() - 1], float(w.back() * 0.0002));
@@ -249,20 +255,15 @@ TEST_F(NetworkTest, IncrementalInferenceMatchesTheReferenceForTheEmbeddedNetwork
 TEST_F(NetworkTest, IncrementalInferenceMatchesTheReferenceWithASecondLayer) {
   TempDir dir;
   WriteNetwork(dir.File("deep.net"), 540, 128, 16, 7);
-  testing::internal::CaptureStdout();
-  ASSERT_TRUE(LoadNetworkFile(dir.File("deep.net").c_str()).Loaded());
-  testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(LoadQuietly(dir.File("deep.net")));
   CompareOverRandomGames(30, 12);
 }
 
-// 83 units: whole blocks of four vectors, then single vectors, then lanes
-// one at a time.
+// 83 units: whole blocks of four vectors, then lanes one at a time.
 TEST_F(NetworkTest, IncrementalInferenceMatchesTheReferenceWhenTheLayerIsNoWholeNumberOfVectors) {
   TempDir dir;
   WriteNetwork(dir.File("odd-width.net"), 540, 83, 0, 9);
-  testing::internal::CaptureStdout();
-  ASSERT_TRUE(LoadNetworkFile(dir.File("odd-width.net").c_str()).Loaded());
-  testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(LoadQuietly(dir.File("odd-width.net")));
   CompareOverRandomGames(20, 14);
 }
 
