@@ -59,13 +59,14 @@ void FreeEvalState(EvalState* state);
 // Releases the network buffers of a state held inside another record.
 void ReleaseEvalState(EvalState* state);
 
-// The cache entry of a position: the two sides to move of one key share a
+// The cache slot of a position: the two sides to move of one key share a
 // pair of neighbouring slots.
+inline int EvalCacheIndex(Key key, int side) { return int(key & 0x7ffe) + side; }
 inline EvalCacheEntry* EvalCacheSlot(EvalState* state, Key key, int side) {
-  return &state->eval_cache[(key & 0x7ffe) + side];
+  return &state->eval_cache[EvalCacheIndex(key, side)];
 }
 // Starts loading a position's cache entry, for a caller that will evaluate
 // the position a little later.
 inline void PrefetchEvalCache(const EvalState* state, Key key, int side) {
-  __builtin_prefetch(&state->eval_cache[(key & 0x7ffe) + side]);
+  __builtin_prefetch(&state->eval_cache[EvalCacheIndex(key, side)]);
 }

@@ -146,8 +146,6 @@ int ScoreOf(double x) {
   return int(std::log(1 / p - 1) * -166.6666717529297);
 }
 
-// Plays random games; after every move the incremental network result must
-// match the reference.
 // Loads a weight file without letting its announcement reach the test output.
 bool LoadQuietly(const std::string& path) {
   testing::internal::CaptureStdout();
@@ -156,6 +154,8 @@ bool LoadQuietly(const std::string& path) {
   return loaded;
 }
 
+// Plays random games; after every move the incremental network result must
+// match the reference.
 void CompareOverRandomGames(int games, uint32_t seed) {
   std::mt19937 rng(seed);
   const char* starts[] = {kStartFen, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
