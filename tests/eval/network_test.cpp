@@ -32,15 +32,16 @@ class NetworkTest : public ::testing::Test {
   void SetUp() override {
     InitBoardForTests();
     g_pending.network_noise = 0;
-    testing::internal::CaptureStdout();
-    LoadSource("embedded");
-    testing::internal::GetCapturedStdout();
+    LoadEmbeddedQuietly();
   }
   void TearDown() override {
+    LoadEmbeddedQuietly();
+    SetNnVectorPath(true);
+  }
+  static void LoadEmbeddedQuietly() {
     testing::internal::CaptureStdout();
     LoadSource("embedded");
     testing::internal::GetCapturedStdout();
-    SetNnVectorPath(true);
   }
 };
 
