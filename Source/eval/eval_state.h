@@ -31,7 +31,6 @@ struct EvalState {
   // Last network result, kept for the evaluation trace.
   int16_t nn_last_score;
   int16_t nn_last_row;        // 1 blended middlegame/endgame rows, 2 pawn-ending row
-  float nn_last_p;            // win probability
   float nn_last_phase;
   // Set when the network buffers could not be made, so that the evaluation
   // failed; whoever reports the failure clears it.

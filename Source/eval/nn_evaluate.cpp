@@ -1,7 +1,6 @@
 #include "platform/relaxed.h"
 #include "eval/nn_evaluate.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -505,11 +504,14 @@ int nn_evaluate(const Position* pos, EvalState* state) {
   // its own move count tells the same as the main thread's.
   if (g_pending.network_noise && pos->history_count > 1)
     x += float((int(((uint32_t(pos->key) ^ s->random) & 255)) - 127) * 0.0001);
-  float p = float(1.0 / (1.0 + std::exp(-double(x))));
+  // x is the logit of the win probability; the score is the logit in
+  // centipawns (x * 166.67), held at 1919 where the probability passes
+  // 0.99999 (and -1919 below 0.00001).
+  constexpr double kLogitLimit = 11.512915464920228;  // ln(99999)
   int score;
-  if (p < 0.00001f) score = -1919;
-  else if (p > 0.99999f) score = 1919;
-  else score = int(std::log(1.0 / double(p) - 1.0) * -166.6666717529297);
+  if (double(x) < -kLogitLimit) score = -1919;
+  else if (double(x) > kLogitLimit) score = 1919;
+  else score = int(double(x) * 166.6666717529297);
 
   if (entry->key != pos->key) {
     entry->key = pos->key;
@@ -518,7 +520,6 @@ int nn_evaluate(const Position* pos, EvalState* state) {
   }
   entry->nn_score = int16_t(score);
   state->nn_last_score = int16_t(score);
-  state->nn_last_p = p;
   state->nn_last_row = int16_t(row_used);
   state->nn_last_phase = phase;
   return score;
