@@ -511,7 +511,7 @@ int nn_evaluate(const Position* pos, EvalState* state) {
   int score;
   if (double(x) < -kLogitLimit) score = -1919;
   else if (double(x) > kLogitLimit) score = 1919;
-  else score = int(double(x) * 166.6666717529297);
+  else score = int(double(x) * kCentipawnsPerUnit);
 
   if (entry->key != pos->key) {
     entry->key = pos->key;

@@ -10,6 +10,9 @@ struct Position;
 struct EvalState;
 
 constexpr int kMaxFeatures = 128;  // men, passed pawns and extra inputs of any position
+// Centipawns per unit of the network's output before the logistic; the
+// trainer turns search scores into win probabilities with the same scale.
+constexpr double kCentipawnsPerUnit = 166.6666717529297;
 
 // The first-layer sums last computed for one side to move, reused when the
 // next position of that side differs in few features.

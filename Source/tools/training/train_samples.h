@@ -6,11 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "eval/nn_evaluate.h"
 #include "tools/training/train_games.h"
 
-// Centipawns per unit of the network's output before the logistic, and of
-// search scores turned into win probabilities.
-constexpr double kCentipawnsPerUnit = 166.6666717529297;
 
 struct TrainingSample {
   uint32_t first;     // index of its first feature in the set's feature array
