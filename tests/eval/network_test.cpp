@@ -190,7 +190,7 @@ TEST_F(NetworkTest, EmbeddedNetworkHasTheStoredShape) {
   EXPECT_EQ(g_network.outputs, 5);
   EXPECT_EQ(g_network.count, 1170573);
   EXPECT_EQ(g_network.header.version, 537);
-  EXPECT_NEAR(g_network.tail[1], -0.0168f, 1e-5);
+  EXPECT_NEAR(g_network.tail[1], -0.0166f, 1e-5);
   EXPECT_EQ(g_network.w2, g_network.w1 + 1824 * 640);
   EXPECT_EQ(g_network.w3, g_network.w2 + 5 * 640);
 }
