@@ -9,7 +9,6 @@
 #include "eval/nn_evaluate.h"
 #include "tools/training/train_games.h"
 
-
 struct TrainingSample {
   uint32_t first;     // index of its first feature in the set's feature array
   uint8_t count;      // number of features
