@@ -4,6 +4,8 @@
 
 #include "board/position.h"
 #include "eval/nn_evaluate.h"
+#include "eval/nnue_accumulator.h"
+#include "eval/nnue_kernels.h"
 
 int NnueCentipawns(int64_t scaled_output) {
   double output = double(scaled_output) / double(kNnueQA * kNnueQB);
@@ -64,4 +66,12 @@ int NnueEvaluateFresh(const NnueWeights& net, const Position* pos) {
   int us = pos->side;
   int bucket = NnueOutputBucket(Occupancy(pos));
   return NnueCentipawns(NnueOutputPlain(net, sums[us], sums[us ^ 1], bucket));
+}
+
+int64_t NnueOutput(const NnueWeights& net, const NnueAccumulator* acc, const Position* pos) {
+  int us = pos->side;
+  int bucket = NnueOutputBucket(Occupancy(pos));
+  int32_t sum = NnueOutputSum<NnueBestOps>(net.header.activation, acc->sums[us], acc->sums[us ^ 1],
+                                           net.w2 + int64_t(bucket) * 2 * kNnueHidden);
+  return int64_t(sum) + net.b2[bucket];
 }

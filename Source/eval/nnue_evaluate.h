@@ -8,6 +8,7 @@
 #include "eval/nnue_file.h"
 
 struct Position;
+struct NnueAccumulator;
 
 // The network's score limits, the same as the float network's.
 constexpr int kNnueScoreLimit = 1919;
@@ -37,3 +38,7 @@ void NnueFreshSums(const NnueWeights& net, const Position* pos, int perspective,
 // other side's sums, for the output bucket: the plain arithmetic.
 int64_t NnueOutputPlain(const NnueWeights& net, const int16_t* own, const int16_t* other, int bucket);
 
+// The output sum, as NnueOutputPlain gives it, of the position's side to
+// move from the accumulator of the position, with the widest vector form
+// this build has.
+int64_t NnueOutput(const NnueWeights& net, const NnueAccumulator* acc, const Position* pos);
