@@ -146,6 +146,31 @@ void UpdateView(NnueThreadState* state, const NnueWeights& net, const Position* 
   state->counts.replayed_moves += uint64_t(n - start);
 }
 
+// Starts loading the weight rows of the last move for every view that will
+// replay it, so that the rows of both views arrive together rather than one
+// after another.
+void PrefetchLastMove(const NnueThreadState* state, const NnueWeights& net, const Position* pos,
+                      const NnueAccumulator* acc) {
+  int n = pos->history_count;
+  if (n == 0) return;
+  const NnueAccumulator* parent = &state->line[(n - 1) & (kNnueLineSlots - 1)];
+  if (parent->key != pos->undo[n - 1].key) return;
+  const UndoRecord& undo = pos->undo[n - 1];
+  for (int view = WHITE; view <= BLACK; view++) {
+    if (acc->computed[view] || !parent->computed[view] || CrossesKingBoundary(net.header, undo, view)) continue;
+    int king = pos->king_square[view] & 63;
+    int bucket = NnueKingBucket(net.header, view, king);
+    for (int i = 0; i < undo.changed_count; i++) {
+      const ChangedMan& man = undo.changed[i];
+      for (int square : {int(man.from), int(man.to)}) {
+        if (square >= 64) continue;
+        const char* row = reinterpret_cast<const char*>(Row(net, view, king, bucket, man.code, square));
+        for (int offset = 0; offset < kNnueHidden * 2; offset += 64) __builtin_prefetch(row + offset);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 NnueThreadState* NewNnueThreadState() {
@@ -161,6 +186,7 @@ const NnueAccumulator* NnueUpdateAccumulator(NnueThreadState* state, const NnueW
   if (state->load_id != load_id) Reset(state, net, load_id);
   NnueAccumulator* acc = Slot(state, pos->history_count);
   MarkPosition(acc, pos->key);
+  PrefetchLastMove(state, net, pos, acc);
   for (int view = WHITE; view <= BLACK; view++) {
     if (!acc->computed[view]) UpdateView(state, net, pos, view);
   }
