@@ -174,8 +174,11 @@ void PrefetchLastMove(const NnueThreadState* state, const NnueWeights& net, cons
 }  // namespace
 
 NnueThreadState* NewNnueThreadState() {
-  auto* state = static_cast<NnueThreadState*>(std::calloc(1, sizeof(NnueThreadState)));
-  if (state != nullptr) state->random = uint32_t(std::rand());
+  static_assert(sizeof(NnueThreadState) % 64 == 0, "a whole number of cache lines");
+  auto* state = static_cast<NnueThreadState*>(std::aligned_alloc(64, sizeof(NnueThreadState)));
+  if (state == nullptr) return nullptr;
+  std::memset(static_cast<void*>(state), 0, sizeof(NnueThreadState));
+  state->random = uint32_t(std::rand());
   return state;
 }
 

@@ -14,8 +14,9 @@
 
 struct Position;
 
-// Both views' first-layer sums of one position.
-struct NnueAccumulator {
+// Both views' first-layer sums of one position. Aligned to cache lines, so
+// that no vector load of the sums straddles two of them.
+struct alignas(64) NnueAccumulator {
   int16_t sums[2][kNnueHidden];  // by the view's colour
   Key key;                       // the position they belong to
   bool computed[2];              // whether each view's sums are those of key
@@ -30,7 +31,7 @@ static_assert(kNnueMaxReplay < kNnueLineSlots, "a replay must not overwrite the 
 
 // The sums of one view for the last board seen with one king bucket and
 // mirror side.
-struct NnueKingCacheEntry {
+struct alignas(64) NnueKingCacheEntry {
   int16_t sums[kNnueHidden];
   Bitboard men[2][7];  // the men those sums hold, by colour and type (type 0 unused)
 };
@@ -41,8 +42,9 @@ struct NnueUpdateCounts {
   uint64_t rebuilds;
 };
 
-// One thread's accumulators and king cache.
-struct NnueThreadState {
+// One thread's accumulators and king cache (allocated aligned to cache
+// lines by NewNnueThreadState).
+struct alignas(64) NnueThreadState {
   uint32_t load_id;  // the network load the sums belong to (0: none yet)
   uint32_t random;   // per-thread value for the score noise
   NnueUpdateCounts counts;
