@@ -5,7 +5,10 @@
 // measuring that format's speed before a trained one exists.
 //
 //   make_random_network <output file> [seed]
-//   make_random_network --integer <output file> [seed] [clipped|squared]
+//   make_random_network --integer <output file> [seed] [clipped|squared] [one-bucket]
+//
+// one-bucket: a single king bucket instead of the sample eight (a first
+// layer an eighth the size, for measuring how the speed depends on it).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,8 +22,10 @@ namespace {
 int WriteIntegerNetwork(int argc, char** argv) {
   uint32_t seed = argc > 3 ? uint32_t(std::strtoul(argv[3], nullptr, 10)) : 20261209u;
   uint32_t activation = argc > 4 && std::strcmp(argv[4], "clipped") == 0 ? kNnueClipped : kNnueSquaredClipped;
+  static const uint8_t kOneBucket[64] = {};
+  bool one_bucket = argc > 5 && std::strcmp(argv[5], "one-bucket") == 0;
   NnueWeights net;
-  if (!MakeRandomNnue(seed, activation, kNnueSampleBucketMap, &net)) return 1;
+  if (!MakeRandomNnue(seed, activation, one_bucket ? kOneBucket : kNnueSampleBucketMap, &net)) return 1;
   std::vector<unsigned char> bytes = NnueFileBytes(net);
   FreeNnueWeights(&net);
   FILE* f = std::fopen(argv[2], "wb");
@@ -36,7 +41,9 @@ int WriteIntegerNetwork(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (argc > 2 && std::strcmp(argv[1], "--integer") == 0) return WriteIntegerNetwork(argc, argv);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s <output file> [seed]\n       %s --integer <output file> [seed] [clipped|squared]\n",
+    std::fprintf(stderr,
+                 "usage: %s <output file> [seed]\n"
+                 "       %s --integer <output file> [seed] [clipped|squared] [one-bucket]\n",
                  argv[0], argv[0]);
     return 1;
   }
