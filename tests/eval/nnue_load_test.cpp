@@ -165,8 +165,7 @@ TEST(NnueEngine, AnIntegerNetworkSetByOptionSearchesAndABadOneIsRefused) {
   engine.Send("setoption name NN_File value bad.znue");
   engine.ReadUntil("info string bad.znue is refused as an integer network: checksum mismatch; keeping the previous "
                    "network");
-  // The search goes on with the network loaded before, also under -use_hce's
-  // switch of the option that turns the network off.
+  // The search goes on with the network loaded before.
   engine.Send("position fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -");
   engine.Send("go depth 6");
   lines = engine.ReadUntil("bestmove ");
@@ -175,7 +174,7 @@ TEST(NnueEngine, AnIntegerNetworkSetByOptionSearchesAndABadOneIsRefused) {
   EXPECT_EQ(engine.WaitExit(), 0);
 }
 
-TEST(NnueEngine, BenchRunsWithAnIntegerNetworkFromTheCommandLine) {
+TEST(NnueEngine, BenchRunsWithAnIntegerNetworkFromTheCommandLineAndUseHceIgnoresIt) {
   TempDir dir;
   dir.Write("net.znue", NnueFileText(10));
   int status = -1;
@@ -183,6 +182,17 @@ TEST(NnueEngine, BenchRunsWithAnIntegerNetworkFromTheCommandLine) {
   EXPECT_EQ(status, 0);
   EXPECT_TRUE(HasLine(lines, "info string loaded net.znue"));
   EXPECT_EQ(CountContaining(lines, "refused"), 0);
+  // With -use_hce the loaded network is not consulted: the search is the
+  // hand-crafted evaluation's, node for node.
+  auto total = [](const std::vector<std::string>& out) {
+    for (const std::string& line : out)
+      if (line.rfind("Bench: ", 0) == 0) return line;
+    return std::string("none");
+  };
+  std::string with_network = total(RunEngineScript({"-nn", "net.znue", "-use_hce", "-bench", "-d", "5"}, "", &status,
+                                                   dir.path()));
+  EXPECT_EQ(with_network, total(RunEngineScript({"-use_hce", "-bench", "-d", "5"}, "", &status, dir.path())));
+  EXPECT_NE(with_network, "none");
 }
 
 }  // namespace
