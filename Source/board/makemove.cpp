@@ -60,6 +60,10 @@ void MakeMove(Position* pos, Move move) {
   undo->touched = pos->touched;
   undo->fifty = pos->fifty;
   undo->castling = pos->castling;
+  undo->changed_count = 0;
+  auto record_change = [undo](int code, int from_square, int to_square) {
+    undo->changed[undo->changed_count++] = ChangedMan{uint8_t(code), uint8_t(from_square), uint8_t(to_square)};
+  };
 
   int old_ep = pos->ep_square;
   int old_castling = pos->castling;
@@ -96,9 +100,12 @@ void MakeMove(Position* pos, Move move) {
     key ^= g_zobrist[mover * 64 + from] ^ g_zobrist[mover * 64 + king_to] ^ g_zobrist[rook_code * 64 + rook] ^
            g_zobrist[rook_code * 64 + rook_to];
     pos->king_square[c] = uint8_t(king_to);
+    record_change(mover, from, king_to);
+    record_change(rook_code, rook, rook_to);
   } else {
     int victim = pos->board[to];
     if (victim) {
+      record_change(victim, to, kNoSquare);
       RemoveMan(pos, to);
       key ^= g_zobrist[victim * 64 + to];
       if (TypeOf(victim) == PAWN) pos->pawn_key ^= g_zobrist[victim * 64 + to];
@@ -106,6 +113,8 @@ void MakeMove(Position* pos, Move move) {
     }
     if (from != to) MoveMan(pos, c, type, from, to);
     key ^= g_zobrist[mover * 64 + from] ^ g_zobrist[mover * 64 + to];
+    bool promotion = type == PAWN && (RankOf(to) == 0 || RankOf(to) == 7);
+    if (!promotion) record_change(mover, from, to);
     if (type == KING) pos->king_square[c] = uint8_t(to);
     if (type == PAWN) {
       pos->pawn_key ^= g_zobrist[mover * 64 + from] ^ g_zobrist[mover * 64 + to];
@@ -117,11 +126,14 @@ void MakeMove(Position* pos, Move move) {
       } else if (to == old_ep) {
         int victim_sq = to - push;
         int victim_code = pos->board[victim_sq];
+        record_change(victim_code, victim_sq, kNoSquare);
         RemoveMan(pos, victim_sq);
         key ^= g_zobrist[victim_code * 64 + victim_sq];
         pos->pawn_key ^= g_zobrist[victim_code * 64 + victim_sq];
       } else if (RankOf(to) == 0 || RankOf(to) == 7) {
         int promoted = PieceCode(c, PromotionType(flags));
+        record_change(mover, from, kNoSquare);
+        record_change(promoted, kNoSquare, to);
         RemoveMan(pos, to);
         key ^= g_zobrist[mover * 64 + to];
         pos->pawn_key ^= g_zobrist[mover * 64 + to];
@@ -185,6 +197,7 @@ void MakeNullMove(Position* pos) {
   UndoRecord* undo = &pos->undo[h];
   undo->move = kNullMove;
   undo->captured = 0;
+  undo->changed_count = 0;
   undo->ep_square = pos->ep_square;
   undo->fifty = pos->fifty;
   undo->key = pos->key;

@@ -7,7 +7,19 @@
 // Castling rights, in the order of the castling field's bits.
 enum CastleRight : int { kCastleWhiteShort = 0, kCastleWhiteLong = 1, kCastleBlackShort = 2, kCastleBlackLong = 3 };
 
-// What making a move saves for unmaking it.
+// One man a move changed: its piece code, the square it left and the square
+// it reached (kNoSquare for a man taken off or put on the board).
+struct ChangedMan {
+  uint8_t code;
+  uint8_t from;
+  uint8_t to;
+};
+// A promotion with a capture changes the most: the pawn, the promoted man
+// and the captured man.
+constexpr int kMaxChangedMen = 3;
+
+// What making a move saves for unmaking it, and what it changed on the
+// board (read by evaluations that follow the board move by move).
 struct UndoRecord {
   Key key;
   Key pawn_key;
@@ -17,6 +29,8 @@ struct UndoRecord {
   Bitboard touched;
   uint8_t fifty;
   uint8_t castling;
+  uint8_t changed_count;  // 0 for a null move
+  ChangedMan changed[kMaxChangedMen];
 };
 
 struct Position {

@@ -51,6 +51,8 @@ std::string NetworkLoadText(const NetworkLoadResult& r, const char* path) {
     case NetworkLoadStatus::kNoMemoryForFile:
       return FormatText("info string not enough memory for the network of %s; %s", path, Fallback(r));
     case NetworkLoadStatus::kCannotRead: return FormatText("info string can't read %s; %s", path, Fallback(r));
+    case NetworkLoadStatus::kIntegerRefused:
+      return FormatText("info string %s is refused as an integer network: %s; %s", path, r.problem, Fallback(r));
     case NetworkLoadStatus::kCutWhileReading:
       return FormatText("info string %s ends before all weights; %s", path, Fallback(r));
   }

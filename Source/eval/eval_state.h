@@ -21,12 +21,14 @@ constexpr int kEvalCacheSize = 32768;
 constexpr int16_t kNoCachedScore = -32768;
 
 struct NnThreadState;
+struct NnueThreadState;
 
 struct EvalState {
   EvalCacheEntry eval_cache[kEvalCacheSize];
   uint64_t eval_count;        // evaluations requested
   uint64_t eval_cache_hits;
   NnThreadState* nn;          // network buffers, made on the first network evaluation
+  NnueThreadState* nnue;      // the integer network's accumulators, made with the state
   uint32_t nn_cache_load;     // network load whose scores the evaluation cache holds
   // Last network result, kept for the evaluation trace.
   int16_t nn_last_score;
@@ -51,9 +53,14 @@ struct EvalState {
   HceWork hce;
 };
 
-// Allocates a zero-filled state (the caches empty); nullptr when memory is
-// short. Release it with FreeEvalState, which frees the network buffers.
+// Allocates a zero-filled state (the caches empty) with its integer-network
+// accumulators; nullptr when memory is short. Release it with FreeEvalState,
+// which frees the network buffers.
 EvalState* NewEvalState();
+// Makes the buffers of a state held inside another record (zero-filled) that
+// the evaluation must not allocate during a search; false when memory is
+// short.
+bool PrepareEvalState(EvalState* state);
 void FreeEvalState(EvalState* state);
 // Releases the network buffers of a state held inside another record.
 void ReleaseEvalState(EvalState* state);

@@ -44,7 +44,9 @@ NetworkHeader ParseHeader(const unsigned char* p) {
 // Installs a filled weight array as the active network.
 void Install(const NetworkHeader& h, float* weights) {
   std::free(g_network.weights);
+  FreeNnueWeights(&g_network.nnue);
   Network& n = g_network;
+  n.format = NetworkFormat::kFloat;
   n.header = h;
   n.header.tag = 1;
   n.inputs = h.piece_inputs + h.extra_inputs;
@@ -68,7 +70,19 @@ float* AllocateWeights(int64_t count) {
   return static_cast<float*>(std::malloc(size_t(count) * sizeof(float)));
 }
 
-bool HaveNetwork() { return g_network.weights != nullptr; }
+// Installs integer weights as the active network; the float network's
+// fields are emptied, so that nothing reads a float network that is gone.
+void InstallInteger(const NnueWeights& weights) {
+  std::free(g_network.weights);
+  FreeNnueWeights(&g_network.nnue);
+  uint32_t load_id = next_load_id++;
+  g_network = Network{};
+  g_network.format = NetworkFormat::kInteger;
+  g_network.nnue = weights;
+  g_network.load_id = load_id;
+}
+
+bool HaveNetwork() { return g_network.weights != nullptr || g_network.nnue.block != nullptr; }
 
 // The outcome of an attempt, with whether a network was in use: a refused
 // load keeps it, or, at start-up, the embedded one is loaded.
@@ -83,9 +97,56 @@ void ConvertStored(const unsigned char* data, int64_t count, float* out) {
   for (int64_t i = 0; i < count; i++) out[i] = float(ReadLe16(data + 2 * i) * kWeightScale);
 }
 
+// An integer network's file image: installed, or refused with the reason
+// and the network in use kept.
+NetworkLoadResult LoadIntegerImage(const unsigned char* data, uint64_t size, NetworkLoadStatus loaded) {
+  NnueWeights weights;
+  if (const char* problem = ParseNnueFile(data, size, &weights)) {
+    NetworkLoadResult r = Outcome(NetworkLoadStatus::kIntegerRefused);
+    r.problem = problem;
+    return r;
+  }
+  NetworkLoadResult r = Outcome(loaded);
+  InstallInteger(weights);
+  return r;
+}
+
+// An integer network's file, whose magic has been read: the whole file is
+// read and parsed. A file larger than any network is not read: its header
+// alone tells why it is refused.
+NetworkLoadResult LoadIntegerFile(FILE* f, int64_t size) {
+  const uint64_t largest =
+      uint64_t(kNnueHeaderBytes) + NnuePayloadBytes(kNnueMaxKingBuckets, kNnueHidden, kNnueOutputBuckets);
+  uint64_t wanted = uint64_t(size) <= largest ? uint64_t(size) : uint64_t(kNnueHeaderBytes);
+  std::vector<unsigned char> image;
+  if (!std::ferror(f) && std::fseek(f, 0, SEEK_SET) == 0) {
+    image.resize(size_t(wanted));
+    if (std::fread(image.data(), 1, image.size(), f) != image.size()) {
+      bool read_error = std::ferror(f) != 0;
+      std::fclose(f);
+      return Outcome(read_error ? NetworkLoadStatus::kCannotRead : NetworkLoadStatus::kCutWhileReading);
+    }
+  } else {
+    std::fclose(f);
+    return Outcome(NetworkLoadStatus::kCannotRead);
+  }
+  std::fclose(f);
+  if (wanted < uint64_t(size)) {
+    // Parsed with the file's true size, which no header can match: the
+    // parser refuses it from the header without reading the payload.
+    return LoadIntegerImage(image.data(), uint64_t(size), NetworkLoadStatus::kFileLoaded);
+  }
+  return LoadIntegerImage(image.data(), image.size(), NetworkLoadStatus::kFileLoaded);
+}
+
 // The stored network. Without memory for it the network in use stays; at
-// start-up there is none, and nothing could evaluate.
+// start-up there is none, and nothing could evaluate. The stored image may
+// be of either format.
 NetworkLoadResult LoadEmbedded() {
+  if (LooksLikeNnueFile(EmbeddedNetworkData(), uint64_t(EmbeddedNetworkSize()))) {
+    return LoadIntegerImage(EmbeddedNetworkData(), uint64_t(EmbeddedNetworkSize()),
+                            NetworkLoadStatus::kEmbeddedLoaded);
+  }
   NetworkHeader h = ParseHeader(EmbeddedNetworkData());
   int64_t count = NetworkWeightCount(h);
   float* w = AllocateWeights(count);
@@ -168,6 +229,12 @@ NetworkLoadResult LoadNetworkFile(const char* path) {
     case RegularFileStatus::kNotRegular: return Outcome(NetworkLoadStatus::kNotRegularFile);
   }
   unsigned char head[kNetworkHeaderBytes];
+  // The two formats are told apart by the integer network's magic.
+  if (size >= 4 && std::fread(head, 1, 4, f) == 4 && LooksLikeNnueFile(head, 4)) return LoadIntegerFile(f, size);
+  if (std::fseek(f, 0, SEEK_SET) != 0) {
+    std::fclose(f);
+    return Outcome(NetworkLoadStatus::kCannotRead);
+  }
   if (size < kNetworkHeaderBytes || std::fread(head, 1, sizeof head, f) != sizeof head) {
     std::fclose(f);
     return Outcome(NetworkLoadStatus::kTooShortForHeader);
@@ -220,8 +287,9 @@ NetworkLoadResult LoadNetworkFile(const char* path) {
 }
 
 bool NetworkLoadReport::Fatal() const {
+  // The last attempt is the embedded network's whenever none was in use.
   const NetworkLoadResult& last = fell_back ? fallback : source;
-  return last.status == NetworkLoadStatus::kNoMemoryForEmbedded && !last.had_network;
+  return !last.Loaded() && !last.had_network;
 }
 
 NetworkLoadReport LoadNetwork() {

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "eval/nnue_file.h"
+
 // The first 18 bytes of a weight file, little-endian.
 struct NetworkHeader {
   int16_t version;         // above 535: material-difference extra inputs
@@ -28,8 +30,15 @@ constexpr int kMinMaterialExtraInputs = 31;
 constexpr int kMinOutputs = 3;
 constexpr int kMinHidden2 = 4;
 
-// The process-wide active network: sizes, weights and the start of each block.
+// The two network formats: the float network of one side-to-move view, and
+// the integer network of two views (eval/nnue_format.h).
+enum class NetworkFormat { kFloat, kInteger };
+
+// The process-wide active network: its format; for the float network its
+// sizes, weights and the start of each block; for the integer network its
+// weights.
 struct Network {
+  NetworkFormat format;
   NetworkHeader header;
   int inputs;        // piece_inputs + extra_inputs
   int hidden1;
@@ -42,6 +51,7 @@ struct Network {
   const float* w3;   // outputs rows of hidden2 (empty without a second layer)
   const float* output_values;  // one per output, not used by the evaluator
   const float* tail;           // 8 values: [1] first-layer bias, [2] second-layer bias
+  NnueWeights nnue;  // the integer network (format kInteger)
   uint32_t load_id;  // changes with every load; per-thread caches compare it
 };
 
@@ -72,6 +82,7 @@ enum class NetworkLoadStatus {
   kNoMemoryForFile,
   kCannotRead,
   kCutWhileReading,      // the file ended early while it was read
+  kIntegerRefused,       // an integer network's file refused: problem says why
 };
 struct NetworkLoadResult {
   NetworkLoadStatus status;

@@ -9,6 +9,8 @@
 #include "board/bitboard.h"
 #include "eval/network.h"
 #include "eval/eval_state.h"
+#include "eval/nnue_accumulator.h"
+#include "eval/nnue_evaluate.h"
 #include "settings.h"
 
 #if defined(__SSE2__)
@@ -407,30 +409,16 @@ bool PrepareState(EvalState* state) {
 
 }  // namespace
 
-int nn_evaluate(const Position* pos, EvalState* state) {
+namespace {
+
+// The float network's score of the position; its buffers are prepared.
+int FloatNetworkScore(const Position* pos, EvalState* state) {
   const Network& net = g_network;
-  if (!PrepareState(state)) {
-    state->nn_setup_failed = true;
-    return kInCheckMarker;
-  }
   NnThreadState* s = state->nn;
   int ply = pos->ply;
-  Bump(state->eval_count);
-  // Scores of an earlier network are forgotten.
-  if (state->nn_cache_load != net.load_id) {
-    for (EvalCacheEntry& entry : state->eval_cache) entry.nn_score = kNoCachedScore;
-    state->nn_cache_load = net.load_id;
-  }
-  EvalCacheEntry* entry = EvalCacheSlot(state, pos->key, pos->side);
-  if (entry->key == pos->key && ply >= 2 && entry->nn_score != kNoCachedScore) {
-    Bump(state->eval_cache_hits);
-    state->nn_last_score = entry->nn_score;
-    return entry->nn_score;
-  }
   int mw = pos->material[WHITE], mb = pos->material[BLACK];
   int s_total = mw + mb;
   float phase = s_total <= 62 ? float(s_total) * 0.016f : 1.0f;
-
   int king_half = 0;
   s->count = BuildFeatures(pos, s->features, &king_half);
   int hidden = net.hidden1;
@@ -513,6 +501,58 @@ int nn_evaluate(const Position* pos, EvalState* state) {
   else if (double(x) > kLogitLimit) score = 1919;
   else score = int(double(x) * kCentipawnsPerUnit);
 
+  state->nn_last_row = int16_t(row_used);
+  state->nn_last_phase = phase;
+  return score;
+}
+
+// The integer network's score of the position, its first layer brought up
+// to date from the thread's accumulators.
+int IntegerNetworkScore(const Position* pos, EvalState* state) {
+  const Network& net = g_network;
+  const NnueAccumulator* acc = NnueUpdateAccumulator(state->nnue, net.nnue, net.load_id, pos);
+  int64_t output = NnueOutput(net.nnue, acc, pos);
+  // The same tiny per-thread noise as the float network's, in the output's
+  // units.
+  if (g_pending.network_noise && pos->history_count > 1) {
+    int offset = int(((uint32_t(pos->key) ^ state->nnue->random) & 255)) - 127;
+    output += int64_t(offset) * kNnueQA * kNnueQB / 10000;
+  }
+  state->nn_last_row = 0;
+  state->nn_last_phase = 0;
+  return NnueCentipawns(output);
+}
+
+// The integer network's accumulators are made with the evaluation state; a
+// state made otherwise gets them here.
+bool PrepareIntegerState(EvalState* state) {
+  if (state->nnue == nullptr) state->nnue = NewNnueThreadState();
+  return state->nnue != nullptr;
+}
+
+}  // namespace
+
+int nn_evaluate(const Position* pos, EvalState* state) {
+  const Network& net = g_network;
+  bool integer = net.format == NetworkFormat::kInteger;
+  if (integer ? !PrepareIntegerState(state) : !PrepareState(state)) {
+    state->nn_setup_failed = true;
+    return kInCheckMarker;
+  }
+  int ply = pos->ply;
+  Bump(state->eval_count);
+  // Scores of an earlier network are forgotten.
+  if (state->nn_cache_load != net.load_id) {
+    for (EvalCacheEntry& entry : state->eval_cache) entry.nn_score = kNoCachedScore;
+    state->nn_cache_load = net.load_id;
+  }
+  EvalCacheEntry* entry = EvalCacheSlot(state, pos->key, pos->side);
+  if (entry->key == pos->key && ply >= 2 && entry->nn_score != kNoCachedScore) {
+    Bump(state->eval_cache_hits);
+    state->nn_last_score = entry->nn_score;
+    return entry->nn_score;
+  }
+  int score = integer ? IntegerNetworkScore(pos, state) : FloatNetworkScore(pos, state);
   if (entry->key != pos->key) {
     entry->key = pos->key;
     entry->hce_score = kNoCachedScore;
@@ -520,7 +560,5 @@ int nn_evaluate(const Position* pos, EvalState* state) {
   }
   entry->nn_score = int16_t(score);
   state->nn_last_score = int16_t(score);
-  state->nn_last_row = int16_t(row_used);
-  state->nn_last_phase = phase;
   return score;
 }

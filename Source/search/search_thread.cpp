@@ -14,6 +14,10 @@ SearchThread* NewSearchThread() {
   // list, so no sequence of moves and null moves can make lists overlap.
   for (int ply = 0; ply < kMaxPly + 2; ply++) thread->stack[ply].list_start = thread->moves + ply * kMaxMovesPerPly;
   ClearPosition(&thread->pos);
+  if (!PrepareEvalState(&thread->eval)) {
+    std::free(thread);
+    return nullptr;
+  }
   return thread;
 }
 
