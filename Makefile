@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS = -DCMAKE_BUILD_TYPE=Release -DZORV_ARCH=$(ARCH)
 
-.PHONY: all zorv ttune test run configure clean help debug debug-test layering sanitize tsan fuzz perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung bench-tb
+.PHONY: all zorv ttune test run configure clean help debug debug-test layering sanitize tsan fuzz perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung bench-tb fit-wdl
 
 all: zorv
 
@@ -109,6 +109,13 @@ match-stockfish: zorv
 match-glaurung: zorv
 	tools/match -e1 "./zorv $(OPTS)" -e2 /usr/games/glaurung -openings $(OPENINGS) -games $(GAMES) -tc 10+0.1 -pgn match-glaurung.pgn
 
+# The win/draw/loss model of UCI_ShowWDL fitted to self-play games
+# (docs/wdl.md): prints the coefficients and the held-out check.
+WDL_DATA ?= ../data/nn6-1k.bin,../data/selfplay-hce-5k-1.pgn
+fit-wdl: configure
+	cmake --build $(BUILD_DIR) --target fit_wdl -j $(JOBS)
+	$(BUILD_DIR)/fit_wdl $(WDL_DATA)
+
 # Tablebase speed: WDL probes per second over random 4-man positions.
 bench-tb: configure
 	cmake --build $(BUILD_DIR) --target tb_bench -j $(JOBS)
@@ -133,4 +140,5 @@ help:
 	@echo "make bench-nn   network evaluation speed"
 	@echo "make bench-eval   hand-crafted evaluation speed"
 	@echo "make bench-tb   tablebase WDL probes per second"
+	@echo "make fit-wdl    fit the win/draw/loss model to self-play games (WDL_DATA=)"
 	@echo "make match-self-fast / match-self / match-stockfish / match-glaurung   matches (GAMES=, OPTS=)"
