@@ -1,10 +1,27 @@
 # Zorv: `make` builds ./zorv, `make test` builds and runs every test.
 ARCH ?= native
-BUILD_DIR ?= build
+# The engine's file: `make EXE=name` (as testing frameworks call it) writes
+# the engine there instead of ./zorv.
+EXE ?= zorv
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS = -DCMAKE_BUILD_TYPE=Release -DZORV_ARCH=$(ARCH)
+# A compiler named on the command line (`make CXX=clang++`) builds in a
+# folder of its own, never in one configured for another compiler.
+ifeq ($(origin CXX),command line)
+BUILD_DIR ?= build-$(notdir $(CXX))
+CMAKE_ARGS += -DCMAKE_CXX_COMPILER=$(CXX)
+else
+BUILD_DIR ?= build
+endif
 
-.PHONY: all zorv ttune test run configure clean help debug debug-test layering sanitize tsan fuzz perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung bench-tb
+# Puts a built file in place under a temporary name and renames it over the
+# old one: a running engine keeps its own file ("Text file busy" never stops
+# a build) and nobody ever sees half a file.
+define place
+	cp $(1) $(2).tmp-$$$$ && mv -f $(2).tmp-$$$$ $(2)
+endef
+
+.PHONY: all zorv ttune test run configure clean help debug debug-test layering sanitize tsan fuzz perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung bench-tb fit-wdl install uninstall profile-build profile-compare
 
 all: zorv
 
@@ -13,20 +30,63 @@ configure:
 
 zorv: configure
 	cmake --build $(BUILD_DIR) --target zorv match -j $(JOBS)
-	cp $(BUILD_DIR)/zorv ./zorv
-	cp $(BUILD_DIR)/match tools/match
+	$(call place,$(BUILD_DIR)/zorv,$(EXE))
+	$(call place,$(BUILD_DIR)/match,tools/match)
 
 # The tuning build: ./zorv-tune runs -mktraindata, -tune and -tune2 as well.
 ttune: configure
 	cmake --build $(BUILD_DIR) --target zorv-tune -j $(JOBS)
-	cp $(BUILD_DIR)/zorv-tune ./zorv-tune
+	$(call place,$(BUILD_DIR)/zorv-tune,./zorv-tune)
 
+# Every test; without GoogleTest the build has none, and that fails here.
 test: zorv
 	cmake --build $(BUILD_DIR) -j $(JOBS)
-	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD_DIR) && ctest --output-on-failure --no-tests=error -j $(JOBS)
+
+# Installing, as packagers expect: PREFIX (default /usr/local) and DESTDIR.
+# The engine must have been built (`make`); the README, the licence and
+# docs/ go to the documentation folder, the manual page to section 6.
+PREFIX ?= /usr/local
+BINDIR ?= $(PREFIX)/bin
+DOCDIR ?= $(PREFIX)/share/doc/zorv
+MANDIR ?= $(PREFIX)/share/man/man6
+DOC_PAGES = $(notdir $(wildcard docs/*.md))
+install: $(if $(wildcard $(EXE)),,zorv)
+	install -d $(DESTDIR)$(BINDIR) $(DESTDIR)$(DOCDIR)/docs $(DESTDIR)$(MANDIR)
+	install -m 755 $(EXE) $(DESTDIR)$(BINDIR)/zorv
+	install -m 644 README.md LICENSE $(DESTDIR)$(DOCDIR)/
+	install -m 644 $(addprefix docs/,$(DOC_PAGES)) $(DESTDIR)$(DOCDIR)/docs/
+	install -m 644 docs/zorv.6 $(DESTDIR)$(MANDIR)/zorv.6
+
+# Removes what install put there, and the documentation folders once empty.
+uninstall:
+	rm -f $(DESTDIR)$(BINDIR)/zorv $(DESTDIR)$(MANDIR)/zorv.6
+	rm -f $(DESTDIR)$(DOCDIR)/README.md $(DESTDIR)$(DOCDIR)/LICENSE $(addprefix $(DESTDIR)$(DOCDIR)/docs/,$(DOC_PAGES))
+	-rmdir $(DESTDIR)$(DOCDIR)/docs $(DESTDIR)$(DOCDIR) 2>/dev/null
+
+# A profile-guided build (g++): an instrumented engine runs the bench, and
+# the engine is compiled again with what it measured; the result replaces
+# $(EXE). Its own build folder keeps the profile beside its objects.
+PGO_DIR ?= $(BUILD_DIR)-pgo
+profile-build:
+	cmake -S . -B $(PGO_DIR) $(CMAKE_ARGS) -DZORV_PGO=generate > /dev/null
+	cmake --build $(PGO_DIR) --target zorv -j $(JOBS)
+	find $(PGO_DIR) -name '*.gcda' -delete
+	$(PGO_DIR)/zorv bench > /dev/null
+	cmake -S . -B $(PGO_DIR) $(CMAKE_ARGS) -DZORV_PGO=use > /dev/null
+	cmake --build $(PGO_DIR) --target zorv -j $(JOBS)
+	$(call place,$(PGO_DIR)/zorv,$(EXE))
+
+# Bench speed of the plain build against the profile-guided one, runs
+# alternating (RUNS pairs), as the ratio of their median speeds.
+RUNS ?= 5
+profile-compare: configure
+	cmake --build $(BUILD_DIR) --target zorv -j $(JOBS)
+	@test -x $(PGO_DIR)/zorv || { echo "no profile-guided build in $(PGO_DIR): make profile-build first"; exit 1; }
+	tools/bench_ratio.sh $(RUNS) $(BUILD_DIR)/zorv $(PGO_DIR)/zorv
 
 run: zorv
-	./zorv
+	$(abspath $(EXE))
 
 # The include graph runs one way, and nothing below the search prints (also
 # part of make test).
@@ -39,7 +99,7 @@ layering:
 # the plain build.
 debug: configure
 	cmake --build $(BUILD_DIR) --target zorv-checked zorv_checked_tests -j $(JOBS)
-	cp $(BUILD_DIR)/zorv-checked ./zorv-checked
+	$(call place,$(BUILD_DIR)/zorv-checked,./zorv-checked)
 
 # The perft, position, search and bench tests once in the debug build.
 DEBUG_TESTS = Perft.*:PositionCheck*:Search*:SelectivityTest.*:TableTest.*:Benchmark.*
@@ -109,18 +169,29 @@ match-stockfish: zorv
 match-glaurung: zorv
 	tools/match -e1 "./zorv $(OPTS)" -e2 /usr/games/glaurung -openings $(OPENINGS) -games $(GAMES) -tc 10+0.1 -pgn match-glaurung.pgn
 
+# The win/draw/loss model of UCI_ShowWDL fitted to self-play games
+# (docs/wdl.md): prints the coefficients and the held-out check.
+WDL_DATA ?= ../data/nn6-1k.bin,../data/selfplay-hce-5k-1.pgn
+fit-wdl: configure
+	cmake --build $(BUILD_DIR) --target fit_wdl -j $(JOBS)
+	$(BUILD_DIR)/fit_wdl $(WDL_DATA)
+
 # Tablebase speed: WDL probes per second over random 4-man positions.
 bench-tb: configure
 	cmake --build $(BUILD_DIR) --target tb_bench -j $(JOBS)
 	$(BUILD_DIR)/tests/tb_bench
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan zorv zorv-checked zorv-tune fuzz-failures
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-pgo build-asan build-tsan $(EXE) zorv-checked zorv-tune fuzz-failures
 
 help:
 	@echo "make            build ./zorv (ARCH=native by default, e.g. ARCH=x86-64-v2)"
 	@echo "make test       build and run every test through ctest"
 	@echo "make run        build and start the engine"
+	@echo "make EXE=name CXX=compiler   build the engine as ./name with that compiler (testing frameworks)"
+	@echo "make install    install ./zorv, its docs and manual page (PREFIX=/usr/local, DESTDIR=); make uninstall"
+	@echo "make profile-build    profile-guided build of ./zorv (g++), trained on the bench"
+	@echo "make profile-compare  bench speed of the plain and the profile-guided build (RUNS=5)"
 	@echo "make ttune      build ./zorv-tune, the engine with the training and tuning modes"
 	@echo "make layering   check that includes run downward (board, eval, search, driver) and nothing below search prints"
 	@echo "make debug      the debug build ./zorv-checked: position checked after every unmake"
@@ -133,4 +204,5 @@ help:
 	@echo "make bench-nn   network evaluation speed"
 	@echo "make bench-eval   hand-crafted evaluation speed"
 	@echo "make bench-tb   tablebase WDL probes per second"
+	@echo "make fit-wdl    fit the win/draw/loss model to self-play games (WDL_DATA=)"
 	@echo "make match-self-fast / match-self / match-stockfish / match-glaurung   matches (GAMES=, OPTS=)"

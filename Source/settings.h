@@ -28,6 +28,7 @@ struct Settings {
   int16_t limit_strength;
   int16_t uci_elo;  // 0 = not yet set
   int16_t log;
+  int16_t show_wdl;  // info lines carry win/draw/loss per mille
   int16_t own_book;
   int16_t own_book_variety;
   int16_t own_book_depth;

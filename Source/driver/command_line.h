@@ -1,6 +1,8 @@
 // The command line: modes and settings.
 #pragma once
 
+#include <string>
+
 enum class RunMode {
   Play,
   AnalyzeEpd,
@@ -20,8 +22,14 @@ enum class RunMode {
   MakeTrainData,
 };
 
+// What the program does before any start-up: nothing (Run), print the usage
+// text or the version line and end, or refuse the command line.
+enum class CommandLineAction { Run, Help, Version, Refuse };
+
 struct CommandLine {
   RunMode mode = RunMode::Play;
+  CommandLineAction action = CommandLineAction::Run;
+  std::string refusal;                // Refuse: the one line that says why
   bool bench_in_main_thread = false;  // -pbench
   char input_file[141] = "";          // -anepd, -mktune1, -mktune2, -mktraindata, -tune..
   char pgn_file[141] = "";            // -scan_pgn1..4, -mkbook
@@ -43,4 +51,6 @@ struct CommandLine {
 
 // Reads the arguments left to right into the pending settings, the search
 // limits and the flags; returns the selected mode and the tool file names.
+// An argument that is no switch, a switch without its value and a value that
+// is not a number where one is needed stop the reading with action Refuse.
 CommandLine ParseCommandLine(int argc, char** argv);

@@ -107,7 +107,11 @@ void ReportFinalInfo() {
   RefreshElapsed();
   // A root without legal moves still tells its score.
   if (Relaxed(c.root_move_count) == 0 && !c.book_move) {
-    if (g_flags.uci) PrintLine(c.best_score < 0 ? "info depth 0 score mate 0" : "info depth 0 score cp 0");
+    // Mated is a certain loss, stalemate a certain draw.
+    if (g_flags.uci && g_active.show_wdl != 0)
+      PrintLine(c.best_score < 0 ? "info depth 0 score mate 0 wdl 0 0 1000" : "info depth 0 score cp 0 wdl 0 1000 0");
+    else if (g_flags.uci)
+      PrintLine(c.best_score < 0 ? "info depth 0 score mate 0" : "info depth 0 score cp 0");
   } else {
     ReportFinalLine();
   }

@@ -8,6 +8,7 @@
 #include "board/zobrist.h"
 #include "driver/board_print.h"
 #include "driver/book_making.h"
+#include "driver/build_info.h"
 #include "driver/command_line.h"
 #include "driver/config_file.h"
 #include "driver/driver_loop.h"
@@ -17,6 +18,7 @@
 #include "driver/setting_effects.h"
 #include "driver/setting_registry.h"
 #include "driver/tablebase_setup.h"
+#include "driver/usage.h"
 #include "search/game.h"
 #include "platform/output.h"
 #include "eval/eval_params.h"
@@ -37,6 +39,9 @@
 
 namespace {
 
+// A command line that cannot be run: the status of the usual command-line
+// programs for a usage error.
+constexpr int kUsageErrorStatus = 2;
 constexpr const char* kDefaultTrainDataFile = "traindata.bin";
 constexpr long long kDefaultTrainNodes = 5000;
 
@@ -159,6 +164,18 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   // 5-6: defaults, then the command line.
   SetStartupDefaults();
   CommandLine cl = ParseCommandLine(argc, argv);
+  switch (cl.action) {
+    case CommandLineAction::Help:
+      std::fputs(UsageText(argc > 0 ? argv[0] : "zorv").c_str(), stdout);
+      return 0;
+    case CommandLineAction::Version:
+      std::printf("%s\n", VersionLine().c_str());
+      return 0;
+    case CommandLineAction::Refuse:
+      std::fprintf(stderr, "%s\n", cl.refusal.c_str());
+      return kUsageErrorStatus;
+    case CommandLineAction::Run: break;
+  }
   if (cl.bad_tuning_arguments) return 1;
   if (IsTrainingMode(cl.mode) && !tuning_build) {
     std::printf("Need to compile with 'make ttune'\n\n");
@@ -171,7 +188,10 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   if (cl.mode == RunMode::MakeTrainData && g_control.limits.node_limit <= 0)
     g_control.limits.node_limit = kDefaultTrainNodes;
   SizeHashForFixedLimits();
-  if (!AllocateHashTableAndSay()) return 1;
+  if (!AllocateHashTableAndSay()) {
+    PrintLine("info string cannot allocate %d Mbytes for the hash table", int(g_pending.hash_mb));
+    return 1;
+  }
   // 11: the log.
   if (g_pending.log && !LogIsOpen()) OpenLog();
   // 13-14: active settings, configuration file.

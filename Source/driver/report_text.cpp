@@ -5,6 +5,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
+#include "eval/win_rate_model.h"
 #include "platform/format_text.h"
 
 namespace {
@@ -52,10 +53,16 @@ std::string ScoreText(int score) {
   return FormatText("cp %d", score);
 }
 
-std::string UciLineText(const LineReport& r) {
+std::string WdlText(int score, const Position* root) {
+  WdlPerMille wdl = WdlFromScore(score, WinRateMaterial(root));
+  return FormatText("wdl %d %d %d", wdl.win, wdl.draw, wdl.loss);
+}
+
+std::string UciLineText(const LineReport& r, bool show_wdl) {
   std::string score = ScoreText(r.shown_score);
   if (r.bound == kScoreLowerBound) score += " lowerbound";
   if (r.bound == kScoreUpperBound) score += " upperbound";
+  if (show_wdl) score += " " + WdlText(r.shown_score, r.root);
   std::string prefix = r.several_lines ? FormatText("multipv %d ", r.multipv) : std::string();
   std::string pv = LineText(r.root, r.pv, kUciLineMoves, false);
   return "info " + prefix +

@@ -10,8 +10,12 @@
 // "cp N", or "mate N" for a mate in N moves and "mate -N" for being mated in
 // N moves.
 std::string ScoreText(int shown_score);
-// The UCI info line of a principal variation.
-std::string UciLineText(const LineReport& report);
+// "wdl W D L": the side to move's chances of a win, a draw and a loss in per
+// mille, for a score of the root position.
+std::string WdlText(int score, const Position* root);
+// The UCI info line of a principal variation; with show_wdl the score is
+// followed by its wdl figures.
+std::string UciLineText(const LineReport& report, bool show_wdl);
 // The console's analysis line of a principal variation: 8 moves, 32 when the
 // search is ending, a line break before every ninth move.
 std::string ConsoleLineText(const LineReport& report);

@@ -11,7 +11,7 @@ namespace {
 
 void PrintLineReport(const LineReport& report) {
   if (g_flags.uci) {
-    PrintLine("%s", UciLineText(report).c_str());
+    PrintLine("%s", UciLineText(report, g_active.show_wdl != 0).c_str());
   } else {
     PrintLine("%s", ConsoleLineText(report).c_str());
     // A blank line closes the lines of a depth.

@@ -60,6 +60,7 @@ const SettingEntry kSettings[] = {
     {"UCI_Elo", true, nullptr, false, nullptr, K::Spin, 1500, 3300, 0, nullptr, false, I16(uci_elo), nullptr, CalibratedEloTop},
     {"Contempt", true, nullptr, false, nullptr, K::Spin, -150, 150, 0, nullptr, false, I16(contempt), nullptr, nullptr},
     {"Selectivity", true, "Selectivity", true, nullptr, K::Spin, 0, 200, 100, nullptr, false, I16(selectivity), nullptr, nullptr},
+    {"UCI_ShowWDL", true, nullptr, false, nullptr, K::Check, 0, 1, 0, nullptr, false, I16(show_wdl), nullptr, nullptr},
     // The depths below which each pruning rule works; console only.
     {"NMP_depth", false, "NMP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 3, nullptr, false, I16(nmp_depth), nullptr, nullptr},
     {"SEP_depth", false, "SEP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 3, nullptr, false, I16(sep_depth), nullptr, nullptr},

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <regex>
 
 #include "support/engine_process.h"
 
@@ -81,11 +82,60 @@ TEST(CommandLine, MakeConfigRunsTheStartUpAndEnds) {
   EXPECT_TRUE(HasLine(lines, "info string MultiPV set to 2"));
 }
 
-TEST(CommandLine, AnOptionWithoutItsValueIsIgnored) {
-  int status = -1;
-  auto lines = Uci({"-hash"}, &status);
-  EXPECT_EQ(status, 0);
-  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 64 min 0 max 32768"));
+// --help and --version answer and end before any start-up: no greeting, no
+// UCI loop, status 0.
+TEST(CommandLine, HelpAndVersionAnswerAndEnd) {
+  for (const char* help : {"--help", "-h"}) {
+    int status = -1;
+    auto lines = Uci({"-hash", "16", help}, &status);
+    EXPECT_EQ(status, 0) << help;
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "Zorv 5.50: a UCI chess engine for standard chess and Chess960.");
+    EXPECT_GT(CountContaining(lines, "bench [depth]"), 0);
+    EXPECT_GT(CountContaining(lines, "-hash MB"), 0);
+    EXPECT_GT(CountContaining(lines, "docs/"), 0);
+    EXPECT_EQ(CountContaining(lines, "Hello from"), 0);
+    EXPECT_EQ(CountContaining(lines, "uciok"), 0);
+  }
+  for (const char* version : {"--version", "-v"}) {
+    int status = -1;
+    auto lines = Uci({version}, &status);
+    EXPECT_EQ(status, 0) << version;
+    ASSERT_EQ(lines.size(), 1u) << version;
+    // Name, git revision and date, compiler, instruction set.
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(Zorv 5\.50 \(git [0-9a-f]+ [0-9]{4}-[0-9]{2}-[0-9]{2}\), (g\+\+|clang) .+, -march=\S+.*)")))
+        << lines[0];
+  }
+}
+
+// A command line that cannot be what was meant is refused in one line that
+// names the argument and points to --help, with status 2, before anything
+// runs.
+TEST(CommandLine, UnknownSwitchesAndBadValuesAreRefused) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string line;
+  };
+  const Case cases[] = {
+      {{"--bogus"}, "zorv: unknown option '--bogus'; see zorv --help"},
+      {{"-hash", "16", "stray"}, "zorv: unknown option 'stray'; see zorv --help"},
+      {{"-hash", "abc"}, "zorv: -hash needs a whole number, not 'abc'; see zorv --help"},
+      {{"-threads", "2x"}, "zorv: -threads needs a whole number, not '2x'; see zorv --help"},
+      {{"-d", ""}, "zorv: -d needs a whole number, not ''; see zorv --help"},
+      {{"-t", "fast"}, "zorv: -t needs a number, not 'fast'; see zorv --help"},
+      {{"-nps", "nan"}, "zorv: -nps needs a number, not 'nan'; see zorv --help"},
+      {{"bench", "deep"}, "zorv: bench needs a whole number, not 'deep'; see zorv --help"},
+      {{"-tune", "f.epd", "small", "5"}, "zorv: -tune needs a number, not 'small'; see zorv --help"},
+      // A switch standing last without its value.
+      {{"-hash"}, "zorv: -hash needs a value; see zorv --help"},
+      {{"-cfg"}, "zorv: -cfg needs a value; see zorv --help"},
+  };
+  for (const Case& c : cases) {
+    int status = -1;
+    auto lines = Uci(c.args, &status);
+    EXPECT_EQ(status, 2) << c.line;
+    EXPECT_EQ(lines, std::vector<std::string>{c.line});
+  }
 }
 
 }  // namespace
@@ -103,6 +153,7 @@ TEST(CommandLine, AHashTableLargerThanTheMachineFailsCleanly) {
   auto lines = RunEngineScript({"-hash", "100000"}, "uci\nquit\n", &status);
   EXPECT_EQ(status, 1);
   EXPECT_EQ(CountContaining(lines, "allocated"), 0);
+  EXPECT_TRUE(HasLine(lines, "info string cannot allocate 32768 Mbytes for the hash table"));
   // Later, a size the machine cannot hold is refused and the engine goes on
   // with the table it had.
   lines = RunEngineScript({}, "setoption name Hash value 99999\nuci\nposition startpos\ngo depth 4\n", &status);

@@ -9,6 +9,7 @@
 #include "board/makemove.h"
 #include "board/notation.h"
 #include "driver/report_text.h"
+#include "eval/win_rate_model.h"
 #include "search/report.h"
 #include "settings.h"
 #include "support/board_helpers.h"
@@ -90,18 +91,36 @@ TEST_F(ReportText, UciLinesCarryBoundsAndTheMultiPvNumber) {
   PositionPtr root = MakePosition(kStartFen);
   std::vector<Move> line = Line(root.get(), "e2e4 e7e5 g1f3");
   LineReport r = Report(root.get(), line);
-  EXPECT_EQ(UciLineText(r),
+  EXPECT_EQ(UciLineText(r, false),
             "info depth 9 seldepth 14 score cp 31 time 1500 nodes 123456 nps 82304 tbhits 7 hashfull 12 pv e2e4 e7e5 g1f3");
   r.bound = kScoreLowerBound;
   r.several_lines = true;
   r.multipv = 2;
   r.shown_score = kMateValue - 2;
-  EXPECT_EQ(UciLineText(r), "info multipv 2 depth 9 seldepth 14 score mate 1 lowerbound time 1500 nodes 123456 nps "
+  EXPECT_EQ(UciLineText(r, false), "info multipv 2 depth 9 seldepth 14 score mate 1 lowerbound time 1500 nodes 123456 nps "
                             "82304 tbhits 7 hashfull 12 pv e2e4 e7e5 g1f3");
   r.bound = kScoreUpperBound;
   r.several_lines = false;
   r.shown_score = -40;
-  EXPECT_NE(UciLineText(r).find(" score cp -40 upperbound time "), std::string::npos);
+  EXPECT_NE(UciLineText(r, false).find(" score cp -40 upperbound time "), std::string::npos);
+}
+
+// With UCI_ShowWDL the score (and its bound) is followed by the root's
+// win/draw/loss figures; a mate is certain.
+TEST_F(ReportText, UciLinesCarryWdlAfterTheScoreWhenAsked) {
+  PositionPtr root = MakePosition(kStartFen);
+  std::vector<Move> line = Line(root.get(), "e2e4 e7e5");
+  LineReport r = Report(root.get(), line);
+  WdlPerMille wdl = WdlFromScore(31, kWinRateMaterialMax);
+  EXPECT_EQ(UciLineText(r, true), "info depth 9 seldepth 14 score cp 31 wdl " + std::to_string(wdl.win) + " " +
+                                      std::to_string(wdl.draw) + " " + std::to_string(wdl.loss) +
+                                      " time 1500 nodes 123456 nps 82304 tbhits 7 hashfull 12 pv e2e4 e7e5");
+  r.bound = kScoreLowerBound;
+  r.shown_score = kMateValue - 2;
+  EXPECT_NE(UciLineText(r, true).find(" score mate 1 lowerbound wdl 1000 0 0 time "), std::string::npos);
+  r.bound = kScoreExact;
+  r.shown_score = 3 - kMateValue;
+  EXPECT_NE(UciLineText(r, true).find(" score mate -1 wdl 0 0 1000 time "), std::string::npos);
 }
 
 TEST_F(ReportText, LinesAreWrittenForEachSideAndLeaveTheRootAsItWas) {
@@ -110,13 +129,13 @@ TEST_F(ReportText, LinesAreWrittenForEachSideAndLeaveTheRootAsItWas) {
   std::vector<Move> line = Line(root.get(), "e8c8 g7g8q d8d1");
   PositionPtr before(new Position(*root));
   LineReport r = Report(root.get(), line);
-  std::string text = UciLineText(r);
+  std::string text = UciLineText(r, false);
   EXPECT_EQ(text.substr(text.find(" pv ")), " pv e8c8 g7g8q d8d1");
   EXPECT_TRUE(SameState(*root, *before));
   // The line is written up to its first move that leaves its king attacked.
   std::vector<Move> broken = Line(root.get(), "e8c8 e1d2 g7g8q");
   r.pv = broken.data();
-  text = UciLineText(r);
+  text = UciLineText(r, false);
   EXPECT_EQ(text.substr(text.find(" pv ")), " pv e8c8 e1d2");
   EXPECT_TRUE(SameState(*root, *before));
   // A move that is no move of the position at all (from an empty square, as
@@ -124,7 +143,7 @@ TEST_F(ReportText, LinesAreWrittenForEachSideAndLeaveTheRootAsItWas) {
   std::vector<Move> foreign = Line(root.get(), "e8c8");
   foreign.insert(foreign.begin() + 1, MakeMoveWord(0, 56));  // a1a8: a1 is empty
   r.pv = foreign.data();
-  text = UciLineText(r);
+  text = UciLineText(r, false);
   EXPECT_EQ(text.substr(text.find(" pv ")), " pv e8c8 a1a8");
   EXPECT_TRUE(SameState(*root, *before));
 }

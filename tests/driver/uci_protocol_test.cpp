@@ -12,11 +12,11 @@ TEST(UciProtocol, UciBlockListsIdentityAndEveryOptionInOrder) {
   int status = 0;
   auto lines = RunEngineScript({}, "uci\nisready\nquit\n", &status);
   EXPECT_EQ(status, 0);
-  ASSERT_GE(lines.size(), 28u);
+  ASSERT_GE(lines.size(), 29u);
   EXPECT_EQ(lines[0], "info string Hello from Zorv 5.50");
   size_t id = 0;
   while (id < lines.size() && lines[id] != "id name Zorv 5.50") id++;
-  ASSERT_LT(id + 26, lines.size());
+  ASSERT_LT(id + 27, lines.size());
   EXPECT_EQ(lines[id + 1], "id author Merrow");
   const std::vector<std::string> options = {
       "option name ConfigFilePath type string default ",
@@ -45,8 +45,9 @@ TEST(UciProtocol, UciBlockListsIdentityAndEveryOptionInOrder) {
   EXPECT_NE(lines[id + 22].find(" min 1500 max "), std::string::npos);
   EXPECT_EQ(lines[id + 23], "option name Contempt type spin default 0 min -150 max 150");
   EXPECT_EQ(lines[id + 24], "option name Selectivity type spin default 100 min 0 max 200");
-  EXPECT_EQ(lines[id + 25], "uciok");
-  EXPECT_EQ(lines[id + 26], "readyok");
+  EXPECT_EQ(lines[id + 25], "option name UCI_ShowWDL type check default false");
+  EXPECT_EQ(lines[id + 26], "uciok");
+  EXPECT_EQ(lines[id + 27], "readyok");
 }
 
 // The top of UCI_Elo's range as the uci listing declares it.
