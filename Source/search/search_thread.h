@@ -7,6 +7,7 @@
 #include "board/movegen.h"
 #include "board/position.h"
 #include "eval/eval_state.h"
+#include "search/tablebase_probe.h"
 #include "types.h"
 
 // Per-ply data of the search and of the move lists.
@@ -21,7 +22,7 @@ struct PlyRecord {
   uint8_t classification;     // ClassifyMove bits of the move being searched
   uint16_t razoring;          // node resolved by the futility rule
   uint16_t moves_searched;
-  int32_t tb_result;          // tablebase result of this node, -1 = none
+  TbResult tb_result;         // tablebase result of this node
   Move hash_move;
   Move killer[2];
   Move evasion_killer;
@@ -35,7 +36,6 @@ struct PlyRecord {
   MoveListEntry* list_end;    // terminator of the list
 };
 
-constexpr int kMaxPv = 70;
 constexpr int kMaxMultiPv = 255;
 
 // One principal variation of a MultiPV search at the depth in progress.
@@ -65,7 +65,6 @@ struct SearchThread {
   int completed_depth;  // iteration that produced the current best line
   int best_score;
   Move best_pv[kMaxPv];  // best move and its line, ended by 0
-  int root_state;       // 0 inside the window, 1 failing low, 2 failed high
   uint32_t random;      // random accumulator (root order noise of helpers)
   int root_side;        // side to move at the root
   int root_moves;       // legal root moves in the ply-1 list

@@ -46,7 +46,6 @@ SearchThread* PrepareSearchThread(int index) {
   SetRelaxed(t->completed_depth, 0);
   SetRelaxed(t->best_score, 0);
   t->best_pv[0] = 0;
-  t->root_state = 0;
   return t;
 }
 
@@ -107,9 +106,9 @@ void PrepareSearch() {
     c.depth_nodes[d] = 0;
   }
   SetRelaxed(c.best_change_depth, 0);
-  SetRelaxed(c.root_state, 0);
+  SetRelaxed(c.root_state, kRootInWindow);
   SetRelaxed(c.single_legal_move, false);
-  SetRelaxed(c.root_tb_result, -1);
+  SetRelaxed(c.root_tb_result, kTbNoResult);
   SetRelaxed(c.root_move_count, 0);
   SetRelaxed(c.last_iteration_depth, 0);
   SetRelaxed(c.last_iteration_time, 0.0f);
