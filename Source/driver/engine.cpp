@@ -90,8 +90,7 @@ void ShutDown() {
 
 
 bool IsTrainingMode(RunMode mode) {
-  return mode == RunMode::Tune || mode == RunMode::Tune2 || mode == RunMode::Tune3 || mode == RunMode::Tune4 ||
-         mode == RunMode::MakeTrainData;
+  return mode == RunMode::Tune || mode == RunMode::Tune2 || mode == RunMode::MakeTrainData;
 }
 
 // -mktraindata FILE COUNT: self-play games for training.
