@@ -83,7 +83,7 @@ void RunPlayMode() {
 
 void ShutDown() {
   FreeHashTable();
-  FreeSearchThread(g_game);
+  FreeGameRecord(g_game);
   g_game = nullptr;
   CloseLog();
 }
@@ -145,7 +145,7 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   // 1-3: random seed, empty thread table, the main search record.
   std::srand(unsigned(MonotonicMillis()));
   for (auto& t : g_threads) t = nullptr;
-  g_game = NewSearchThread();
+  g_game = NewGameRecord();
   if (g_game == nullptr) return 1;
   // The tools read commands through the driver's input handler.
   g_input_handler = ReadInput;

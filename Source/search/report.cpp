@@ -4,6 +4,7 @@
 
 #include "fathom/tbprobe.h"
 #include "platform/relaxed.h"
+#include "search/game.h"
 #include "search/search_control.h"
 #include "search/tt.h"
 #include "settings.h"

@@ -9,6 +9,7 @@
 #include "board/see.h"
 #include "eval/evaluate.h"
 #include "platform/relaxed.h"
+#include "search/game.h"
 #include "search/search_eval.h"
 #include "search/search_params.h"
 #include "search/move_picker.h"

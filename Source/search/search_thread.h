@@ -1,7 +1,8 @@
-// The per-thread record: the thread's position (which carries its own move
-// history and ply), the per-ply stack, the move buffer the move picker
-// generates into, the evaluation state and everything else a search thread
-// owns.
+// The per-thread record of a search: the thread's position (which carries
+// its own move history and ply), the per-ply stack, the move buffer the move
+// picker generates into, the evaluation state and everything else a search
+// thread owns. What lives for a whole game is the game record's
+// (search/game.h).
 #pragma once
 
 #include "board/movegen.h"
@@ -45,10 +46,11 @@ struct RootLine {
 };
 
 struct SearchThread {
-  Position pos;  // with its undo stack and the search ply
+  // ---- Set up afresh for every search ----
+  Position pos;  // a copy of the game's, with its undo stack and the search ply
   int thread_index;
 
-  // Move ordering, reset at each search start.
+  // Move ordering.
   int16_t history[16][64];
   Move countermove[16][64];
   Move countermove2[16][64];
@@ -70,15 +72,14 @@ struct SearchThread {
   int root_moves;       // legal root moves in the ply-1 list
   RootLine lines[kMaxMultiPv];  // MultiPV lines of the depth in progress
   PlyRecord stack[kMaxPly + 2];
-  MoveListEntry moves[kMoveBufferSize];
 
+  // ---- Kept from one search to the next while the record lives ----
+  // The move buffer, one fixed slice per ply (the slices are assigned once).
+  MoveListEntry moves[kMoveBufferSize];
   // Evaluation state: caches, network buffers, threat sums per ply.
   EvalState eval;
 };
 
-// The main search record, holding the game position and its history; it
-// lives from start-up to shutdown.
-extern SearchThread* g_game;
 // Records of the search threads, by thread index. Another thread may read a
 // slot while a search fills it: the record is published with a release
 // store and read with an acquire load, so its contents come with it.

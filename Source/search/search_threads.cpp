@@ -8,6 +8,7 @@
 
 #include "platform/clock.h"
 #include "platform/relaxed.h"
+#include "search/game.h"
 #include "search/report.h"
 #include "search/root_search.h"
 #include "search/search_control.h"
@@ -25,7 +26,7 @@ SearchThread* PrepareSearchThread(int index) {
     SetThreadRecord(index, t);
   }
   // The game position and its history, for repetitions.
-  const SearchThread* game = g_game;
+  const GameRecord* game = g_game;
   CopyPosition(&t->pos, &game->pos);
   t->pos.ply = 1;
   t->thread_index = index;

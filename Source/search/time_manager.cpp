@@ -6,6 +6,7 @@
 #include "board/position.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
+#include "search/game.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
 #include "search/search_threads.h"

@@ -23,7 +23,7 @@ class RootOrder : public ::testing::Test {
     g_flags = EngineFlags();
     g_flags.use_nn_eval = false;
     g_flags.noise = kNoiseSilent;
-    if (g_game == nullptr) g_game = NewSearchThread();
+    if (g_game == nullptr) g_game = NewGameRecord();
     SetDefaultLimits(&g_control.limits);
     g_control.limits.base_time = kNoTimeLimit;
     g_control.full_speed_rate = 0;
