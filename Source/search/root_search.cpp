@@ -479,7 +479,8 @@ void RootSearch(SearchThread* t) {
   int max_depth = c.limits.depth_limit;
   Move qline[kMaxPv] = {0};
   int eval = StartRootSearch(t, qline);
-  // A helper has nothing to add once the tables have answered the root.
+  // Helpers stay out of a root whose result the tables know (the main
+  // thread then plays by them).
   if (!main && Relaxed(c.root_tb_result) != kTbNoResult) return;
   bool in_check = t->stack[1].in_check;
   RootList list = CollectRootMoves(t);
