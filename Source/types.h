@@ -76,4 +76,17 @@ constexpr int kUndoStackSize = kMaxGamePlies + kMaxPly + 8;
 
 constexpr int kMaxThreads = 160;
 
+// A line of moves (a principal variation): at most kMaxPv slots, ended by a
+// 0 move.
+constexpr int kMaxPv = 70;
+// Copies a line into room for `room` slots; the copy is ended by 0 within
+// that room whatever the source holds.
+inline void CopyLine(Move* to, const Move* from, int room) {
+  for (int i = 0; i < room - 1; i++) {
+    to[i] = from[i];
+    if (from[i] == kNullMove) return;
+  }
+  to[room - 1] = kNullMove;
+}
+
 extern const char* const kSquareNames[65];

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "board/attacks.h"
+#include "board/dead_position.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
@@ -106,22 +107,6 @@ Key RepetitionKey(Position* pos) {
     if (MoveTo(m) == pos->ep_square && TypeOf(e->mover) == PAWN && IsLegalMove(pos, pos->side, m)) return key;
   }
   return key ^ g_zobrist[pos->ep_square];
-}
-
-// No sequence of legal moves can mate: bare kings, a lone minor piece, or
-// bishops all on one colour.
-bool DeadPosition(const Position* pos) {
-  Bitboard men = Occupancy(pos);
-  Bitboard kings = pos->pieces[WHITE][KING] | pos->pieces[BLACK][KING];
-  Bitboard others = men & ~kings;
-  if (others == 0) return true;
-  Bitboard minors = pos->pieces[WHITE][KNIGHT] | pos->pieces[BLACK][KNIGHT] | pos->pieces[WHITE][BISHOP] |
-                    pos->pieces[BLACK][BISHOP];
-  if (others == minors && __builtin_popcountll(others) == 1) return true;
-  Bitboard bishops = pos->pieces[WHITE][BISHOP] | pos->pieces[BLACK][BISHOP];
-  constexpr Bitboard kDark = 0xAA55AA55AA55AA55ULL;
-  if (others == bishops && ((bishops & kDark) == 0 || (bishops & ~kDark) == 0)) return true;
-  return false;
 }
 
 // The move text for the PGN: Zorv writes castling in lower case, PGN wants
@@ -282,7 +267,7 @@ GameResult PlayGame(MatchEngine* engines[2], int white_index, const std::string&
       r.result = "1/2-1/2";
       return r;
     }
-    if (DeadPosition(pos)) {
+    if (IsDeadPosition(pos)) {
       r.termination = "insufficient material";
       r.result = "1/2-1/2";
       return r;

@@ -7,6 +7,7 @@
 
 #include "driver/setting_registry.h"
 #include "search/search_control.h"
+#include "search/strength.h"
 #include "settings.h"
 
 namespace {
@@ -144,7 +145,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       double rate = x;
       g_control.target_rate = float(rate);
       g_pending.limit_strength = 1;
-      int elo = rate > 0 ? int(std::log(rate) * 150.0 + 1128.0) : 0;
+      int elo = rate > 0 ? int(EloOfRate(rate)) : 0;
       g_pending.uci_elo = int16_t(Clamp(elo, -32768, 32767));
       std::printf("Elo= %d\n", elo);
       std::fflush(stdout);
@@ -205,8 +206,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     } else if (is("-l2")) {
       if (!real(&x)) return cl;
       cl.regularization = std::fmax(0.0, x);
-    } else if (is("-tune") || is("-tune2") || is("-tune3") || is("-tune4")) {
-      cl.mode = is("-tune") ? RunMode::Tune : is("-tune2") ? RunMode::Tune2 : is("-tune3") ? RunMode::Tune3 : RunMode::Tune4;
+    } else if (is("-tune") || is("-tune2")) {
+      cl.mode = is("-tune") ? RunMode::Tune : RunMode::Tune2;
       // Missing values, a step above 0.008 or a count below 1 end the
       // program without a word; values that are no numbers are refused.
       if (i + 3 >= argc) {

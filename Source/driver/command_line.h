@@ -17,8 +17,6 @@ enum class RunMode {
   MakeTune2,
   Tune,
   Tune2,
-  Tune3,
-  Tune4,
   MakeTrainData,
 };
 

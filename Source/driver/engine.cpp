@@ -88,15 +88,14 @@ void RunPlayMode() {
 
 void ShutDown() {
   FreeHashTable();
-  FreeSearchThread(g_game);
+  FreeGameRecord(g_game);
   g_game = nullptr;
   CloseLog();
 }
 
 
 bool IsTrainingMode(RunMode mode) {
-  return mode == RunMode::Tune || mode == RunMode::Tune2 || mode == RunMode::Tune3 || mode == RunMode::Tune4 ||
-         mode == RunMode::MakeTrainData;
+  return mode == RunMode::Tune || mode == RunMode::Tune2 || mode == RunMode::MakeTrainData;
 }
 
 // -mktraindata FILE COUNT: self-play games for training.
@@ -151,7 +150,7 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   // 1-3: random seed, empty thread table, the main search record.
   std::srand(unsigned(MonotonicMillis()));
   for (auto& t : g_threads) t = nullptr;
-  g_game = NewSearchThread();
+  g_game = NewGameRecord();
   if (g_game == nullptr) return 1;
   // The tools read commands through the driver's input handler.
   g_input_handler = ReadInput;

@@ -20,30 +20,114 @@ struct EvalParam {
   char name[kParamNameSize];
 };
 
-// Index of the first entry of every named weight or weight array.
-enum ParamIndex : int {
-  kMtlPawn = 0, kMtlKnight, kMtlBishop, kMtlRook, kMtlQueen,
-  kBishopPair = 5, kPawnIsolated, kPawnWeak, kPawnBlocked, kPawnDoubled,
-  kPpawnBase = 10,       // 6 entries: relative rank 2nd .. 7th
-  kPpawnMobile = 16,     // 6
-  kPpawnFree = 22,       // 6
-  kPpawnFkdist = 28,     // 8: distance 0 .. 7
-  kPpawnEkdist = 36,     // 8
-  kPpawnConnected = 44,  // 6
-  kCandidatePasser = 50, // 6
-  kKnightMobility = 56, kKnightTrapped, kKnightOutpost, kKnightOutpostAtk,
-  kBishopMobility = 60, kBishopMob2, kBishopTrapped, kBishopOutpost, kBishopOutpostAtk,
-  kRookMobility = 65, kRookMob2, kRookTrapped, kRookOpenfile, kRook7th,
-  kQueenMobility = 70, kQueenTrapped,
-  kPawnShield = 72, kEnemyChecks, kKingDanger1, kKingDanger2, kKingTrapped, kKingPawnDist,
-  kHungPawn = 78, kAttackedPawn, kHungMinor, kAttackedMinor, kHungMajor, kPpushThreat, kPinnedPiece,
-  kBishopRampawns = 85, kStmBonus,
-  kTtune = 87,           // 32 spare entries, never read by the evaluation
-  // Square tables, 64 entries each, a1 = 0 .. h8 = 63 from White's side.
-  kPstP1 = 119, kPstCp = 183, kPstDp = 247, kPstN1 = 311, kPstB1 = 375, kPstR1 = 439, kPstQ1 = 503,
-  kPstK = 567, kPstP2 = 631, kPstN2 = 695, kPstB2 = 759, kPstR2 = 823, kPstQ2 = 887,
-  kParamCount = 951
+// The groups that a pair of percentages in the settings stretches
+// (scale_knight 50 50 halves every knight weight), in the order of the
+// settings' pairs, with their names in the parameter file.
+#define ZORV_SCALE_GROUPS(X)                \
+  X(kScaleMtlPawn, "scale_mtl_pawn")        \
+  X(kScaleMtlKnight, "scale_mtl_knight")    \
+  X(kScaleMtlBishop, "scale_mtl_bishop")    \
+  X(kScaleMtlRook, "scale_mtl_rook")        \
+  X(kScaleMtlQueen, "scale_mtl_queen")      \
+  X(kScaleKnight, "scale_knight")           \
+  X(kScaleBishop, "scale_bishop")           \
+  X(kScaleRook, "scale_rook")               \
+  X(kScaleQueen, "scale_queen")             \
+  X(kScalePawn, "scale_pawn")               \
+  X(kScalePassedPawns, "scale_passed_pawns") \
+  X(kScaleKingSafety, "scale_king_safety")  \
+  X(kScaleThreats, "scale_threats")
+
+enum ScaleGroup : int {
+  kScaleNone = -1,  // no group stretches the row
+#define ZORV_SCALE_GROUP_ENUM(group, name) group,
+  ZORV_SCALE_GROUPS(ZORV_SCALE_GROUP_ENUM)
+#undef ZORV_SCALE_GROUP_ENUM
+  kScaleGroupCount
 };
+
+// The weights, in table order: a row is one weight or an array of them.
+// X(index name, name in the parameter file, entries, scale group, default)
+// where the default is One(mg, eg) for every entry of the row, List(array)
+// for an array of pairs, or Squares(n) for square table n of
+// square_tables.h (64 entries, a1 = 0 .. h8 = 63 from White's side). The
+// parameter file sets the entries by position, so rows are only ever added
+// where the "ttune" spare entries are.
+#define ZORV_EVAL_WEIGHTS(X)                                                                 \
+  X(kMtlPawn, "mtl_pawn", 1, kScaleMtlPawn, One(100, 100))                                   \
+  X(kMtlKnight, "mtl_knight", 1, kScaleMtlKnight, One(390, 387))                             \
+  X(kMtlBishop, "mtl_bishop", 1, kScaleMtlBishop, One(392, 400))                             \
+  X(kMtlRook, "mtl_rook", 1, kScaleMtlRook, One(556, 707))                                   \
+  X(kMtlQueen, "mtl_queen", 1, kScaleMtlQueen, One(1209, 1277))                              \
+  X(kBishopPair, "bishop_pair", 1, kScaleNone, One(30, 62))                                  \
+  X(kPawnIsolated, "pawn_isolated", 1, kScaleNone, One(-8, -11))                             \
+  X(kPawnWeak, "pawn_weak", 1, kScaleNone, One(-6, 4))                                       \
+  X(kPawnBlocked, "pawn_blocked", 1, kScaleNone, One(-7, -9))                                \
+  X(kPawnDoubled, "pawn_doubled", 1, kScaleNone, One(-7, -2))                                \
+  X(kPpawnBase, "ppawn_base", 6, kScalePassedPawns, List(kPpawnBaseDefaults))                \
+  X(kPpawnMobile, "ppawn_mobile", 6, kScalePassedPawns, List(kPpawnMobileDefaults))          \
+  X(kPpawnFree, "ppawn_free", 6, kScalePassedPawns, List(kPpawnFreeDefaults))                \
+  X(kPpawnFkdist, "ppawn_fkdist", 8, kScaleNone, List(kPpawnFkdistDefaults))                 \
+  X(kPpawnEkdist, "ppawn_ekdist", 8, kScaleNone, List(kPpawnEkdistDefaults))                 \
+  X(kPpawnConnected, "ppawn_connected", 6, kScaleNone, List(kPpawnConnectedDefaults))        \
+  X(kCandidatePasser, "candidate_passer", 6, kScalePassedPawns, List(kCandidatePasserDefaults)) \
+  X(kKnightMobility, "knight_mobility", 1, kScaleKnight, One(62, 47))                        \
+  X(kKnightTrapped, "knight_trapped", 1, kScaleNone, One(-5, -28))                           \
+  X(kKnightOutpost, "knight_outpost", 1, kScaleKnight, One(35, 10))                          \
+  X(kKnightOutpostAtk, "knight_outpost_atk", 1, kScaleKnight, One(9, 13))                    \
+  X(kBishopMobility, "bishop_mobility", 1, kScaleBishop, One(40, 79))                        \
+  X(kBishopMob2, "bishop_mob2", 1, kScaleBishop, One(8, 3))                                  \
+  X(kBishopTrapped, "bishop_trapped", 1, kScaleNone, One(6, -51))                            \
+  X(kBishopOutpost, "bishop_outpost", 1, kScaleBishop, One(45, 5))                           \
+  X(kBishopOutpostAtk, "bishop_outpost_atk", 1, kScaleBishop, One(3, 12))                    \
+  X(kRookMobility, "rook_mobility", 1, kScaleRook, One(37, 80))                              \
+  X(kRookMob2, "rook_mob2", 1, kScaleRook, One(6, 6))                                        \
+  X(kRookTrapped, "rook_trapped", 1, kScaleNone, One(3, -32))                                \
+  X(kRookOpenfile, "rook_openfile", 1, kScaleNone, One(19, -6))                              \
+  X(kRook7th, "rook_7th", 1, kScaleNone, One(5, 25))                                         \
+  X(kQueenMobility, "queen_mobility", 1, kScaleQueen, One(27, 116))                          \
+  X(kQueenTrapped, "queen_trapped", 1, kScaleNone, One(-8, -20))                             \
+  X(kPawnShield, "pawn_shield", 1, kScaleNone, One(35, -21))                                 \
+  X(kEnemyChecks, "enemy_checks", 1, kScaleKingSafety, One(-16, -32))                        \
+  X(kKingDanger1, "king_danger1", 1, kScaleKingSafety, One(-217, 8))                         \
+  X(kKingDanger2, "king_danger2", 1, kScaleKingSafety, One(-86, -4))                         \
+  X(kKingTrapped, "king_trapped", 1, kScaleNone, One(0, -45))                                \
+  X(kKingPawnDist, "king_pawn_dist", 1, kScaleNone, One(12, -78))                            \
+  X(kHungPawn, "hung_pawn", 1, kScaleThreats, One(-16, -51))                                 \
+  X(kAttackedPawn, "attacked_pawn", 1, kScaleThreats, One(0, -23))                           \
+  X(kHungMinor, "hung_minor", 1, kScaleThreats, One(-63, -55))                               \
+  X(kAttackedMinor, "attacked_minor", 1, kScaleThreats, One(-7, -30))                        \
+  X(kHungMajor, "hung_major", 1, kScaleThreats, One(-69, -32))                               \
+  X(kPpushThreat, "ppush_threat", 1, kScaleNone, One(-16, -23))                              \
+  X(kPinnedPiece, "pinned_piece", 1, kScaleThreats, One(-48, -84))                           \
+  X(kBishopRampawns, "bishop_rampawns", 1, kScaleNone, One(-9, -19))                         \
+  X(kStmBonus, "stm_bonus", 1, kScaleNone, One(37, 19))                                      \
+  /* spare entries for experiments, never read by the evaluation */                         \
+  X(kTtune, "ttune", 32, kScaleNone, One(0, 0))                                              \
+  X(kPstP1, "PST_P1", 64, kScalePawn, Squares(0))                                            \
+  X(kPstCp, "PST_CP", 64, kScalePawn, Squares(1))                                            \
+  X(kPstDp, "PST_DP", 64, kScalePawn, Squares(2))                                            \
+  X(kPstN1, "PST_N1", 64, kScaleKnight, Squares(3))                                          \
+  X(kPstB1, "PST_B1", 64, kScaleBishop, Squares(4))                                          \
+  X(kPstR1, "PST_R1", 64, kScaleRook, Squares(5))                                            \
+  X(kPstQ1, "PST_Q1", 64, kScaleQueen, Squares(6))                                           \
+  X(kPstK, "PST_K", 64, kScaleNone, Squares(7))                                              \
+  X(kPstP2, "PST_P2", 64, kScalePawn, Squares(8))                                            \
+  X(kPstN2, "PST_N2", 64, kScaleKnight, Squares(9))                                          \
+  X(kPstB2, "PST_B2", 64, kScaleBishop, Squares(10))                                         \
+  X(kPstR2, "PST_R2", 64, kScaleRook, Squares(11))                                           \
+  X(kPstQ2, "PST_Q2", 64, kScaleQueen, Squares(12))
+
+// Index of the first entry of every row (and of its last, "...Last").
+enum ParamIndex : int {
+#define ZORV_PARAM_INDEX(index, name, count, scale, defaults) index, index##Last = index + (count)-1,
+  ZORV_EVAL_WEIGHTS(ZORV_PARAM_INDEX)
+#undef ZORV_PARAM_INDEX
+  kParamCount
+};
+// Parameter files written so far set the entries by position: the layout
+// stays put.
+static_assert(kParamCount == 951, "the weight table has 951 entries");
 
 struct EvalParams {
   EvalParam entry[kParamCount];
@@ -89,6 +173,8 @@ uint32_t EvalParamsGeneration();
 // Group scale names accepted by the parameter file ("scale_knight" ...),
 // in the order of the pending settings' pairs; nullptr past the end.
 const char* GroupScaleName(int group);
+// The scale group of a table entry (kScaleNone when none stretches it).
+ScaleGroup ScaleGroupOf(int index);
 
 // Reads the parameter file named by the pending settings (normally
 // "params.txt"); a file that cannot be opened is skipped silently.

@@ -28,7 +28,7 @@ constexpr int kIllegalMove = INT32_MIN;
 
 }  // namespace
 
-int TbProbeWdl(Position* pos, int depth) {
+TbResult TbProbeWdl(Position* pos, int depth) {
   if (depth < g_pending.tb_probe_depth) return kTbNoResult;
   int men = PopCount(Occupancy(pos));
   if (men > TbLargest()) return kTbNoResult;
@@ -37,10 +37,10 @@ int TbProbeWdl(Position* pos, int depth) {
   if (!KingsAndEnPassantAreSound(pos)) return kTbNoResult;
   int status;
   int value = TbResolveWdl(pos, &status);
-  return status == kProbeFailed ? kTbNoResult : value + 2;
+  return status == kProbeFailed ? kTbNoResult : TbResult(value + 2);
 }
 
-int TbProbeRoot(Position* pos, int* wdl_out, int* dtz_out, Move* move_out) {
+TbResult TbProbeRoot(Position* pos, int* wdl_out, int* dtz_out, Move* move_out) {
   if (PopCount(Occupancy(pos)) > TbLargest() || pos->castling) return kTbNoResult;
   TbPosition tb = MakeTbPosition(pos, pos->fifty);
   if (!TbPositionIsSane(tb) || !KingsAndEnPassantAreSound(pos)) return kTbNoResult;
@@ -86,7 +86,7 @@ int TbProbeRoot(Position* pos, int* wdl_out, int* dtz_out, Move* move_out) {
   if (legal == 0) return kTbNoResult;
 
   int chosen = -1;
-  int result;
+  TbResult result;
   int fifty = pos->fifty;
   if (root_dtz > 0) {
     // The fastest way to the next zeroing move that keeps the win.

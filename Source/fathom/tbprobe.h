@@ -23,11 +23,11 @@ enum TbResult : int {
 // table. Assumes a fifty-move counter of 0. Safe from every search thread
 // at once; the position is used to try captures and is the same again on
 // return.
-int TbProbeWdl(Position* pos, int depth);
+TbResult TbProbeWdl(Position* pos, int depth);
 
 // Root probe: the WDL code of the position with its real fifty-move
 // counter, its distance to zeroing in plies (*dtz) and the move that keeps
 // the result (*move): the fastest win, the longest resistance, or one of
 // the drawing moves. -1 (outputs untouched) when the position is not in the
 // tables, is not sane, has castling rights, or is checkmate or stalemate.
-int TbProbeRoot(Position* pos, int* wdl, int* dtz, Move* move);
+TbResult TbProbeRoot(Position* pos, int* wdl, int* dtz, Move* move);

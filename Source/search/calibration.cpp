@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "platform/relaxed.h"
+#include "search/game.h"
 #include "search/root_search.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"

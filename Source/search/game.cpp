@@ -1,5 +1,7 @@
 #include "search/game.h"
 
+#include <cstdlib>
+
 #include "board/fen_check.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
@@ -7,6 +9,21 @@
 #include "platform/format_text.h"
 #include "search/search_thread.h"
 #include "settings.h"
+
+GameRecord* g_game = nullptr;
+
+GameRecord* NewGameRecord() {
+  GameRecord* game = static_cast<GameRecord*>(std::calloc(1, sizeof(GameRecord)));
+  if (game == nullptr) return nullptr;
+  ClearPosition(&game->pos);
+  return game;
+}
+
+void FreeGameRecord(GameRecord* game) {
+  if (game == nullptr) return;
+  ReleaseEvalState(&game->eval);
+  std::free(game);
+}
 
 // The game record is always at the root: its search ply stays 1, so that
 // generating moves on it uses the first per-ply list whatever the length of

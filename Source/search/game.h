@@ -1,11 +1,28 @@
-// The game record: the position of the main search record and its move
-// history, shared by the driver and the tools.
+// The game record: the game position with its move history, shared by the
+// driver and the tools, and the moves played on it.
 #pragma once
 
 #include <string>
 
+#include "board/position.h"
+#include "eval/eval_state.h"
 #include "platform/stdin_reader.h"
 #include "types.h"
+
+// What lives for a whole game rather than for one search: the position
+// with the moves played (each search copies it into its threads' records)
+// and an evaluation state of its own for the views of the position.
+struct GameRecord {
+  Position pos;
+  EvalState eval;
+};
+
+// The game, from start-up to shutdown.
+extern GameRecord* g_game;
+// Allocates a zero-filled record with a cleared position; nullptr when
+// memory is short.
+GameRecord* NewGameRecord();
+void FreeGameRecord(GameRecord* game);
 
 constexpr int kMaxPositionText = kMaxInputLine + 16;
 

@@ -45,11 +45,11 @@ void GenerateTactical(SearchThread* t, PlyRecord& r) {
   end = GenerateSeventhRankPushes(pos, side, end);
   end->move = kListEnd;
   for (MoveListEntry* e = r.list_start; e != end; e++) {
-    int order = kCaptureOrder[e->captured] - TypeOf(e->mover);
+    int order = CaptureOrder(*e);
     if (exchange) {
       int s = StaticExchange(pos, side, MoveFrom(e->move), MoveTo(e->move));
       if (s >= -kSeeLossTolerance) e->score = int16_t(order - (s < kSeeGain ? kSeeEvenPenalty : 0));
-      else e->score = int16_t(TypeOf(e->captured) + kLosingCaptureOrder);
+      else e->score = int16_t(LosingCaptureOrder(*e));
     } else {
       e->score = int16_t(order);
     }
@@ -65,37 +65,8 @@ void GenerateQuietMoves(SearchThread* t, PlyRecord& r, int ply) {
   MoveListEntry* end = GenerateQuiets(pos, side, start, r.checker);
   end->move = kListEnd;
   r.list_end = end;
-  const PlyRecord& prev = t->stack[ply - 1];
-  bool scored = ply >= 2 && prev.current_move != kNullMove;
-  Move counter = 0, counter2 = 0, follow = 0;
-  if (scored) {
-    int prev_piece = prev.current_mover, prev_to = MoveTo(prev.current_move);
-    counter = t->countermove[prev_piece][prev_to];
-    counter2 = t->countermove2[prev_piece][prev_to];
-    const PlyRecord& back2 = t->stack[ply - 2];
-    if (ply >= 3 && back2.current_move != kNullMove)
-      follow = t->followup[back2.current_mover][MoveTo(back2.current_move)];
-  }
-  bool in_check = r.checker != kNoSquare;
-  for (MoveListEntry* e = start; e != end; e++) {
-    int h = t->history[e->mover][MoveTo(e->move)] / 256;
-    if (scored) {
-      Move m = e->move;
-      if (!in_check) {
-        if (m == r.killer[0]) h += kKillerBonus;
-        else if (m == r.killer[1]) h += kSecondKillerBonus;
-        else if (m == counter) h += kCounterMoveBonus;
-        else if (m == counter2) h += kSecondCounterMoveBonus;
-        else if (m == follow) h += kFollowUpBonus;
-        else if (TypeOf(e->mover) == PAWN && RelativeRank(side, RankOf(MoveTo(m))) >= kAdvancedPushRank) h += kAdvancedPushBonus;
-      } else {
-        if (m == r.evasion_killer) h += kEvasionKillerBonus;
-        else if (m == counter) h += kEvasionCounterBonus;
-        else if (m == counter2) h += kEvasionSecondCounterBonus;
-      }
-    }
-    e->score = int16_t(h);
-  }
+  QuietOrderHints hints = QuietHintsAt(t, ply);
+  for (MoveListEntry* e = start; e != end; e++) e->score = int16_t(QuietOrder(t, r, hints, *e));
 }
 
 // Pushes and piece moves onto empty squares from which the man attacks the
@@ -152,6 +123,43 @@ void GenerateQuietChecks(SearchThread* t, PlyRecord& r) {
 }
 
 }  // namespace
+
+QuietOrderHints QuietHintsAt(const SearchThread* t, int ply) {
+  const PlyRecord& r = t->stack[ply];
+  QuietOrderHints hints{false, r.checker != kNoSquare, 0, 0, 0};
+  const PlyRecord& prev = t->stack[ply - 1];
+  hints.scored = ply >= 2 && prev.current_move != kNullMove;
+  if (hints.scored) {
+    int prev_piece = prev.current_mover, prev_to = MoveTo(prev.current_move);
+    hints.counter = t->countermove[prev_piece][prev_to];
+    hints.counter2 = t->countermove2[prev_piece][prev_to];
+    const PlyRecord& back2 = t->stack[ply - 2];
+    if (ply >= 3 && back2.current_move != kNullMove)
+      hints.follow = t->followup[back2.current_mover][MoveTo(back2.current_move)];
+  }
+  return hints;
+}
+
+int QuietOrder(const SearchThread* t, const PlyRecord& r, const QuietOrderHints& hints, const MoveListEntry& e) {
+  int h = t->history[e.mover][MoveTo(e.move)] / 256;
+  if (!hints.scored) return h;
+  Move m = e.move;
+  if (!hints.in_check) {
+    if (m == r.killer[0]) return h + kKillerBonus;
+    if (m == r.killer[1]) return h + kSecondKillerBonus;
+    if (m == hints.counter) return h + kCounterMoveBonus;
+    if (m == hints.counter2) return h + kSecondCounterMoveBonus;
+    if (m == hints.follow) return h + kFollowUpBonus;
+    int side = ColourOf(e.mover);
+    if (TypeOf(e.mover) == PAWN && RelativeRank(side, RankOf(MoveTo(m))) >= kAdvancedPushRank)
+      return h + kAdvancedPushBonus;
+    return h;
+  }
+  if (m == r.evasion_killer) return h + kEvasionKillerBonus;
+  if (m == hints.counter) return h + kEvasionCounterBonus;
+  if (m == hints.counter2) return h + kEvasionSecondCounterBonus;
+  return h;
+}
 
 void StartMovePicker(SearchThread* thread, uint16_t mode) {
   PlyRecord& r = thread->stack[thread->pos.ply];

@@ -4,6 +4,7 @@
 
 #include "fathom/tbprobe.h"
 #include "platform/relaxed.h"
+#include "search/game.h"
 #include "search/search_control.h"
 #include "search/tt.h"
 #include "settings.h"
@@ -38,7 +39,7 @@ void SumThreadCounters() {
 
 ReportHandler g_report_handler = {};
 
-int ReportedScore(int score, int root_tb_result) {
+int ReportedScore(int score, TbResult root_tb_result) {
   // A tablebase result at the root is shown as such unless the search found
   // a mate.
   if (root_tb_result == kTbWin && score < kMateShownBound - 1) return kTbWinValue;

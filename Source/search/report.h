@@ -25,9 +25,9 @@ void ReportFinalLine();
 // Reports the root move the main thread starts on (searched moves before it
 // so far), preceded by the depth summary before the first move.
 void ReportRootMove(int depth, int searched, Move move);
-// The score a front end is told: a root tablebase result (4 win, 2 draw,
-// 0 loss, -1 none) replaces a score that is not a mate.
-int ReportedScore(int score, int root_tb_result);
+// The score a front end is told: a root tablebase win, draw or loss
+// replaces a score that is not a mate.
+int ReportedScore(int score, TbResult root_tb_result);
 // The fourth root of how the node count grew over the last four completed
 // depths of the last search; 2.0 before depth 6 or without both counts.
 double EffectiveBranchingFactor();

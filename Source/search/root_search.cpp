@@ -8,9 +8,10 @@
 #include "board/movegen.h"
 #include "board/see.h"
 #include "eval/evaluate.h"
+#include "platform/relaxed.h"
+#include "search/game.h"
 #include "search/search_eval.h"
 #include "search/search_params.h"
-#include "platform/relaxed.h"
 #include "search/move_picker.h"
 #include "search/report.h"
 #include "search/search.h"
@@ -49,10 +50,10 @@ void ClearThreadTables(SearchThread* t) {
     r.current_move = 0;
     r.current_mover = 0;
     r.classification = 0;
-    r.tb_result = -1;
+    r.tb_result = kTbNoResult;
   }
   for (auto& row : t->history)
-    for (auto& h : row) h = 2048;
+    for (auto& h : row) h = kHistoryStart;
   std::memset(t->countermove, 0, sizeof t->countermove);
   std::memset(t->countermove2, 0, sizeof t->countermove2);
   std::memset(t->followup, 0, sizeof t->followup);
@@ -69,10 +70,7 @@ void PublishBest(SearchThread* t, int depth, ScoreBound bound = kScoreExact) {
   SetRelaxed(c.best_depth, depth);
   SetRelaxed(c.best_move, move);
   SetRelaxed(c.ponder_move, t->best_pv[1]);
-  for (int i = 0; i < kMaxPvLength; i++) {
-    c.pv[i] = t->best_pv[i];
-    if (t->best_pv[i] == 0) break;
-  }
+  CopyLine(c.pv, t->best_pv, kMaxPv);
   if (depth < kMaxDepthTable) {
     SetRelaxed(c.depth_score[depth], t->best_score);
     SetRelaxed(c.depth_move[depth], move);
@@ -153,7 +151,9 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
       MakeMove(pos, e.move);
       int value;
       bool exact = false;
-      if (searched == 0 || (depth == 1 && c.target_rate > 1000)) {
+      // A weakened search that runs fast enough gives every move of its
+      // first iteration an exact score, for its choice among them.
+      if (searched == 0 || (depth == 1 && c.target_rate > kExactFirstIterationRate)) {
         value = -Search(t, side ^ 1, 2, depth - 1, -beta, -alpha, kNodePV, child_pv);
         exact = true;
       } else {
@@ -176,21 +176,15 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
         SetRelaxed(t->completed_depth, depth);
         // The child's line starts at slot 2 (ply 2): it follows the move.
         t->best_pv[0] = e.move;
-        t->best_pv[1] = 0;
-        for (int k = 1; k < kMaxPv - 1; k++) {
-          t->best_pv[k] = child_pv[k + 1];
-          if (child_pv[k + 1] == 0) break;
-        }
-        t->best_pv[kMaxPv - 1] = 0;
+        CopyLine(t->best_pv + 1, child_pv + 2, kMaxPv - 1);
         if (main && index == 0)
           PublishBest(t, depth, value >= beta ? kScoreLowerBound : value <= alpha ? kScoreUpperBound : kScoreExact);
         if (value > best_alpha) best_alpha = value;
         best = value;
       }
-      int state = best <= alpha ? 1 : best >= beta ? 2 : 0;
-      t->root_state = state;
+      RootState state = best <= alpha ? kRootFailingLow : best >= beta ? kRootFailedHigh : kRootInWindow;
       if (main) SetRelaxed(c.root_state, state);
-      if (state == 2) {
+      if (state == kRootFailedHigh) {
         failed_high = true;
         break;
       }
@@ -232,10 +226,7 @@ void KeepSearchMoves(RootList& list) {
 void KeepLine(SearchThread* t, int index) {
   RootLine& line = t->lines[index];
   line.score = t->best_score;
-  for (int k = 0; k < kMaxPv; k++) {
-    line.pv[k] = t->best_pv[k];
-    if (t->best_pv[k] == 0) break;
-  }
+  CopyLine(line.pv, t->best_pv, kMaxPv);
 }
 
 // After every line of a depth: the lines best first (a later line may come
@@ -254,12 +245,12 @@ void OrderLines(SearchThread* t, RootList& list, int lines) {
     }
   }
   SetRelaxed(t->best_score, t->lines[0].score);
-  for (int k = 0; k < kMaxPv; k++) {
-    t->best_pv[k] = t->lines[0].pv[k];
-    if (t->lines[0].pv[k] == 0) break;
-  }
+  CopyLine(t->best_pv, t->lines[0].pv, kMaxPv);
 }
 
+// The depth a helper searches next: a step or two beyond the iteration
+// when enough other threads are already at it, never below the main
+// thread's depth nor beyond the limit.
 int HelperDepth(int depth, int max_depth) {
   SearchControl& c = g_control;
   if (g_pending.multi_pv == 1 && depth > 5 && depth < max_depth) {
@@ -278,15 +269,16 @@ int HelperDepth(int depth, int max_depth) {
   return depth;
 }
 
-}  // namespace
+// ---- The steps of RootSearch ----
 
-void RootSearch(SearchThread* t) {
+// Search start: fresh ordering tables, the root's stack record and its
+// static evaluation (returned). The main thread also derives the pruning
+// tables, decides on throttling and runs the root's quiescence search into
+// qline, the answer of a depth-0 search.
+int StartRootSearch(SearchThread* t, Move* qline) {
   SearchControl& c = g_control;
   Position* pos = &t->pos;
   int side = pos->side;
-  bool main = t->thread_index == 0;
-  int max_depth = c.limits.depth_limit;
-  // Search start.
   ClearThreadTables(t);
   t->root_side = side;
   t->random = uint32_t(std::rand());
@@ -301,120 +293,147 @@ void RootSearch(SearchThread* t) {
   int eval = evaluate(t, side, 1, in_check);
   root.eval = int16_t(eval);
   SetRelaxed(t->best_score, eval);
-  Move qline[kMaxPv] = {0};
-  if (main) {
+  if (t->thread_index == 0) {
     DeriveSelectivityTables();
-    SetRelaxed(c.throttle, c.full_speed_rate - 20 > c.target_rate);
+    SetRelaxed(c.throttle, c.full_speed_rate - kThrottleMargin > c.target_rate);
     SetRelaxed(c.best_score, eval);
     if (!in_check) Quiescence(t, side, 1, 0, -kInfinity, kInfinity, kNodePV, qline);
-    SetRelaxed(c.root_tb_result, -1);
-  } else if (Relaxed(c.root_tb_result) >= 0) {
-    return;
+    SetRelaxed(c.root_tb_result, kTbNoResult);
   }
-  // Root moves.
+  return eval;
+}
+
+// The legal root moves, restricted by go searchmoves, in the root record's
+// slice of the move buffer.
+RootList CollectRootMoves(SearchThread* t) {
+  Position* pos = &t->pos;
+  PlyRecord& root = t->stack[1];
   MoveListEntry* end = GenerateAllMoves(pos, root.list_start);
   RootList list{root.list_start, 0};
   for (MoveListEntry* e = root.list_start; e != end; e++)
-    if (IsLegalMove(pos, side, e->move)) list.moves[list.count++] = *e;
+    if (IsLegalMove(pos, pos->side, e->move)) list.moves[list.count++] = *e;
   KeepSearchMoves(list);
-  t->root_moves = list.count;
-  if (main) SetRelaxed(c.root_move_count, list.count);
-  if (list.count == 0) {
-    SetRelaxed(t->best_score, in_check ? 1 - kMateValue : 0);
-    t->best_pv[0] = 0;
-    t->depth = 1;
-    t->seldepth = 1;
-    if (main) {
-      SetRelaxed(c.best_score, t->best_score);
-      SetRelaxed(c.best_depth, 0);
-      SetRelaxed(c.best_move, Move(0));
-      SetRelaxed(c.ponder_move, Move(0));
-      c.pv[0] = 0;
-    }
-    c.stop.store(true);
-    return;
+  return list;
+}
+
+// Checkmate or stalemate at the root: the score, an empty line, and the
+// search stops.
+void AnswerWithoutMoves(SearchThread* t, bool in_check) {
+  SearchControl& c = g_control;
+  SetRelaxed(t->best_score, in_check ? 1 - kMateValue : 0);
+  t->best_pv[0] = 0;
+  t->depth = 1;
+  t->seldepth = 1;
+  if (t->thread_index == 0) {
+    SetRelaxed(c.best_score, t->best_score);
+    SetRelaxed(c.best_depth, 0);
+    SetRelaxed(c.best_move, Move(0));
+    SetRelaxed(c.ponder_move, Move(0));
+    c.pv[0] = 0;
   }
+  c.stop.store(true);
+}
+
+// The order of the first iteration, by the move picker's scores: captures
+// by victim and attacker, those losing more than kRootLosingExchange by
+// their victim's kind; quiet moves by history, castling and quiet
+// promotions with a bonus. The ordering tables are fresh at the root (no
+// hash move, no killers, flat history), so the picker's bonuses for them
+// add nothing here.
+void ScoreRootMoves(SearchThread* t, RootList& list) {
+  const Position* pos = &t->pos;
+  const PlyRecord& root = t->stack[1];
+  QuietOrderHints hints = QuietHintsAt(t, 1);
   for (int i = 0; i < list.count; i++) {
     MoveListEntry& e = list.moves[i];
     Move m = e.move;
-    if (m == root.hash_move && m != 0) {
-      e.score = 255;
-    } else if (e.captured != 0) {
-      int order = kCaptureOrder[e.captured] - TypeOf(e.mover);
-      e.score = int16_t(StaticExchange(pos, side, MoveFrom(m), MoveTo(m)) < -50 ? TypeOf(e.captured) + 4 : order);
+    if (e.captured != 0) {
+      bool losing = StaticExchange(pos, pos->side, MoveFrom(m), MoveTo(m)) < -kRootLosingExchange;
+      e.score = int16_t(losing ? LosingCaptureOrder(e) : CaptureOrder(e));
     } else {
-      int h = t->history[e.mover][MoveTo(m)] / 256;
-      if (m == root.killer[0]) h += 60;
-      else if (m == root.killer[1]) h += 50;
-      if (MoveFlags(m)) h += 60;
-      e.score = int16_t(h);
+      e.score = int16_t(QuietOrder(t, root, hints, e) + (MoveFlags(m) ? kRootSpecialMoveBonus : 0));
     }
   }
-  // However early the search is stopped, it has a legal move to answer:
-  // the table's move for the root, left by an earlier search, or else the
-  // root move that the ordering puts first.
-  if (main) {
-    int first = 0;
-    for (int i = 1; i < list.count; i++)
-      if (list.moves[i].score > list.moves[first].score) first = i;
-    Move fallback = list.moves[first].move;
-    if (g_tt.enabled) {
-      Move stored = ProbeHashTable(pos).move;
-      if (stored != 0 && InRootList(list, stored)) fallback = stored;
-    }
-    SetRelaxed(c.fallback_move, fallback);
+}
+
+// However early the search is stopped, it has a legal move to answer: the
+// table's move for the root, left by an earlier search, or else the root
+// move that the ordering puts first.
+void PublishFallbackMove(const SearchThread* t, const RootList& list) {
+  int first = 0;
+  for (int i = 1; i < list.count; i++)
+    if (list.moves[i].score > list.moves[first].score) first = i;
+  Move fallback = list.moves[first].move;
+  if (g_tt.enabled) {
+    Move stored = ProbeHashTable(&t->pos).move;
+    if (stored != 0 && InRootList(list, stored)) fallback = stored;
   }
-  if (main && max_depth < 1) {
-    // Depth 0 answers with the quiescence line's first move; where the root
-    // stands pat (or is in check) the fallback move answers. A capture the
-    // root's move list does not hold (searchmoves) counts as standing pat.
-    if (qline[1] != 0 && !InRootList(list, qline[1])) qline[1] = 0;
-    if (!in_check) {
-      SetRelaxed(c.best_move, qline[1]);
-      SetRelaxed(c.ponder_move, qline[1] ? qline[2] : Move(0));
-      SetRelaxed(c.best_score, eval);
-      for (int i = 0; i < kMaxPvLength - 1; i++) {
-        c.pv[i] = qline[i + 1];
-        if (qline[i + 1] == 0) break;
-      }
-    }
-    c.stop.store(true);
-    return;
+  SetRelaxed(g_control.fallback_move, fallback);
+}
+
+// Depth 0 answers with the quiescence line's first move; where the root
+// stands pat (or is in check) the fallback move answers. A capture the
+// root's move list does not hold (searchmoves) counts as standing pat.
+void AnswerAtDepthZero(const RootList& list, Move* qline, int eval, bool in_check) {
+  SearchControl& c = g_control;
+  if (qline[1] != 0 && !InRootList(list, qline[1])) qline[1] = 0;
+  if (!in_check) {
+    SetRelaxed(c.best_move, qline[1]);
+    SetRelaxed(c.ponder_move, qline[1] ? qline[2] : Move(0));
+    SetRelaxed(c.best_score, eval);
+    CopyLine(c.pv, qline + 1, kMaxPv - 1);
   }
-  if (main) {
-    SetRelaxed(c.single_legal_move, list.count == 1);
-    int wdl = -1, dtz = 0;
-    Move tb_move = 0;
-    int result = ProbeTablebaseRoot(pos, &wdl, &dtz, &tb_move);
-    if (result < 0) result = ProbeTablebaseWdl(pos, 70);
-    if (result >= 0) {
-      // Scored as the node procedure scores a tablebase result at ply 1.
-      int own = result == 4 ? kTbWinValue - 1 : result == 0 ? kTbLossValue + 1 : 0;
-      SetRelaxed(c.root_tb_result, result);
-      c.tb_score[side] = own;
-      c.tb_score[side ^ 1] = -own;
-      if (tb_move != 0 && pos->fifty > 9 && InRootList(list, tb_move)) {
-        SetRelaxed(t->best_score, own);
-        t->best_pv[0] = tb_move;
-        t->best_pv[1] = 0;
-        t->depth = 99;
-        t->seldepth = 99;
-        Bump(t->tb_hits);
-        t->completed_depth = 99;
-        PublishBest(t, 99);
-        c.stop.store(true);
-        return;
-      }
+  c.stop.store(true);
+}
+
+// The root in the tablebases: its result scores the root as the node
+// procedure scores a result at ply 1 and guides the search below. With the
+// fifty-move counter past kRootTbMoveFifty the tables' own move is played
+// at once (true: the search is answered).
+bool RootTablebaseStep(SearchThread* t, const RootList& list) {
+  SearchControl& c = g_control;
+  Position* pos = &t->pos;
+  int side = pos->side;
+  int wdl = -1, dtz = 0;
+  Move tb_move = 0;
+  TbResult result = ProbeTablebaseRoot(pos, &wdl, &dtz, &tb_move);
+  if (result == kTbNoResult) result = ProbeTablebaseWdl(pos, kRootTbProbeDepth);
+  if (result != kTbNoResult) {
+    int own = TablebaseScore(result, 1);
+    SetRelaxed(c.root_tb_result, result);
+    c.tb_score[side] = own;
+    c.tb_score[side ^ 1] = -own;
+    if (tb_move != 0 && pos->fifty > kRootTbMoveFifty && InRootList(list, tb_move)) {
+      SetRelaxed(t->best_score, own);
+      t->best_pv[0] = tb_move;
+      t->best_pv[1] = 0;
+      t->depth = kTbAnswerDepth;
+      t->seldepth = kTbAnswerDepth;
+      Bump(t->tb_hits);
+      t->completed_depth = kTbAnswerDepth;
+      PublishBest(t, kTbAnswerDepth);
+      c.stop.store(true);
+      return true;
     }
-    root.tb_result = Relaxed(c.root_tb_result);
   }
-  // Iterative deepening.
-  for (int iteration = 1; iteration <= 68; iteration++) {
+  t->stack[1].tb_result = Relaxed(c.root_tb_result);
+  return false;
+}
+
+// Iterative deepening: one depth after another, each with its MultiPV
+// lines, until the search is stopped, a mate is proven within the depth,
+// the depth limit is reached or the game would run out of room. Helpers
+// choose their own depths and stir the order of all but the first move, so
+// that the threads go different ways.
+void IterativeDeepening(SearchThread* t, RootList& list, int max_depth) {
+  SearchControl& c = g_control;
+  bool main = t->thread_index == 0;
+  for (int iteration = 1; iteration <= kMaxIterations; iteration++) {
     int depth = main ? iteration : HelperDepth(iteration, max_depth);
     if (!main && list.count > 1) {
       for (int i = 1; i < list.count; i++) {
         t->random += NextNoise();
-        list.moves[i].score = int16_t(list.moves[i].score - (t->random & 15));
+        list.moves[i].score = int16_t(list.moves[i].score - (t->random & kHelperOrderNoise));
       }
     }
     SetRelaxed(t->depth, depth);
@@ -432,7 +451,7 @@ void RootSearch(SearchThread* t) {
         float elapsed = Relaxed(c.elapsed);
         for (int index = 0; index < lines; index++) {
           if (elapsed >= g_flags.noise && g_flags.noise < kNoiseSilent && t->lines[index].pv[0] != 0)
-            ReportLine(pos, depth, t->lines[index].score, t->lines[index].pv, index + 1, index + 1 == lines);
+            ReportLine(&t->pos, depth, t->lines[index].score, t->lines[index].pv, index + 1, index + 1 == lines);
         }
       }
     }
@@ -446,9 +465,41 @@ void RootSearch(SearchThread* t) {
     }
     int best = t->best_score;
     if (Stopped() || best >= kMateValue - 1 - depth || best < depth - (kMateValue - 1) || depth >= max_depth ||
-        g_game->pos.history_count + depth > 883)
+        g_game->pos.history_count + depth > kMaxGameAndSearchPlies)
       break;
     iteration = depth;
   }
+}
+
+}  // namespace
+
+void RootSearch(SearchThread* t) {
+  SearchControl& c = g_control;
+  bool main = t->thread_index == 0;
+  int max_depth = c.limits.depth_limit;
+  Move qline[kMaxPv] = {0};
+  int eval = StartRootSearch(t, qline);
+  // Helpers stay out of a root whose result the tables know (the main
+  // thread then plays by them).
+  if (!main && Relaxed(c.root_tb_result) != kTbNoResult) return;
+  bool in_check = t->stack[1].in_check;
+  RootList list = CollectRootMoves(t);
+  t->root_moves = list.count;
+  if (main) SetRelaxed(c.root_move_count, list.count);
+  if (list.count == 0) {
+    AnswerWithoutMoves(t, in_check);
+    return;
+  }
+  ScoreRootMoves(t, list);
+  if (main) PublishFallbackMove(t, list);
+  if (main && max_depth < 1) {
+    AnswerAtDepthZero(list, qline, eval, in_check);
+    return;
+  }
+  if (main) {
+    SetRelaxed(c.single_legal_move, list.count == 1);
+    if (RootTablebaseStep(t, list)) return;
+  }
+  IterativeDeepening(t, list, max_depth);
   if (main) c.stop.store(true);
 }

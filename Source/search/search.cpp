@@ -79,6 +79,12 @@ inline bool LosingExchange(const Position* pos, int side, const MoveListEntry* e
   return StaticExchange(pos, side, MoveFrom(e->move), to) < -70;
 }
 
+// Below a node the tables answered: the move into this node gave up at
+// least two of the parent's result codes (a win became a draw, a draw a
+// loss), so the parent has better and this node fails high for its side.
+// The parent's view of this node's result is kTbWin - here.
+inline bool GivesUpParentResult(TbResult here, TbResult parent) { return kTbWin - here <= parent - 2; }
+
 void UpdateQuietHistory(SearchThread* t, int ply, int depth, const MoveListEntry* e, bool improved, bool in_check) {
   int16_t& h = t->history[e->mover][MoveTo(e->move)];
   int d = depth < 70 ? depth : 69;
@@ -184,7 +190,7 @@ int MoveLoop(SearchThread* t, int side, int ply, int depth, int alpha, int beta,
         best = value;
         break;
       }
-      CopyPv(pv, child_pv, ply + 1);
+      CopyLine(pv + ply + 1, child_pv + ply + 1, kMaxPv - ply - 1);
       alpha = best = value;
     }
   }
@@ -224,14 +230,6 @@ bool StaticPruneIsSafe(const Position* pos, int side, int eval, int beta) {
 
 }  // namespace
 
-void CopyPv(Move* to, const Move* from, int start) {
-  for (int i = start; i < kMaxPv; i++) {
-    to[i] = from[i];
-    if (from[i] == 0) break;
-  }
-  to[kMaxPv - 1] = 0;
-}
-
 void InitPlyRecord(SearchThread* t, int ply, int node_type, int alpha, int beta, Move* pv) {
   PlyRecord& r = t->stack[ply];
   r.node_type = int16_t(node_type);
@@ -243,7 +241,7 @@ void InitPlyRecord(SearchThread* t, int ply, int node_type, int alpha, int beta,
   r.razoring = 0;
   t->eval.threat[ply][0] = t->eval.threat[ply][1] = 0;
   r.moves_searched = 0;
-  r.tb_result = -1;
+  r.tb_result = kTbNoResult;
   r.hash_move = 0;
   r.current_move = 0;
   r.current_mover = 0;
@@ -256,36 +254,50 @@ void InitPlyRecord(SearchThread* t, int ply, int node_type, int alpha, int beta,
 
 int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, int node_type, Move* pv) {
   Position* pos = &t->pos;
-  // 1-2: count the node, throttle, node limit and stop.
+  // Step 1: count the node; the node limit, the reports and the helpers'
+  // depth choice all read the count.
   Bump(t->nodes);
-  // The clock is read every 64 nodes: often enough at the lowest node
-  // rates, and too seldom to cost anything at the highest.
+  // Step 2: read the clock every kNodesPerClockCheck nodes: often enough at
+  // the lowest node rates, and too seldom to cost anything at the highest.
   if ((t->nodes & (kNodesPerClockCheck - 1)) == 0) CheckSearchTimeFromSearch();
+  // Step 3: a strength limit slows the search to its target node rate.
   if (Relaxed(g_control.throttle)) ThrottleSearch(t);
+  // Step 4: past the node limit the search stops, once depth 2 has given it
+  // a move worth playing.
   if (t->nodes > t->node_limit && t->completed_depth >= 2) g_control.stop.store(true, std::memory_order_relaxed);
+  // Step 5: a stopped search unwinds at once; its scores are not used.
   if (StopRequested()) return 0;
-  // 3-4: selective depth, trace.
+  // Step 6: the deepest ply reached, for the reports.
   if (ply > t->seldepth) t->seldepth = ply;
+  // Step 7: the trace of the path to a chosen position, for debugging.
   if (g_trace.key != 0 && pos->key == g_trace.key) TracePathDump(t, ply);
-  // 5: mate-distance pruning.
+  // Step 8: mate-distance pruning: no line from here can beat a mate
+  // already found nearer the root.
   if (alpha < ply - kMateValue) alpha = ply - kMateValue;
   if (beta > kMateValue - 1 - ply) beta = kMateValue - 1 - ply;
   if (alpha >= beta) return alpha;
-  // 6: prefetch (the hash entry, and the evaluation's cache entry, which
-  // every node reads), the stack record.
+  // Step 9: prefetch the hash entry and the evaluation's cache entry (which
+  // every node reads), so that the memory is on its way during the steps
+  // below.
   if (depth >= 0 && g_tt.enabled) PrefetchHashEntry(pos->key);
   PrefetchEvalCache(&t->eval, pos->key, side);
+  // Step 10: reset the node's stack record and the next ply's killers.
   InitPlyRecord(t, ply, node_type, alpha, beta, pv);
   PlyRecord& r = t->stack[ply];
-  // 7: in check?
+  // Step 11: find the checking man; the move generators and the rules below
+  // depend on it.
   int checker = FindAttacker(pos, pos->king_square[side], side ^ 1, Occupancy(pos));
   r.checker = uint8_t(checker);
   bool in_check = checker != kNoSquare;
   r.in_check = in_check;
-  // 8-9: draws and the ply limit.
+  // Step 12: a repetition, the fifty-move rule or dead material is a draw.
   if (IsDraw(pos, ply - 1)) return 0;
+  // Step 13: the stack ends here; the static evaluation answers.
   if (ply > kMaxSearchPly) return in_check ? 0 : evaluate(t, side, ply, 0);
-  // 10: extensions.
+  // Step 14: extensions, at most one ply: a check (the evasions are few and
+  // forcing), the capture of the side to move's last piece (the pawn ending
+  // that follows turns on single tempi), and the reply to a dangerous move
+  // near the horizon.
   if (in_check) {
     depth++;
   } else if (pos->material[side] == 0 && t->pos.history_count > 0 && t->pos.undo[t->pos.history_count - 1].captured > PAWN) {
@@ -294,7 +306,10 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
     depth++;
   }
   r.depth = int16_t(depth);
-  // 11: the transposition table.
+  // Step 15: the transposition table: its move orders the moves, and a
+  // deep enough bound outside the window ends a node off the principal
+  // variation (scores fade with the fifty-move counter since they were
+  // stored; near the fifty-move limit the stored score may no longer hold).
   int tt_depth = 0;
   bool tt_fail_low = false, tt_fail_high = false;
   if (depth >= 0 && g_tt.enabled) {
@@ -315,44 +330,58 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
       }
     }
   }
-  // 12: tablebases.
-  int parent_tb = t->stack[ply - 1].tb_result;
-  if (pos->fifty == 0 || parent_tb >= 0) {
-    int wdl = ProbeTablebaseWdl(pos, depth);
+  // Step 16: the tablebases, after a capture or pawn move (the tables assume
+  // a fresh fifty-move counter) or below a node they answered. Entering the
+  // tables ends the line with their result; below a node they answered,
+  // a move that gives the parent's result away fails high here.
+  TbResult parent_tb = t->stack[ply - 1].tb_result;
+  if (pos->fifty == 0 || parent_tb != kTbNoResult) {
+    TbResult wdl = ProbeTablebaseWdl(pos, depth);
     r.tb_result = wdl;
-    if (wdl >= 0) {
+    if (wdl != kTbNoResult) {
       Bump(t->tb_hits);
-      if (parent_tb < 0) {
-        int score = wdl == 0 ? kTbLossValue + ply : wdl == 4 ? kTbWinValue - ply : 0;
+      if (parent_tb == kTbNoResult) {
+        int score = TablebaseScore(wdl, ply);
         return score <= alpha ? alpha : score;
       }
-      if (wdl >= 6 - parent_tb) return beta;
+      if (GivesUpParentResult(wdl, parent_tb)) return beta;
     }
   }
-  // 13: static evaluation.
+  // Step 17: the static evaluation, which the pruning rules below compare
+  // with the window.
   int eval = evaluate(t, side, ply, in_check);
   r.eval = int16_t(eval);
-  // 14-15: in check the full move loop; at the horizon quiescence.
+  // Step 18: in check every evasion is searched: no pruning rule applies.
   if (in_check) return MoveLoop(t, side, ply, depth, alpha, beta, true, node_type, pv);
+  // Step 19: at the horizon the quiescence search resolves the captures.
   if (depth < 1) return Quiescence(t, side, ply, depth, alpha, beta, node_type, pv);
   const SelectivityTables& sel = g_selectivity;
-  // 16: futility (razoring form).
+  // Step 20: futility in its razoring form: far enough below alpha near the
+  // horizon, only captures can save the node, so quiescence decides it.
   if (depth <= sel.fp_depth && eval <= alpha - sel.fp_margin[depth] && !tt_fail_high && alpha < kMateBound &&
       node_type != kNodePV) {
     r.razoring = 1;
     int v = Quiescence(t, side, ply, depth, alpha, beta, node_type, pv);
     return v < alpha ? alpha : v > beta ? beta : v;
   }
-  // 17: beta pruning: static-eval pruning, then the null move.
+  // Steps 21 and 22 share their conditions: an expected cut node whose
+  // evaluation is above beta, with material not too far behind, no table
+  // bound against it, and pawns left (zugzwang is rare with pawns).
   int enemy = side ^ 1;
   int balance = kBalancePawn * (PawnCount(pos, side) - PawnCount(pos, enemy)) +
                 kBalanceUnit * (int(pos->material[side]) - int(pos->material[enemy]));
   if (eval >= beta + sel.bp_margin && beta - kBalanceMargin <= balance && node_type == kNodeCut && !tt_fail_low &&
       beta >= -kMateBound && pos->material[side] > 0 && PawnCount(pos, side) > 0) {
+    // Step 21: static-eval pruning: near the horizon an evaluation that
+    // stays above beta by the margin after the opponent's threats fails
+    // high without a search (with the network, only when no own man hangs).
     if (depth <= sel.sep_depth && eval - t->eval.threat[ply][side] >= beta + sel.sep_margin[depth]) {
       if (!g_flags.use_nn_eval) return beta;
       if (StaticPruneIsSafe(pos, side, eval, beta)) return beta;
     }
+    // Step 22: the null move: if passing still fails high at a reduced
+    // depth, a real move would too. Never twice in a row; a success deep in
+    // the tree only reduces the depth (a verification against zugzwang).
     Move previous = t->stack[ply - 1].current_move;
     Move two_back = ply >= 3 ? t->stack[ply - 2].current_move : Move(1);
     if (depth >= sel.nmp_depth && previous != kNullMove && two_back != kNullMove) {
@@ -374,7 +403,8 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
       }
     }
   }
-  // 18: internal iterative deepening.
+  // Step 23: internal iterative deepening: without a deep enough table
+  // entry, a shallower search finds a move to try first.
   int target = node_type == kNodePV     ? depth - kIidReductionPv
                : depth < kIidDeepDepth ? depth - kIidReductionShallow
                                        : depth - kIidReductionDeep;
@@ -385,7 +415,7 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
     if (StopRequested()) return 0;
     r.hash_move = pv[ply];
   }
-  // 19: the move loop at full depth.
+  // Step 24: the move loop at full depth.
   return MoveLoop(t, side, ply, depth, alpha, beta, false, node_type, pv);
 }
 
@@ -443,7 +473,7 @@ int Quiescence(SearchThread* t, int side, int ply, int depth, int alpha, int bet
       cutoff = true;
       break;
     }
-    CopyPv(pv, child_pv, ply + 1);
+    CopyLine(pv + ply + 1, child_pv + ply + 1, kMaxPv - ply - 1);
     best = value;
   }
   if (cutoff) {

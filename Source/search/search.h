@@ -14,5 +14,3 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
 int Quiescence(SearchThread* t, int side, int ply, int depth, int alpha, int beta, int node_type, Move* pv);
 // Resets the node's stack record and the killers of the next ply.
 void InitPlyRecord(SearchThread* t, int ply, int node_type, int alpha, int beta, Move* pv);
-// Copies a child's line (from slot from on) into a line.
-void CopyPv(Move* to, const Move* from, int start);

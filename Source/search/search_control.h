@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "search/tablebase_probe.h"
 #include "types.h"
 
 // Limits of the next search, filled by go, the command line and the console.
@@ -38,8 +39,15 @@ enum SearchStateValue : uint8_t {
 };
 constexpr uint8_t kFinishedBit = 0x10;
 
+// Where the root's best score stands against the aspiration window of the
+// pass in progress; the time check grants more time to an unstable root.
+enum RootState : int {
+  kRootInWindow = 0,
+  kRootFailingLow = 1,  // every move so far at or below alpha
+  kRootFailedHigh = 2,  // a move at or above beta
+};
+
 constexpr int kMaxDepthTable = 70;
-constexpr int kMaxPvLength = 70;
 
 struct SearchControl {
   SearchLimits limits;
@@ -79,13 +87,13 @@ struct SearchControl {
   bool single_legal_move = false;
   int root_move_count = 0;         // legal moves at the root of the last search
   bool book_move = false;          // the result came from an opening book
-  int root_state = 0;              // 0 inside the window, 1 failing low, 2 failed high
+  RootState root_state = kRootInWindow;
   int depth_score[kMaxDepthTable];
   Move depth_move[kMaxDepthTable];
   double depth_nodes[kMaxDepthTable];
   float last_iteration_time = 0;
   int last_iteration_depth = 0;
-  int root_tb_result = -1;         // root tablebase result, -1 none
+  TbResult root_tb_result = kTbNoResult;  // the root position's tablebase result
   int tb_score[2] = {0, 0};        // tablebase score of each side
 
   // Published result of the search.
@@ -99,7 +107,7 @@ struct SearchControl {
   int best_bound = 0;       // ScoreBound of the published score (0 exact)
   int best_depth = 0;
   int best_seldepth = 0;
-  Move pv[kMaxPvLength];
+  Move pv[kMaxPv];
 
   // Totals summed from all threads.
   double nodes = 0, tt_probes = 0, tt_hits = 0, pawn_probes = 0, pawn_hits = 0, eval_probes = 0, eval_hits = 0,

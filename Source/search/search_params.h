@@ -78,6 +78,32 @@ constexpr int kRootOrderBound = 11000;
 constexpr int kRootUnsearchedOrder = -11500;
 // Current-move lines start once the search has run this many seconds.
 constexpr float kCurrentMoveDelay = 3.5f;
+// First-iteration order of the root moves: the move picker's capture order,
+// except that a capture counts as losing only below -kRootLosingExchange
+// (and even exchanges rank with the winning ones); quiet moves by history,
+// castling and quiet promotions kRootSpecialMoveBonus above the rest.
+constexpr int kRootLosingExchange = 50;
+constexpr int kRootSpecialMoveBonus = 60;
+// Helpers lower the first-iteration score of every root move but the first
+// by a random 0..kHelperOrderNoise before each iteration.
+constexpr int kHelperOrderNoise = 15;
+// The root's own tablebase probe answers at any depth up to this one (the
+// probe's depth rule still keeps out the tables it would not use).
+constexpr int kRootTbProbeDepth = 70;
+// The root plays the tables' move without a search once the fifty-move
+// counter is above this; the reported depth of such an answer.
+constexpr int kRootTbMoveFifty = 9;
+constexpr int kTbAnswerDepth = 99;
+// Iterative deepening: at most this many iterations, and none that would
+// take the game and the search line past kMaxGameAndSearchPlies plies.
+constexpr int kMaxIterations = 68;
+constexpr int kMaxGameAndSearchPlies = 883;
+// Strength limiting: the search is throttled when its full speed is more
+// than kThrottleMargin nodes a second above the target rate; a target rate
+// above kExactFirstIterationRate gives every move of the first iteration an
+// exact score.
+constexpr float kThrottleMargin = 20;
+constexpr float kExactFirstIterationRate = 1000;
 
 // ---- Reduction tables (selectivity.cpp) ----
 // Late-move reduction: log(depth) * log(move) * kLmrScale - kLmrOffset,
@@ -92,6 +118,8 @@ constexpr int kLmrMinDepth = 2;
 // point per point of selectivity below 100, and selectivity 0 turns it off.
 constexpr int kBetaPruneMargin = 15;
 constexpr int kBetaPruneOff = 5000;
+// History values start a search at kHistoryStart (of 16384).
+constexpr int kHistoryStart = 2048;
 // History steps grow with the square root of the depth, capped at this depth.
 constexpr int kHistoryDepthCap = 16;
 constexpr int kHistoryRaise = 16;

@@ -4,7 +4,6 @@
 
 #include "eval/eval_state.h"
 
-SearchThread* g_game = nullptr;
 SearchThread* g_threads[kMaxThreads];
 
 SearchThread* NewSearchThread() {

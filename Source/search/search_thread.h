@@ -1,12 +1,14 @@
-// The per-thread record: the thread's position (which carries its own move
-// history and ply), the per-ply stack, the move buffer the move picker
-// generates into, the evaluation state and everything else a search thread
-// owns.
+// The per-thread record of a search: the thread's position (which carries
+// its own move history and ply), the per-ply stack, the move buffer the move
+// picker generates into, the evaluation state and everything else a search
+// thread owns. What lives for a whole game is the game record's
+// (search/game.h).
 #pragma once
 
 #include "board/movegen.h"
 #include "board/position.h"
 #include "eval/eval_state.h"
+#include "search/tablebase_probe.h"
 #include "types.h"
 
 // Per-ply data of the search and of the move lists.
@@ -21,7 +23,7 @@ struct PlyRecord {
   uint8_t classification;     // ClassifyMove bits of the move being searched
   uint16_t razoring;          // node resolved by the futility rule
   uint16_t moves_searched;
-  int32_t tb_result;          // tablebase result of this node, -1 = none
+  TbResult tb_result;         // tablebase result of this node
   Move hash_move;
   Move killer[2];
   Move evasion_killer;
@@ -35,7 +37,6 @@ struct PlyRecord {
   MoveListEntry* list_end;    // terminator of the list
 };
 
-constexpr int kMaxPv = 70;
 constexpr int kMaxMultiPv = 255;
 
 // One principal variation of a MultiPV search at the depth in progress.
@@ -45,10 +46,11 @@ struct RootLine {
 };
 
 struct SearchThread {
-  Position pos;  // with its undo stack and the search ply
+  // ---- Set up afresh for every search ----
+  Position pos;  // a copy of the game's, with its undo stack and the search ply
   int thread_index;
 
-  // Move ordering, reset at each search start.
+  // Move ordering.
   int16_t history[16][64];
   Move countermove[16][64];
   Move countermove2[16][64];
@@ -65,21 +67,19 @@ struct SearchThread {
   int completed_depth;  // iteration that produced the current best line
   int best_score;
   Move best_pv[kMaxPv];  // best move and its line, ended by 0
-  int root_state;       // 0 inside the window, 1 failing low, 2 failed high
   uint32_t random;      // random accumulator (root order noise of helpers)
   int root_side;        // side to move at the root
   int root_moves;       // legal root moves in the ply-1 list
   RootLine lines[kMaxMultiPv];  // MultiPV lines of the depth in progress
   PlyRecord stack[kMaxPly + 2];
-  MoveListEntry moves[kMoveBufferSize];
 
+  // ---- Kept from one search to the next while the record lives ----
+  // The move buffer, one fixed slice per ply (the slices are assigned once).
+  MoveListEntry moves[kMoveBufferSize];
   // Evaluation state: caches, network buffers, threat sums per ply.
   EvalState eval;
 };
 
-// The main search record, holding the game position and its history; it
-// lives from start-up to shutdown.
-extern SearchThread* g_game;
 // Records of the search threads, by thread index. Another thread may read a
 // slot while a search fills it: the record is published with a release
 // store and read with an acquire load, so its contents come with it.

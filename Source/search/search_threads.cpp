@@ -8,6 +8,7 @@
 
 #include "platform/clock.h"
 #include "platform/relaxed.h"
+#include "search/game.h"
 #include "search/report.h"
 #include "search/root_search.h"
 #include "search/search_control.h"
@@ -25,7 +26,7 @@ SearchThread* PrepareSearchThread(int index) {
     SetThreadRecord(index, t);
   }
   // The game position and its history, for repetitions.
-  const SearchThread* game = g_game;
+  const GameRecord* game = g_game;
   CopyPosition(&t->pos, &game->pos);
   t->pos.ply = 1;
   t->thread_index = index;
@@ -46,7 +47,6 @@ SearchThread* PrepareSearchThread(int index) {
   SetRelaxed(t->completed_depth, 0);
   SetRelaxed(t->best_score, 0);
   t->best_pv[0] = 0;
-  t->root_state = 0;
   return t;
 }
 
@@ -107,9 +107,9 @@ void PrepareSearch() {
     c.depth_nodes[d] = 0;
   }
   SetRelaxed(c.best_change_depth, 0);
-  SetRelaxed(c.root_state, 0);
+  SetRelaxed(c.root_state, kRootInWindow);
   SetRelaxed(c.single_legal_move, false);
-  SetRelaxed(c.root_tb_result, -1);
+  SetRelaxed(c.root_tb_result, kTbNoResult);
   SetRelaxed(c.root_move_count, 0);
   SetRelaxed(c.last_iteration_depth, 0);
   SetRelaxed(c.last_iteration_time, 0.0f);

@@ -2,9 +2,19 @@
 #pragma once
 
 #include "board/position.h"
+#include "fathom/tbprobe.h"
+#include "types.h"
 
-// Win/draw/loss code 0..4 of the position from the side to move's view, or
-// -1 when the tables do not answer at this remaining depth.
-int ProbeTablebaseWdl(const Position* pos, int depth);
-// Root probe: the code, the distance to zeroing and the move to play, or -1.
-int ProbeTablebaseRoot(Position* pos, int* wdl, int* dtz, Move* move);
+// Win/draw/loss result of the position from the side to move's view, or
+// kTbNoResult when the tables do not answer at this remaining depth.
+TbResult ProbeTablebaseWdl(const Position* pos, int depth);
+// Root probe: the result, the distance to zeroing and the move to play, or
+// kTbNoResult.
+TbResult ProbeTablebaseRoot(Position* pos, int* wdl, int* dtz, Move* move);
+
+// The score of a tablebase result found at a ply: a win or a loss counts
+// from the ply, so that nearer results score further from 0; blessed and
+// cursed results are draws.
+inline int TablebaseScore(TbResult result, int ply) {
+  return result == kTbLoss ? kTbLossValue + ply : result == kTbWin ? kTbWinValue - ply : 0;
+}

@@ -6,6 +6,7 @@
 #include "board/position.h"
 #include "platform/clock.h"
 #include "platform/relaxed.h"
+#include "search/game.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
 #include "search/search_threads.h"
@@ -172,10 +173,10 @@ void CheckSearchTime() {
     // a little; a best move that has held for several depths gives time
     // back. The total is capped by the search's maximum below.
     float extra = 0;
-    int root_state = Relaxed(c.root_state);
-    if (root_state == 1) {
+    RootState root_state = Relaxed(c.root_state);
+    if (root_state == kRootFailingLow) {
       extra = kFailLowExtra * target;
-    } else if (root_state == 2) {
+    } else if (root_state == kRootFailedHigh) {
       extra = kFailHighExtra * target;
     } else if (depth > 3) {
       if (score <= Relaxed(c.depth_score[depth - 1]) - tolerance) extra += kFallingScoreExtra * target;

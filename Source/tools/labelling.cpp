@@ -56,9 +56,9 @@ bool InCheck(const Position* pos) { return IsSquareAttacked(pos, pos->king_squar
 // The search score, moved to the root tablebase result when there is one.
 int CorrectedScore(int score) {
   switch (g_control.root_tb_result) {
-    case 4: return score < kTbWinValue ? kTbWinValue : score;
-    case 0: return score > -kTbWinValue ? -kTbWinValue : score;
-    case 2: return 0;
+    case kTbWin: return score < kTbWinValue ? kTbWinValue : score;
+    case kTbLoss: return score > -kTbWinValue ? -kTbWinValue : score;
+    case kTbDraw: return 0;
     default: return score;
   }
 }
@@ -68,7 +68,7 @@ int CorrectedScore(int score) {
 int PlayPrincipalVariation(char* fen) {
   Position* pos = &g_game->pos;
   int played = 0;
-  for (int i = 0; i < kMaxPvLength && g_control.pv[i] != kNullMove; i++) {
+  for (int i = 0; i < kMaxPv && g_control.pv[i] != kNullMove; i++) {
     Move move = MatchLegalMove(pos, g_control.pv[i]);
     if (move == kNullMove || !PlayGameMove(move)) break;
     played++;

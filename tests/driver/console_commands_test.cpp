@@ -25,7 +25,7 @@ class ConsoleCommands : public ::testing::Test {
   void SetUp() override {
     InitAttackTables();
     InitZobristKeys();
-    if (g_game == nullptr) g_game = NewSearchThread();
+    if (g_game == nullptr) g_game = NewGameRecord();
     SetDefaultSettings(&g_active);
     g_pending = g_active;
     g_flags = EngineFlags();

@@ -21,7 +21,7 @@ class GameRecord : public ::testing::Test {
   void SetUp() override {
     InitAttackTables();
     InitZobristKeys();
-    if (g_game == nullptr) g_game = NewSearchThread();
+    if (g_game == nullptr) g_game = NewGameRecord();
     SetDefaultLimits(&g_control.limits);
     g_control.state.store(kStateIdle);
     HandlePositionCommand("startpos");

@@ -77,14 +77,14 @@ TEST_F(ReportText, ScoresAroundTheMateBound) {
 }
 
 TEST_F(ReportText, ARootTablebaseResultReplacesAllButMates) {
-  EXPECT_EQ(ReportedScore(120, -1), 120);
-  EXPECT_EQ(ReportedScore(120, 4), kTbWinValue);
-  EXPECT_EQ(ReportedScore(-300, 0), -kTbWinValue);
-  EXPECT_EQ(ReportedScore(300, 2), 0);
+  EXPECT_EQ(ReportedScore(120, kTbNoResult), 120);
+  EXPECT_EQ(ReportedScore(120, kTbWin), kTbWinValue);
+  EXPECT_EQ(ReportedScore(-300, kTbLoss), -kTbWinValue);
+  EXPECT_EQ(ReportedScore(300, kTbDraw), 0);
   // A mate the search found stays a mate.
-  EXPECT_EQ(ReportedScore(kMateValue - 4, 4), kMateValue - 4);
-  EXPECT_EQ(ReportedScore(5 - kMateValue, 0), 5 - kMateValue);
-  EXPECT_EQ(ScoreText(ReportedScore(15, 4)), "cp 9800");
+  EXPECT_EQ(ReportedScore(kMateValue - 4, kTbWin), kMateValue - 4);
+  EXPECT_EQ(ReportedScore(5 - kMateValue, kTbLoss), 5 - kMateValue);
+  EXPECT_EQ(ScoreText(ReportedScore(15, kTbWin)), "cp 9800");
 }
 
 TEST_F(ReportText, UciLinesCarryBoundsAndTheMultiPvNumber) {

@@ -47,29 +47,32 @@ class EvalParamsTest : public ::testing::Test {
 };
 
 TEST_F(EvalParamsTest, TableHasItsNamesInOrder) {
-  EXPECT_EQ(g_eval_params.count, 951);
-  struct {
+  EXPECT_EQ(g_eval_params.count, kParamCount);
+  struct Row {
     int first;
     const char* name;
     int count;
-  } groups[] = {{0, "mtl_pawn", 1},          {4, "mtl_queen", 1},         {5, "bishop_pair", 1},
-                {9, "pawn_doubled", 1},      {10, "ppawn_base", 6},       {16, "ppawn_mobile", 6},
-                {22, "ppawn_free", 6},       {28, "ppawn_fkdist", 8},     {36, "ppawn_ekdist", 8},
-                {44, "ppawn_connected", 6},  {50, "candidate_passer", 6}, {56, "knight_mobility", 1},
-                {59, "knight_outpost_atk", 1}, {64, "bishop_outpost_atk", 1}, {69, "rook_7th", 1},
-                {71, "queen_trapped", 1},    {72, "pawn_shield", 1},      {77, "king_pawn_dist", 1},
-                {78, "hung_pawn", 1},        {84, "pinned_piece", 1},     {85, "bishop_rampawns", 1},
-                {86, "stm_bonus", 1},        {87, "ttune", 32},           {119, "PST_P1", 64},
-                {183, "PST_CP", 64},         {247, "PST_DP", 64},         {311, "PST_N1", 64},
-                {375, "PST_B1", 64},         {439, "PST_R1", 64},         {503, "PST_Q1", 64},
-                {567, "PST_K", 64},          {631, "PST_P2", 64},         {695, "PST_N2", 64},
-                {759, "PST_B2", 64},         {823, "PST_R2", 64},         {887, "PST_Q2", 64}};
-  for (const auto& g : groups) {
-    for (int i = 0; i < g.count; i++) EXPECT_STREQ(g_eval_params.entry[g.first + i].name, g.name) << g.first + i;
-    if (g.first + g.count < kParamCount) {
-      EXPECT_STRNE(g_eval_params.entry[g.first + g.count].name, g.name);
-    }
+  };
+  const Row rows[] = {
+#define ROW(index, name, count, scale, defaults) {index, name, count},
+      ZORV_EVAL_WEIGHTS(ROW)
+#undef ROW
+  };
+  int next = 0;
+  for (const Row& row : rows) {
+    EXPECT_EQ(row.first, next) << row.name;  // rows follow one another
+    for (int i = 0; i < row.count; i++) EXPECT_STREQ(g_eval_params.entry[row.first + i].name, row.name) << row.first + i;
+    next = row.first + row.count;
   }
+  EXPECT_EQ(next, kParamCount);
+  // Parameter files set entries by position: rows written in files so far
+  // stay where they are.
+  EXPECT_EQ(kKnightOutpostAtk, 59);
+  EXPECT_EQ(kStmBonus, 86);
+  EXPECT_EQ(kTtune, 87);
+  EXPECT_EQ(kPstP1, 119);
+  EXPECT_EQ(kPstK, 567);
+  EXPECT_EQ(kPstQ2, 887);
 }
 
 TEST_F(EvalParamsTest, DefaultsPackEndgameOverMiddlegame) {
@@ -173,19 +176,20 @@ TEST_F(EvalParamsTest, TheTailOfAnOverlongLineIsNotReadAsALine) {
   EXPECT_EQ(Eg(kMtlPawn), 6);
 }
 
-TEST_F(EvalParamsTest, GroupScalesStretchEveryMatchingEntry) {
-  g_pending.group_scale[5][0] = 50;  // knight
-  g_pending.group_scale[5][1] = 50;
+TEST_F(EvalParamsTest, GroupScalesStretchEveryMemberOnce) {
+  g_pending.group_scale[kScaleKnight][0] = 50;
+  g_pending.group_scale[kScaleKnight][1] = 50;
   ApplyGroupScales();
   // Halved, rounded to nearest with halves toward zero.
   EXPECT_EQ(Mg(kKnightMobility), 31);
   EXPECT_EQ(Eg(kKnightMobility), 23);
   EXPECT_EQ(g_eval_params.entry[kKnightMobility].eg, 23.5f);
-  // "knight_outpost_atk" also contains "knight_outpost": quartered.
-  EXPECT_EQ(g_eval_params.entry[kKnightOutpostAtk].mg, 2.25f);
-  EXPECT_EQ(g_eval_params.entry[kKnightOutpostAtk].eg, 3.25f);
-  EXPECT_EQ(Mg(kKnightOutpostAtk), 2);
-  EXPECT_EQ(Eg(kKnightOutpostAtk), 3);
+  // "knight_outpost_atk" is halved once like the rest, though its name
+  // begins with another member's.
+  EXPECT_EQ(g_eval_params.entry[kKnightOutpostAtk].mg, 4.5f);
+  EXPECT_EQ(g_eval_params.entry[kKnightOutpostAtk].eg, 6.5f);
+  EXPECT_EQ(Mg(kKnightOutpostAtk), 4);
+  EXPECT_EQ(Eg(kKnightOutpostAtk), 6);
   EXPECT_EQ(Mg(kKnightOutpost), 17);  // 17.5
   EXPECT_EQ(Eg(kKnightOutpost), 5);
   EXPECT_EQ(Mg(kPstN1 + Square("a1")), -24);  // -24.5
@@ -201,11 +205,39 @@ TEST_F(EvalParamsTest, GroupScalesStretchEveryMatchingEntry) {
   EXPECT_EQ(g_eval_params.entry[kMtlKnight].score, defaults_[kMtlKnight].score);
 }
 
+TEST_F(EvalParamsTest, EveryScaleGroupStretchesExactlyItsRows) {
+  // Each group in turn doubled: every entry of its rows doubles once, no
+  // other entry moves.
+  for (int g = 0; g < kScaleGroupCount; g++) {
+    ResetEvaluation();
+    g_pending.group_scale[g][0] = 200;
+    g_pending.group_scale[g][1] = 300;
+    ApplyGroupScales();
+    int members = 0;
+    for (int i = 0; i < kParamCount; i++) {
+      const EvalParam& e = g_eval_params.entry[i];
+      bool member = ScaleGroupOf(i) == g;
+      members += member;
+      EXPECT_EQ(e.mg, member ? 2 * defaults_[i].mg : defaults_[i].mg) << GroupScaleName(g) << " " << e.name;
+      EXPECT_EQ(e.eg, member ? 3 * defaults_[i].eg : defaults_[i].eg) << GroupScaleName(g) << " " << e.name;
+    }
+    EXPECT_GT(members, 0) << GroupScaleName(g);
+    g_pending.group_scale[g][0] = 100;
+    g_pending.group_scale[g][1] = 100;
+  }
+  EXPECT_EQ(ScaleGroupOf(kBishopOutpostAtk), kScaleBishop);
+  EXPECT_EQ(ScaleGroupOf(kKingDanger2), kScaleKingSafety);
+  EXPECT_EQ(ScaleGroupOf(kPpushThreat), kScaleNone);
+  EXPECT_EQ(ScaleGroupOf(kPstK + 5), kScaleNone);
+  EXPECT_STREQ(GroupScaleName(kScaleThreats), "scale_threats");
+  EXPECT_EQ(GroupScaleName(kScaleGroupCount), nullptr);
+}
+
 TEST_F(EvalParamsTest, GroupScalesCanBeSetFromTheParameterFile) {
   EXPECT_EQ(RebuildWith("scale_king_safety, 200, 0\nscale_threats, 5000, -3\n"), "");
-  EXPECT_EQ(g_pending.group_scale[11][0], 200);
-  EXPECT_EQ(g_pending.group_scale[12][0], 1000);  // clamped
-  EXPECT_EQ(g_pending.group_scale[12][1], 0);
+  EXPECT_EQ(g_pending.group_scale[kScaleKingSafety][0], 200);
+  EXPECT_EQ(g_pending.group_scale[kScaleThreats][0], 1000);  // clamped
+  EXPECT_EQ(g_pending.group_scale[kScaleThreats][1], 0);
   EXPECT_EQ(Mg(kKingDanger1), -434);
   EXPECT_EQ(Eg(kKingDanger1), 0);
   EXPECT_EQ(Mg(kKingDanger2), -172);

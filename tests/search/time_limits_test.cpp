@@ -24,7 +24,7 @@ class SearchTime : public ::testing::Test {
     g_flags = EngineFlags();
     g_flags.use_nn_eval = false;
     g_flags.noise = kNoiseSilent;
-    if (g_game == nullptr) g_game = NewSearchThread();
+    if (g_game == nullptr) g_game = NewGameRecord();
     SetupGame("r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ -");
     SetDefaultLimits(&g_control.limits);
     g_control.full_speed_rate = 0;

@@ -9,6 +9,7 @@
 
 #include "platform/output.h"
 #include "platform/clock.h"
+#include "tools/training/adam.h"
 #include "tools/tool_files.h"
 #include "tools/training/run_on_threads.h"
 
@@ -147,17 +148,16 @@ double TuneHceWeights(const HceTunerOptions& options, TuningSet* train_set, cons
     if (tuned[i]) tuned_list.push_back(i);
   // Per thread: the gradient of the middlegame half, then of the endgame half.
   std::vector<std::vector<double>> grads(size_t(threads), std::vector<double>(2 * kParamCount, 0.0));
-  std::vector<double> adam_m(2 * kParamCount, 0.0), adam_v(2 * kParamCount, 0.0);
+  AdamMoments<double> moments(2 * kParamCount);
   const std::vector<float> start_mg = *mg, start_eg = *eg;
   std::vector<uint32_t> order(batches);
   for (size_t i = 0; i < batches; i++) order[i] = uint32_t(i);
   std::mt19937 random(options.seed);
-  const double beta1 = 0.9, beta2 = 0.999, epsilon = 1e-8;
   int64_t step = 0;
   double last = -1;
   for (int pass = 0; pass < options.passes; pass++) {
     double start = MonotonicSeconds();
-    double rate = options.learning_rate * (0.1 + 0.9 * 0.5 * (1.0 + std::cos(M_PI * pass / options.passes)));
+    double rate = CosineRate(options.learning_rate, pass, options.passes);
     std::shuffle(order.begin(), order.end(), random);
     std::vector<double> losses(size_t(threads), 0.0);
     const float* w_mg = mg->data();
@@ -192,8 +192,8 @@ double TuneHceWeights(const HceTunerOptions& options, TuningSet* train_set, cons
       });
       step++;
       const double scale = kCentipawnsPerStepUnit / double(count);
-      const double corrected =
-          rate * std::sqrt(1.0 - std::pow(beta2, double(step))) / (1.0 - std::pow(beta1, double(step)));
+      // Adam works in pawns: the step is scaled back to centipawns.
+      const double step_rate = kCentipawnsPerStepUnit * AdamStepRate(rate, step);
       for (int i : tuned_list) {
         for (int half = 0; half < 2; half++) {
           size_t slot = size_t(half * kParamCount + i);
@@ -206,9 +206,7 @@ double TuneHceWeights(const HceTunerOptions& options, TuningSet* train_set, cons
           float& w = half == 0 ? (*mg)[size_t(i)] : (*eg)[size_t(i)];
           float start = half == 0 ? start_mg[size_t(i)] : start_eg[size_t(i)];
           g += 2.0 * options.regularization * (w - start) / kCentipawnsPerStepUnit;
-          adam_m[slot] = beta1 * adam_m[slot] + (1.0 - beta1) * g;
-          adam_v[slot] = beta2 * adam_v[slot] + (1.0 - beta2) * g * g;
-          double moved = w - kCentipawnsPerStepUnit * corrected * adam_m[slot] / (std::sqrt(adam_v[slot]) + epsilon);
+          double moved = w - moments.Step(slot, g, step_rate);
           w = float(std::max(-double(kLargestWeight), std::min(double(kLargestWeight), moved)));
         }
       }

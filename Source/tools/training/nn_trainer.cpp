@@ -6,6 +6,7 @@
 
 #include "platform/output.h"
 #include "platform/clock.h"
+#include "tools/training/adam.h"
 #include "tools/training/run_on_threads.h"
 
 namespace {
@@ -206,13 +207,11 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
   const size_t trained = net->trained_count();
   const size_t bias = net->bias_index();
   const size_t first_layer = size_t(net->inputs) * size_t(net->hidden);
-  // Adam's moments, laid out like the weights.
-  std::vector<float> m(net->weights.size(), 0.0f), v(net->weights.size(), 0.0f);
+  AdamMoments<float> moments(net->weights.size());
   std::vector<std::vector<float>> grads(size_t(threads), std::vector<float>(net->weights.size(), 0.0f));
   std::vector<uint32_t> order(n);
   for (size_t i = 0; i < n; i++) order[i] = uint32_t(i);
   std::mt19937 random(options.seed);
-  const double beta1 = 0.9, beta2 = 0.999, epsilon = 1e-8;
   int64_t step = 0;
   double best = MeanLoss(*net, validation, score_weight, threads);
   PrintLine("epoch 0: validation %.6f (the hand-crafted evaluation: %.6f)", best,
@@ -221,7 +220,7 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
   bool best_written = true;  // the output holds the best network so far
   for (int epoch = 0; epoch < options.epochs; epoch++) {
     double start = MonotonicSeconds();
-    double rate = options.learning_rate * (0.1 + 0.9 * 0.5 * (1.0 + std::cos(M_PI * epoch / options.epochs)));
+    double rate = CosineRate(options.learning_rate, epoch, options.epochs);
     std::shuffle(order.begin(), order.end(), random);
     std::vector<double> losses(size_t(threads), 0.0);
     for (size_t first = 0; first < n; first += size_t(options.batch_size)) {
@@ -239,29 +238,38 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
       });
       step++;
       const float scale = 1.0f / float(count);
-      const float corrected = float(rate * std::sqrt(1.0 - std::pow(beta2, double(step))) /
-                                    (1.0 - std::pow(beta1, double(step))));
+      const float step_rate = float(AdamStepRate(rate, step));
       const float decay = float(rate * options.weight_decay);
-      auto update = [&](size_t i, float decay_here) {
-        float g = 0;
-        for (int t = 0; t < threads; t++) {
-          g += grads[size_t(t)][i];
-          grads[size_t(t)][i] = 0;
+      // The batch's mean gradient of weights begin..end-1, gathered from
+      // every thread into the first thread's buffer (the others cleared).
+      float* gradient = grads[0].data();
+      auto gather = [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; i++) {
+          float g = 0;
+          for (int t = 0; t < threads; t++) {
+            g += grads[size_t(t)][i];
+            grads[size_t(t)][i] = 0;
+          }
+          gradient[i] = g * scale;
         }
-        g *= scale;
-        m[i] = float(beta1) * m[i] + float(1.0 - beta1) * g;
-        v[i] = float(beta2) * v[i] + float(1.0 - beta2) * g * g;
-        float w = net->weights[i] * (1.0f - decay_here) - corrected * m[i] / (std::sqrt(v[i]) + float(epsilon));
-        net->weights[i] = std::max(-kLargestWeight, std::min(kLargestWeight, w));
+      };
+      // Steps weights begin..end-1 with the decay and clears their gradient.
+      auto step_span = [&](size_t begin, size_t end, float decay_here) {
+        if (end <= begin) return;
+        gather(begin, end);
+        moments.StepSpan(net->weights.data(), gradient, begin, end - begin, step_rate, decay_here, kLargestWeight);
+        std::fill(gradient + begin, gradient + end, 0.0f);
       };
       const size_t shared_begin = net->count, shared_end = net->weights.size();
       RunOnThreads(threads, [&](int t) {
         size_t begin, end;
         Slice(trained, threads, t, &begin, &end);
-        for (size_t i = begin; i < end; i++) update(i, i < first_layer ? decay : 0.0f);
+        // Only the first layer decays.
+        step_span(begin, std::min(end, std::max(begin, first_layer)), decay);
+        step_span(std::max(begin, first_layer), end, 0.0f);
         Slice(shared_end - shared_begin, threads, t, &begin, &end);
-        for (size_t i = shared_begin + begin; i < shared_begin + end; i++) update(i, decay);
-        if (t == 0) update(bias, 0.0f);
+        step_span(shared_begin + begin, shared_begin + end, decay);
+        if (t == 0) step_span(bias, bias + 1, 0.0f);
       });
     }
     double seconds = MonotonicSeconds() - start;

@@ -118,7 +118,7 @@ bool GameOver(TrainGame* game, const int* white_scores) {
   if (PopCount(Occupancy(pos)) <= TbLargest() && pos->castling == 0) {
     int wdl = -1, dtz = 0;
     Move move = 0;
-    if (TbProbeRoot(pos, &wdl, &dtz, &move) >= 0) {
+    if (TbProbeRoot(pos, &wdl, &dtz, &move) != kTbNoResult) {
       int own = wdl == kTbWin ? 1 : wdl == kTbLoss ? -1 : 0;
       return finish(side == WHITE ? own : -own, kEndTablebase);
     }
