@@ -190,8 +190,8 @@ int hce_evaluate(const Position* pos, EvalState* state, int side, int ply, int t
     record->scale = scale;
   }
   int result = int(float(score) * scale);
-  if (result > 32767) result = 32767;
-  if (result < -32767) result = -32767;
+  if (result > kMaxHceScore) result = kMaxHceScore;
+  if (result < -kMaxHceScore) result = -kMaxHceScore;
   if (side == BLACK) result = -result;
 
   int white_threat = work->side[WHITE].threat, black_threat = work->side[BLACK].threat;

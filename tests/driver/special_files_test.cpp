@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,51 @@ TEST(SpecialFiles, SettingsFilesThatAreDevicesOrFifosDoNotStallTheStartUp) {
     engine.Send("quit");
     EXPECT_EQ(engine.WaitExit(ScaledTimeout(10000)), 0) << target;
   }
+}
+
+// A weight far beyond any default no longer makes a position look like a
+// mate: weights are clamped, and so is the evaluation's total.
+TEST(SpecialFiles, AHugeWeightMakesNoFalseMate) {
+  TempDir dir;
+  dir.Write("params.txt", "pawn_weak, 10000, 10000\nmtl_queen, 30000, 30000\n");
+  EngineProcess engine({"-use_hce"}, dir.path());
+  for (const char* fen : {"4k3/p1p1p1p1/8/8/8/8/1P1P1P1P/4K3 w - - 0 1",
+                          "rnbqkbnr/p1p1p1p1/8/8/8/8/1P1P1P1P/RNBQKBNR w KQkq - 0 1",
+                          "q3k3/8/8/8/8/8/8/4K3 w - - 0 1"}) {
+    engine.Send(std::string("position fen ") + fen);
+    engine.Send("go depth 4");
+    std::vector<std::string> lines = engine.ReadUntil("bestmove", ScaledTimeout(30000));
+    EXPECT_EQ(CountContaining(lines, "score mate"), 0) << fen;
+  }
+  engine.Send("quit");
+  EXPECT_EQ(engine.WaitExit(ScaledTimeout(10000)), 0);
+}
+
+uint64_t AvailableMegabytes() {
+  std::ifstream in("/proc/meminfo");
+  std::string name;
+  uint64_t kib = 0;
+  std::string unit;
+  while (in >> name >> kib >> unit)
+    if (name == "MemAvailable:") return kib / 1024;
+  return 0;
+}
+
+// A table the machine can only give by swapping is refused at once; the
+// table in use stays, and the engine answers meanwhile.
+TEST(SpecialFiles, AHashTableBeyondTheAvailableMemoryIsRefusedAtOnce) {
+  uint64_t available = AvailableMegabytes();
+  if (available == 0 || available > 30000) GTEST_SKIP() << "a 32 GB table may fit here";
+  EngineProcess engine;
+  engine.Send("setoption name Hash value 32768");
+  engine.Send("isready");
+  std::vector<std::string> lines = engine.ReadUntil("readyok", ScaledTimeout(5000));
+  EXPECT_TRUE(HasLine(lines, "info string cannot allocate 32768 Mbytes for the hash table, Hash stays 64"));
+  engine.Send("position startpos");
+  engine.Send("go depth 3");
+  engine.ReadUntil("bestmove");
+  engine.Send("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
 }
 
 }  // namespace
