@@ -1,11 +1,14 @@
 #include "driver/command_line.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "driver/setting_registry.h"
+#include "platform/tool_arguments.h"
 #include "search/search_control.h"
 #include "settings.h"
 
@@ -20,24 +23,37 @@ long long Clamp(long long v, long long lo, long long hi) { return v < lo ? lo : 
 CommandLine ParseCommandLine(int argc, char** argv) {
   CommandLine cl;
   SearchLimits& limits = g_control.limits;
-  // The value of an option that takes one; an option standing last without
-  // its value is ignored.
   int i = 1;
+  // The value of an option that takes one. A setting's switch standing
+  // last without its value is ignored; a tool's switch is refused.
   auto value = [&](const char** out) {
     if (i + 1 >= argc) return false;
     *out = argv[++i];
     return true;
   };
-  for (; i < argc; i++) {
-    const char* arg = argv[i];
+  auto refuse = [&](const std::string& line) {
+    if (cl.refusal.empty()) cl.refusal = line;
+  };
+  const char* arg = nullptr;  // the switch being read
+  auto need = [&](const char* what, const char** out) {
+    if (value(out)) return true;
+    refuse(RefuseArgument(arg, "", std::string("a value: ") + what));
+    return false;
+  };
+  for (; i < argc && cl.refusal.empty(); i++) {
+    arg = argv[i];
     const char* v = nullptr;
+    long long whole = 0;
+    double real = 0;
     auto is = [&](const char* name) { return std::strcmp(arg, name) == 0; };
     if (const SettingEntry* setting = FindCommandLineSetting(arg)) {
       // A setting's switch: stored as setoption would, its effect comes
-      // with the start-up that follows.
+      // with the start-up that follows. Numbers beyond the range are
+      // clamped as setoption clamps them; text that is no number is refused.
       if (value(&v)) {
         if (setting->kind == SettingKind::Text) StoreSettingText(*setting, v);
-        else StoreSettingNumber(*setting, std::atoll(v));
+        else if (ParseWholeNumber(v, &whole)) StoreSettingNumber(*setting, whole);
+        else refuse(RefuseArgument(arg, v, "a whole number"));
       }
     } else if (is("-uci")) {
       g_flags.uci = true;
@@ -47,30 +63,40 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       g_pending.log = 1;
     } else if (is("-numa")) {
     } else if (is("-noise")) {
-      if (value(&v)) g_flags.noise = float(std::atof(v));
+      if (value(&v)) {
+        refuse(CheckRealNumber(arg, v, 0, 1e9, &real));
+        g_flags.noise = float(real);
+      }
     } else if (is("-quiet")) {
       g_flags.noise = kNoiseSilent;
       g_pending.log = 0;
     } else if (is("-d")) {
       if (value(&v)) {
+        // Deeper than the search goes is the deepest it goes.
+        refuse(CheckWholeNumber(arg, v, 0, LLONG_MAX, &whole));
+        if (whole > kMaxSearchDepth) whole = kMaxSearchDepth;
         limits.moves_per_control = 1;
         limits.base_time = 10000.0f;
-        limits.depth_limit = int(Clamp(std::atoll(v), 0, kMaxSearchDepth));
+        limits.depth_limit = int(whole);
       }
     } else if (is("-t")) {
       if (value(&v)) {
+        refuse(CheckRealNumber(arg, v, 0, 1e7, &real, true));
         limits.moves_per_control = 1;
-        limits.base_time = float(std::atof(v));
+        limits.base_time = float(real);
       }
     } else if (is("-n")) {
       if (value(&v)) {
+        refuse(CheckWholeNumber(arg, v, 0, 1LL << 62, &whole));
         limits.moves_per_control = 1;
         limits.base_time = 1000.0f;
-        limits.node_limit = Clamp(std::atoll(v), 0, 1LL << 62);
+        limits.node_limit = whole;
       }
     } else if (is("-nps")) {
       if (value(&v)) {
-        double rate = std::atof(v);
+        refuse(CheckRealNumber(arg, v, 0, 1e12, &real));
+        if (!cl.refusal.empty()) break;
+        double rate = real;
         g_control.target_rate = float(rate);
         g_pending.limit_strength = 1;
         int elo = rate > 0 ? int(std::log(rate) * 150.0 + 1128.0) : 0;
@@ -85,15 +111,15 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     } else if (is("-use_nn")) {
       g_flags.use_nn_eval = true;
     } else if (is("-o")) {
-      if (value(&v)) CopyField(cl.output_file, 140, v);
+      if (need("the output file", &v)) CopyField(cl.output_file, 140, v);
     } else if (is("-anepd")) {
-      if (value(&v)) {
+      if (need("an EPD file", &v)) {
         cl.mode = RunMode::AnalyzeEpd;
         CopyField(cl.input_file, 140, v);
         g_flags.noise = kNoiseSilent;
       }
     } else if (std::strstr(arg, "-scan_pgn") != nullptr) {
-      if (value(&v)) {
+      if (need("a PGN file", &v)) {
         CopyField(cl.pgn_file, 140, v);
         if (is("-scan_pgn1")) cl.mode = RunMode::ScanPgn1;
         if (is("-scan_pgn2")) cl.mode = RunMode::ScanPgn2;
@@ -106,47 +132,62 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     } else if (is("-mkconfig")) {
       cl.mode = RunMode::MakeConfig;
     } else if (is("-mkbook")) {
-      if (value(&v)) {
+      if (need("a PGN file", &v)) {
         cl.mode = RunMode::MakeBook;
         CopyField(cl.pgn_file, 141, v);
       }
     } else if (is("-mktune1") || is("-mktune2")) {
       bool second = is("-mktune2");
-      if (value(&v)) {
+      if (need("an EPD file", &v)) {
         cl.mode = second ? RunMode::MakeTune2 : RunMode::MakeTune1;
         CopyField(cl.input_file, 141, v);
       }
     } else if (is("-mktraindata")) {
       cl.mode = RunMode::MakeTrainData;
-      if (value(&v)) CopyField(cl.input_file, 141, v);
-      if (value(&v)) cl.train_positions = Clamp(std::atoll(v), 0, 1LL << 40);
+      if (need("a file of start positions, then a count", &v)) CopyField(cl.input_file, 141, v);
+      if (cl.refusal.empty() && need("the count of positions to write", &v)) {
+        refuse(CheckWholeNumber("-mktraindata COUNT", v, 1, 1LL << 40, &whole));
+        cl.train_positions = whole;
+      }
     } else if (is("-random_plies")) {
-      if (value(&v)) cl.random_plies = int(Clamp(std::atoll(v), 0, 40));
+      if (need("a count of plies", &v)) {
+        refuse(CheckWholeNumber(arg, v, 0, 40, &whole));
+        cl.random_plies = int(whole);
+      }
     } else if (is("-batch")) {
-      if (value(&v)) cl.batch_size = int(Clamp(std::atoll(v), 1, 1 << 20));
+      if (need("a count of positions", &v)) {
+        refuse(CheckWholeNumber(arg, v, 1, 1 << 20, &whole));
+        cl.batch_size = int(whole);
+      }
     } else if (is("-lambda")) {
-      if (value(&v)) cl.score_weight = std::fmin(1.0, std::fmax(0.0, std::atof(v)));
+      if (need("a share", &v)) refuse(CheckRealNumber(arg, v, 0, 1, &cl.score_weight));
     } else if (is("-decay")) {
-      if (value(&v)) cl.weight_decay = std::fmin(1.0, std::fmax(0.0, std::atof(v)));
+      if (need("a decay", &v)) refuse(CheckRealNumber(arg, v, 0, 1, &cl.weight_decay));
     } else if (is("-noshared")) {
       cl.shared_rows = false;
     } else if (is("-l2")) {
-      if (value(&v)) cl.regularization = std::fmax(0.0, std::atof(v));
+      if (need("a weight", &v)) refuse(CheckRealNumber(arg, v, 0, 1e6, &cl.regularization));
     } else if (is("-tune") || is("-tune2") || is("-tune3") || is("-tune4")) {
       cl.mode = is("-tune") ? RunMode::Tune : is("-tune2") ? RunMode::Tune2 : is("-tune3") ? RunMode::Tune3 : RunMode::Tune4;
+      const std::string name = arg;
       const char* file = nullptr;
       const char* step = nullptr;
       const char* count = nullptr;
-      if (!value(&file) || !value(&step) || !value(&count) || std::atof(step) > 0.008 || std::atoi(count) < 1) {
-        cl.bad_tuning_arguments = true;
-        return cl;
-      }
+      if (!need("FILE STEP COUNT [flag]", &file) || !need("STEP COUNT [flag]", &step) ||
+          !need("COUNT [flag]", &count))
+        break;
+      refuse(CheckRealNumber(name + " STEP", step, 0, kLargestTuningStep, &cl.tune_step, true));
+      refuse(CheckWholeNumber(name + " COUNT", count, 1, kMostTuningPasses, &whole));
+      cl.tune_count = int(whole);
       CopyField(cl.input_file, 141, file);
       cl.tune_file = file;
-      cl.tune_step = std::atof(step);
-      cl.tune_count = std::atoi(count);
       cl.tune_flag = 0;
-      if (i + 1 < argc && (argv[i + 1][0] == '0' || argv[i + 1][0] == '1')) cl.tune_flag = argv[++i][0] - '0';
+      // A fifth value that is not a switch is the flag: 0 or 1.
+      if (i + 1 < argc && argv[i + 1][0] != '-') {
+        const char* flag = argv[++i];
+        if (std::strcmp(flag, "0") == 0 || std::strcmp(flag, "1") == 0) cl.tune_flag = flag[0] - '0';
+        else refuse(RefuseArgument(name + " flag", flag, "0 or 1"));
+      }
       CopyField(g_pending.syzygy_path, kPathFieldSize, kDefaultSyzygyPath);
       g_pending.hash_mb = 0;
     }

@@ -1,6 +1,8 @@
 // The command line: modes and settings.
 #pragma once
 
+#include <string>
+
 enum class RunMode {
   Play,
   AnalyzeEpd,
@@ -26,7 +28,7 @@ struct CommandLine {
   char input_file[141] = "";          // -anepd, -mktune1, -mktune2, -mktraindata, -tune..
   char pgn_file[141] = "";            // -scan_pgn1..4, -mkbook
   char output_file[141] = "";         // -o
-  bool bad_tuning_arguments = false;
+  std::string refusal;                // the first argument refused, as its one line; empty when all are good
   // Training and tuning (the tuning build).
   long long train_positions = 0;      // -mktraindata: positions to write
   int random_plies = 2;               // -random_plies: random moves after each start
@@ -41,6 +43,12 @@ struct CommandLine {
   double regularization = -1;         // -l2: pull of tuned weights toward their start (-1: the tuner's default)
 };
 
+// The largest learning rate of the -tune modes, and the most passes.
+constexpr double kLargestTuningStep = 0.008;
+constexpr long long kMostTuningPasses = 100000;
+
 // Reads the arguments left to right into the pending settings, the search
 // limits and the flags; returns the selected mode and the tool file names.
+// Numbers are checked as they are read: the first bad one (or a tool's
+// switch without its value) stops the reading and is kept in refusal.
 CommandLine ParseCommandLine(int argc, char** argv);

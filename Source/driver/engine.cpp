@@ -17,8 +17,10 @@
 #include "driver/setting_effects.h"
 #include "driver/setting_registry.h"
 #include "driver/tablebase_setup.h"
+#include "driver/tool_file_checks.h"
 #include "search/game.h"
 #include "platform/output.h"
+#include "platform/tool_arguments.h"
 #include "eval/eval_params.h"
 #include "eval/hce.h"
 #include "search/calibration.h"
@@ -37,7 +39,6 @@
 
 namespace {
 
-constexpr const char* kDefaultTrainDataFile = "traindata.bin";
 constexpr long long kDefaultTrainNodes = 5000;
 
 // Fixed search limits on the command line size the table for them.
@@ -120,7 +121,7 @@ int TrainNetworkMode(const CommandLine& cl) {
   options.score_weight = cl.score_weight;
   options.weight_decay = cl.weight_decay;
   options.shared_rows = cl.shared_rows;
-  options.output = cl.output_file[0] != 0 ? cl.output_file : "nn.bin";
+  options.output = cl.output_file[0] != 0 ? cl.output_file : kDefaultNetworkOutput;
   return RunNetworkTraining(options) ? 0 : 1;
 }
 
@@ -136,7 +137,7 @@ int TuneHceMode(const CommandLine& cl) {
   options.batch_size = cl.batch_size;
   options.score_weight = cl.score_weight;
   if (cl.regularization >= 0) options.regularization = cl.regularization;
-  options.output = cl.output_file[0] != 0 ? cl.output_file : "params.txt";
+  options.output = cl.output_file[0] != 0 ? cl.output_file : kDefaultParamsOutput;
   return RunHceTuning(options) ? 0 : 1;
 }
 
@@ -159,7 +160,16 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   // 5-6: defaults, then the command line.
   SetStartupDefaults();
   CommandLine cl = ParseCommandLine(argc, argv);
-  if (cl.bad_tuning_arguments) return 1;
+  // Bad arguments and unusable files are refused before anything is done
+  // or written.
+  if (cl.refusal.empty() && !(IsTrainingMode(cl.mode) && !tuning_build)) cl.refusal = CheckToolFiles(cl);
+  if (!cl.refusal.empty()) {
+    std::printf("%s\n", cl.refusal.c_str());
+    std::fflush(stdout);
+    FreeSearchThread(g_game);
+    g_game = nullptr;
+    return kRefusedArgumentsStatus;
+  }
   if (IsTrainingMode(cl.mode) && !tuning_build) {
     std::printf("Need to compile with 'make ttune'\n\n");
     return 1;
