@@ -114,18 +114,23 @@ sanitize:
 	cd build-asan && ZORV_TEST_TIME_SCALE=5 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 # Random and mutated UCI sessions against the sanitizer build: crashes,
-# hangs and illegal moves (long; not part of make test). FUZZ_SESSIONS,
-# FUZZ_SEED and FUZZ_FIRST choose the sessions; failing ones are written to
-# fuzz-failures/.
+# hangs and illegal moves; then damaged training records, PGN and EPD files
+# given to the tools (long; not part of make test). FUZZ_SESSIONS,
+# FUZZ_SEED and FUZZ_FIRST choose the sessions, FUZZ_TOOL_RUNS the tool
+# runs; failing ones are written to fuzz-failures/.
 FUZZ_SESSIONS ?= 300
+FUZZ_TOOL_RUNS ?= 60
 FUZZ_SEED ?= 1
 FUZZ_FIRST ?= 0
 fuzz:
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORV_ARCH=$(ARCH) -DZORV_SANITIZE=address,undefined > /dev/null
-	cmake --build build-asan --target zorv fuzz_driver -j $(JOBS)
+	cmake --build build-asan --target zorv zorv-tune fuzz_driver tool_fuzz -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 build-asan/tests/fuzz_driver \
 	  --engine build-asan/zorv --testdata ../shared/testdata --failures fuzz-failures \
 	  --sessions $(FUZZ_SESSIONS) --seed $(FUZZ_SEED) --first $(FUZZ_FIRST)
+	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 build-asan/tests/tool_fuzz \
+	  --engine build-asan/zorv --tune-engine build-asan/zorv-tune --failures fuzz-failures \
+	  --runs $(FUZZ_TOOL_RUNS) --seed $(FUZZ_SEED) --first $(FUZZ_FIRST)
 
 # Thread sanitizer over the whole test suite.
 tsan:
@@ -198,7 +203,7 @@ help:
 	@echo "make debug-test perft, search and bench tests in the debug build"
 	@echo "make sanitize   tests under the address and undefined-behaviour sanitizers"
 	@echo "make tsan       tests under the thread sanitizer"
-	@echo "make fuzz       random UCI sessions against the sanitizer build (FUZZ_SESSIONS=, FUZZ_SEED=)"
+	@echo "make fuzz       random UCI sessions and damaged tool inputs against the sanitizer build (FUZZ_SESSIONS=, FUZZ_TOOL_RUNS=, FUZZ_SEED=)"
 	@echo "make perft-full every depth of the perft suites"
 	@echo "make bench-perft  move generator speed"
 	@echo "make bench-nn   network evaluation speed"

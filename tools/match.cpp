@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -32,10 +33,13 @@
 
 #include "board/attacks.h"
 #include "board/dead_position.h"
+#include "board/fen_check.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "board/zobrist.h"
+#include "platform/regular_file.h"
+#include "platform/tool_arguments.h"
 #include "match_engine.h"
 #include "match_stats.h"
 
@@ -279,17 +283,52 @@ GameResult PlayGame(MatchEngine* engines[2], int white_index, const std::string&
   }
 }
 
-std::vector<std::string> LoadOpenings(const std::string& path) {
-  std::vector<std::string> fens;
-  std::ifstream in(path);
+// The largest openings file read, and the longest line of one.
+constexpr int64_t kMaxOpeningsBytes = int64_t(1) << 30;
+
+// Reads the openings (the first four fields of each line that is not empty
+// or a # comment). A line that is not a position a game can start from (no
+// king, two kings, a pawn on the first or last rank, the side not to move in
+// check, garbage) or whose side to move has no legal move is refused: the
+// error names the file and the line. The file must be a regular file.
+std::string LoadOpenings(const std::string& path, std::vector<std::string>* fens) {
+  FILE* file = nullptr;
+  int64_t size = 0;
+  int error = 0;
+  switch (OpenRegularFile(path.c_str(), &file, &size, &error)) {
+    case RegularFileStatus::kOk: break;
+    case RegularFileStatus::kCannotOpen: return "cannot read " + path + " (" + std::strerror(error) + ")";
+    case RegularFileStatus::kNotRegular: return path + " is not a regular file";
+  }
+  if (size > kMaxOpeningsBytes) {
+    std::fclose(file);
+    return path + " is larger than 1 GB: not an openings file";
+  }
+  std::unique_ptr<Position, void (*)(Position*)> board(NewPosition(), FreePosition);
+  std::string text;
+  char buffer[1 << 16];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && int64_t(text.size()) <= kMaxOpeningsBytes)
+    text.append(buffer, got);
+  std::fclose(file);
+  std::istringstream in(text);
   std::string line;
+  int number = 0;
   while (std::getline(in, line)) {
+    number++;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == '#') continue;
     std::istringstream words(line);
     std::string a, b, c, d;
-    if (words >> a >> b >> c >> d) fens.push_back(a + " " + b + " " + c + " " + d);
+    if (!(words >> a >> b >> c >> d)) continue;
+    std::string fen = a + " " + b + " " + c + " " + d;
+    std::string where = path + ":" + std::to_string(number) + ": ";
+    if (const char* problem = FenProblem(fen.c_str())) return where + "not a position to start from (" + problem + ")";
+    SetupPosition(board.get(), fen.c_str());
+    if (!HasLegalMove(board.get())) return where + "the side to move has no legal move";
+    fens->push_back(fen);
   }
-  return fens;
+  return "";
 }
 
 void WritePgn(std::ofstream& pgn, int round, const std::string& white, const std::string& black,
@@ -322,6 +361,9 @@ void WritePgn(std::ofstream& pgn, int round, const std::string& white, const std
   pgn << out;
   pgn.flush();
 }
+
+// True while every game so far reached the PGN file whole.
+bool PgnIsGood(const std::ofstream& pgn) { return pgn.good(); }
 
 // One finished game, waiting to be counted in game order.
 struct GameRecord {
@@ -478,24 +520,39 @@ bool IsThreadsOption(const std::string& option) {
   return true;
 }
 
-// Reads a number from the text; false unless all of it is one.
-bool ParseNumber(const std::string& text, double* value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  *value = std::strtod(text.c_str(), &end);
-  return *end == 0;
-}
+// Reads a number from the text; false unless all of it is one (finite).
+bool ParseNumber(const std::string& text, double* value) { return ParseRealNumber(text.c_str(), value); }
 
-// The command line into the configuration; an error message when it is wrong.
+// Limits of the numbers the runner takes.
+constexpr long long kMostGames = 10000000;
+constexpr long long kMostConcurrency = 256;
+constexpr long long kMostOpeningNumber = 1000000000;
+constexpr long long kMostNodes = 1LL << 50;
+constexpr double kMostSeconds = 1e6;
+
+// The command line into the configuration; an error message when it is
+// wrong: "help", a refusal line of a bad value (printed alone), or a
+// mistake in the use of the options (printed with the usage).
 std::string ParseArguments(int argc, char** argv, Config* config) {
   for (int i = 1; i < argc; i++) {
     std::string a = argv[i];
     auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
+    long long whole = 0;
+    double v = 0;
+    std::string refusal;
+    auto count = [&](long long lo, long long hi) {
+      std::string text = next();
+      refusal = CheckWholeNumber(a, text.c_str(), lo, hi, &whole);
+      return refusal.empty();
+    };
+    auto seconds = [&](const std::string& name, const std::string& text, double lo, bool lo_excluded, double* out) {
+      refusal = CheckRealNumber(name, text.c_str(), lo, kMostSeconds, out, lo_excluded);
+      return refusal.empty();
+    };
     auto number = [&](double* value) {
       std::string text = next();
       return ParseNumber(text, value);
     };
-    double v;
     if (a == "-e1") config->command[0] = next();
     else if (a == "-e2") config->command[1] = next();
     else if (a == "-o1") config->options[0].push_back(next());
@@ -503,29 +560,28 @@ std::string ParseArguments(int argc, char** argv, Config* config) {
     else if (a == "-openings") config->openings_path = next();
     else if (a == "-pgn") config->pgn_path = next();
     else if (a == "-games") {
-      if (!number(&v) || v < 1) return "-games needs a positive count";
-      config->games = int(v);
+      if (!count(1, kMostGames)) return refusal;
+      config->games = int(whole);
     } else if (a == "-start") {
-      if (!number(&v) || v < 0) return "-start needs an opening number";
-      config->first = int(v);
+      if (!count(0, kMostOpeningNumber)) return refusal;
+      config->first = int(whole);
     } else if (a == "-tc") {
       std::string t = next();
       size_t plus = t.find('+');
       double inc = 0;
-      if (!ParseNumber(t.substr(0, plus), &v) || v <= 0 ||
-          (plus != std::string::npos && (!ParseNumber(t.substr(plus + 1), &inc) || inc < 0)))
-        return "-tc needs base+inc in seconds";
+      if (!seconds("-tc base", t.substr(0, plus), 0, true, &v)) return refusal;
+      if (plus != std::string::npos && !seconds("-tc inc", t.substr(plus + 1), 0, false, &inc)) return refusal;
       config->base = v;
       config->inc = inc;
     } else if (a == "-nodes") {
-      if (!number(&v) || v < 1) return "-nodes needs a positive count";
-      config->nodes = static_cast<long long>(v);
+      if (!count(1, kMostNodes)) return refusal;
+      config->nodes = whole;
     } else if (a == "-stalltime") {
-      if (!number(&v) || v <= 0) return "-stalltime needs seconds";
+      if (!seconds(a, next(), 0, true, &v)) return refusal;
       config->stall_seconds = v;
     } else if (a == "-concurrency") {
-      if (!number(&v) || v < 1) return "-concurrency needs a positive count";
-      config->concurrency = int(v);
+      if (!count(1, kMostConcurrency)) return refusal;
+      config->concurrency = int(whole);
     } else if (a == "-sprt") {
       match_stats::Sprt& s = config->sprt;
       if (!number(&s.elo0) || !number(&s.elo1) || !number(&s.alpha) || !number(&s.beta))
@@ -552,18 +608,38 @@ int main(int argc, char** argv) {
   std::string error = ParseArguments(argc, argv, &config);
   if (!error.empty()) {
     if (error != "help") std::fprintf(stderr, "match: %s\n", error.c_str());
-    std::fputs(kUsage, stderr);
+    // A refused value is said in its one line; other mistakes show the usage.
+    if (error.find("\" refused: ") == std::string::npos) std::fputs(kUsage, stderr);
     return 2;
   }
-  std::vector<std::string> openings = config.openings_path.empty() ? std::vector<std::string>{kStartFen}
-                                                                   : LoadOpenings(config.openings_path);
+  InitAttackTables();
+  InitZobristKeys();
+  std::vector<std::string> openings;
+  if (config.openings_path.empty()) {
+    openings.push_back(kStartFen);
+  } else {
+    error = LoadOpenings(config.openings_path, &openings);
+    if (!error.empty()) {
+      std::fprintf(stderr, "match: %s\n", error.c_str());
+      return 2;
+    }
+  }
   if (openings.empty()) {
-    std::fprintf(stderr, "no openings in %s\n", config.openings_path.c_str());
+    std::fprintf(stderr, "match: no openings in %s\n", config.openings_path.c_str());
+    return 2;
+  }
+  // -start counts on through the list and around it.
+  config.first = int(config.first % int64_t(openings.size()));
+  std::vector<std::string> inputs;
+  if (!config.openings_path.empty()) inputs.push_back(config.openings_path);
+  error = CheckOutputFile("-pgn", config.pgn_path.c_str(), inputs);
+  if (!error.empty()) {
+    std::fprintf(stderr, "match: %s\n", error.c_str());
     return 2;
   }
   std::ofstream pgn(config.pgn_path);
   if (!pgn) {
-    std::fprintf(stderr, "cannot write %s\n", config.pgn_path.c_str());
+    std::fprintf(stderr, "match: cannot write %s\n", config.pgn_path.c_str());
     return 2;
   }
   if (config.concurrency > 1) {
@@ -581,8 +657,6 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGHUP, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
-  InitAttackTables();
-  InitZobristKeys();
 
   int workers = std::min(config.concurrency, config.games);
   std::vector<std::unique_ptr<MatchEngine>> engines;
@@ -619,6 +693,7 @@ int main(int argc, char** argv) {
   Tally tally(config);
   int counted = 0;
   bool decided = false;
+  bool pgn_failed = false;
   {
     std::unique_lock<std::mutex> lock(schedule.mutex);
     for (;;) {
@@ -630,6 +705,13 @@ int main(int argc, char** argv) {
         const GameResult& r = record.result;
         int w = record.white_index;
         WritePgn(pgn, g + 1, names[w], names[1 - w], record.fen, r, record.moves, record.black_first);
+        if (!PgnIsGood(pgn) && !pgn_failed) {
+          // A match whose games are not all in the PGN did not do its work.
+          std::fprintf(stderr, "match: writing %s failed at game %d; the match stops\n", config.pgn_path.c_str(),
+                       g + 1);
+          pgn_failed = true;
+          g_stop.store(true);
+        }
         std::printf("game %d: %s - %s %s (%s)  score %d-%d-%d\n", g + 1, names[w].c_str(), names[1 - w].c_str(),
                     r.result.c_str(), r.termination.c_str(), tally.wins(), tally.draws(), tally.losses());
         if (g % 2 == 1 || decided || counted == config.games) std::printf("%s\n", tally.ProgressLine().c_str());
@@ -645,5 +727,11 @@ int main(int argc, char** argv) {
   if (g_interrupted) std::printf("\ninterrupted: the %d games finished in order are counted\n", counted);
   tally.PrintSummary(names);
   std::fflush(stdout);
+  pgn.close();
+  if (!pgn_failed && pgn.fail()) {
+    std::fprintf(stderr, "match: writing %s failed\n", config.pgn_path.c_str());
+    pgn_failed = true;
+  }
+  if (pgn_failed) return 1;
   return g_interrupted ? 130 : 0;
 }

@@ -1,6 +1,7 @@
 #include "book/book_builder.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -10,6 +11,8 @@
 #include "book/book_stats.h"
 #include "book/book_writer.h"
 #include "book/pgn_reader.h"
+#include "platform/regular_file.h"
+#include "platform/whole_file_output.h"
 
 namespace {
 
@@ -78,8 +81,10 @@ bool ReadGames(FILE* pgn, Position* pos, BookStats* stats, int* games, const Boo
 
 BookBuildResult BuildBookFile(const char* pgn_path, const char* book_path, const BookBuildProgress& progress) {
   BookBuildResult result{BookBuildStatus::kNoPgnFile, 0, 0, 0};
-  FILE* pgn = std::fopen(pgn_path, "r");
-  if (pgn == nullptr) return result;
+  FILE* pgn = nullptr;
+  int64_t pgn_size = 0;
+  int open_error = 0;
+  if (OpenRegularFile(pgn_path, &pgn, &pgn_size, &open_error) != RegularFileStatus::kOk) return result;
   Tell(progress, BookBuildEvent::kReadingGames);
   Position* pos = NewPosition();
   BookStats* stats = NewBookStats();
@@ -93,19 +98,18 @@ BookBuildResult BuildBookFile(const char* pgn_path, const char* book_path, const
   }
 
   Tell(progress, BookBuildEvent::kWritingBook);
-  std::remove(book_path);
-  FILE* book = std::fopen(book_path, "wb");
+  // The book is written under a temporary name and put in place whole:
+  // a failed or interrupted run leaves no partial book behind.
+  FILE* book = CreateTemporaryFor(book_path, "wb");
   int error = errno;
   bool written = book != nullptr && WriteBook(stats, book);
   if (book != nullptr) {
     if (!written) error = errno;
-    if (std::fclose(book) != 0) {
+    if (!FinishTemporaryFor(book_path, book, written)) {
       if (written) error = errno;
       written = false;
     }
   }
-  // Leave no partial book behind.
-  if (!written && book != nullptr) std::remove(book_path);
   result.status = written ? BookBuildStatus::kWritten : BookBuildStatus::kCannotWrite;
   result.error = written ? 0 : error != 0 ? error : EIO;
   result.records = stats->records;

@@ -1,5 +1,10 @@
 #include "book/book_lookup.h"
 
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/regular_file.h"
+
 namespace {
 
 bool ReadEntryAt(FILE* file, long index, BookEntry* entry) {
@@ -40,8 +45,12 @@ int FindInFile(FILE* file, Key key, BookEntry* out) {
 
 int FindBookEntries(const char* path, Key key, BookEntry* out) {
   if (path == nullptr || path[0] == 0) return 0;
-  FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return 0;
+  // Only a regular file is read: a FIFO or a device named as the book
+  // would block or never end.
+  FILE* file = nullptr;
+  int64_t size = 0;
+  int error = 0;
+  if (OpenRegularFile(path, &file, &size, &error) != RegularFileStatus::kOk) return 0;
   int count = FindInFile(file, key, out);
   std::fclose(file);
   return count;

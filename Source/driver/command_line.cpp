@@ -1,11 +1,14 @@
 #include "driver/command_line.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "driver/setting_registry.h"
+#include "platform/tool_arguments.h"
 #include "search/search_control.h"
 #include "search/strength.h"
 #include "settings.h"
@@ -20,30 +23,6 @@ constexpr long long kBenchWordDepth = 13;
 
 long long Clamp(long long v, long long lo, long long hi) { return v < lo ? lo : v > hi ? hi : v; }
 
-// The program's name for messages: argv[0] without its folders.
-const char* ProgramName(const char* argv0) {
-  const char* slash = std::strrchr(argv0, '/');
-  return slash != nullptr ? slash + 1 : argv0;
-}
-
-// A whole number and nothing after it (blanks before it are allowed).
-bool ParseWhole(const char* text, long long* out) {
-  char* end = nullptr;
-  long long v = std::strtoll(text, &end, 10);
-  if (end == text || *end != 0) return false;
-  *out = v;
-  return true;
-}
-
-// A finite number in decimal notation and nothing after it.
-bool ParseReal(const char* text, double* out) {
-  char* end = nullptr;
-  double v = std::strtod(text, &end);
-  if (end == text || *end != 0 || !std::isfinite(v)) return false;
-  *out = v;
-  return true;
-}
-
 // -d and "bench N": moves per control 1, base time 10000 s, the depth at
 // most the deepest iteration.
 void SetFixedDepth(SearchLimits* limits, long long depth) {
@@ -57,39 +36,32 @@ void SetFixedDepth(SearchLimits* limits, long long depth) {
 CommandLine ParseCommandLine(int argc, char** argv) {
   CommandLine cl;
   SearchLimits& limits = g_control.limits;
-  const char* program = argc > 0 ? ProgramName(argv[0]) : "zorv";
   int i = 1;
-  const char* current = "";  // the switch being read, for messages
-  // Each refusal is one line that names the argument and points to --help.
-  auto refuse = [&](const std::string& why) {
+  const char* arg = "";  // the argument being read, for messages
+  // The first refusal stops the reading: one line naming the argument, the
+  // value and what is allowed (the caller prints it and ends with status 2).
+  auto refuse = [&](const std::string& line) {
+    if (line.empty() || !cl.refusal.empty()) return;
     cl.action = CommandLineAction::Refuse;
-    cl.refusal = std::string(program) + ": " + why + "; see " + program + " --help";
-    return false;
+    cl.refusal = line;
   };
-  // The value of the switch at i: the next argument.
+  // The value of the switch at i: the next argument. A switch standing last
+  // without its value is refused, saying what it needs.
   auto value = [&](const char** out) {
-    if (i + 1 >= argc) return refuse(std::string(current) + " needs a value");
+    if (i + 1 >= argc) return false;
     *out = argv[++i];
     return true;
   };
-  auto whole = [&](long long* out) {
-    const char* v = nullptr;
-    if (!value(&v)) return false;
-    if (!ParseWhole(v, out)) return refuse(std::string(current) + " needs a whole number, not '" + v + "'");
-    return true;
+  auto need = [&](const char* what, const char** out) {
+    if (value(out)) return true;
+    refuse(RefuseArgument(arg, "", std::string("a value: ") + what));
+    return false;
   };
-  auto real = [&](double* out) {
+  for (; i < argc && cl.refusal.empty(); i++) {
+    arg = argv[i];
     const char* v = nullptr;
-    if (!value(&v)) return false;
-    if (!ParseReal(v, out)) return refuse(std::string(current) + " needs a number, not '" + v + "'");
-    return true;
-  };
-  for (; i < argc; i++) {
-    const char* arg = argv[i];
-    current = arg;
-    const char* v = nullptr;
-    long long n = 0;
-    double x = 0;
+    long long whole = 0;
+    double real = 0;
     auto is = [&](const char* name) { return std::strcmp(arg, name) == 0; };
     if (is("--help") || is("-h")) {
       cl.action = CommandLineAction::Help;
@@ -99,13 +71,13 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       return cl;
     } else if (const SettingEntry* setting = FindCommandLineSetting(arg)) {
       // A setting's switch: stored as setoption would, its effect comes
-      // with the start-up that follows.
+      // with the start-up that follows. Numbers beyond the range are
+      // clamped as setoption clamps them; text that is no number is refused.
       if (setting->kind == SettingKind::Text) {
-        if (!value(&v)) return cl;
-        StoreSettingText(*setting, v);
-      } else {
-        if (!whole(&n)) return cl;
-        StoreSettingNumber(*setting, n);
+        if (need("a name or path", &v)) StoreSettingText(*setting, v);
+      } else if (need("a whole number", &v)) {
+        if (ParseWholeNumber(v, &whole)) StoreSettingNumber(*setting, whole);
+        else refuse(RefuseArgument(arg, v, "a whole number"));
       }
     } else if (is("-uci")) {
       g_flags.uci = true;
@@ -115,40 +87,51 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       g_pending.log = 1;
     } else if (is("-numa")) {
     } else if (is("-noise")) {
-      if (!real(&x)) return cl;
-      g_flags.noise = float(x);
+      if (need("a number", &v)) {
+        refuse(CheckRealNumber(arg, v, 0, 1e9, &real));
+        g_flags.noise = float(real);
+      }
     } else if (is("-quiet")) {
       g_flags.noise = kNoiseSilent;
       g_pending.log = 0;
     } else if (is("-d")) {
-      if (!whole(&n)) return cl;
-      SetFixedDepth(&limits, n);
+      if (need("a depth", &v)) {
+        refuse(CheckWholeNumber(arg, v, 0, LLONG_MAX, &whole));
+        SetFixedDepth(&limits, whole);
+      }
     } else if (is("bench")) {
       // The word form of -bench, as test frameworks call it: "bench [depth]",
       // the depth as with -d, by default one that takes a few seconds.
       cl.mode = RunMode::Bench;
       cl.bench_in_main_thread = false;
-      n = kBenchWordDepth;
-      if (i + 1 < argc && argv[i + 1][0] != '-' && !whole(&n)) return cl;
-      SetFixedDepth(&limits, n);
+      whole = kBenchWordDepth;
+      if (i + 1 < argc && argv[i + 1][0] != '-') refuse(CheckWholeNumber(arg, argv[++i], 0, LLONG_MAX, &whole));
+      SetFixedDepth(&limits, whole);
     } else if (is("-t")) {
-      if (!real(&x)) return cl;
-      limits.moves_per_control = 1;
-      limits.base_time = float(x);
+      if (need("seconds", &v)) {
+        refuse(CheckRealNumber(arg, v, 0, 1e7, &real, true));
+        limits.moves_per_control = 1;
+        limits.base_time = float(real);
+      }
     } else if (is("-n")) {
-      if (!whole(&n)) return cl;
-      limits.moves_per_control = 1;
-      limits.base_time = 1000.0f;
-      limits.node_limit = Clamp(n, 0, 1LL << 62);
+      if (need("a count of nodes", &v)) {
+        refuse(CheckWholeNumber(arg, v, 0, 1LL << 62, &whole));
+        limits.moves_per_control = 1;
+        limits.base_time = 1000.0f;
+        limits.node_limit = whole;
+      }
     } else if (is("-nps")) {
-      if (!real(&x)) return cl;
-      double rate = x;
-      g_control.target_rate = float(rate);
-      g_pending.limit_strength = 1;
-      int elo = rate > 0 ? int(EloOfRate(rate)) : 0;
-      g_pending.uci_elo = int16_t(Clamp(elo, -32768, 32767));
-      std::printf("Elo= %d\n", elo);
-      std::fflush(stdout);
+      if (need("nodes per second", &v)) {
+        refuse(CheckRealNumber(arg, v, 0, 1e12, &real));
+        if (!cl.refusal.empty()) break;
+        double rate = real;
+        g_control.target_rate = float(rate);
+        g_pending.limit_strength = 1;
+        int elo = rate > 0 ? int(EloOfRate(rate)) : 0;
+        g_pending.uci_elo = int16_t(Clamp(elo, -32768, 32767));
+        std::printf("Elo= %d\n", elo);
+        std::fflush(stdout);
+      }
     } else if (is("-tbx")) {
       CopyField(g_pending.syzygy_path, kPathFieldSize, kDefaultSyzygyPath);
     } else if (is("-use_hce")) {
@@ -156,83 +139,88 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     } else if (is("-use_nn")) {
       g_flags.use_nn_eval = true;
     } else if (is("-o")) {
-      if (!value(&v)) return cl;
-      CopyField(cl.output_file, 140, v);
+      if (need("the output file", &v)) CopyField(cl.output_file, 140, v);
     } else if (is("-anepd")) {
-      if (!value(&v)) return cl;
-      cl.mode = RunMode::AnalyzeEpd;
-      CopyField(cl.input_file, 140, v);
-      g_flags.noise = kNoiseSilent;
+      if (need("an EPD file", &v)) {
+        cl.mode = RunMode::AnalyzeEpd;
+        CopyField(cl.input_file, 140, v);
+        g_flags.noise = kNoiseSilent;
+      }
     } else if (std::strstr(arg, "-scan_pgn") != nullptr) {
-      if (!value(&v)) return cl;
-      CopyField(cl.pgn_file, 140, v);
-      if (is("-scan_pgn1")) cl.mode = RunMode::ScanPgn1;
-      if (is("-scan_pgn2")) cl.mode = RunMode::ScanPgn2;
-      if (is("-scan_pgn3")) cl.mode = RunMode::ScanPgn3;
-      if (is("-scan_pgn4")) cl.mode = RunMode::ScanPgn4;
+      if (need("a PGN file", &v)) {
+        CopyField(cl.pgn_file, 140, v);
+        if (is("-scan_pgn1")) cl.mode = RunMode::ScanPgn1;
+        if (is("-scan_pgn2")) cl.mode = RunMode::ScanPgn2;
+        if (is("-scan_pgn3")) cl.mode = RunMode::ScanPgn3;
+        if (is("-scan_pgn4")) cl.mode = RunMode::ScanPgn4;
+      }
     } else if (is("-bench") || is("-pbench")) {
       cl.mode = RunMode::Bench;
       cl.bench_in_main_thread = is("-pbench");
     } else if (is("-mkconfig")) {
       cl.mode = RunMode::MakeConfig;
     } else if (is("-mkbook")) {
-      if (!value(&v)) return cl;
-      cl.mode = RunMode::MakeBook;
-      CopyField(cl.pgn_file, 141, v);
+      if (need("a PGN file", &v)) {
+        cl.mode = RunMode::MakeBook;
+        CopyField(cl.pgn_file, 141, v);
+      }
     } else if (is("-mktune1") || is("-mktune2")) {
       bool second = is("-mktune2");
-      if (!value(&v)) return cl;
-      cl.mode = second ? RunMode::MakeTune2 : RunMode::MakeTune1;
-      CopyField(cl.input_file, 141, v);
+      if (need("an EPD file", &v)) {
+        cl.mode = second ? RunMode::MakeTune2 : RunMode::MakeTune1;
+        CopyField(cl.input_file, 141, v);
+      }
     } else if (is("-mktraindata")) {
       cl.mode = RunMode::MakeTrainData;
-      if (!value(&v) || !whole(&n)) return cl;
-      CopyField(cl.input_file, 141, v);
-      cl.train_positions = Clamp(n, 0, 1LL << 40);
+      if (need("a file of start positions, then a count", &v)) CopyField(cl.input_file, 141, v);
+      if (cl.refusal.empty() && need("the count of positions to write", &v)) {
+        refuse(CheckWholeNumber("-mktraindata COUNT", v, 1, 1LL << 40, &whole));
+        cl.train_positions = whole;
+      }
     } else if (is("-random_plies")) {
-      if (!whole(&n)) return cl;
-      cl.random_plies = int(Clamp(n, 0, 40));
+      if (need("a count of plies", &v)) {
+        refuse(CheckWholeNumber(arg, v, 0, 40, &whole));
+        cl.random_plies = int(whole);
+      }
     } else if (is("-batch")) {
-      if (!whole(&n)) return cl;
-      cl.batch_size = int(Clamp(n, 1, 1 << 20));
+      if (need("a count of positions", &v)) {
+        refuse(CheckWholeNumber(arg, v, 1, 1 << 20, &whole));
+        cl.batch_size = int(whole);
+      }
     } else if (is("-lambda")) {
-      if (!real(&x)) return cl;
-      cl.score_weight = std::fmin(1.0, std::fmax(0.0, x));
+      if (need("a share", &v)) refuse(CheckRealNumber(arg, v, 0, 1, &cl.score_weight));
     } else if (is("-decay")) {
-      if (!real(&x)) return cl;
-      cl.weight_decay = std::fmin(1.0, std::fmax(0.0, x));
+      if (need("a decay", &v)) refuse(CheckRealNumber(arg, v, 0, 1, &cl.weight_decay));
     } else if (is("-noshared")) {
       cl.shared_rows = false;
     } else if (is("-l2")) {
-      if (!real(&x)) return cl;
-      cl.regularization = std::fmax(0.0, x);
+      if (need("a weight", &v)) refuse(CheckRealNumber(arg, v, 0, 1e6, &cl.regularization));
     } else if (is("-tune") || is("-tune2")) {
       cl.mode = is("-tune") ? RunMode::Tune : RunMode::Tune2;
-      // Missing values, a step above 0.008 or a count below 1 end the
-      // program without a word; values that are no numbers are refused.
-      if (i + 3 >= argc) {
-        cl.bad_tuning_arguments = true;
-        return cl;
-      }
-      const char* file = argv[++i];
-      double step = 0;
-      long long count = 0;
-      if (!real(&step) || !whole(&count)) return cl;
-      if (step > 0.008 || count < 1) {
-        cl.bad_tuning_arguments = true;
-        return cl;
-      }
+      const std::string name = arg;
+      const char* file = nullptr;
+      const char* step = nullptr;
+      const char* count = nullptr;
+      if (!need("FILE STEP COUNT [flag]", &file) || !need("STEP COUNT [flag]", &step) ||
+          !need("COUNT [flag]", &count))
+        break;
+      refuse(CheckRealNumber(name + " STEP", step, 0, kLargestTuningStep, &cl.tune_step, true));
+      refuse(CheckWholeNumber(name + " COUNT", count, 1, kMostTuningPasses, &whole));
+      cl.tune_count = int(whole);
       CopyField(cl.input_file, 141, file);
       cl.tune_file = file;
-      cl.tune_step = step;
-      cl.tune_count = int(Clamp(count, 1, 1 << 30));
       cl.tune_flag = 0;
-      if (i + 1 < argc && (argv[i + 1][0] == '0' || argv[i + 1][0] == '1')) cl.tune_flag = argv[++i][0] - '0';
+      // A fifth value that is not a switch is the flag: 0 or 1.
+      if (i + 1 < argc && argv[i + 1][0] != '-') {
+        const char* flag = argv[++i];
+        if (std::strcmp(flag, "0") == 0 || std::strcmp(flag, "1") == 0) cl.tune_flag = flag[0] - '0';
+        else refuse(RefuseArgument(name + " flag", flag, "0 or 1"));
+      }
       CopyField(g_pending.syzygy_path, kPathFieldSize, kDefaultSyzygyPath);
       g_pending.hash_mb = 0;
     } else {
-      refuse(std::string("unknown option '") + arg + "'");
-      return cl;
+      // Neither a switch nor a value that belongs to one.
+      refuse(RefuseArgument("argument", arg, "one of the switches or words that --help lists"));
     }
   }
   return cl;

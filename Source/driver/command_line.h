@@ -27,12 +27,11 @@ enum class CommandLineAction { Run, Help, Version, Refuse };
 struct CommandLine {
   RunMode mode = RunMode::Play;
   CommandLineAction action = CommandLineAction::Run;
-  std::string refusal;                // Refuse: the one line that says why
   bool bench_in_main_thread = false;  // -pbench
   char input_file[141] = "";          // -anepd, -mktune1, -mktune2, -mktraindata, -tune..
   char pgn_file[141] = "";            // -scan_pgn1..4, -mkbook
   char output_file[141] = "";         // -o
-  bool bad_tuning_arguments = false;
+  std::string refusal;                // Refuse: the first argument refused, as its one line
   // Training and tuning (the tuning build).
   long long train_positions = 0;      // -mktraindata: positions to write
   int random_plies = 2;               // -random_plies: random moves after each start
@@ -47,8 +46,13 @@ struct CommandLine {
   double regularization = -1;         // -l2: pull of tuned weights toward their start (-1: the tuner's default)
 };
 
+// The largest learning rate of the -tune modes, and the most passes.
+constexpr double kLargestTuningStep = 0.008;
+constexpr long long kMostTuningPasses = 100000;
+
 // Reads the arguments left to right into the pending settings, the search
 // limits and the flags; returns the selected mode and the tool file names.
-// An argument that is no switch, a switch without its value and a value that
-// is not a number where one is needed stop the reading with action Refuse.
+// Numbers are checked against their ranges as they are read; the first
+// argument that is no switch, a switch without its value or a bad number
+// stops the reading with action Refuse and its line in refusal.
 CommandLine ParseCommandLine(int argc, char** argv);

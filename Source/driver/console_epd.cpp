@@ -7,6 +7,7 @@
 #include "driver/board_print.h"
 #include "search/game.h"
 #include "platform/output.h"
+#include "platform/regular_file.h"
 #include "search/search_thread.h"
 #include "search/tt.h"
 #include "settings.h"
@@ -37,7 +38,11 @@ void GetEpdPosition(const char* path, const char* id) {
   char wanted[kIdLength + 8];
   std::snprintf(wanted, sizeof wanted, "id \"%.*s\"", kIdLength, id);
   char found[kEpdLineLength + 1] = "";
-  if (FILE* file = std::fopen(path, "r")) {
+  // Only a regular file is read: a FIFO or device would block or never end.
+  FILE* file = nullptr;
+  int64_t size = 0;
+  int error = 0;
+  if (OpenRegularFile(path, &file, &size, &error) == RegularFileStatus::kOk) {
     char line[kEpdLineLength + 1];
     while (ReadLine(file, line, sizeof line)) {
       if (line[0] == ';' || line[0] == ' ' || line[0] == '\t') continue;

@@ -10,6 +10,7 @@
 #include "driver/console_game.h"
 #include "search/game.h"
 #include "platform/output.h"
+#include "platform/regular_file.h"
 #include "search/search_thread.h"
 #include "settings.h"
 
@@ -86,8 +87,11 @@ bool PlayMoveLine(const char* line, PgnGame* game) {
 
 void LoadPgnGame(const char* path, const char* tag) {
   PrintLine("loading %s, tag %s\n", path, tag);
-  FILE* file = std::fopen(path, "r");
-  if (file == nullptr) {
+  // Only a regular file is read: a FIFO or device would block or never end.
+  FILE* file = nullptr;
+  int64_t size = 0;
+  int error = 0;
+  if (OpenRegularFile(path, &file, &size, &error) != RegularFileStatus::kOk) {
     ResetConsoleClocks();
     return;
   }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "board/attacks.h"
@@ -18,9 +19,11 @@
 #include "driver/setting_effects.h"
 #include "driver/setting_registry.h"
 #include "driver/tablebase_setup.h"
+#include "driver/tool_file_checks.h"
 #include "driver/usage.h"
 #include "search/game.h"
 #include "platform/output.h"
+#include "platform/tool_arguments.h"
 #include "eval/eval_params.h"
 #include "eval/hce.h"
 #include "search/calibration.h"
@@ -39,11 +42,13 @@
 
 namespace {
 
-// A command line that cannot be run: the status of the usual command-line
-// programs for a usage error.
-constexpr int kUsageErrorStatus = 2;
-constexpr const char* kDefaultTrainDataFile = "traindata.bin";
 constexpr long long kDefaultTrainNodes = 5000;
+
+// The program's name for messages: argv[0] without its folders.
+const char* ProgramName(const char* argv0) {
+  const char* slash = std::strrchr(argv0, '/');
+  return slash != nullptr ? slash + 1 : argv0;
+}
 
 // Fixed search limits on the command line size the table for them.
 void SizeHashForFixedLimits() {
@@ -124,7 +129,7 @@ int TrainNetworkMode(const CommandLine& cl) {
   options.score_weight = cl.score_weight;
   options.weight_decay = cl.weight_decay;
   options.shared_rows = cl.shared_rows;
-  options.output = cl.output_file[0] != 0 ? cl.output_file : "nn.bin";
+  options.output = cl.output_file[0] != 0 ? cl.output_file : kDefaultNetworkOutput;
   return RunNetworkTraining(options) ? 0 : 1;
 }
 
@@ -140,7 +145,7 @@ int TuneHceMode(const CommandLine& cl) {
   options.batch_size = cl.batch_size;
   options.score_weight = cl.score_weight;
   if (cl.regularization >= 0) options.regularization = cl.regularization;
-  options.output = cl.output_file[0] != 0 ? cl.output_file : "params.txt";
+  options.output = cl.output_file[0] != 0 ? cl.output_file : kDefaultParamsOutput;
   return RunHceTuning(options) ? 0 : 1;
 }
 
@@ -163,19 +168,30 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   // 5-6: defaults, then the command line.
   SetStartupDefaults();
   CommandLine cl = ParseCommandLine(argc, argv);
-  switch (cl.action) {
-    case CommandLineAction::Help:
-      std::fputs(UsageText(argc > 0 ? argv[0] : "zorv").c_str(), stdout);
-      return 0;
-    case CommandLineAction::Version:
-      std::printf("%s\n", VersionLine().c_str());
-      return 0;
-    case CommandLineAction::Refuse:
-      std::fprintf(stderr, "%s\n", cl.refusal.c_str());
-      return kUsageErrorStatus;
-    case CommandLineAction::Run: break;
+  // Bad arguments and unusable files are refused before anything is done
+  // or written: one line on standard error naming the argument, the value
+  // and what is allowed, then status 2 (a usage error).
+  if (cl.action == CommandLineAction::Run && !(IsTrainingMode(cl.mode) && !tuning_build)) {
+    cl.refusal = CheckToolFiles(cl);
+    if (!cl.refusal.empty()) cl.action = CommandLineAction::Refuse;
   }
-  if (cl.bad_tuning_arguments) return 1;
+  if (cl.action != CommandLineAction::Run) {
+    const char* program = ProgramName(argc > 0 ? argv[0] : "zorv");
+    int status = 0;
+    if (cl.action == CommandLineAction::Help) {
+      std::fputs(UsageText(argc > 0 ? argv[0] : "zorv").c_str(), stdout);
+    } else if (cl.action == CommandLineAction::Version) {
+      std::printf("%s\n", VersionLine().c_str());
+    } else {
+      std::fflush(stdout);
+      std::fprintf(stderr, "%s: %s; see %s --help\n", program, cl.refusal.c_str(), program);
+      status = kRefusedArgumentsStatus;
+    }
+    std::fflush(stdout);
+    FreeGameRecord(g_game);
+    g_game = nullptr;
+    return status;
+  }
   if (IsTrainingMode(cl.mode) && !tuning_build) {
     std::printf("Need to compile with 'make ttune'\n\n");
     return 1;

@@ -1,5 +1,6 @@
 #include "eval/eval_params.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "eval/square_tables.h"
@@ -82,7 +83,7 @@ constexpr EntryScales kEntryScales = MakeEntryScales();
 // Rounds to the nearest integer, halves toward zero.
 int Nearest(float x) { return int(double(x) + (x < 0 ? -0.49999997 : 0.49999997)); }
 
-int ClampToInt16(int v) { return v < -32768 ? -32768 : v > 32767 ? 32767 : v; }
+int ClampToWeight(int v) { return v < -kMaxEvalWeight ? -kMaxEvalWeight : v > kMaxEvalWeight ? kMaxEvalWeight : v; }
 
 }  // namespace
 
@@ -117,8 +118,8 @@ void SetEvalParam(const char* name, int mg, int eg, std::string* complaints) {
   if (std::strcmp(name, found) != 0 && complaints != nullptr) *complaints += FormatText("error %s  %s\n", name, found);
   // Past the last entry there is nowhere to write: the value is dropped.
   if (t.cursor >= t.count) return;
-  mg = ClampToInt16(mg);
-  eg = ClampToInt16(eg);
+  mg = ClampToWeight(mg);
+  eg = ClampToWeight(eg);
   EvalParam& e = t.entry[t.cursor++];
   e.score = int32_t(PackPair(mg, eg));
   e.mg = float(mg);
@@ -134,8 +135,8 @@ void ApplyGroupScales() {
     double mg_factor = g_pending.group_scale[g][0] * 0.01;
     double eg_factor = g_pending.group_scale[g][1] * 0.01;
     EvalParam& e = t.entry[i];
-    e.mg = float(e.mg * mg_factor);
-    e.eg = float(e.eg * eg_factor);
+    e.mg = std::fmax(-kMaxEvalWeight, std::fmin(kMaxEvalWeight, float(e.mg * mg_factor)));
+    e.eg = std::fmax(-kMaxEvalWeight, std::fmin(kMaxEvalWeight, float(e.eg * eg_factor)));
     e.score = int32_t(PackPair(Nearest(e.mg), Nearest(e.eg)));
   }
 }

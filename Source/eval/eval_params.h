@@ -150,7 +150,14 @@ inline Packed ScaledWeight(int index, float f) {
 void BuildEvalParams();
 // Writes every default, in table order, through SetEvalParam.
 void SetDefaultEvalParams();
-// Writes the value at the cursor and advances it. "mtl_pawn" first moves
+// The largest weight an entry holds, either sign (the largest default,
+// the queen's endgame value, is 1277). Values beyond it, from a parameter
+// file or a group scale, are clamped to it; with the clamp on the
+// evaluation's total (kMaxHceScore) no weight can make a position look
+// like a mate.
+constexpr int kMaxEvalWeight = 2000;
+
+// Writes the value at the cursor, clamped to kMaxEvalWeight, and advances it. "mtl_pawn" first moves
 // the cursor back to entry 0; a name that differs from the entry's is
 // still written, and "error <given>  <found>" and a line end are added to
 // complaints (when given). At the end of the table the value is dropped.

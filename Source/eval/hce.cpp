@@ -190,8 +190,12 @@ int hce_evaluate(const Position* pos, EvalState* state, int side, int ply, int t
     record->scale = scale;
   }
   int result = int(float(score) * scale);
-  if (result > 32767) result = 32767;
-  if (result < -32767) result = -32767;
+  // A clamped total is no longer the weights' sum: the tuner leaves such a
+  // position out.
+  if (result > kMaxHceScore || result < -kMaxHceScore) {
+    result = result > 0 ? kMaxHceScore : -kMaxHceScore;
+    if (work->record) work->record->weighed = false;
+  }
   if (side == BLACK) result = -result;
 
   int white_threat = work->side[WHITE].threat, black_threat = work->side[BLACK].threat;

@@ -6,6 +6,11 @@
 #include "board/position.h"
 #include "eval/eval_state.h"
 
+// The largest score the weights can give, either sign: well below the mate
+// band (kMateBound), so that no set of weights makes a position look like a
+// mate. Scores of the known endings are their own and stay below it too.
+constexpr int kMaxHceScore = 8000;
+
 // Builds the tables the evaluation needs (the king-and-pawn table among
 // them); later calls do nothing. Run once at start-up.
 void InitHceTables();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/regular_file.h"
+#include "platform/whole_file_output.h"
 #include "settings.h"
 
 Network g_network;
@@ -191,10 +192,12 @@ bool WriteNetworkFile(const char* path, const NetworkHeader& header, const float
   PutLe16(&bytes[14], int(count & 0xFFFF));
   PutLe16(&bytes[16], int((count >> 16) & 0xFFFF));
   for (int64_t i = 0; i < count; i++) PutLe16(&bytes[kNetworkHeaderBytes + size_t(2 * i)], StoredValue(weights[i]));
-  FILE* f = std::fopen(path, "wb");
+  // Written whole under a temporary name, so that a failed write leaves no
+  // partial network behind, and never over a device.
+  FILE* f = CreateTemporaryFor(path, "wb");
   if (f == nullptr) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && ok;
+  return FinishTemporaryFor(path, f, ok);
 }
 
 int64_t NetworkWeightCount(const NetworkHeader& h) {
@@ -212,6 +215,7 @@ const char* NetworkShapeProblem(const NetworkHeader& h) {
   if (h.hidden1 == 0) return "no first hidden layer";
   if (h.hidden2 != 0 && h.hidden2 < kMinHidden2) return "a second hidden layer of fewer than 4 units";
   if (h.outputs < kMinOutputs) return "fewer than 3 outputs";
+  if (NetworkWeightCount(h) > kMaxNetworkWeights) return "more than 134217728 weights";
   return nullptr;
 }
 

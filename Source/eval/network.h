@@ -28,6 +28,9 @@ constexpr int kMaxNetworkInputs = 32767;
 constexpr int kMinPieceInputs = 896;
 constexpr int kMinMaterialExtraInputs = 31;
 constexpr int kMinOutputs = 3;
+// The most weights a network file may hold (a hundred times the stored
+// network's): a header asking for more is refused before any allocation.
+constexpr int64_t kMaxNetworkWeights = int64_t(1) << 27;
 constexpr int kMinHidden2 = 4;
 
 // The two network formats: the float network of one side-to-move view, and

@@ -18,6 +18,8 @@
 #include <string>
 
 #include "eval/eval_params.h"
+#include "platform/regular_file.h"
+#include "platform/whole_file_output.h"
 #include "settings.h"
 
 namespace {
@@ -25,6 +27,10 @@ namespace {
 // Longest line read; the rest of a longer line is ignored.
 constexpr int kMaxLineLength = 253;
 constexpr int kMaxTokens = 4;
+// A parameter file holds about a thousand short lines; reading stops after
+// this many bytes, so that a huge file or a link to /dev/zero cannot stall
+// the start-up.
+constexpr long kMaxParamFileBytes = 1 << 20;
 // Group scale percentages are kept within this range.
 constexpr int kMaxScalePercent = 1000;
 
@@ -99,14 +105,18 @@ void ReadEvalParamLine(const char* line, std::string* complaints) {
 }
 
 void ReadEvalParamFile(std::string* complaints) {
-  FILE* file = std::fopen(g_pending.eval_param_file, "r");
-  if (file == nullptr) return;
+  // Only a regular file is read (a FIFO would block, a device never end).
+  FILE* file = nullptr;
+  int64_t size = 0;
+  int error = 0;
+  if (OpenRegularFile(g_pending.eval_param_file, &file, &size, &error) != RegularFileStatus::kOk) return;
   char line[kMaxLineLength + 1];
   int length = 0;
   int c;
+  long read = 0;
   // Character by character, so that an over-long line is cut at its limit
   // and its tail is dropped instead of being read as further lines.
-  while ((c = std::fgetc(file)) != EOF) {
+  while (read++ < kMaxParamFileBytes && (c = std::fgetc(file)) != EOF) {
     if (c == '\n') {
       line[length] = 0;
       ReadEvalParamLine(line, complaints);
@@ -123,8 +133,8 @@ void ReadEvalParamFile(std::string* complaints) {
 }
 
 bool WriteEvalParamFile(const char* path, const int* mg, const int* eg) {
-  std::string temporary = std::string(path) + ".tmp";
-  FILE* file = std::fopen(temporary.c_str(), "w");
+  // Written whole under a temporary name, and never over a device.
+  FILE* file = CreateTemporaryFor(path, "w");
   if (file == nullptr) return false;
   bool ok = true;
   for (int i = 0; i < kParamCount && ok; i++) {
@@ -132,8 +142,5 @@ bool WriteEvalParamFile(const char* path, const int* mg, const int* eg) {
     int e = eg[i] < -32768 ? -32768 : eg[i] > 32767 ? 32767 : eg[i];
     ok = std::fprintf(file, "%s, %d, %d\n", g_eval_params.entry[i].name, m, e) > 0;
   }
-  ok = std::fclose(file) == 0 && ok;
-  if (ok) ok = std::rename(temporary.c_str(), path) == 0;
-  if (!ok) std::remove(temporary.c_str());
-  return ok;
+  return FinishTemporaryFor(path, file, ok);
 }

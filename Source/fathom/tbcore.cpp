@@ -217,23 +217,25 @@ void ForEachTableName(void (*visit)(const char* name)) {
   }
 }
 
-// Maps a table file from the first directory that has it. Ends the process
-// when an existing file cannot be mapped.
+// Maps a table file from the first directory that has it as a regular file
+// (a directory or FIFO of that name is passed over). A file that cannot be
+// mapped is reported and treated as a table that is not there: the probe
+// fails and the search goes on.
 MapStatus MapTableFile(const char* name, const char* ext, MappedFile* file) {
   std::string path;
   for (const std::string& dir : g_tb.directories) {
     if (!TablePath(dir, name, ext, &path)) continue;
     int error = 0;
     MapStatus status = MapFileReadOnly(path.c_str(), file, &error);
-    if (status == MapStatus::kMissing) continue;
+    if (status == MapStatus::kMissing || status == MapStatus::kNotRegular) continue;
     if (status == MapStatus::kStatFailed) {
       std::fputs("CreateFileMapping() failed.\n", stderr);
-      std::exit(1);
+      return MapStatus::kMissing;
     }
     if (status == MapStatus::kMapFailed) {
       std::fprintf(stderr, "MapViewOfFile() failed, name = %s%s, error = %lu.\n", name, ext,
                    (unsigned long)error);
-      std::exit(1);
+      return MapStatus::kMissing;
     }
     return status;
   }

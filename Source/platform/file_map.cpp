@@ -6,8 +6,38 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+// Opens a path for reading without blocking (a FIFO would wait for a
+// writer); -1 unless it is a regular file. *info receives its status.
+int OpenRegular(const char* path, struct stat* info, MapStatus* status) {
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    *status = MapStatus::kMissing;
+    return -1;
+  }
+  if (fstat(fd, info) != 0) {
+    *status = MapStatus::kStatFailed;
+    int error = errno;
+    close(fd);
+    errno = error;
+    return -1;
+  }
+  if (!S_ISREG(info->st_mode)) {
+    *status = MapStatus::kNotRegular;
+    close(fd);
+    return -1;
+  }
+  *status = MapStatus::kOk;
+  return fd;
+}
+
+}  // namespace
+
 bool FileIsReadable(const char* path) {
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  struct stat info;
+  MapStatus status;
+  int fd = OpenRegular(path, &info, &status);
   if (fd < 0) return false;
   close(fd);
   return true;
@@ -16,13 +46,12 @@ bool FileIsReadable(const char* path) {
 MapStatus MapFileReadOnly(const char* path, MappedFile* out, int* error) {
   *out = MappedFile();
   *error = 0;
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return MapStatus::kMissing;
   struct stat info;
-  if (fstat(fd, &info) != 0) {
-    *error = errno;
-    close(fd);
-    return MapStatus::kStatFailed;
+  MapStatus status;
+  int fd = OpenRegular(path, &info, &status);
+  if (fd < 0) {
+    if (status == MapStatus::kStatFailed) *error = errno;
+    return status;
   }
   if (info.st_size <= 0) {
     close(fd);

@@ -16,9 +16,11 @@ enum class MapStatus {
   kEmpty,     // the file exists but holds no bytes, so there is nothing to map
   kStatFailed,  // the file opened but its size could not be read
   kMapFailed,   // the system refused the mapping
+  kNotRegular,  // a directory, device, FIFO or socket: never opened for long, never mapped
 };
 
-// True if the file exists and can be opened for reading.
+// True if the path is a regular file that can be opened for reading (a
+// directory or FIFO of that name is not a file to read).
 bool FileIsReadable(const char* path);
 // Maps the whole file read-only. On kStatFailed and kMapFailed *error holds
 // the system error code.

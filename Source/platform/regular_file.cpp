@@ -28,8 +28,9 @@ RegularFileStatus OpenRegularFile(const char* path, FILE** file, int64_t* size, 
     close(fd);
     return RegularFileStatus::kNotRegular;
   }
-  int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  // The descriptor stays non-blocking: it changes nothing for a file on
+  // disk, and a kernel file that looks regular but waits for data
+  // (/proc/kmsg) then gives a read error instead of hanging.
   FILE* f = fdopen(fd, "rb");
   if (f == nullptr) {
     *error = errno;

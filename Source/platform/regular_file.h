@@ -13,5 +13,6 @@ enum class RegularFileStatus {
 };
 
 // Opens path for reading in binary mode, never blocking on a FIFO and never
-// opening a path that is known beforehand not to be a regular file.
+// opening a path that is known beforehand not to be a regular file. Reads
+// never wait either: a kernel file that would block fails as a read error.
 RegularFileStatus OpenRegularFile(const char* path, FILE** file, int64_t* size, int* error);

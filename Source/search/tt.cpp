@@ -1,5 +1,6 @@
 #include "search/tt.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -58,6 +59,20 @@ uint64_t PhysicalMemory() {
   return pages > 0 && page_size > 0 ? uint64_t(pages) * uint64_t(page_size) : 0;
 }
 
+// Memory the system can give without swapping (MemAvailable), or 0 when
+// it does not say.
+uint64_t AvailableMemory() {
+  FILE* file = std::fopen("/proc/meminfo", "r");
+  if (file == nullptr) return 0;
+  char line[256];
+  unsigned long long kib = 0;
+  bool found = false;
+  while (!found && std::fgets(line, sizeof line, file) != nullptr)
+    found = std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1;
+  std::fclose(file);
+  return found ? uint64_t(kib) * 1024 : 0;
+}
+
 }  // namespace
 
 bool AllocateHashTable() {
@@ -69,6 +84,13 @@ bool AllocateHashTable() {
   // allocation failure it is, before the present table is given up.
   uint64_t physical = PhysicalMemory();
   if (physical != 0 && bytes > physical) return false;
+  // Nor may it take more than the memory free for it (what is available now
+  // and the present table, which goes first), less a tenth for the rest of
+  // the machine: a table that has to be swapped in while it is cleared
+  // takes minutes, and the engine answers nothing meanwhile.
+  uint64_t available = AvailableMemory();
+  uint64_t present = g_tt.entries != nullptr ? (uint64_t(g_tt.count) + 16) * sizeof(HashEntry) : 0;
+  if (available != 0 && bytes > (available + present) / 10 * 9) return false;
   if (g_tt.entries != nullptr) FreeHashTable();
   else InitZobristKeys();
   void* memory = std::malloc(size_t(bytes));

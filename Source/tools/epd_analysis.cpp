@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr const char* kDefaultOutput = "analysis.epd";
 constexpr int kLineSize = 511;  // 510 characters and the terminator
 
 struct AnalysisTotals {
@@ -82,7 +81,7 @@ void PrintSummary(const AnalysisTotals& t) {
 
 bool AnalyzeEpd(const char* input_path, const char* output_path) {
   SearchControl& c = g_control;
-  const char* output_name = output_path[0] != 0 ? output_path : kDefaultOutput;
+  const char* output_name = output_path[0] != 0 ? output_path : kAnalysisDefaultOutput;
   FILE* in;
   FILE* out;
   ToolFilesStatus opened = OpenToolFiles(input_path, output_name, &in, &out);

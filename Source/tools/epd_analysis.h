@@ -2,6 +2,8 @@
 // answers and writes an annotated EPD file.
 #pragma once
 
+constexpr const char* kAnalysisDefaultOutput = "analysis.epd";
+
 // Analyses the EPD file input_path, writing output_path ("analysis.epd"
 // when empty). Prints the summary of correct answers, nodes, time, depth,
 // branching factor and c0 points at the end. False when the output could not

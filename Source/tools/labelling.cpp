@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr const char* kDefaultOutput = "tune_new.epd";
 constexpr const char* kDefaultSyzygyPath = "C:\\Chess\\Syzygy;C:\\Chess\\Syzygy\\6-Piece";
 constexpr int kLineSize = 254;  // 253 characters and the terminator
 constexpr int kProgressEvery = 4096;
@@ -114,7 +113,7 @@ bool WriteLabel(FILE* out, int variant, Label label) {
 
 bool MakeTuneFile(const char* input_path, const char* output_path, int variant) {
   SearchControl& c = g_control;
-  const char* output_name = output_path[0] != 0 ? output_path : kDefaultOutput;
+  const char* output_name = output_path[0] != 0 ? output_path : kLabellingDefaultOutput;
   FILE* in;
   FILE* out;
   ToolFilesStatus opened = OpenToolFiles(input_path, output_name, &in, &out);

@@ -2,6 +2,8 @@
 // position of an input file is searched and written with its score.
 #pragma once
 
+constexpr const char* kLabellingDefaultOutput = "tune_new.epd";
+
 // Variant 1 writes the position at the end of the principal variation,
 // variant 2 the position itself. Output goes to output_path
 // ("tune_new.epd" when empty); nothing happens when it names the input.

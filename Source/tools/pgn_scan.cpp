@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr const char* kDefaultOutput = "tmp.epd";
-constexpr const char* kExtraOutput = "tmpX.epd";
 constexpr int kTagLineSize = 255;   // 254 characters and the terminator
 constexpr int kCommentSize = 1024;  // the rest of a longer comment is dropped
 
@@ -203,14 +201,14 @@ void ReadGames(FILE* pgn, ScanReader* r) {
 }  // namespace
 
 bool ScanPgn(const char* pgn_path, const char* output_path, int variant) {
-  const char* output_name = output_path[0] != 0 ? output_path : kDefaultOutput;
+  const char* output_name = output_path[0] != 0 ? output_path : kScanDefaultOutput;
   // Opening the second output would empty the games themselves.
-  if (IsSameFile(pgn_path, kExtraOutput)) return true;
+  if (IsSameFile(pgn_path, kScanExtraOutput)) return true;
   FILE* pgn;
   FILE* out;
   ToolFilesStatus opened = OpenToolFiles(pgn_path, output_name, &pgn, &out);
   if (opened != ToolFilesStatus::kOpened) return opened == ToolFilesStatus::kSkipped;
-  FILE* extra = CreateToolOutput(kExtraOutput);
+  FILE* extra = CreateToolOutput(kScanExtraOutput);
   if (extra == nullptr) {
     std::fclose(pgn);
     std::fclose(out);
@@ -232,7 +230,7 @@ bool ScanPgn(const char* pgn_path, const char* output_path, int variant) {
   std::fputs("\n", out);
   std::fclose(pgn);
   bool written = CloseToolOutput(out, output_name);
-  written = CloseToolOutput(extra, kExtraOutput) && written;
+  written = CloseToolOutput(extra, kScanExtraOutput) && written;
   PrintDirect("games= %d, positions= %d\n", reader->games, output.positions);
   return written;
 }

@@ -3,6 +3,9 @@
 // as an annotated listing.
 #pragma once
 
+constexpr const char* kScanDefaultOutput = "tmp.epd";
+constexpr const char* kScanExtraOutput = "tmpX.epd";
+
 // Reads pgn_path and writes output_path ("tmp.epd" when empty) and
 // "tmpX.epd" in the form of the variant (1 to 4). Prints "game N" every 100
 // games and the totals at the end, directly to standard output. False when

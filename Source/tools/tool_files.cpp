@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "platform/output.h"
+#include "platform/regular_file.h"
+#include "platform/whole_file_output.h"
 
 namespace {
 
@@ -28,7 +30,7 @@ bool IsSameFile(const char* a, const char* b) {
 }
 
 FILE* CreateToolOutput(const char* path) {
-  FILE* out = std::fopen(path, "w");
+  FILE* out = CreateTemporaryFor(path, "w");
   if (out == nullptr) PrintLine("can't create %s (%s)", path, std::strerror(errno));
   return out;
 }
@@ -37,8 +39,9 @@ ToolFilesStatus OpenToolFiles(const char* input_path, const char* output_path, F
   *in = nullptr;
   *out = nullptr;
   if (IsSameFile(input_path, output_path)) return ToolFilesStatus::kSkipped;
-  *in = std::fopen(input_path, "r");
-  if (*in == nullptr) return ToolFilesStatus::kSkipped;
+  int64_t size = 0;
+  int error = 0;
+  if (OpenRegularFile(input_path, in, &size, &error) != RegularFileStatus::kOk) return ToolFilesStatus::kSkipped;
   *out = CreateToolOutput(output_path);
   if (*out == nullptr) {
     std::fclose(*in);
@@ -59,12 +62,9 @@ bool CloseToolOutput(FILE* out, const char* name) {
   bool reported = out == reported_output;
   reported_output = nullptr;
   bool ok = std::ferror(out) == 0;
-  int error = errno;
-  // fclose writes what is still buffered; its failure is a failed write too.
-  if (std::fclose(out) != 0) {
-    if (ok) error = errno;
-    ok = false;
-  }
-  if (!ok && !reported) ReportWriteFailure(name, error);
-  return ok;
+  // fclose writes what is still buffered; its failure is a failed write
+  // too. Only a whole output replaces the file of that name.
+  bool finished = FinishTemporaryFor(name, out, ok);
+  if (!finished && !reported) ReportWriteFailure(name, errno);
+  return finished;
 }

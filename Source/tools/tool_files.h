@@ -20,14 +20,17 @@ enum class ToolFilesStatus {
 ToolFilesStatus OpenToolFiles(const char* input_path, const char* output_path, FILE** in, FILE** out);
 
 // Creates an output file of a tool; null, with "can't create NAME (reason)"
-// printed, when it cannot be created.
+// printed, when it cannot be created. The data go to NAME.part, which
+// replaces NAME when the output is closed whole (see whole_file_output.h):
+// a failed or interrupted run leaves no partial file under the name.
 FILE* CreateToolOutput(const char* path);
 
 // False, with "can't write NAME (reason)" printed, once a write to the
 // output has failed; a tool stops writing there.
 bool ToolOutputIsGood(FILE* out, const char* name);
 
-// Closes an output; false, with "can't write NAME (reason)" printed, when a
-// write or the close (the last buffered data) failed. Reports nothing more
+// Closes an output and puts it in place under its name; false, with "can't
+// write NAME (reason)" printed, when a write or the close (the last buffered
+// data) failed, and the file of that name is then left as it was. Reports nothing more
 // for an output already reported by ToolOutputIsGood.
 bool CloseToolOutput(FILE* out, const char* name);

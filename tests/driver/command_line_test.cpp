@@ -1,8 +1,10 @@
 // Command-line options, end to end.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <regex>
 
 #include "support/engine_process.h"
@@ -58,16 +60,18 @@ TEST(CommandLine, ScanPgnSpellingConsumesItsFileButStaysInPlay) {
 
 TEST(CommandLine, TuningModesNeedASpecialBuild) {
   int status = -1;
+  // A step beyond the limit is refused in one line, whatever the build.
   auto lines = RunEngineScript({"-tune", "f.epd", "0.01", "5"}, "", &status);
-  EXPECT_EQ(status, 1);
-  EXPECT_TRUE(lines.empty());
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(lines, (std::vector<std::string>{"zorv: -tune STEP \"0.01\" refused: a number above 0, at most 0.008; see zorv --help"}));
   lines = RunEngineScript({"-tune", "f.epd", "0.001", "5", "1"}, "", &status);
   EXPECT_EQ(status, 1);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "Need to compile with 'make ttune'");
   EXPECT_EQ(lines[1], "");
   lines = RunEngineScript({"-tune2", "f.epd", "0.001"}, "", &status);
-  EXPECT_EQ(status, 1);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(lines, (std::vector<std::string>{"zorv: -tune2 \"\" refused: a value: COUNT [flag]; see zorv --help"}));
   lines = RunEngineScript({"-mktraindata", "f.epd", "100"}, "", &status);
   EXPECT_EQ(status, 1);
   EXPECT_TRUE(HasLine(lines, "Need to compile with 'make ttune'"));
@@ -108,33 +112,46 @@ TEST(CommandLine, HelpAndVersionAnswerAndEnd) {
   }
 }
 
-// A command line that cannot be what was meant is refused in one line that
-// names the argument and points to --help, with status 2, before anything
-// runs.
+// A command line that cannot be what was meant is refused in one line on
+// standard error that names the argument, the value and what is allowed and
+// points to --help, with status 2, before anything runs.
 TEST(CommandLine, UnknownSwitchesAndBadValuesAreRefused) {
   struct Case {
     std::vector<std::string> args;
     std::string line;
   };
   const Case cases[] = {
-      {{"--bogus"}, "zorv: unknown option '--bogus'; see zorv --help"},
-      {{"-hash", "16", "stray"}, "zorv: unknown option 'stray'; see zorv --help"},
-      {{"-hash", "abc"}, "zorv: -hash needs a whole number, not 'abc'; see zorv --help"},
-      {{"-threads", "2x"}, "zorv: -threads needs a whole number, not '2x'; see zorv --help"},
-      {{"-d", ""}, "zorv: -d needs a whole number, not ''; see zorv --help"},
-      {{"-t", "fast"}, "zorv: -t needs a number, not 'fast'; see zorv --help"},
-      {{"-nps", "nan"}, "zorv: -nps needs a number, not 'nan'; see zorv --help"},
-      {{"bench", "deep"}, "zorv: bench needs a whole number, not 'deep'; see zorv --help"},
-      {{"-tune", "f.epd", "small", "5"}, "zorv: -tune needs a number, not 'small'; see zorv --help"},
+      {{"--bogus"}, "zorv: argument \"--bogus\" refused: one of the switches or words that --help lists; see zorv --help"},
+      {{"-hash", "16", "stray"}, "zorv: argument \"stray\" refused: one of the switches or words that --help lists; see zorv --help"},
+      {{"-hash", "abc"}, "zorv: -hash \"abc\" refused: a whole number; see zorv --help"},
+      {{"-threads", "2x"}, "zorv: -threads \"2x\" refused: a whole number; see zorv --help"},
+      {{"-d", ""}, "zorv: -d \"\" refused: a whole number of 0 or more; see zorv --help"},
+      {{"-t", "fast"}, "zorv: -t \"fast\" refused: a number above 0, at most 1e+07; see zorv --help"},
+      {{"-nps", "nan"}, "zorv: -nps \"nan\" refused: a number from 0 to 1e+12; see zorv --help"},
+      {{"bench", "deep"}, "zorv: bench \"deep\" refused: a whole number of 0 or more; see zorv --help"},
+      {{"-tune", "f.epd", "small", "5"}, "zorv: -tune STEP \"small\" refused: a number above 0, at most 0.008; see zorv --help"},
       // A switch standing last without its value.
-      {{"-hash"}, "zorv: -hash needs a value; see zorv --help"},
-      {{"-cfg"}, "zorv: -cfg needs a value; see zorv --help"},
+      {{"-hash"}, "zorv: -hash \"\" refused: a value: a whole number; see zorv --help"},
+      {{"-cfg"}, "zorv: -cfg \"\" refused: a value: a name or path; see zorv --help"},
+      // Files are checked with the arguments, in the same line.
+      {{"-mkbook", "none.pgn"}, "zorv: -mkbook \"none.pgn\" refused: an existing file (there is none of that name); see zorv --help"},
   };
   for (const Case& c : cases) {
     int status = -1;
     auto lines = Uci(c.args, &status);
     EXPECT_EQ(status, 2) << c.line;
     EXPECT_EQ(lines, std::vector<std::string>{c.line});
+  }
+  // Standard output, which a front end reads, gets nothing of it.
+  for (const char* args : {"--bogus", "-hash abc", "-mkbook none.pgn", "-tune f.epd 0.5 1"}) {
+    std::string command = std::string(ZORV_BINARY) + " " + args + " </dev/null 2>/dev/null";
+    FILE* out = popen(command.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    char buffer[256];
+    size_t read = std::fread(buffer, 1, sizeof buffer, out);
+    int status = pclose(out);
+    EXPECT_EQ(read, 0u) << args;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << args;
   }
 }
 

@@ -160,10 +160,10 @@ TEST_F(EvalParamsTest, BadParameterFilesCannotWritePastTheTable) {
   EXPECT_EQ(g_eval_params.count, kParamCount);
   EXPECT_EQ(g_eval_params.cursor, kParamCount);
   EXPECT_FALSE(out.empty());
-  // The out-of-range values were clamped to the 16-bit range.
-  EXPECT_EQ(Mg(kMtlPawn), 32767);
-  EXPECT_EQ(Eg(kMtlPawn), -32768);
-  EXPECT_EQ(g_eval_params.entry[kMtlPawn].mg, 32767.0f);
+  // The out-of-range values were clamped to the largest weight.
+  EXPECT_EQ(Mg(kMtlPawn), kMaxEvalWeight);
+  EXPECT_EQ(Eg(kMtlPawn), -kMaxEvalWeight);
+  EXPECT_EQ(g_eval_params.entry[kMtlPawn].mg, float(kMaxEvalWeight));
   // Every name is still in place.
   for (int i = 0; i < kParamCount; i++) EXPECT_STREQ(g_eval_params.entry[i].name, defaults_[i].name);
 }

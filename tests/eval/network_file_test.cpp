@@ -113,7 +113,8 @@ TEST_F(NetworkFileTest, ShapeLimitsAtAndBeyondWhatTheEvaluatorIndexes) {
       {{540, 1792, 32, 1, 0, 2}, false},
       {{540, 1792, 32, 1, 3, 5}, false},
       {{540, 1792, 32, 1, 4, 3}, true},
-      {{540, 1792, 32, 65535, 65535, 65535}, true},  // indexable; the file's length decides
+      {{540, 1792, 32, 65535, 65535, 65535}, false},  // indexable, but more weights than any network needs
+      {{540, 1792, 32, 4096, 0, 5}, true},            // 7.5 million weights: the file's length decides
   };
   for (const Case& c : cases) {
     const Shape& s = c.shape;
@@ -181,10 +182,16 @@ TEST_F(NetworkFileTest, LengthMustMatchTheHeaderBeforeAnythingIsAllocated) {
   ExpectRefused(dir_.File("short.nn"), "ends before all weights");
   dir_.Write("long.nn", NetworkBytes(s, count + 1));
   ExpectRefused(dir_.File("long.nn"), "holds 2 bytes after its weights");
-  // Sizes that would need gigabytes, in a file of a few bytes: refused by
-  // the length, so no allocation is tried (and none can end the program).
+  // Sizes that would need gigabytes: refused by the header alone, so no
+  // allocation is tried (none can end the program or stop a sanitizer
+  // build), whatever the file's length.
   dir_.Write("huge.nn", NetworkBytes({540, 30000, 2000, 65535, 65535, 65535}, 16));
-  ExpectRefused(dir_.File("huge.nn"), "ends before all weights (50 of ");
+  ExpectRefused(dir_.File("huge.nn"), "more than 134217728 weights");
+  dir_.Write("big.nn", NetworkBytes({540, 32736, 31, 5000, 0, 5}, 16));
+  ExpectRefused(dir_.File("big.nn"), "more than 134217728 weights");
+  // Just under the limit the length decides again.
+  dir_.Write("wide.nn", NetworkBytes({540, 32736, 31, 4000, 0, 5}, 16));
+  ExpectRefused(dir_.File("wide.nn"), "ends before all weights (50 of ");
   dir_.Write("header.nn", NetworkBytes(s, 0).substr(0, 17));
   ExpectRefused(dir_.File("header.nn"), "too short for a network header");
   dir_.Write("empty.nn", "");
@@ -207,7 +214,7 @@ TEST_F(NetworkFileTest, PathsThatAreNoRegularFileAreRefusedWithoutWaiting) {
 }
 
 TEST_F(NetworkFileTest, NewNetworkThatCannotBeWrittenIsSaidAndStillUsed) {
-  // nn.bin is a link to a device where every write fails.
+  // nn.bin is a link to a device: it is refused as an output, not written.
   ASSERT_EQ(symlink("/dev/full", dir_.File("nn.bin").c_str()), 0);
   char cwd[512];
   ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
@@ -216,8 +223,10 @@ TEST_F(NetworkFileTest, NewNetworkThatCannotBeWrittenIsSaidAndStillUsed) {
   ASSERT_EQ(chdir(cwd), 0);
   EXPECT_EQ(said, "info string can't write nn.bin\ninfo string created new NN\n");
   EXPECT_EQ(g_network.hidden1, 768);
-  // The trainer's writer reports the same failure.
+  // The trainer's writer refuses the same way, and leaves nothing behind.
   EXPECT_FALSE(WriteNetworkFile("/dev/full", g_network.header, g_network.weights));
+  EXPECT_FALSE(WriteNetworkFile(dir_.path().c_str(), g_network.header, g_network.weights));
+  EXPECT_FALSE(dir_.Exists("nn.bin.part"));
   EXPECT_FALSE(WriteNetworkFile(dir_.File("missing/dir/x.nn").c_str(), g_network.header, g_network.weights));
 }
 

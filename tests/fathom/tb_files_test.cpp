@@ -2,6 +2,7 @@
 // registry's capacity, missing, empty and corrupted files, and the release
 // of every mapping when the tables are initialised again.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -145,6 +146,23 @@ TEST(TablebaseFiles, EmptyOrVanishedFilesGiveNoResult) {
   ThreadPtr rook = MakeThread("4k3/8/8/8/8/8/8/KR6 w - -");
   EXPECT_EQ(TbProbeWdl(&rook->pos, 0), kTbNoResult);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Corrupted table.\nCould not find KRvK.rtbw\n");
+}
+
+// Only regular files are tables: a directory or FIFO named like one is not
+// registered, and a table that became one after it was found (so that it
+// cannot be mapped) fails its probe instead of ending the process.
+TEST(TablebaseFiles, DirectoriesAndFifosAreNotTables) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.File("KQvKR.rtbw").c_str(), 0755), 0);
+  ASSERT_EQ(mkfifo(dir.File("KRvK.rtbw").c_str(), 0644), 0);
+  CopyTable("KQvK.rtbw", dir);
+  EXPECT_EQ(InitTablebases(dir.path()), "info string found 1 tablebases\n");
+  fs::remove(dir.File("KQvK.rtbw"));
+  ASSERT_EQ(mkdir(dir.File("KQvK.rtbw").c_str(), 0755), 0);
+  testing::internal::CaptureStderr();
+  ThreadPtr queen = MakeThread(kQueenWin);
+  EXPECT_EQ(TbProbeWdl(&queen->pos, 0), kTbNoResult);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Could not find KQvK.rtbw\n");
 }
 
 TEST(TablebaseFiles, InitialisingAgainReleasesEveryMappedFile) {

@@ -141,11 +141,12 @@ TEST(AnalyzeEpd, VerboseRunOverWinAtChessPositions) {
 TEST(AnalyzeEpd, FilesThatCannotBeOpenedEndTheTool) {
   TempDir dir;
   ToolRun run = RunTool(dir, {"-anepd", "missing.epd"});
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 2);
   EXPECT_EQ(CountContaining(run.lines, "Analyzing"), 0);
   EXPECT_FALSE(dir.Exists("analysis.epd"));
   dir.Write("one.epd", kMateFen + " bm Rb8;\n");
   run = RunTool(dir, {"-anepd", "one.epd", "-o", "no/such/dir/out.epd"});
+  EXPECT_EQ(run.status, 2);
   EXPECT_EQ(CountContaining(run.lines, "Analyzing"), 0);
   // The suite is never its own output.
   run = RunTool(dir, {"-anepd", "one.epd", "-o", "one.epd"});

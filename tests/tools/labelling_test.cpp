@@ -70,8 +70,9 @@ TEST(Labelling, NothingHappensWithoutTwoDistinctOpenFiles) {
   ToolRun run = RunTool(dir, {"-mktune2", "same.epd", "-o", "same.epd", "-d", "2"});
   EXPECT_EQ(CountContaining(run.lines, "Creating file"), 0);
   EXPECT_EQ(dir.Read("same.epd"), kMate + "\n");
+  EXPECT_EQ(run.status, 2);
   run = RunTool(dir, {"-mktune1", "missing.epd", "-d", "2"});
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 2);
   EXPECT_FALSE(dir.Exists("tune_new.epd"));
 }
 

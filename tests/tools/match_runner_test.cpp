@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -200,6 +201,65 @@ TEST(MatchRunner, BadArgumentsAreRefusedWithTheUsage) {
   MatchRun nodes = RunMatch(dir, "-e1 \"$ZORV\" -e2 \"$ZORV\" -nodes many");
   EXPECT_EQ(nodes.status, 2);
   EXPECT_FALSE(dir.Exists("match.pgn"));
+}
+
+// Numbers that are not numbers, or beyond what a match can be, are refused
+// in one line before any engine starts; so are openings that no game can
+// start from, named by their line.
+TEST(MatchRunner, BadNumbersAndImpossibleOpeningsAreRefused) {
+  TempDir dir;
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"-concurrency nan", "-concurrency \"nan\" refused"},
+      {"-concurrency 1e10", "-concurrency \"1e10\" refused"},
+      {"-games nan", "-games \"nan\" refused"},
+      {"-games 0", "-games \"0\" refused"},
+      {"-start 3e9", "-start \"3e9\" refused"},
+      {"-nodes inf", "-nodes \"inf\" refused"},
+      {"-tc nan+0.1", "-tc base \"nan\" refused"},
+      {"-tc 10+-1", "-tc inc \"-1\" refused"},
+      {"-stalltime 0", "-stalltime \"0\" refused"},
+  };
+  for (const auto& r : refused) {
+    MatchRun run = RunMatch(dir, "-e1 \"$FAKE\" -e2 \"$FAKE\" " + r.first);
+    EXPECT_EQ(run.status, 2) << r.first;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << "one line: " << run.out;
+    EXPECT_NE(run.out.find(r.second), std::string::npos) << run.out;
+  }
+  const std::vector<std::pair<std::string, std::string>> openings = {
+      {"8/8/8/8/8/8/8/8 w - -", "White has no king"},
+      {"4k3/8/8/8/8/8/8/8 w - -", "no king"},
+      {"4k3/8/8/8/8/8/8/3KK3 w - -", "king"},
+      {"4k2P/8/8/8/8/8/8/4K3 w - -", "rank"},
+      {"garbage here x y", "not a position"},
+      {"7k/5Q2/6K1/8/8/8/8/8 b - -", "no legal move"},
+  };
+  for (const auto& o : openings) {
+    dir.Write("bad.epd", "# a comment\n" + std::string(kStartFen) + "\n\n" + o.first + "\n");
+    MatchRun run = RunMatch(dir, "-e1 \"$FAKE\" -e2 \"$FAKE\" -openings bad.epd -pgn out.pgn");
+    EXPECT_EQ(run.status, 2) << o.first;
+    EXPECT_NE(run.out.find("match: bad.epd:4: "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(o.second), std::string::npos) << run.out;
+    EXPECT_FALSE(dir.Exists("out.pgn"));
+    EXPECT_FALSE(dir.Exists("received"));  // no engine was started
+  }
+  // The openings file is an input: it is never the PGN, and a FIFO is not read.
+  MatchRun same = RunMatch(dir, "-e1 \"$FAKE\" -e2 \"$FAKE\" -openings one.epd -pgn ./one.epd");
+  EXPECT_EQ(same.status, 2);
+  EXPECT_NE(same.out.find("not also an input"), std::string::npos) << same.out;
+  ASSERT_EQ(RunScript(dir, "mkfifo fifo.epd", ""), 0);
+  MatchRun fifo = RunMatch(dir, "-e1 \"$FAKE\" -e2 \"$FAKE\" -openings fifo.epd");
+  EXPECT_EQ(fifo.status, 2);
+  EXPECT_NE(fifo.out.find("not a regular file"), std::string::npos) << fifo.out;
+}
+
+// Games that cannot all be written to the PGN fail the match: a file-size
+// limit stops the writes part of the way.
+TEST(MatchRunner, APgnThatCannotBeWrittenFailsTheRun) {
+  TempDir dir;
+  MatchRun run = RunMatch(dir, "-e1 \"$ZORV\" -e2 \"$ZORV\" -openings one.epd -games 4 -nodes 300 -pgn games.pgn",
+                          "&& trap '' XFSZ && ulimit -f 1");
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_NE(run.out.find("match: writing games.pgn failed"), std::string::npos) << run.out;
 }
 
 }  // namespace

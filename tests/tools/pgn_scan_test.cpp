@@ -187,10 +187,10 @@ TEST(PgnScan, DamagedFilesAndLongGames) {
   // The comments of moves that did not fit leave the last kept move alone.
   EXPECT_EQ(CountContaining(out, "  {  0.01}"), kScanMaxMoves);
 
-  // Missing files end the tool without output.
+  // Missing files are refused without output.
   TempDir empty;
   run = RunTool(empty, {"-scan_pgn2", "missing.pgn"});
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 2);
   EXPECT_EQ(CountContaining(run.lines, "games="), 0);
   EXPECT_FALSE(empty.Exists("tmp.epd"));
   // The games are never their own output.

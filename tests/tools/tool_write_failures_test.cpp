@@ -1,5 +1,7 @@
-// Outputs of the tools that cannot be created or written: the failure is
-// said, nothing claims success, and the tool ends with status 1.
+// Outputs of the tools that cannot be written: the failure is said, nothing
+// claims success, the tool ends with status 1 and the file of that name is
+// left as it was. A file-size limit makes the writes fail; outputs that
+// cannot be created at all are refused before the run (status 2).
 #include <gtest/gtest.h>
 
 #include <random>
@@ -57,20 +59,27 @@ ToolRun RunToolUnder(const std::string& setup, const std::vector<std::string>& a
   return run;
 }
 
-TEST(ToolWriteFailures, EpdAnalysisToAFullDeviceStopsWithStatusOne) {
+TEST(ToolWriteFailures, EpdAnalysisThatCannotWriteStopsWithStatusOne) {
   TempDir dir;
-  dir.Write("suite.epd", Suite(3));
-  ToolRun run = RunTool(dir, {"-anepd", "suite.epd", "-d", "2", "-o", "/dev/full"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(CountContaining(run.lines, "can't write /dev/full (No space left on device)"), 1);
-  // The summary of what was searched still comes.
-  EXPECT_EQ(CountContaining(run.lines, "correct best moves"), 1);
+  dir.Write("suite.epd", Suite(100));
+  dir.Write("out.epd", "old\n");
+  int status = -1;
+  std::vector<std::string> lines =
+      RunEngineUnder(FileSizeLimit(1), {"-anepd", "suite.epd", "-d", "1", "-o", "out.epd"}, "", &status, dir.path());
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(CountContaining(lines, "can't write out.epd (File too large)"), 1);
+  // The summary of what was searched still comes; the old output stays.
+  EXPECT_EQ(CountContaining(lines, "correct best moves"), 1);
+  EXPECT_EQ(dir.Read("out.epd"), "old\n");
+  EXPECT_FALSE(dir.Exists("out.epd.part"));
 
-  // An output under a file can be created by no one.
-  run = RunTool(dir, {"-anepd", "suite.epd", "-d", "2", "-o", "suite.epd/out.epd"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(HasLine(run.lines, "can't create suite.epd/out.epd (Not a directory)"));
+  // An output under a file can be created by no one: refused before the run.
+  ToolRun run = RunTool(dir, {"-anepd", "suite.epd", "-d", "2", "-o", "suite.epd/out.epd"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(HasLine(run.lines, "zorv: -o \"suite.epd/out.epd\" refused: a new name in an existing folder "
+                                 "(suite.epd is none); see zorv --help"));
   EXPECT_EQ(CountContaining(run.lines, "Analyzing"), 0);
+  dir.Write("suite.epd", Suite(3));
   // A written suite still ends with status 0.
   run = RunTool(dir, {"-anepd", "suite.epd", "-d", "2", "-o", "out.epd"});
   EXPECT_EQ(run.status, 0);
@@ -82,22 +91,28 @@ TEST(ToolWriteFailures, LabellingStopsAtTheFirstFailedWrite) {
   // The buffered lines reach the device, and fail, once the buffer is full;
   // the run stops there instead of searching the rest of a long file.
   dir.Write("many.epd", Suite(2000));
-  ToolRun run = RunTool(dir, {"-mktune2", "many.epd", "-d", "1", "-o", "/dev/full"}, 60000);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(CountContaining(run.lines, "can't write /dev/full"), 1);
-  run = RunTool(dir, {"-mktune1", "many.epd", "-d", "1", "-o", "many.epd/x"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(CountContaining(run.lines, "can't create many.epd/x"), 1);
+  int status = -1;
+  std::vector<std::string> lines = RunEngineUnder(
+      FileSizeLimit(4), {"-mktune2", "many.epd", "-d", "1", "-o", "labels.epd"}, "", &status, dir.path());
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(CountContaining(lines, "can't write labels.epd (File too large)"), 1);
+  EXPECT_FALSE(dir.Exists("labels.epd"));
+  ToolRun run = RunTool(dir, {"-mktune1", "many.epd", "-d", "1", "-o", "many.epd/x"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(CountContaining(run.lines, "\"many.epd/x\" refused"), 1);
 }
 
 TEST(ToolWriteFailures, PgnScanSaysWhichOutputFailed) {
   TempDir dir;
   std::string pgn = TestData("pgn/cutechess-fischerrandom.pgn");
-  ToolRun run = RunTool(dir, {"-scan_pgn2", pgn, "-o", "/dev/full"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(CountContaining(run.lines, "can't write /dev/full"), 1);
+  int status = -1;
+  std::vector<std::string> lines =
+      RunEngineUnder(FileSizeLimit(1), {"-scan_pgn2", pgn, "-o", "labels.epd"}, "", &status, dir.path());
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(CountContaining(lines, "can't write labels.epd (File too large)"), 1);
+  EXPECT_FALSE(dir.Exists("labels.epd"));
   // tmpX.epd goes to the working directory, where nothing can be created.
-  run = RunToolUnder(kRemoveWorkingDirectory, {"-scan_pgn1", pgn, "-o", dir.File("out.epd")});
+  ToolRun run = RunToolUnder(kRemoveWorkingDirectory, {"-scan_pgn1", pgn, "-o", dir.File("out.epd")});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(HasLine(run.lines, "can't create tmpX.epd (No such file or directory)"));
   EXPECT_EQ(CountContaining(run.lines, "games="), 0);
@@ -111,7 +126,8 @@ TEST(ToolWriteFailures, MakeBookWithoutABookSaysSoAndNotDone) {
   EXPECT_TRUE(HasLine(run.lines, "cannot write tmp_book.bin (No such file or directory)"));
   EXPECT_EQ(CountContaining(run.lines, "done"), 0);
 
-  // A book that outgrows the file size limit is removed, not left cut short.
+  // A book that outgrows the file size limit is not put in place: the book
+  // of the run before stays whole.
   TempDir dir;
   dir.Write("many.pgn", RandomWonGames(100));
   run = RunTool(dir, {"-mkbook", "many.pgn"});
@@ -121,8 +137,12 @@ TEST(ToolWriteFailures, MakeBookWithoutABookSaysSoAndNotDone) {
   int status = -1;
   lines = RunEngineUnder(FileSizeLimit(1), {"-mkbook", "many.pgn"}, "", &status, dir.path());
   EXPECT_EQ(status, 1);
+  std::string book = dir.Read("tmp_book.bin");
+  lines = RunEngineUnder(FileSizeLimit(1), {"-mkbook", "many.pgn"}, "", &status, dir.path());
+  EXPECT_EQ(status, 1);
   EXPECT_TRUE(HasLine(lines, "cannot write tmp_book.bin (File too large)"));
-  EXPECT_FALSE(dir.Exists("tmp_book.bin"));
+  EXPECT_EQ(dir.Read("tmp_book.bin"), book);
+  EXPECT_FALSE(dir.Exists("tmp_book.bin.part"));
 }
 
 TEST(ToolWriteFailures, ConsoleSaveThatCannotWriteSaysSo) {

@@ -7,16 +7,18 @@
 #include <sstream>
 #include <utility>
 
+#include "eval/eval_params.h"
 #include "platform/output.h"
 #include "platform/clock.h"
 #include "tools/training/adam.h"
 #include "tools/tool_files.h"
+#include "tools/training/progress_meter.h"
 #include "tools/training/run_on_threads.h"
 
 namespace {
 
-// Weights stay within what an entry can hold.
-constexpr float kLargestWeight = 32000.0f;
+// Weights stay within what the engine takes from a parameter file.
+constexpr float kLargestWeight = float(kMaxEvalWeight);
 // Adam works on the weights in pawns, so that a step of 0.001 moves a
 // weight by about a tenth of a centipawn.
 constexpr double kCentipawnsPerStepUnit = 100.0;
@@ -155,14 +157,19 @@ double TuneHceWeights(const HceTunerOptions& options, TuningSet* train_set, cons
   std::mt19937 random(options.seed);
   int64_t step = 0;
   double last = -1;
+  ProgressMeter meter;
   for (int pass = 0; pass < options.passes; pass++) {
     double start = MonotonicSeconds();
+    meter.Start(start, options.progress_seconds);
     double rate = CosineRate(options.learning_rate, pass, options.passes);
     std::shuffle(order.begin(), order.end(), random);
     std::vector<double> losses(size_t(threads), 0.0);
     const float* w_mg = mg->data();
     const float* w_eg = eg->data();
     for (size_t b = 0; b < batches; b++) {
+      double now = MonotonicSeconds();
+      if (meter.Due(now))
+        PrintLine("pass %d: %s", pass + 1, ProgressText(b * batch, n, now - start, "positions").c_str());
       size_t first = size_t(order[b]) * batch;
       size_t count = std::min(n - first, batch);
       RunOnThreads(threads, [&](int t) {
@@ -259,10 +266,12 @@ bool RunHceTuning(const HceTunerOptions& options) {
   }
   PrintLine(
       "info string %llu games (%llu positions), %llu EPD lines: %zu positions for tuning, %zu for validation; "
-      "%llu filtered out, %llu scored without weights; %.1f coefficients a position (%.1f s)",
+      "%llu filtered out, %llu scored without weights, %llu impossible positions skipped; %.1f coefficients a "
+      "position (%.1f s)",
       (unsigned long long)totals.games.games, (unsigned long long)totals.games.positions,
       (unsigned long long)totals.epd_lines, train.positions.size(), validation.positions.size(),
       (unsigned long long)totals.filtered, (unsigned long long)totals.unweighed,
+      (unsigned long long)(totals.impossible + totals.games.impossible_games),
       double(totals.coefficients) / double(std::max<uint64_t>(totals.kept, 1)), MonotonicSeconds() - start);
   if (train.positions.empty()) {
     PrintLine("info string no positions to tune on");
@@ -281,6 +290,8 @@ bool RunHceTuning(const HceTunerOptions& options) {
     PrintLine("pass 0: train %.6f, validation %.6f", error, validation_error);
   } else {
     PrintLine("pass 0: train %.6f", error);
+    PrintLine("info string no validation set: the errors are those of the training positions, and the weights "
+              "of the last pass are kept");
   }
   PrintLine(
       "info string %d weight pairs, step %g, %d passes, batch %d, score weight %.2f, l2 %g, %d threads, output %s",

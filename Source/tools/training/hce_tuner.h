@@ -33,6 +33,7 @@ struct HceTunerOptions {
   std::string output = "params.txt";
   uint32_t seed = 1;
   int validation_every = 50;    // every 50th game is held out; 0: none
+  double progress_seconds = 5;  // a progress line inside a pass at most this often
   TrainingFilter filter;
 };
 

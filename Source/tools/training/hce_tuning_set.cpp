@@ -10,6 +10,8 @@
 #include <utility>
 
 #include "board/attacks.h"
+#include "board/fen_check.h"
+#include "platform/regular_file.h"
 #include "eval/eval_state.h"
 #include "tools/epd_record.h"
 #include "tools/text_lines.h"
@@ -61,8 +63,10 @@ bool ReadResult(const char* text, int* result) {
 void LoadEpdFile(const char* path, const TuningLoadOptions& options, Position* board, EvalState* state,
                  HceTermRecord* record,
                  FileSets* out) {
-  FILE* file = std::fopen(path, "r");
-  if (file == nullptr) return;
+  FILE* file = nullptr;
+  int64_t size = 0;
+  int error = 0;
+  if (OpenRegularFile(path, &file, &size, &error) != RegularFileStatus::kOk) return;
   out->read = true;
   char line[1024];
   EpdRecord epd;
@@ -82,10 +86,15 @@ void LoadEpdFile(const char* path, const TuningLoadOptions& options, Position* b
       out->totals.filtered++;
       continue;
     }
+    // The engine's own check: a position it would refuse is not one to
+    // learn from (and its evaluation assumes one king a side).
+    if (FenProblem(epd.position) != nullptr) {
+      out->totals.impossible++;
+      continue;
+    }
     SetupPosition(board, epd.position);
     const Position* pos = board;
-    if (pos->king_square[pos->side] == kNoSquare ||
-        IsSquareAttacked(pos, pos->king_square[pos->side], pos->side ^ 1)) {
+    if (IsSquareAttacked(pos, pos->king_square[pos->side], pos->side ^ 1)) {
       out->totals.filtered++;
       continue;
     }
@@ -156,6 +165,8 @@ void AddTotals(TuningLoadTotals* to, const TuningLoadTotals& from) {
   to->games.games += from.games.games;
   to->games.positions += from.games.positions;
   to->games.broken_games += from.games.broken_games;
+  to->games.impossible_games += from.games.impossible_games;
+  to->impossible += from.impossible;
   to->epd_lines += from.epd_lines;
   to->kept += from.kept;
   to->filtered += from.filtered;
@@ -210,8 +221,10 @@ bool IsEpdFile(const char* path) {
       return true;
   }
   if (IsTrainGameFile(path)) return false;
-  FILE* file = std::fopen(path, "r");
-  if (file == nullptr) return false;
+  FILE* file = nullptr;
+  int64_t size = 0;
+  int error = 0;
+  if (OpenRegularFile(path, &file, &size, &error) != RegularFileStatus::kOk) return false;
   char line[512];
   bool epd = false;
   while (ReadTextLine(file, line, sizeof line)) {

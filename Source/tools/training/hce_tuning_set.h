@@ -49,6 +49,7 @@ struct TuningLoadTotals {
   uint64_t epd_lines = 0;    // lines of EPD files that held a position
   uint64_t kept = 0;         // positions in the sets (both)
   uint64_t filtered = 0;     // left out by the filter (check, captures, opening plies, scores)
+  uint64_t impossible = 0;   // EPD lines whose position the engine refuses (no king, pawn on the first rank, ...)
   uint64_t unweighed = 0;    // endings scored without weights
   uint64_t coefficients = 0; // coefficients kept
 };

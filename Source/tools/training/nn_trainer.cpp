@@ -7,6 +7,7 @@
 #include "platform/output.h"
 #include "platform/clock.h"
 #include "tools/training/adam.h"
+#include "tools/training/progress_meter.h"
 #include "tools/training/run_on_threads.h"
 
 namespace {
@@ -213,18 +214,30 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
   for (size_t i = 0; i < n; i++) order[i] = uint32_t(i);
   std::mt19937 random(options.seed);
   int64_t step = 0;
-  double best = MeanLoss(*net, validation, score_weight, threads);
-  PrintLine("epoch 0: validation %.6f (the hand-crafted evaluation: %.6f)", best,
-            HandCraftedLoss(validation, score_weight));
-  best = 1e30;
+  // Without held-out positions there is no measurement to pick a best
+  // epoch by: the network of each epoch is written, the last one stays.
+  const bool measured = !validation.samples.empty();
+  if (measured) {
+    PrintLine("epoch 0: validation %.6f (the hand-crafted evaluation: %.6f)",
+              MeanLoss(*net, validation, score_weight, threads), HandCraftedLoss(validation, score_weight));
+  } else {
+    PrintLine("info string no validation set (fewer than %d games): each epoch's network is written, the last "
+              "one stays", options.validation_every);
+  }
+  double best = 1e30;
   bool best_written = true;  // the output holds the best network so far
+  ProgressMeter meter;
   for (int epoch = 0; epoch < options.epochs; epoch++) {
     double start = MonotonicSeconds();
     double rate = CosineRate(options.learning_rate, epoch, options.epochs);
     std::shuffle(order.begin(), order.end(), random);
     std::vector<double> losses(size_t(threads), 0.0);
+    meter.Start(start, options.progress_seconds);
     for (size_t first = 0; first < n; first += size_t(options.batch_size)) {
       size_t count = std::min(n - first, size_t(options.batch_size));
+      double now = MonotonicSeconds();
+      if (meter.Due(now))
+        PrintLine("epoch %d: %s", epoch + 1, ProgressText(first, n, now - start, "positions").c_str());
       RunOnThreads(threads, [&](int t) {
         size_t begin, end;
         Slice(count, threads, t, &begin, &end);
@@ -276,10 +289,10 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
     double train_loss = 0;
     for (double l : losses) train_loss += l;
     train_loss /= double(std::max<size_t>(n, 1));
-    double loss = MeanLoss(*net, validation, score_weight, threads);
-    bool improved = loss < best;
+    double loss = measured ? MeanLoss(*net, validation, score_weight, threads) : 0;
+    bool improved = measured && loss < best;
     const char* note = "";
-    if (improved) {
+    if (improved || !measured) {
       best = loss;
       NetworkHeader header = net->header;
       header.weight_count = int32_t(net->count);
@@ -287,11 +300,18 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
       best_written = WriteNetworkFile(options.output.c_str(), header, file.data());
       note = best_written ? ", written" : ", NOT WRITTEN";
     }
-    PrintLine("epoch %d: train %.6f, validation %.6f%s, rate %.6f, %.0f positions/s%s", epoch + 1, train_loss, loss,
-              improved ? " (best)" : "", rate, double(n) / seconds, note);
+    if (measured) {
+      PrintLine("epoch %d: train %.6f, validation %.6f%s, rate %.6f, %.0f positions/s%s", epoch + 1, train_loss, loss,
+                improved ? " (best)" : "", rate, double(n) / seconds, note);
+    } else {
+      PrintLine("epoch %d: train %.6f, no validation, rate %.6f, %.0f positions/s%s", epoch + 1, train_loss, rate,
+                double(n) / seconds, note);
+      best = train_loss;
+    }
   }
   if (!best_written) {
-    PrintLine("info string can't write %s: the best network is not saved", options.output.c_str());
+    PrintLine("info string can't write %s: the %s network is not saved", options.output.c_str(),
+              measured ? "best" : "last");
     return -1;
   }
   return best;
@@ -325,9 +345,11 @@ bool RunNetworkTraining(const NnTrainerOptions& options) {
     PrintLine("info string can't read %s", failed.c_str());
     return false;
   }
-  PrintLine("info string %llu games, %llu positions: %zu for training, %zu for validation, %llu skipped (%.1f s)",
+  PrintLine("info string %llu games, %llu positions: %zu for training, %zu for validation, %llu skipped, "
+            "%llu impossible games skipped (%.1f s)",
             (unsigned long long)totals.games.games, (unsigned long long)totals.games.positions, train.samples.size(),
-            validation.samples.size(), (unsigned long long)totals.skipped, MonotonicSeconds() - start);
+            validation.samples.size(), (unsigned long long)totals.skipped,
+            (unsigned long long)totals.games.impossible_games, MonotonicSeconds() - start);
   if (train.samples.empty()) {
     PrintLine("info string no training positions");
     return false;

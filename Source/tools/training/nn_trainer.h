@@ -81,14 +81,17 @@ struct NnTrainerOptions {
   std::string output = "nn.bin";
   uint32_t seed = 1;
   int validation_every = 50;    // every 50th game is held out
+  double progress_seconds = 5;  // a progress line inside an epoch at most this often
   TrainingFilter filter;
 };
 
 // Adam over the training set for the given epochs, the learning rate
 // falling along a cosine to a tenth; keeps the network and writes it after
-// each epoch whose validation loss is the best so far. Returns the best
-// validation loss (or -1 with a message when the data or the output
-// cannot be used).
+// each epoch whose validation loss is the best so far; without a
+// validation set it says so and writes every epoch's network, so the last
+// one stays. Returns the best validation loss (the last training loss
+// without a validation set), or -1 with a message when the data or the
+// output cannot be used.
 double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, const TrainingSet& validation,
                     TrainerNetwork* net);
 // Loads the data and trains, printing the progress; false on failure.

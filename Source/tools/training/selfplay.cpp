@@ -12,6 +12,7 @@
 #include "board/attacks.h"
 #include "board/bitboard.h"
 #include "board/dead_position.h"
+#include "board/fen_check.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "search/game.h"
@@ -19,6 +20,7 @@
 #include "fathom/tbcore.h"
 #include "fathom/tbprobe.h"
 #include "platform/clock.h"
+#include "platform/regular_file.h"
 #include "platform/worker_processes.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
@@ -26,6 +28,7 @@
 #include "search/tt.h"
 #include "settings.h"
 #include "tools/text_lines.h"
+#include "tools/training/progress_meter.h"
 #include "tools/training/train_record.h"
 
 namespace {
@@ -52,10 +55,14 @@ struct PlyRandom {
   }
 };
 
-std::vector<std::string> ReadStartPositions(const char* path) {
+// The start positions of the file; lines whose position the engine would
+// refuse (no king, a pawn on the first rank, ...) are counted in *refused.
+std::vector<std::string> ReadStartPositions(const char* path, int64_t* refused) {
   std::vector<std::string> starts;
-  FILE* file = std::fopen(path, "r");
-  if (file == nullptr) return starts;
+  FILE* file = nullptr;
+  int64_t size = 0;
+  int error = 0;
+  if (OpenRegularFile(path, &file, &size, &error) != RegularFileStatus::kOk) return starts;
   char line[1024];
   while (ReadTextLine(file, line, sizeof line)) {
     // The first four fields: board, side, castling, en passant.
@@ -70,7 +77,12 @@ std::vector<std::string> ReadStartPositions(const char* path) {
       fen.append(start, size_t(p - start));
       fields++;
     }
-    if (fields == 4 && line[0] != '#') starts.push_back(fen);
+    if (fields != 4 || line[0] == '#') continue;
+    if (FenProblem(fen.c_str()) != nullptr) {
+      (*refused)++;
+      continue;
+    }
+    starts.push_back(fen);
   }
   std::fclose(file);
   return starts;
@@ -193,12 +205,13 @@ int RunWorker(int worker, const SelfPlayOptions& options, const std::vector<std:
   return 0;
 }
 
-void PrintProgress(const SelfPlayTotals& totals, double seconds) {
+void PrintProgress(const SelfPlayTotals& totals, int64_t wanted, double seconds) {
   int64_t games = totals.games.load();
   int64_t positions = totals.positions.load();
   double share = games > 0 ? 100.0 / double(games) : 0.0;
-  PrintLine("games %lld, positions %lld, %.0f positions/s, white %.1f%% draw %.1f%% black %.1f%%",
-            (long long)games, (long long)positions, seconds > 0 ? double(positions) / seconds : 0.0,
+  PrintLine("games %lld, positions %lld, %s, white %.1f%% draw %.1f%% black %.1f%%", (long long)games,
+            (long long)positions,
+            ProgressText(uint64_t(positions), uint64_t(wanted), seconds, "positions").c_str(),
             double(totals.white_wins.load()) * share, double(totals.draws.load()) * share,
             double(totals.black_wins.load()) * share);
 }
@@ -206,7 +219,11 @@ void PrintProgress(const SelfPlayTotals& totals, double seconds) {
 }  // namespace
 
 bool RunSelfPlay(const SelfPlayOptions& options) {
-  std::vector<std::string> starts = ReadStartPositions(options.start_file);
+  int64_t refused = 0;
+  std::vector<std::string> starts = ReadStartPositions(options.start_file, &refused);
+  if (refused > 0)
+    PrintLine("info string %lld lines of %s skipped: not positions a game can start from", (long long)refused,
+              options.start_file);
   if (starts.empty()) {
     PrintLine("info string no start positions in %s", options.start_file);
     return false;
@@ -239,11 +256,11 @@ bool RunSelfPlay(const SelfPlayOptions& options) {
     SleepMs(100);
     double now = MonotonicSeconds();
     if (now >= next_report) {
-      PrintProgress(*totals, now - start_time);
+      PrintProgress(*totals, options.positions, now - start_time);
       next_report += options.progress_seconds;
     }
   }
-  PrintProgress(*totals, MonotonicSeconds() - start_time);
+  PrintProgress(*totals, options.positions, MonotonicSeconds() - start_time);
   bool ok = started && group.failures == 0 && totals->write_failures.load() == 0;
   if (totals->write_failures.load() > 0) PrintLine("info string writing %s failed", options.output);
   else if (!ok) PrintLine("info string a worker failed");

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "board/attacks.h"
+#include "board/fen_check.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "tools/training/train_pgn.h"
@@ -40,6 +41,13 @@ bool ForEachGamePosition(const char* path, const std::function<void(const GamePo
   int index = 0;
   auto replay = [&]() {
     totals->games++;
+    // Only a position the engine accepts is replayed: the board code and
+    // the evaluation assume one king a side and no pawn on the back ranks.
+    if (FenProblem(game->fen) != nullptr) {
+      totals->impossible_games++;
+      index++;
+      return;
+    }
     if (!ReplayGame(*game, index++, board.get(), visit, totals)) totals->broken_games++;
   };
   if (IsTrainGameFile(path)) {

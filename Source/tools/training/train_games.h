@@ -22,11 +22,14 @@ struct GameFileTotals {
   uint64_t games = 0;
   uint64_t positions = 0;
   uint64_t broken_games = 0;  // a move that is not legal ended the replay early
+  uint64_t impossible_games = 0;  // the start is no chess position (the engine's FEN check): skipped whole
 };
 
 // Calls visit for every position of every whole game in the file: the
 // training format or PGN with score comments (told apart by the file's
-// first bytes). False when the file cannot be read.
+// first bytes). A game whose start the engine would refuse as a position
+// (no king, a pawn on the first rank, ...) is skipped and counted. False
+// when the file cannot be read (missing, or not a regular file).
 bool ForEachGamePosition(const char* path, const std::function<void(const GamePosition&)>& visit,
                          GameFileTotals* totals);
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "board/fen_check.h"
 #include "board/makemove.h"
 #include "board/notation.h"
 #include "platform/output.h"
@@ -79,7 +80,7 @@ bool NextPgnTrainGame(PgnTrainReader* reader, TrainGame* game) {
   while (reader->offset < size) {
     GameText text;
     Position* pos = reader->board;
-    bool board_ready = false, stopped = false, in_tags = true;
+    bool board_ready = false, stopped = false, in_tags = true, impossible = false;
     game->move_count = 0;
     size_t& p = reader->offset;
     // One game: its tags, then its move text up to a result token or the
@@ -148,11 +149,18 @@ bool NextPgnTrainGame(PgnTrainReader* reader, TrainGame* game) {
       if (token[0] == '$' || (token[0] >= '0' && token[0] <= '9')) continue;  // NAG, move number
       if (stopped) continue;
       if (!board_ready) {
-        SetupPosition(pos, text.fen.empty() ? kStartFen : text.fen.c_str());
         std::string start = text.fen.empty() ? std::string(kStartFen) : text.fen;
         std::strncpy(game->fen, start.c_str(), kTrainFenSize - 1);
         game->fen[kTrainFenSize - 1] = 0;
         board_ready = true;
+        // A [FEN] the engine would refuse is not set up: the game comes
+        // back without moves, and the replay counts it as impossible.
+        if (FenProblem(game->fen) != nullptr) {
+          impossible = true;
+          stopped = true;
+          continue;
+        }
+        SetupPosition(pos, game->fen);
       }
       while (!token.empty() && (token.back() == '!' || token.back() == '?' || token.back() == '#')) token.pop_back();
       Move move = kNullMove;
@@ -164,6 +172,13 @@ bool NextPgnTrainGame(PgnTrainReader* reader, TrainGame* game) {
       game->moves[game->move_count++] = TrainMove{move, kTrainNoScore};
       MakeMove(pos, move);
       reader->board->ply = 1;
+    }
+    if (impossible && text.result != 2) {
+      game->move_count = 0;
+      game->result = text.result;
+      game->termination = kEndUnknown;
+      reader->games++;
+      return true;
     }
     if (text.result == 2 || game->move_count == 0) {
       if (game->move_count > 0 || text.result != 2) reader->skipped_games++;

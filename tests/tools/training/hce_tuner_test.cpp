@@ -144,6 +144,21 @@ TEST_F(HceTunerTest, EpdFilesAreToldApartAndTheirLabelsRead) {
   ASSERT_TRUE(LoadTuningSets(dir.File("labels.txt"), options, &train3, &validation3, &totals3, &failed));
   EXPECT_EQ(train3.positions.size() + validation3.positions.size(), 3u);
   EXPECT_EQ(validation3.positions.size(), 1u);
+
+  // Lines the engine would refuse as positions are skipped and counted.
+  dir.Write("odd.epd",
+            "rnbq1bnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQ - sc 10; gr 1.0;\n"
+            "4k3/8/8/8/8/8/8/P3K3 w - - sc 10; gr 1.0;\n"
+            "kk6/8/8/8/8/8/8/6KK w - - sc 10;\n"
+            "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - sc 99999999999999999999; gr 7;\n"
+            "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - sc 120; gr 1.0;\n");
+  options.validation_every = 0;
+  TuningSet train4, validation4;
+  TuningLoadTotals totals4;
+  ASSERT_TRUE(LoadTuningSets(dir.File("odd.epd"), options, &train4, &validation4, &totals4, &failed));
+  EXPECT_EQ(totals4.impossible, 3u);
+  EXPECT_EQ(totals4.filtered, 1u);
+  EXPECT_EQ(train4.positions.size(), 1u);
 }
 
 TEST_F(HceTunerTest, FilesOfAListLoadInListOrderWhateverTheThreads) {
@@ -337,14 +352,14 @@ TEST(HceTunerProgram, TunesFromTheCommandLineAndRefusesToOverwriteItsData) {
     EXPECT_EQ(CountContaining(lines, "written"), 3);
     ASSERT_TRUE(dir.Exists("params.txt"));
     EXPECT_EQ(Lines(dir.Read("params.txt")).size(), size_t(kParamCount));
-    EXPECT_FALSE(dir.Exists("params.txt.tmp"));
+    EXPECT_FALSE(dir.Exists("params.txt.part"));
   }
   {
     EngineProcess tuner({"-tune2", "data.epd", "0.002", "1", "1", "-o", "./data.epd"}, dir.path(),
                         ZORV_TUNE_BINARY);
     std::vector<std::string> lines = tuner.ReadAll(ScaledTimeout(60000));
-    EXPECT_EQ(tuner.WaitExit(), 1);
-    EXPECT_EQ(CountContaining(lines, "is one of the data files"), 1);
+    EXPECT_EQ(tuner.WaitExit(), 2);
+    EXPECT_EQ(CountContaining(lines, "not also an input"), 1);
     EXPECT_EQ(Lines(dir.Read("data.epd")).size(), 600u);
   }
 }

@@ -227,11 +227,53 @@ TEST_F(NnTrainerTest, ABestNetworkThatCannotBeWrittenFailsTheTraining) {
   NnTrainerOptions options;
   options.epochs = 1;
   options.batch_size = 64;
-  options.output = "/dev/full";
+  // A folder that is not there: the network cannot be created.
+  TempDir dir;
+  options.output = dir.File("gone/out.nn");
   testing::internal::CaptureStdout();
   double best = TrainNetwork(options, train, validation, &net);
   std::string said = testing::internal::GetCapturedStdout();
   EXPECT_EQ(best, -1);
   EXPECT_NE(said.find(", NOT WRITTEN"), std::string::npos) << said;
-  EXPECT_NE(said.find("info string can't write /dev/full: the best network is not saved"), std::string::npos) << said;
+  EXPECT_NE(said.find("info string can't write " + options.output + ": the best network is not saved"),
+            std::string::npos)
+      << said;
+}
+
+// Fewer games than one held out in 50: no loss to pick a best epoch by. The
+// trainer says so, prints no "best", and the output holds the last epoch.
+TEST_F(NnTrainerTest, WithoutAValidationSetTheLastEpochIsKept) {
+  TrainingSet train, validation;
+  std::vector<std::string> fens = RandomGamePositions(10, 5);
+  for (const std::string& fen : fens) {
+    ThreadPtr t = MakeThread(fen);
+    AddTrainingSample(&t->pos, MaterialBalance(&t->pos), 0, &train);
+  }
+  TrainerNetwork net;
+  InitTrainerNetwork(&net, StoredNetworkShape(), 1, false);
+  TempDir dir;
+  NnTrainerOptions options;
+  options.epochs = 2;
+  options.batch_size = 4;
+  options.output = dir.File("out.nn");
+  // A progress line is due at every batch.
+  options.progress_seconds = 0;
+  testing::internal::CaptureStdout();
+  double last = TrainNetwork(options, train, validation, &net);
+  std::string said = testing::internal::GetCapturedStdout();
+  EXPECT_GE(last, 0) << said;
+  EXPECT_NE(said.find("info string no validation set"), std::string::npos) << said;
+  EXPECT_EQ(said.find("best"), std::string::npos) << said;
+  EXPECT_EQ(said.find("epoch 0: validation"), std::string::npos) << said;
+  EXPECT_NE(said.find("epoch 2: train"), std::string::npos) << said;
+  EXPECT_NE(said.find("no validation, rate"), std::string::npos) << said;
+  EXPECT_NE(said.find("epoch 1: 0.0% done"), std::string::npos) << said;
+  EXPECT_NE(said.find("% done, "), std::string::npos) << said;
+  EXPECT_NE(said.find(" left"), std::string::npos) << said;
+  // The file holds the network as it stands after the last epoch.
+  std::vector<float> expected = net.FileWeights();
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(LoadNetworkFile(dir.File("out.nn").c_str()).Loaded());
+  testing::internal::GetCapturedStdout();
+  EXPECT_NEAR(g_network.weights[7], expected[7], 2 * kWeightScale);
 }

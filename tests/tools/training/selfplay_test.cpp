@@ -48,7 +48,9 @@ TEST(SelfPlay, GamesAreWrittenWholeAndASecondRunAppends) {
                                    "-o", "games.bin", "-tbpath", TestData("syzygy")};
   ToolRun first = RunTuneTool(dir, args);
   ASSERT_EQ(first.status, 0);
-  std::vector<std::string> progress = FindLine(first.lines, R"(games (\d+), positions (\d+), \d+ positions/s, )"
+  // The last progress line: everything done, nothing left.
+  std::vector<std::string> progress = FindLine(first.lines, R"(games (\d+), positions (\d+), 100.0% done, )"
+                                                            R"(\d+ positions/s, 0:00:00 left, )"
                                                             R"(white [\d.]+% draw [\d.]+% black [\d.]+%)");
   ASSERT_FALSE(progress.empty());
   int games = std::stoi(progress[1]), positions = std::stoi(progress[2]);
@@ -97,10 +99,19 @@ TEST(SelfPlay, GamesAreWrittenWholeAndASecondRunAppends) {
 TEST(SelfPlay, MissingStartFileOrOutputIsAnError) {
   TempDir dir;
   ToolRun run = RunTuneTool(dir, {"-mktraindata", "nothing.epd", "100", "-o", "games.bin"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(HasLine(run.lines, "info string no start positions in nothing.epd"));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(HasLine(run.lines, "zorv-tune: -mktraindata \"nothing.epd\" refused: an existing file (there is none of that name); "
+                                 "see zorv-tune --help"));
   dir.Write("starts.epd", "8/8/8/4k3/8/8/4P3/4K3 w - -\n");
   run = RunTuneTool(dir, {"-mktraindata", "starts.epd", "100", "-o", "no/such/dir/games.bin"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(HasLine(run.lines, "zorv-tune: -o \"no/such/dir/games.bin\" refused: a new name in an existing folder "
+                                 "(no/such/dir is none); see zorv-tune --help"));
+  // Starts that are no positions are skipped and counted; none left is an error.
+  dir.Write("odd.epd", "8/8/8/8/8/8/8/8 w - -\n4k3/8/8/8/8/8/8/P3K3 w - -\n");
+  run = RunTuneTool(dir, {"-mktraindata", "odd.epd", "100", "-o", "games.bin"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(HasLine(run.lines, "info string can't open no/such/dir/games.bin for writing"));
+  EXPECT_TRUE(HasLine(run.lines, "info string 2 lines of odd.epd skipped: not positions a game can start from"));
+  EXPECT_TRUE(HasLine(run.lines, "info string no start positions in odd.epd"));
+  EXPECT_FALSE(dir.Exists("games.bin"));
 }

@@ -2,6 +2,7 @@
 // PGN with score comments), the position filter, and the self-play tool.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -159,6 +160,53 @@ TEST(TrainRecord, DamagedByteLosesOnlyItsGame) {
   bytes[first.size() + second.size() / 2] ^= 0x10;
   WriteBytes(dir.File("damaged.bin"), bytes);
   EXPECT_EQ(CountTrainGames(dir.File("damaged.bin").c_str()), 2u);
+}
+
+// Records whose checksum holds over a start the engine would refuse (no
+// king, two kings, a pawn on the first rank, garbage) are skipped whole and
+// counted; illegal move words end only their own game; the special files
+// are not read at all.
+TEST(TrainRecord, ImpossibleStartsAreSkippedAndCounted) {
+  InitBoardForTests();
+  TempDir dir;
+  std::vector<Expected> expected;
+  std::vector<TrainGame> games = RandomGames(2, &expected);
+  std::string bytes = Encode(games[0]);
+  auto odd = std::make_unique<TrainGame>();
+  odd->result = 1;
+  odd->termination = kEndResign;
+  odd->move_count = 3;
+  for (int i = 0; i < 3; i++) odd->moves[i] = TrainMove{Move(0x3F3F), int16_t(32767)};
+  for (const char* fen : {"8/8/8/8/8/8/8/8 w - -", "kk6/8/8/8/8/8/8/6KK w - -", "4k3/8/8/8/8/8/8/P3K3 w - -",
+                          "not a position at all"}) {
+    std::snprintf(odd->fen, sizeof odd->fen, "%s", fen);
+    bytes += Encode(*odd);
+  }
+  // A legal start with move words that are not moves: a broken game.
+  std::snprintf(odd->fen, sizeof odd->fen, "%s", kStartFen);
+  bytes += Encode(*odd);
+  bytes += Encode(games[1]);
+  WriteBytes(dir.File("odd.bin"), bytes);
+  GameFileTotals totals;
+  std::vector<ReadPosition> read = ReadBack(dir.File("odd.bin"), &totals);
+  EXPECT_EQ(totals.games, 7u);
+  EXPECT_EQ(totals.impossible_games, 4u);
+  EXPECT_EQ(totals.broken_games, 1u);
+  EXPECT_EQ(read.size(), expected.size());
+
+  // A PGN game whose [FEN] the engine refuses is counted the same way.
+  dir.Write("odd.pgn", "[Result \"1-0\"]\n[FEN \"4k3/8/8/8/8/8/8/P3K3 w - - 0 1\"]\n\n1. Kd2 {+0.5/3} 1-0\n\n"
+                       "[Result \"0-1\"]\n\n1. e4 {+0.2/5} e5 {-0.1/5} 0-1\n");
+  GameFileTotals pgn_totals;
+  read = ReadBack(dir.File("odd.pgn"), &pgn_totals);
+  EXPECT_EQ(pgn_totals.games, 2u);
+  EXPECT_EQ(pgn_totals.impossible_games, 1u);
+  EXPECT_EQ(read.size(), 2u);
+
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0644), 0);
+  GameFileTotals none;
+  for (const std::string& special : {dir.File("fifo"), dir.path(), std::string("/dev/zero")})
+    EXPECT_FALSE(ForEachGamePosition(special.c_str(), [](const GamePosition&) {}, &none)) << special;
 }
 
 TEST(TrainRecord, GameThatDoesNotFitIsRefused) {
