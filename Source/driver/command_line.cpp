@@ -130,6 +130,22 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       if (value(&v)) cl.weight_decay = std::fmin(1.0, std::fmax(0.0, std::atof(v)));
     } else if (is("-noshared")) {
       cl.shared_rows = false;
+    } else if (is("-format")) {
+      if (value(&v)) {
+        cl.nnue_format = std::strcmp(v, "nnue") == 0;
+        cl.bad_format = !cl.nnue_format && std::strcmp(v, "float") != 0;
+      }
+    } else if (is("-kingbuckets")) {
+      if (value(&v)) cl.king_buckets = int(Clamp(std::atoll(v), 0, 64));
+    } else if (is("-activation")) {
+      if (value(&v)) {
+        cl.clipped_activation = std::strcmp(v, "clipped") == 0;
+        cl.bad_activation = !cl.clipped_activation && std::strcmp(v, "squared") != 0;
+      }
+    } else if (is("-finalrate")) {
+      if (value(&v)) cl.final_rate = std::fmin(0.008, std::fmax(0.0, std::atof(v)));
+    } else if (is("-from")) {
+      if (value(&v)) CopyField(cl.start_file, 140, v);
     } else if (is("-l2")) {
       if (value(&v)) cl.regularization = std::fmax(0.0, std::atof(v));
     } else if (is("-tune") || is("-tune2") || is("-tune3") || is("-tune4")) {
