@@ -18,7 +18,7 @@ namespace {
 constexpr int H = kNnueHidden;
 constexpr int kLanes = 16;  // partial sums of the output's dot product, so that it vectorises
 constexpr int kEngineLimit = 1919;  // the engine's network scores stay within this many centipawns
-constexpr char kCheckpointMagic[8] = {'Z', 'N', 'U', 'E', 'F', '3', '2', '\0'};
+constexpr char kCheckpointMagic[8] = {'Z', 'N', 'T', 'R', 'F', '3', '2', '\0'};  // not a network file's magic
 
 inline float Logistic(float x) { return 1.0f / (1.0f + std::exp(-x)); }
 
