@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <random>
 
 #include "eval/nn_evaluate.h"
@@ -285,7 +286,6 @@ double TrainNnue(const NnueTrainerOptions& options, const NnueSampleSet& train, 
   const float score_weight = float(options.score_weight);
   const size_t n = train.samples.size();
   const size_t total = net->count();
-  const size_t first_count = net->first_count();
   const size_t factor_rows = size_t(kNnueFeaturesPerBucket) * H;
   const double final_rate = options.final_rate >= 0 ? options.final_rate : options.learning_rate * 0.1;
   const float max_first = kNnueMaxFirstWeight, max_output = kNnueMaxOutputWeight;
@@ -305,6 +305,9 @@ double TrainNnue(const NnueTrainerOptions& options, const NnueSampleSet& train, 
   bool best_written = true;
   for (int epoch = 0; epoch < options.epochs; epoch++) {
     double start = MonotonicSeconds();
+    // Processor time of all threads too: on a shared machine the wall clock
+    // says little about the trainer's own speed.
+    std::clock_t processor_start = std::clock();
     double rate = CosineRate(options.learning_rate, final_rate, epoch, options.epochs);
     std::shuffle(order.begin(), order.end(), random);
     std::vector<double> losses(size_t(threads), 0.0);
@@ -373,8 +376,8 @@ double TrainNnue(const NnueTrainerOptions& options, const NnueSampleSet& train, 
         std::fill(g + begin, g + end, 0.0f);
       });
     }
-    (void)first_count;
     double seconds = MonotonicSeconds() - start;
+    double processor_seconds = double(std::clock() - processor_start) / CLOCKS_PER_SEC;
     double train_loss = 0;
     for (double l : losses) train_loss += l;
     train_loss /= double(std::max<size_t>(n, 1));
@@ -386,8 +389,10 @@ double TrainNnue(const NnueTrainerOptions& options, const NnueSampleSet& train, 
       best_written = WriteNnueOutputs(options.output, *net);
       note = best_written ? ", written" : ", NOT WRITTEN";
     }
-    PrintLine("epoch %d: train %.6f, validation %.6f%s, rate %.6f, %.0f positions/s (%.0f s)%s", epoch + 1,
-              train_loss, loss, improved ? " (best)" : "", rate, double(n) / seconds, seconds, note);
+    PrintLine("epoch %d: train %.6f, validation %.6f%s, rate %.6f, %.0f positions/s (%.0f s; %.0f s of processor "
+              "time, %.0f positions a processor second)%s",
+              epoch + 1, train_loss, loss, improved ? " (best)" : "", rate, double(n) / seconds, seconds,
+              processor_seconds, double(n) / std::max(processor_seconds, 1e-9), note);
   }
   if (!best_written) {
     PrintLine("info string can't write %s: the best network is not saved", options.output.c_str());

@@ -13,6 +13,7 @@
 
 #include "board/makemove.h"
 #include "eval/nn_evaluate.h"
+#include "eval/nnue_evaluate.h"
 #include "eval/nnue_file.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
@@ -297,4 +298,44 @@ TEST_F(NnueTrainerTest, ABestNetworkThatCannotBeWrittenFailsTheTraining) {
   std::string said = testing::internal::GetCapturedStdout();
   EXPECT_EQ(best, -1);
   EXPECT_NE(said.find("info string can't write /dev/full: the best network is not saved"), std::string::npos) << said;
+}
+
+TEST_F(NnueTrainerTest, ForwardPassEqualsTheEngineOnTheQuantisedNetwork) {
+  for (uint32_t activation : {kNnueSquaredClipped, kNnueClipped}) {
+    NnueTrainerNetwork net = BusyNetwork(4, activation, 21);
+    // Output weights of the size training gives them (tenths, not hundredths):
+    // rounding to 1/64 then moves the score as it would in a trained network.
+    for (size_t i = net.output_at(); i < net.output_bias_at(); i++) net.weights[i] *= 4.0f;
+    NnueWeights q;
+    ASSERT_TRUE(QuantiseNnue(net, &q));
+    NnueTrainerNetwork back;
+    DequantiseNnue(q, false, &back);
+    std::vector<float> first, quantised_first;
+    NnueEffectiveFirstLayer(net, &first);
+    NnueEffectiveFirstLayer(back, &quantised_first);
+    std::vector<std::string> fens = RandomGamePositions(48, 17);
+    ASSERT_GT(fens.size(), 3000u);
+    int clamped = 0, largest_float_gap = 0;
+    double float_gap = 0;
+    for (const std::string& fen : fens) {
+      ThreadPtr t = MakeThread(fen);
+      NnueSample s = MakeNnueSample(&t->pos, 0, 0);
+      int engine = NnueEvaluateFresh(q, &t->pos);
+      // The integer sums are exact; the engine truncates the output's
+      // centipawns toward zero where the trainer rounds them.
+      int trainer = NnueTrainerCentipawns(NnueTrainerOutput(back, quantised_first.data(), s));
+      ASSERT_LE(std::abs(engine - trainer), 1) << fen << ", activation " << activation;
+      int unquantised = NnueTrainerCentipawns(NnueTrainerOutput(net, first.data(), s));
+      float_gap += std::abs(engine - unquantised);
+      largest_float_gap = std::max(largest_float_gap, std::abs(engine - unquantised));
+      clamped += std::abs(engine) == 1919;
+    }
+    // The positions score across the range, not at its ends.
+    EXPECT_LT(clamped, int(fens.size()) / 10);
+    // Rounding the weights moves the score little: about 9 centipawns on
+    // average here, where scores average about 245.
+    EXPECT_LT(float_gap / double(fens.size()), 12.0) << "activation " << activation;
+    EXPECT_LT(largest_float_gap, 70) << "activation " << activation;
+    FreeNnueWeights(&q);
+  }
 }
