@@ -4,11 +4,15 @@
 // training lowers the loss on held-out positions.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/makemove.h"
@@ -337,5 +341,55 @@ TEST_F(NnueTrainerTest, ForwardPassEqualsTheEngineOnTheQuantisedNetwork) {
     EXPECT_LT(float_gap / double(fens.size()), 12.0) << "activation " << activation;
     EXPECT_LT(largest_float_gap, 70) << "activation " << activation;
     FreeNnueWeights(&q);
+  }
+}
+
+TEST_F(NnueTrainerTest, TuneWithTheNnueFormatTrainsAndWritesANetworkTheEngineParses) {
+  // The first games of the shared self-play set, whose moves carry scores.
+  std::string path = TestData("../data/selfplay-hce-5k-1.pgn.xz");
+  if (access(path.c_str(), R_OK) != 0 || system("command -v xz > /dev/null") != 0) GTEST_SKIP();
+  TempDir dir;
+  std::string cmd = "xz -dc " + path + " | head -n 3000 > " + dir.File("set.pgn");
+  ASSERT_EQ(system(cmd.c_str()), 0);
+  {
+    EngineProcess tuner({"-tune", "set.pgn", "0.002", "2", "-format", "nnue", "-kingbuckets", "2", "-activation",
+                         "clipped", "-threads", "2", "-batch", "256", "-lambda", "1", "-o", "net.nnue"},
+                        dir.path(), ZORV_TUNE_BINARY);
+    std::vector<std::string> lines = tuner.ReadAll(ScaledTimeout(120000));
+    EXPECT_EQ(tuner.WaitExit(), 0);
+    EXPECT_EQ(CountContaining(lines, "2 king buckets, clipped activation, factoriser on"), 1);
+    EXPECT_EQ(CountContaining(lines, "epoch 2: train"), 1);
+    std::string bytes = dir.Read("net.nnue");
+    NnueWeights net;
+    ASSERT_EQ(ParseNnueFile(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &net), nullptr);
+    EXPECT_EQ(net.header.king_buckets, 2u);
+    EXPECT_EQ(net.header.activation, uint32_t(kNnueClipped));
+    FreeNnueWeights(&net);
+    EXPECT_TRUE(dir.Exists("net.nnue.f32"));
+  }
+  // Going on from the written network keeps its shape whatever is asked.
+  {
+    EngineProcess tuner({"-tune", "set.pgn", "0.0005", "1", "-format", "nnue", "-from", "net.nnue", "-kingbuckets",
+                         "8", "-batch", "256", "-o", "more.nnue"},
+                        dir.path(), ZORV_TUNE_BINARY);
+    std::vector<std::string> lines = tuner.ReadAll(ScaledTimeout(120000));
+    EXPECT_EQ(tuner.WaitExit(), 0);
+    EXPECT_EQ(CountContaining(lines, "2 king buckets, clipped activation"), 1);
+    EXPECT_TRUE(dir.Exists("more.nnue"));
+  }
+  // Names the options do not know, a bucket count without a map and a
+  // start that cannot be read are refused, saying why.
+  const std::pair<std::vector<std::string>, std::string> refused[] = {
+      {{"-format", "nnue3"}, "info string -format is float or nnue"},
+      {{"-format", "nnue", "-activation", "relu"}, "info string -activation is clipped or squared"},
+      {{"-format", "nnue", "-kingbuckets", "3"}, "info string no king bucket map of 3 buckets"},
+      {{"-format", "nnue", "-from", "absent.nnue"}, "info string can't start from absent.nnue: can't open it"}};
+  for (const auto& [args, said] : refused) {
+    std::vector<std::string> all = {"-tune", "set.pgn", "0.001", "1"};
+    all.insert(all.end(), args.begin(), args.end());
+    EngineProcess tuner(all, dir.path(), ZORV_TUNE_BINARY);
+    std::vector<std::string> lines = tuner.ReadAll(ScaledTimeout(60000));
+    EXPECT_EQ(tuner.WaitExit(), 1) << said;
+    EXPECT_EQ(CountContaining(lines, said), 1) << said;
   }
 }
