@@ -42,7 +42,7 @@ struct CommandLine {
   // -tune -format nnue: the two-perspective network.
   bool nnue_format = false;           // -format nnue (float, the default, is the stored network's format)
   bool bad_format = false;            // -format with another name
-  int king_buckets = 4;               // -kingbuckets: 1, 2, 4, 8 or 16
+  int king_buckets = 1;               // -kingbuckets: 1, 2, 4, 8 or 16
   bool clipped_activation = false;    // -activation clipped (default squared, "squared")
   bool bad_activation = false;        // -activation with another name
   double final_rate = -1;             // -finalrate: learning rate of the last epoch (-1: a tenth of the first)

@@ -89,7 +89,7 @@ struct NnueTrainerOptions {
   double score_weight = 0.5;
   double weight_decay = 0;      // decoupled decay of the first layer, per step and unit of rate
   bool factorised = true;
-  int king_buckets = 4;
+  int king_buckets = 1;
   uint32_t activation = kNnueSquaredClipped;
   std::string start;            // a checkpoint or network file to start from; empty: fresh
   std::string output = "nnue.bin";
