@@ -242,12 +242,15 @@ const char* ReadNnueStart(const char* path, bool factorised, NnueTrainerNetwork*
   uint32_t fields[4];
   std::memcpy(fields, bytes.data() + 8, sizeof fields);
   NnueTrainerNetwork loaded;
-  if (fields[0] != uint32_t(kNnueHidden) || fields[1] < 1 || fields[1] > uint32_t(kNnueMaxKingBuckets))
+  if (fields[0] != uint32_t(kNnueHidden) || fields[1] < 1 || fields[1] > uint32_t(kNnueMaxKingBuckets) ||
+      (fields[2] != kNnueClipped && fields[2] != kNnueSquaredClipped))
     return "checkpoint of another shape";
   loaded.king_buckets = int(fields[1]);
   loaded.activation = fields[2];
   loaded.factorised = fields[3] != 0;
   std::memcpy(loaded.bucket_map, bytes.data() + 24, 64);
+  for (int sq = 0; sq < 64; sq++)
+    if ((sq & 7) < 4 && loaded.bucket_map[sq] >= loaded.king_buckets) return "checkpoint's king bucket map names a bucket past the last";
   if (bytes.size() != 88 + loaded.count() * sizeof(float)) return "checkpoint size does not match its shape";
   loaded.weights.resize(loaded.count());
   std::memcpy(loaded.weights.data(), bytes.data() + 88, loaded.count() * sizeof(float));

@@ -281,8 +281,21 @@ TEST_F(NnueTrainerTest, TrainingLowersTheLossAndWritesANetworkToGoOnFrom) {
   double checkpoint_loss = NnueMeanLoss(from_checkpoint, a.data(), validation, 0.5f, 1);
   EXPECT_NEAR(checkpoint_loss, best, 1e-9);
   EXPECT_NEAR(NnueMeanLoss(from_network, b.data(), validation, 0.5f, 1), best, 0.02 * best + 1e-4);
+  // Damaged starts are refused, saying why.
   NnueTrainerNetwork refused;
   EXPECT_STREQ(ReadNnueStart(dir.File("absent").c_str(), true, &refused), "can't open it");
+  std::string checkpoint = dir.Read("out.nnue.f32");
+  dir.Write("cut.f32", checkpoint.substr(0, checkpoint.size() - 4));
+  EXPECT_STREQ(ReadNnueStart(dir.File("cut.f32").c_str(), true, &refused), "checkpoint size does not match its shape");
+  checkpoint[24] = 4;  // the bucket of a1: past the last of four
+  dir.Write("map.f32", checkpoint);
+  EXPECT_STREQ(ReadNnueStart(dir.File("map.f32").c_str(), true, &refused),
+               "checkpoint's king bucket map names a bucket past the last");
+  std::string network = dir.Read("out.nnue");
+  network[200] ^= 1;
+  dir.Write("bad.nnue", network);
+  EXPECT_STREQ(ReadNnueStart(dir.File("bad.nnue").c_str(), true, &refused), "checksum mismatch");
+  EXPECT_TRUE(refused.weights.empty());
 }
 
 TEST_F(NnueTrainerTest, ABestNetworkThatCannotBeWrittenFailsTheTraining) {
