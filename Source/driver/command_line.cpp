@@ -203,6 +203,29 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       cl.weight_decay = std::fmin(1.0, std::fmax(0.0, x));
     } else if (is("-noshared")) {
       cl.shared_rows = false;
+    } else if (is("-format")) {
+      if (!value(&v)) return cl;
+      cl.nnue_format = std::strcmp(v, "nnue") == 0;
+      if (!cl.nnue_format && std::strcmp(v, "float") != 0) {
+        refuse(std::string("-format is float or nnue, not '") + v + "'");
+        return cl;
+      }
+    } else if (is("-kingbuckets")) {
+      if (!whole(&n)) return cl;
+      cl.king_buckets = int(Clamp(n, 0, 64));
+    } else if (is("-activation")) {
+      if (!value(&v)) return cl;
+      cl.clipped_activation = std::strcmp(v, "clipped") == 0;
+      if (!cl.clipped_activation && std::strcmp(v, "squared") != 0) {
+        refuse(std::string("-activation is clipped or squared, not '") + v + "'");
+        return cl;
+      }
+    } else if (is("-finalrate")) {
+      if (!real(&x)) return cl;
+      cl.final_rate = std::fmin(0.008, std::fmax(0.0, x));
+    } else if (is("-from")) {
+      if (!value(&v)) return cl;
+      CopyField(cl.start_file, 140, v);
     } else if (is("-l2")) {
       if (!real(&x)) return cl;
       cl.regularization = std::fmax(0.0, x);

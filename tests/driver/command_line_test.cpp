@@ -126,6 +126,11 @@ TEST(CommandLine, UnknownSwitchesAndBadValuesAreRefused) {
       {{"-nps", "nan"}, "zorv: -nps needs a number, not 'nan'; see zorv --help"},
       {{"bench", "deep"}, "zorv: bench needs a whole number, not 'deep'; see zorv --help"},
       {{"-tune", "f.epd", "small", "5"}, "zorv: -tune needs a number, not 'small'; see zorv --help"},
+      // The two-perspective trainer's switches.
+      {{"-tune", "f.pgn", "0.001", "1", "-format", "nnue3"}, "zorv: -format is float or nnue, not 'nnue3'; see zorv --help"},
+      {{"-activation", "relu"}, "zorv: -activation is clipped or squared, not 'relu'; see zorv --help"},
+      {{"-kingbuckets", "four"}, "zorv: -kingbuckets needs a whole number, not 'four'; see zorv --help"},
+      {{"-finalrate", "low"}, "zorv: -finalrate needs a number, not 'low'; see zorv --help"},
       // A switch standing last without its value.
       {{"-hash"}, "zorv: -hash needs a value; see zorv --help"},
       {{"-cfg"}, "zorv: -cfg needs a value; see zorv --help"},
