@@ -144,6 +144,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       }
     } else if (is("-finalrate")) {
       if (value(&v)) cl.final_rate = std::fmin(0.008, std::fmax(0.0, std::atof(v)));
+    } else if (is("-teacher")) {
+      if (value(&v)) cl.teacher_weight = std::fmin(1.0, std::fmax(0.0, std::atof(v)));
     } else if (is("-from")) {
       if (value(&v)) CopyField(cl.start_file, 140, v);
     } else if (is("-l2")) {
