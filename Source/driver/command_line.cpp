@@ -223,6 +223,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     } else if (is("-finalrate")) {
       if (!real(&x)) return cl;
       cl.final_rate = std::fmin(0.008, std::fmax(0.0, x));
+    } else if (is("-teacher")) {
+      if (!real(&x)) return cl;
+      cl.teacher_weight = std::fmin(1.0, std::fmax(0.0, x));
     } else if (is("-from")) {
       if (!value(&v)) return cl;
       CopyField(cl.start_file, 140, v);

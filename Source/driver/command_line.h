@@ -51,6 +51,7 @@ struct CommandLine {
   bool clipped_activation = false;    // -activation clipped (default squared, "squared")
   double final_rate = -1;             // -finalrate: learning rate of the last epoch (-1: a tenth of the first)
   char start_file[141] = "";          // -from: a network or checkpoint to go on training
+  double teacher_weight = 0;          // -teacher: share of the float network's score in the target (0..1)
 };
 
 // Reads the arguments left to right into the pending settings, the search

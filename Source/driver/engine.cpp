@@ -124,6 +124,7 @@ int TrainNnueMode(const CommandLine& cl) {
   options.batch_size = cl.batch_size;
   options.score_weight = cl.score_weight;
   options.weight_decay = cl.weight_decay;
+  options.teacher_weight = cl.teacher_weight;
   options.factorised = cl.shared_rows;
   options.king_buckets = cl.king_buckets;
   options.activation = cl.clipped_activation ? kNnueClipped : kNnueSquaredClipped;

@@ -131,6 +131,7 @@ TEST(CommandLine, UnknownSwitchesAndBadValuesAreRefused) {
       {{"-activation", "relu"}, "zorv: -activation is clipped or squared, not 'relu'; see zorv --help"},
       {{"-kingbuckets", "four"}, "zorv: -kingbuckets needs a whole number, not 'four'; see zorv --help"},
       {{"-finalrate", "low"}, "zorv: -finalrate needs a number, not 'low'; see zorv --help"},
+      {{"-teacher", "half"}, "zorv: -teacher needs a number, not 'half'; see zorv --help"},
       // A switch standing last without its value.
       {{"-hash"}, "zorv: -hash needs a value; see zorv --help"},
       {{"-cfg"}, "zorv: -cfg needs a value; see zorv --help"},

@@ -1,5 +1,6 @@
 #include "tools/training/nnue_samples.h"
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <sstream>
@@ -8,6 +9,8 @@
 #include "eval/eval_state.h"
 #include "eval/evaluate.h"
 #include "eval/hce.h"
+#include "eval/nn_evaluate.h"
+#include "tools/training/train_samples.h"
 
 namespace {
 
@@ -81,7 +84,7 @@ int NnueSampleFeatures(const NnueSample& s, const uint8_t bucket_map[64], int ow
 
 bool LoadNnueSampleSets(const std::string& paths, const TrainingFilter& filter, int validation_every,
                         NnueSampleSet* train, NnueSampleSet* validation, NnueLoadTotals* totals,
-                        std::string* failed_file) {
+                        std::string* failed_file, bool teacher) {
   std::unique_ptr<EvalState, EvalStateDeleter> scratch(NewEvalState());
   if (!scratch) return false;
   std::stringstream list(paths);
@@ -100,7 +103,18 @@ bool LoadNnueSampleSets(const std::string& paths, const TrainingFilter& filter, 
           }
           bool held_out = validation_every > 0 && p.game % validation_every == validation_every - 1;
           NnueSample s = MakeNnueSample(p.pos, p.score, p.result);
-          if (held_out) s.hce = int16_t(hce_evaluate(p.pos, scratch.get(), p.pos->side, 1, 0));
+          if (teacher) {
+            // Consecutive positions of a game share most men: the network's
+            // per-side cache keeps this close to one update per position.
+            int score = nn_evaluate(p.pos, scratch.get());
+            if (scratch->nn_setup_failed) {
+              totals->skipped++;
+              return;
+            }
+            s.hce = int16_t(score);
+          } else if (held_out) {
+            s.hce = int16_t(hce_evaluate(p.pos, scratch.get(), p.pos->side, 1, 0));
+          }
           (held_out ? validation : train)->samples.push_back(s);
           totals->kept++;
         },
@@ -111,4 +125,11 @@ bool LoadNnueSampleSets(const std::string& paths, const TrainingFilter& filter, 
     }
   }
   return true;
+}
+
+float NnueSampleTarget(const NnueSample& s, float score_weight, float teacher_weight) {
+  float search = TargetProbability(s.score, s.result, score_weight);
+  if (teacher_weight <= 0.0f) return search;
+  float teacher = 1.0f / (1.0f + std::exp(-float(s.hce / kCentipawnsPerUnit)));
+  return (1.0f - teacher_weight) * search + teacher_weight * teacher;
 }

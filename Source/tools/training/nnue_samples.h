@@ -15,7 +15,9 @@ struct NnueSample {
   Bitboard occupancy;   // the squares with a man
   uint8_t men[16];      // piece codes (colour * 8 + type) in nibbles, in square order, low nibble first
   int16_t score;        // search score of the side to move, centipawns
-  int16_t hce;          // the hand-crafted evaluation (validation samples only), a yardstick
+  int16_t hce;          // a static evaluation of the side to move, centipawns: the teacher network's
+                        // (every sample) when distilling, else the hand-crafted one (validation
+                        // samples only), a yardstick
   int8_t result;        // game result from the side to move's view: 1, 0, -1
   uint8_t side;         // side to move
   uint8_t king[2];      // king square of each colour
@@ -49,8 +51,16 @@ struct NnueLoadTotals {
 // Reads every file of the comma-separated list and keeps its training
 // positions (the float trainer's filters, and the engine's consistency
 // check of the position); every validation_every-th game of a file goes to
-// the validation set, with its hand-crafted score. False (naming the file)
-// when a file cannot be read.
+// the validation set, with its hand-crafted score. With teacher, every
+// sample instead keeps the static score of the loaded float network (the
+// teacher of distillation). False (naming the file) when a file cannot be
+// read.
 bool LoadNnueSampleSets(const std::string& paths, const TrainingFilter& filter, int validation_every,
                         NnueSampleSet* train, NnueSampleSet* validation, NnueLoadTotals* totals,
-                        std::string* failed_file);
+                        std::string* failed_file, bool teacher = false);
+
+// The probability a sample is trained toward: TargetProbability of its
+// search score and result at score_weight, blended with the win
+// probability of its teacher score (the hce field) at teacher_weight
+// (0: the search target alone; 1: the teacher's alone).
+float NnueSampleTarget(const NnueSample& s, float score_weight, float teacher_weight);

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <random>
 
+#include "eval/network.h"
 #include "eval/nn_evaluate.h"
 #include "platform/clock.h"
 #include "platform/output.h"
@@ -125,13 +126,13 @@ float NnueTrainerOutput(const NnueTrainerNetwork& net, const float* first, const
 }
 
 float NnueSampleLoss(const NnueTrainerNetwork& net, const float* first, const NnueSample& s, float score_weight,
-                     float* grad) {
+                     float* grad, float teacher_weight) {
   alignas(64) float acc[2 * H];
   int own[32], other[32];
   int n = Accumulate(net, first, s, acc, own, other);
   int bucket = NnueSampleOutputBucket(s);
   float p = Logistic(Output(net, acc, bucket));
-  float error = p - TargetProbability(s.score, s.result, score_weight);
+  float error = p - NnueSampleTarget(s, score_weight, teacher_weight);
   if (grad == nullptr) return error * error;
   // d(error^2)/d(output) through the logistic.
   float g = 2.0f * error * p * (1.0f - p);
@@ -287,6 +288,7 @@ double TrainNnue(const NnueTrainerOptions& options, const NnueSampleSet& train, 
                  NnueTrainerNetwork* net) {
   const int threads = std::max(1, options.threads);
   const float score_weight = float(options.score_weight);
+  const float teacher_weight = float(options.teacher_weight);
   const size_t n = train.samples.size();
   const size_t total = net->count();
   const size_t factor_rows = size_t(kNnueFeaturesPerBucket) * H;
@@ -303,7 +305,8 @@ double TrainNnue(const NnueTrainerOptions& options, const NnueSampleSet& train, 
   std::mt19937 random(options.seed);
   int64_t step = 0;
   double best = NnueMeanLoss(*net, first.data(), validation, score_weight, threads);
-  PrintLine("epoch 0: validation %.6f (the hand-crafted evaluation: %.6f)", best,
+  PrintLine("epoch 0: validation %.6f (the %s: %.6f)", best,
+            options.teacher_weight > 0 ? "teacher network" : "hand-crafted evaluation",
             NnueHandCraftedLoss(validation, score_weight));
   best = 1e30;
   bool best_written = true;
@@ -324,7 +327,7 @@ double TrainNnue(const NnueTrainerOptions& options, const NnueSampleSet& train, 
         float* grad = grads[size_t(t)].data();
         double sum = 0;
         for (size_t i = begin_batch + begin; i < begin_batch + end; i++)
-          sum += NnueSampleLoss(*net, first.data(), train.samples[order[i]], score_weight, grad);
+          sum += NnueSampleLoss(*net, first.data(), train.samples[order[i]], score_weight, grad, teacher_weight);
         losses[size_t(t)] += sum;
       });
       step++;
@@ -420,8 +423,13 @@ bool RunNnueTraining(const NnueTrainerOptions& options) {
   NnueSampleSet train, validation;
   NnueLoadTotals totals;
   std::string failed;
+  const bool teacher = options.teacher_weight > 0;
+  if (teacher && g_network.weights == nullptr) {
+    PrintLine("info string -teacher needs a float network loaded (NN_File)");
+    return false;
+  }
   if (!LoadNnueSampleSets(options.data, options.filter, options.validation_every, &train, &validation, &totals,
-                          &failed)) {
+                          &failed, teacher)) {
     PrintLine("info string can't read %s", failed.c_str());
     return false;
   }
@@ -433,10 +441,11 @@ bool RunNnueTraining(const NnueTrainerOptions& options) {
     return false;
   }
   PrintLine("info string two-perspective network: %d king buckets, %s activation, factoriser %s; learning rate %g "
-            "to %g, %d epochs, batch %d, score weight %.2f, decay %g, %d threads",
+            "to %g, %d epochs, batch %d, score weight %.2f, teacher weight %.2f (training target only), decay %g, "
+            "%d threads",
             net.king_buckets, net.activation == kNnueClipped ? "clipped" : "squared clipped",
             net.factorised ? "on" : "off", options.learning_rate,
             options.final_rate >= 0 ? options.final_rate : options.learning_rate * 0.1, options.epochs,
-            options.batch_size, options.score_weight, options.weight_decay, options.threads);
+            options.batch_size, options.score_weight, options.teacher_weight, options.weight_decay, options.threads);
   return TrainNnue(options, train, validation, &net) >= 0;
 }

@@ -48,19 +48,23 @@ void NnueEffectiveFirstLayer(const NnueTrainerNetwork& net, std::vector<float>* 
 float NnueTrainerOutput(const NnueTrainerNetwork& net, const float* first, const NnueSample& s);
 
 // Squared error of the logistic of the output against the sample's
-// target (TargetProbability at score_weight). With grad (laid out like the
-// weights) the sample's gradient is added into it: the first layer's part
-// into the bucket rows only; NnueFactorGradient then adds the factoriser's.
+// target (NnueSampleTarget at score_weight and teacher_weight). With grad
+// (laid out like the weights) the sample's gradient is added into it: the
+// first layer's part into the bucket rows only; NnueFactorGradient then
+// adds the factoriser's.
 float NnueSampleLoss(const NnueTrainerNetwork& net, const float* first, const NnueSample& s, float score_weight,
-                     float* grad);
+                     float* grad, float teacher_weight = 0.0f);
 // The factoriser's gradient from the bucket rows' gradient, over the
 // factoriser rows' weights [begin, end) of one row (0..768*hidden).
 void NnueFactorGradient(const NnueTrainerNetwork& net, float* grad, size_t begin, size_t end);
 
-// Mean loss over a set, on the given number of threads.
+// Mean loss over a set, on the given number of threads, against the
+// search target (no teacher share), so that losses stay comparable
+// whatever the teacher's weight in training.
 double NnueMeanLoss(const NnueTrainerNetwork& net, const float* first, const NnueSampleSet& set, float score_weight,
                     int threads);
-// Loss of the samples' hand-crafted scores against the same targets.
+// Loss of the samples' static scores (hce field: the hand-crafted
+// evaluation, or the teacher's when distilling) against the same targets.
 double NnueHandCraftedLoss(const NnueSampleSet& set, float score_weight);
 
 // The quantised network (allocated here; FreeNnueWeights releases it):
@@ -88,6 +92,7 @@ struct NnueTrainerOptions {
   int batch_size = 16384;
   double score_weight = 0.5;
   double weight_decay = 0;      // decoupled decay of the first layer, per step and unit of rate
+  double teacher_weight = 0;    // share of the loaded float network's score in the target (0: none)
   bool factorised = true;
   int king_buckets = 1;
   uint32_t activation = kNnueSquaredClipped;

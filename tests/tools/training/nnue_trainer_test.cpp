@@ -1,7 +1,8 @@
 // The two-perspective network's trainer: its gradients are those of its
 // loss (factoriser included), its features follow the network's index
 // rules, its written network parses back to the quantised weights, and
-// training lowers the loss on held-out positions.
+// training lowers the loss on held-out positions; distillation blends the
+// float network's score into the target.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -15,10 +16,16 @@
 #include <utility>
 #include <vector>
 
+#include <unistd.h>
+
 #include "board/makemove.h"
+#include "eval/eval_state.h"
+#include "eval/evaluate.h"
+#include "eval/network.h"
 #include "eval/nn_evaluate.h"
 #include "eval/nnue_evaluate.h"
 #include "eval/nnue_file.h"
+#include "settings.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
 #include "tools/training/adam.h"
@@ -404,4 +411,104 @@ TEST_F(NnueTrainerTest, TuneWithTheNnueFormatTrainsAndWritesANetworkTheEnginePar
     EXPECT_EQ(tuner.WaitExit(), 1) << said;
     EXPECT_EQ(CountContaining(lines, said), 1) << said;
   }
+}
+
+TEST_F(NnueTrainerTest, TeacherShareBlendsTheTargetFromSearchAloneToTeacherAlone) {
+  ThreadPtr t = MakeThread("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -");
+  NnueTrainerNetwork net = BusyNetwork(4, kNnueSquaredClipped, 5);
+  std::vector<float> first;
+  NnueEffectiveFirstLayer(net, &first);
+  for (int teacher : {-700, 0, 35, 1919}) {
+    for (int result : {-1, 0, 1}) {
+      NnueSample s = MakeNnueSample(&t->pos, 240, result);
+      s.hce = int16_t(teacher);
+      float teacher_p = 1.0f / (1.0f + std::exp(-float(teacher / kCentipawnsPerUnit)));
+      for (float score_weight : {0.0f, 0.5f, 1.0f}) {
+        float search = TargetProbability(240, result, score_weight);
+        // Share 0 is the search target exactly, whatever the teacher says.
+        EXPECT_EQ(NnueSampleTarget(s, score_weight, 0.0f), search);
+        EXPECT_NEAR(NnueSampleTarget(s, score_weight, 1.0f), teacher_p, 1e-6f);
+        EXPECT_NEAR(NnueSampleTarget(s, score_weight, 0.25f), 0.75f * search + 0.25f * teacher_p, 1e-6f);
+      }
+      // The loss and its gradient follow the blended target; without a
+      // share they are what they were.
+      float p = 1.0f / (1.0f + std::exp(-NnueTrainerOutput(net, first.data(), s)));
+      EXPECT_NEAR(NnueSampleLoss(net, first.data(), s, 1.0f, nullptr, 1.0f), (p - teacher_p) * (p - teacher_p), 1e-6f);
+      float search = TargetProbability(240, result, 1.0f);
+      EXPECT_NEAR(NnueSampleLoss(net, first.data(), s, 1.0f, nullptr), (p - search) * (p - search), 1e-6f);
+      std::vector<float> grad(net.count(), 0.0f), toward_teacher(net.count(), 0.0f);
+      NnueSampleLoss(net, first.data(), s, 1.0f, grad.data(), 0.0f);
+      NnueSampleLoss(net, first.data(), s, 1.0f, toward_teacher.data(), 1.0f);
+      size_t bias = net.output_bias_at() + size_t(NnueSampleOutputBucket(s));
+      // The output bias's gradient is 2 (p - target) p (1 - p).
+      EXPECT_NEAR(grad[bias], 2.0f * (p - search) * p * (1.0f - p), 1e-6f);
+      EXPECT_NEAR(toward_teacher[bias], 2.0f * (p - teacher_p) * p * (1.0f - p), 1e-6f);
+    }
+  }
+}
+
+TEST_F(NnueTrainerTest, LoaderWithATeacherKeepsTheFloatNetworksScoreOfEveryPosition) {
+  std::string path = TestData("../data/selfplay-hce-5k-1.pgn.xz");
+  if (access(path.c_str(), R_OK) != 0 || system("command -v xz > /dev/null") != 0) GTEST_SKIP();
+  TempDir dir;
+  std::string cmd = "xz -dc " + path + " | head -n 400 > " + dir.File("set.pgn");
+  ASSERT_EQ(system(cmd.c_str()), 0);
+  g_pending.network_noise = 0;
+  testing::internal::CaptureStdout();
+  CopyField(g_pending.nn_file, kFileFieldSize, "embedded");
+  LoadNetwork();
+  testing::internal::GetCapturedStdout();
+  ASSERT_NE(g_network.weights, nullptr);
+
+  NnueSampleSet train[2], validation[2];
+  NnueLoadTotals totals[2];
+  std::string failed;
+  for (int teacher = 0; teacher < 2; teacher++)
+    ASSERT_TRUE(LoadNnueSampleSets(dir.File("set.pgn"), TrainingFilter(), 3, &train[teacher], &validation[teacher],
+                                   &totals[teacher], &failed, teacher == 1));
+  ASSERT_GT(train[1].samples.size(), 100u);
+  ASSERT_GT(validation[1].samples.size(), 20u);
+  // The same positions, split the same way: only the static score differs.
+  EXPECT_EQ(totals[0].kept, totals[1].kept);
+  EXPECT_EQ(totals[0].skipped, totals[1].skipped);
+  ASSERT_EQ(train[0].samples.size(), train[1].samples.size());
+  ASSERT_EQ(validation[0].samples.size(), validation[1].samples.size());
+  for (size_t i = 0; i < train[0].samples.size(); i++) {
+    const NnueSample &a = train[0].samples[i], &b = train[1].samples[i];
+    ASSERT_EQ(a.occupancy, b.occupancy);
+    ASSERT_EQ(a.score, b.score);
+    ASSERT_EQ(a.result, b.result);
+    ASSERT_EQ(a.hce, 0);  // no teacher: training samples carry no static score
+  }
+
+  // Each teacher score is the network's evaluation of the position built
+  // afresh (its cache empty), in the file's order.
+  std::vector<std::string> kept_fens;
+  std::vector<bool> held_out;
+  GameFileTotals read_totals;
+  ASSERT_TRUE(ForEachGamePosition(
+      dir.File("set.pgn").c_str(),
+      [&](const GamePosition& p) {
+        if (!IsTrainingPosition(p, TrainingFilter()) || MaterialNeedsHandCraftedEvaluation(p.pos)) return;
+        kept_fens.push_back(Fen(p.pos));
+        held_out.push_back(p.game % 3 == 2);
+      },
+      &read_totals));
+  ASSERT_EQ(kept_fens.size(), train[1].samples.size() + validation[1].samples.size());
+  EvalState* state = NewEvalState();
+  ASSERT_NE(state, nullptr);
+  size_t next[2] = {0, 0};
+  int differing_from_hce = 0;
+  for (size_t i = 0; i < kept_fens.size(); i++) {
+    const NnueSampleSet& set = held_out[i] ? validation[1] : train[1];
+    const NnueSample& s = set.samples[next[held_out[i]]];
+    ThreadPtr t = MakeThread(kept_fens[i]);
+    ASSERT_EQ(s.occupancy, Occupancy(&t->pos)) << kept_fens[i];
+    EXPECT_EQ(s.hce, nn_evaluate(&t->pos, state)) << kept_fens[i];
+    if (held_out[i]) differing_from_hce += s.hce != validation[0].samples[next[1]].hce;
+    next[held_out[i]]++;
+  }
+  FreeEvalState(state);
+  // Without a teacher the held-out samples keep the hand-crafted score.
+  EXPECT_GT(differing_from_hce, int(validation[1].samples.size()) / 2);
 }
