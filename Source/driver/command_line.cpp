@@ -193,6 +193,27 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       if (need("a decay", &v)) refuse(CheckRealNumber(arg, v, 0, 1, &cl.weight_decay));
     } else if (is("-noshared")) {
       cl.shared_rows = false;
+    } else if (is("-format")) {
+      if (need("float or nnue", &v)) {
+        cl.nnue_format = std::strcmp(v, "nnue") == 0;
+        if (!cl.nnue_format && std::strcmp(v, "float") != 0) refuse(RefuseArgument(arg, v, "float or nnue"));
+      }
+    } else if (is("-kingbuckets")) {
+      if (need("a count of king buckets", &v)) {
+        refuse(CheckWholeNumber(arg, v, 1, 16, &whole));
+        cl.king_buckets = int(whole);
+      }
+    } else if (is("-activation")) {
+      if (need("clipped or squared", &v)) {
+        cl.clipped_activation = std::strcmp(v, "clipped") == 0;
+        if (!cl.clipped_activation && std::strcmp(v, "squared") != 0) refuse(RefuseArgument(arg, v, "clipped or squared"));
+      }
+    } else if (is("-finalrate")) {
+      if (need("a learning rate", &v)) refuse(CheckRealNumber(arg, v, 0, kLargestTuningStep, &cl.final_rate));
+    } else if (is("-teacher")) {
+      if (need("a share", &v)) refuse(CheckRealNumber(arg, v, 0, 1, &cl.teacher_weight));
+    } else if (is("-from")) {
+      if (need("a network or checkpoint file", &v)) CopyField(cl.start_file, 140, v);
     } else if (is("-l2")) {
       if (need("a weight", &v)) refuse(CheckRealNumber(arg, v, 0, 1e6, &cl.regularization));
     } else if (is("-tune") || is("-tune2")) {

@@ -44,6 +44,13 @@ struct CommandLine {
   double weight_decay = 0;            // -decay: first-layer weight decay
   bool shared_rows = true;            // -noshared turns the trainer's shared rows off
   double regularization = -1;         // -l2: pull of tuned weights toward their start (-1: the tuner's default)
+  // -tune -format nnue: the two-perspective network.
+  bool nnue_format = false;           // -format nnue (float, the default, is the stored network's format)
+  int king_buckets = 1;               // -kingbuckets: 1, 2, 4, 8 or 16
+  bool clipped_activation = false;    // -activation clipped (default squared, "squared")
+  double final_rate = -1;             // -finalrate: learning rate of the last epoch (-1: a tenth of the first)
+  char start_file[141] = "";          // -from: a network or checkpoint to go on training
+  double teacher_weight = 0;          // -teacher: share of the float network's score in the target (0..1)
 };
 
 // The largest learning rate of the -tune modes, and the most passes.

@@ -38,6 +38,7 @@
 #include "tools/pgn_scan.h"
 #include "tools/training/hce_tuner.h"
 #include "tools/training/nn_trainer.h"
+#include "tools/training/nnue_trainer.h"
 #include "tools/training/selfplay.h"
 
 namespace {
@@ -117,8 +118,29 @@ int MakeTrainingData(const CommandLine& cl) {
   return RunSelfPlay(options) ? 0 : 1;
 }
 
+// -tune FILE STEP COUNT -format nnue: trains the two-perspective network.
+int TrainNnueMode(const CommandLine& cl) {
+  NnueTrainerOptions options;
+  options.data = cl.tune_file != nullptr ? cl.tune_file : cl.input_file;
+  options.learning_rate = cl.tune_step;
+  options.final_rate = cl.final_rate;
+  options.epochs = cl.tune_count;
+  options.threads = g_pending.threads;
+  options.batch_size = cl.batch_size;
+  options.score_weight = cl.score_weight;
+  options.weight_decay = cl.weight_decay;
+  options.teacher_weight = cl.teacher_weight;
+  options.factorised = cl.shared_rows;
+  options.king_buckets = cl.king_buckets;
+  options.activation = cl.clipped_activation ? kNnueClipped : kNnueSquaredClipped;
+  options.start = cl.start_file;
+  options.output = cl.output_file[0] != 0 ? cl.output_file : "nnue.bin";
+  return RunNnueTraining(options) ? 0 : 1;
+}
+
 // -tune FILE STEP COUNT [flag]: trains a network.
 int TrainNetworkMode(const CommandLine& cl) {
+  if (cl.nnue_format) return TrainNnueMode(cl);
   NnTrainerOptions options;
   options.data = cl.tune_file != nullptr ? cl.tune_file : cl.input_file;
   options.learning_rate = cl.tune_step;

@@ -130,6 +130,11 @@ TEST(CommandLine, UnknownSwitchesAndBadValuesAreRefused) {
       {{"-nps", "nan"}, "zorv: -nps \"nan\" refused: a number from 0 to 1e+12; see zorv --help"},
       {{"bench", "deep"}, "zorv: bench \"deep\" refused: a whole number of 0 or more; see zorv --help"},
       {{"-tune", "f.epd", "small", "5"}, "zorv: -tune STEP \"small\" refused: a number above 0, at most 0.008; see zorv --help"},
+      // The two-perspective trainer's switches.
+      {{"-tune", "f.pgn", "0.001", "1", "-format", "nnue3"}, "zorv: -format \"nnue3\" refused: float or nnue; see zorv --help"},
+      {{"-activation", "relu"}, "zorv: -activation \"relu\" refused: clipped or squared; see zorv --help"},
+      {{"-kingbuckets", "four"}, "zorv: -kingbuckets \"four\" refused: a whole number from 1 to 16; see zorv --help"},
+      {{"-teacher", "half"}, "zorv: -teacher \"half\" refused: a number from 0 to 1; see zorv --help"},
       // A switch standing last without its value.
       {{"-hash"}, "zorv: -hash \"\" refused: a value: a whole number; see zorv --help"},
       {{"-cfg"}, "zorv: -cfg \"\" refused: a value: a name or path; see zorv --help"},

@@ -161,7 +161,7 @@ double TuneHceWeights(const HceTunerOptions& options, TuningSet* train_set, cons
   for (int pass = 0; pass < options.passes; pass++) {
     double start = MonotonicSeconds();
     meter.Start(start, options.progress_seconds);
-    double rate = CosineRate(options.learning_rate, pass, options.passes);
+    double rate = CosineRate(options.learning_rate, 0.1 * options.learning_rate, double(pass) / options.passes);
     std::shuffle(order.begin(), order.end(), random);
     std::vector<double> losses(size_t(threads), 0.0);
     const float* w_mg = mg->data();
@@ -200,7 +200,7 @@ double TuneHceWeights(const HceTunerOptions& options, TuningSet* train_set, cons
       step++;
       const double scale = kCentipawnsPerStepUnit / double(count);
       // Adam works in pawns: the step is scaled back to centipawns.
-      const double step_rate = kCentipawnsPerStepUnit * AdamStepRate(rate, step);
+      const double step_rate = kCentipawnsPerStepUnit * AdamStepRate<double>(rate, step);
       for (int i : tuned_list) {
         for (int half = 0; half < 2; half++) {
           size_t slot = size_t(half * kParamCount + i);

@@ -229,7 +229,7 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
   ProgressMeter meter;
   for (int epoch = 0; epoch < options.epochs; epoch++) {
     double start = MonotonicSeconds();
-    double rate = CosineRate(options.learning_rate, epoch, options.epochs);
+    double rate = CosineRate(options.learning_rate, 0.1 * options.learning_rate, double(epoch) / options.epochs);
     std::shuffle(order.begin(), order.end(), random);
     std::vector<double> losses(size_t(threads), 0.0);
     meter.Start(start, options.progress_seconds);
@@ -251,7 +251,7 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
       });
       step++;
       const float scale = 1.0f / float(count);
-      const float step_rate = float(AdamStepRate(rate, step));
+      const float step_rate = AdamStepRate<float>(rate, step);
       const float decay = float(rate * options.weight_decay);
       // The batch's mean gradient of weights begin..end-1, gathered from
       // every thread into the first thread's buffer (the others cleared).
@@ -270,7 +270,7 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
       auto step_span = [&](size_t begin, size_t end, float decay_here) {
         if (end <= begin) return;
         gather(begin, end);
-        moments.StepSpan(net->weights.data(), gradient, begin, end - begin, step_rate, decay_here, kLargestWeight);
+        moments.StepRange(net->weights.data(), gradient, begin, end, step_rate, decay_here, kLargestWeight);
         std::fill(gradient + begin, gradient + end, 0.0f);
       };
       const size_t shared_begin = net->count, shared_end = net->weights.size();
