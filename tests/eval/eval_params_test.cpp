@@ -2,6 +2,7 @@
 // the group scales.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -206,8 +207,11 @@ TEST_F(EvalParamsTest, GroupScalesStretchEveryMemberOnce) {
 }
 
 TEST_F(EvalParamsTest, EveryScaleGroupStretchesExactlyItsRows) {
-  // Each group in turn doubled: every entry of its rows doubles once, no
-  // other entry moves.
+  // Each group in turn stretched: every entry of its rows is stretched once
+  // (up to the weight clamp), no other entry moves.
+  auto stretched = [](float value, int factor) {
+    return std::fmax(-kMaxEvalWeight, std::fmin(kMaxEvalWeight, value * factor));
+  };
   for (int g = 0; g < kScaleGroupCount; g++) {
     ResetEvaluation();
     g_pending.group_scale[g][0] = 200;
@@ -218,8 +222,8 @@ TEST_F(EvalParamsTest, EveryScaleGroupStretchesExactlyItsRows) {
       const EvalParam& e = g_eval_params.entry[i];
       bool member = ScaleGroupOf(i) == g;
       members += member;
-      EXPECT_EQ(e.mg, member ? 2 * defaults_[i].mg : defaults_[i].mg) << GroupScaleName(g) << " " << e.name;
-      EXPECT_EQ(e.eg, member ? 3 * defaults_[i].eg : defaults_[i].eg) << GroupScaleName(g) << " " << e.name;
+      EXPECT_EQ(e.mg, member ? stretched(defaults_[i].mg, 2) : defaults_[i].mg) << GroupScaleName(g) << " " << e.name;
+      EXPECT_EQ(e.eg, member ? stretched(defaults_[i].eg, 3) : defaults_[i].eg) << GroupScaleName(g) << " " << e.name;
     }
     EXPECT_GT(members, 0) << GroupScaleName(g);
     g_pending.group_scale[g][0] = 100;
