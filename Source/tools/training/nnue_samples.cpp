@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
-#include <sstream>
 
 #include "board/position_check.h"
 #include "eval/eval_state.h"
@@ -87,44 +86,34 @@ bool LoadNnueSampleSets(const std::string& paths, const TrainingFilter& filter, 
                         std::string* failed_file, bool teacher) {
   std::unique_ptr<EvalState, EvalStateDeleter> scratch(NewEvalState());
   if (!scratch) return false;
-  std::stringstream list(paths);
-  std::string path;
-  while (std::getline(list, path, ',')) {
-    if (path.empty()) continue;
-    bool read = ForEachGamePosition(
-        path.c_str(),
-        [&](const GamePosition& p) {
-          // Two kings, at most 32 men: the only positions the network is built for.
-          if (!IsTrainingPosition(p, filter) || MaterialNeedsHandCraftedEvaluation(p.pos) ||
-              PopCount(Occupancy(p.pos)) > 32 || p.pos->king_square[WHITE] >= 64 || p.pos->king_square[BLACK] >= 64 ||
-              PositionInconsistency(p.pos) != nullptr) {
+  return ForEachListedGamePosition(
+    paths,
+      [&](const GamePosition& p) {
+        // Two kings, at most 32 men: the only positions the network is built for.
+        if (!IsTrainingPosition(p, filter) || MaterialNeedsHandCraftedEvaluation(p.pos) ||
+            PopCount(Occupancy(p.pos)) > 32 || p.pos->king_square[WHITE] >= 64 || p.pos->king_square[BLACK] >= 64 ||
+            PositionInconsistency(p.pos) != nullptr) {
+          totals->skipped++;
+          return;
+        }
+        bool held_out = IsHeldOutGame(p.game, validation_every);
+        NnueSample s = MakeNnueSample(p.pos, p.score, p.result);
+        if (teacher) {
+          // Consecutive positions of a game share most men: the network's
+          // per-side cache keeps this close to one update per position.
+          int score = nn_evaluate(p.pos, scratch.get());
+          if (scratch->nn_setup_failed) {
             totals->skipped++;
             return;
           }
-          bool held_out = validation_every > 0 && p.game % validation_every == validation_every - 1;
-          NnueSample s = MakeNnueSample(p.pos, p.score, p.result);
-          if (teacher) {
-            // Consecutive positions of a game share most men: the network's
-            // per-side cache keeps this close to one update per position.
-            int score = nn_evaluate(p.pos, scratch.get());
-            if (scratch->nn_setup_failed) {
-              totals->skipped++;
-              return;
-            }
-            s.hce = int16_t(score);
-          } else if (held_out) {
-            s.hce = int16_t(hce_evaluate(p.pos, scratch.get(), p.pos->side, 1, 0));
-          }
-          (held_out ? validation : train)->samples.push_back(s);
-          totals->kept++;
-        },
-        &totals->games);
-    if (!read) {
-      *failed_file = path;
-      return false;
-    }
-  }
-  return true;
+          s.hce = int16_t(score);
+        } else if (held_out) {
+          s.hce = int16_t(hce_evaluate(p.pos, scratch.get(), p.pos->side, 1, 0));
+        }
+        (held_out ? validation : train)->samples.push_back(s);
+        totals->kept++;
+      },
+      &totals->games, failed_file);
 }
 
 float NnueSampleTarget(const NnueSample& s, float score_weight, float teacher_weight) {

@@ -1,6 +1,7 @@
 #include "tools/training/train_games.h"
 
 #include <memory>
+#include <sstream>
 
 #include "board/attacks.h"
 #include "board/fen_check.h"
@@ -75,4 +76,18 @@ bool IsTrainingPosition(const GamePosition& p, const TrainingFilter& filter) {
   bool en_passant = to == pos->ep_square && TypeOf(pos->board[MoveFrom(move)]) == PAWN;
   bool promotion = TypeOf(pos->board[MoveFrom(move)]) == PAWN && (RankOf(to) == 0 || RankOf(to) == 7);
   return !capture && !en_passant && !promotion;
+}
+
+bool ForEachListedGamePosition(const std::string& paths, const std::function<void(const GamePosition&)>& visit,
+                               GameFileTotals* totals, std::string* failed_file) {
+  std::stringstream list(paths);
+  std::string path;
+  while (std::getline(list, path, ',')) {
+    if (path.empty()) continue;
+    if (!ForEachGamePosition(path.c_str(), visit, totals)) {
+      *failed_file = path;
+      return false;
+    }
+  }
+  return true;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "board/position.h"
 #include "tools/training/train_record.h"
@@ -32,6 +33,16 @@ struct GameFileTotals {
 // when the file cannot be read (missing, or not a regular file).
 bool ForEachGamePosition(const char* path, const std::function<void(const GamePosition&)>& visit,
                          GameFileTotals* totals);
+// The same for each file of a comma-separated list, in order; on a file
+// that cannot be read, names it in *failed_file and returns false.
+bool ForEachListedGamePosition(const std::string& paths, const std::function<void(const GamePosition&)>& visit,
+                               GameFileTotals* totals, std::string* failed_file);
+
+// Whether a game (numbered within its file) is held out for validation:
+// every validation_every-th, none when it is 0.
+inline bool IsHeldOutGame(uint64_t game, int validation_every) {
+  return validation_every > 0 && game % uint64_t(validation_every) == uint64_t(validation_every - 1);
+}
 
 // Which positions train an evaluation: not in check, the move played quiet
 // (no capture or promotion), past the opening plies of the record, and a

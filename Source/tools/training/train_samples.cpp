@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <memory>
-#include <sstream>
 
 #include "eval/evaluate.h"
 #include "eval/hce.h"
@@ -49,28 +48,18 @@ bool LoadTrainingSets(const std::string& paths, const TrainingFilter& filter, in
                       std::string* failed_file) {
   std::unique_ptr<EvalState, EvalStateDeleter> scratch(NewEvalState());
   if (!scratch) return false;
-  std::stringstream list(paths);
-  std::string path;
-  while (std::getline(list, path, ',')) {
-    if (path.empty()) continue;
-    bool read = ForEachGamePosition(
-        path.c_str(),
-        [&](const GamePosition& p) {
-          if (!IsTrainingPosition(p, filter) || MaterialNeedsHandCraftedEvaluation(p.pos)) {
-            totals->skipped++;
-            return;
-          }
-          bool held_out = validation_every > 0 && p.game % validation_every == validation_every - 1;
-          TrainingSet* set = held_out ? validation : train;
-          AddTrainingSample(p.pos, p.score, p.result, set);
-          if (held_out) set->samples.back().hce = int16_t(HandCraftedScore(p.pos, scratch.get()));
-          totals->kept++;
-        },
-        &totals->games);
-    if (!read) {
-      *failed_file = path;
-      return false;
-    }
-  }
-  return true;
+  return ForEachListedGamePosition(
+    paths,
+      [&](const GamePosition& p) {
+        if (!IsTrainingPosition(p, filter) || MaterialNeedsHandCraftedEvaluation(p.pos)) {
+          totals->skipped++;
+          return;
+        }
+        bool held_out = IsHeldOutGame(p.game, validation_every);
+        TrainingSet* set = held_out ? validation : train;
+        AddTrainingSample(p.pos, p.score, p.result, set);
+        if (held_out) set->samples.back().hce = int16_t(HandCraftedScore(p.pos, scratch.get()));
+        totals->kept++;
+      },
+      &totals->games, failed_file);
 }
