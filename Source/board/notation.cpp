@@ -5,7 +5,7 @@
 
 #include "board/attacks.h"
 #include "board/movegen.h"
-#include "settings.h"
+#include "platform/format_text.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ const char* Name(int sq) { return kSquareNames[sq >= 0 && sq < 64 ? sq : 64]; }
 
 }  // namespace
 
-void MoveToCoordinate(const Position* pos, int colour, Move move, char* out) {
+void MoveToCoordinate(const Position* pos, int colour, Move move, NotationStyle style, char* out) {
   if (move == kNullMove) {
     std::strcpy(out, "null");
     return;
@@ -37,7 +37,7 @@ void MoveToCoordinate(const Position* pos, int colour, Move move, char* out) {
   int from = MoveFrom(move), to = MoveTo(move);
   Move flags = MoveFlags(move);
   if (flags && RankOf(from) != 0 && RankOf(from) != 7) {
-    if (g_flags.uci) {
+    if (style.promotion == PromotionText::kLetter) {
       const char* letter = flags == kFlagQueen ? "q" : flags == kFlagKnight ? "n" : flags == kFlagBishop ? "b" : "r";
       std::sprintf(out, "%s%s%s", Name(from), Name(to), letter);
     } else {
@@ -45,7 +45,7 @@ void MoveToCoordinate(const Position* pos, int colour, Move move, char* out) {
     }
     return;
   }
-  if (flags && g_flags.chess960) to = CastleRookSquare(pos, colour, flags);
+  if (flags && style.castling == CastlingText::kKingTakesRook) to = CastleRookSquare(pos, colour, flags);
   std::sprintf(out, "%s%s", Name(from), Name(to));
 }
 
@@ -55,7 +55,7 @@ void MoveToTextForms(const Position* pos, Move move, char* coord, char* san, cha
   Move flags = MoveFlags(move);
   int type = TypeOf(pos->board[from]);
   static const char kLetters[] = " PNBRQK";
-  MoveToCoordinate(pos, c, move, coord);
+  MoveToCoordinate(pos, c, move, kUciNotation, coord);
   by_file[0] = by_rank[0] = 0;
   char file_char = char('a' + FileOf(from)), rank_char = char('1' + RankOf(from));
 
@@ -75,7 +75,7 @@ void MoveToTextForms(const Position* pos, Move move, char* coord, char* san, cha
     std::strcpy(san, is_short ? "o-o" : "o-o-o");
     std::strcpy(by_file, is_short ? "O-O" : "O-O-O");
     int rook = CastleRookSquare(pos, c, flags);
-    std::sprintf(by_rank, "%s%s", Name(from), g_flags.chess960 ? Name(to) : Name(rook));
+    std::sprintf(by_rank, "%s%s", Name(from), Name(rook));
   } else {
     char letter = kLetters[type];
     Bitboard occ = Occupancy(pos) | SquareBit(to);

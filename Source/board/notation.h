@@ -3,12 +3,27 @@
 
 #include "board/position.h"
 
-// Coordinate text of a move of the colour ("null" for the null move). Under
-// UCI promotions end in q/n/b/r, in console mode in =Q/=N/=B/=R; castling is
-// king origin to rook square in Chess960 mode, else to its destination.
-void MoveToCoordinate(const Position* pos, int colour, Move move, char* out);
+// How coordinate move text is written: a promotion's piece as UCI writes it
+// (e7e8q) or as the console does (e7e8=Q); castling as the king's move
+// (e1g1) or, in Chess960, as the king taking its own rook (e1h1). The
+// driver chooses the style from the protocol and the Chess960 setting.
+enum class PromotionText : uint8_t { kLetter, kEqualsPiece };
+enum class CastlingText : uint8_t { kKingMove, kKingTakesRook };
+struct NotationStyle {
+  PromotionText promotion = PromotionText::kLetter;
+  CastlingText castling = CastlingText::kKingMove;
+};
+constexpr NotationStyle kUciNotation{};
+constexpr NotationStyle kUciChess960Notation{PromotionText::kLetter, CastlingText::kKingTakesRook};
+
+// Coordinate text of a move of the colour in the style ("null" for the null
+// move).
+void MoveToCoordinate(const Position* pos, int colour, Move move, NotationStyle style, char* out);
 // The four text forms of a pseudo-legal move of the side to move:
-// coordinate, SAN, by-file and by-rank. Each buffer needs 16 bytes.
+// coordinate, SAN, by-file and by-rank. Each buffer needs 16 bytes. The
+// coordinate form writes a promotion as e7e8=Q and castling as the king's
+// move; the by-rank form of castling is the king taking its rook, so that
+// reading accepts either way of writing castling whatever the style.
 void MoveToTextForms(const Position* pos, Move move, char* coord, char* san, char* by_file, char* by_rank);
 // SAN text of a move of the side to move (the san form above).
 void MoveToSan(const Position* pos, Move move, char* out);

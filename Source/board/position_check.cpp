@@ -1,7 +1,7 @@
 #include "board/position_check.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <stdexcept>
+#include <string>
 
 #include "board/bitboard.h"
 #include "board/zobrist.h"
@@ -37,11 +37,10 @@ const char* PositionInconsistency(const Position* pos) {
   return nullptr;
 }
 
-void AbortIfInconsistent(const Position* pos) {
+void ThrowIfInconsistent(const Position* pos) {
   const char* problem = PositionInconsistency(pos);
   if (problem == nullptr) return;
   char fen[128];
   PositionToFen(pos, fen, true);
-  std::fprintf(stderr, "position inconsistent after unmake: %s (%s)\n", problem, fen);
-  std::abort();
+  throw std::logic_error(std::string("position inconsistent after unmake: ") + problem + " (" + fen + ")");
 }

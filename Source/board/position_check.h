@@ -9,9 +9,10 @@
 // nullptr when everything agrees.
 const char* PositionInconsistency(const Position* pos);
 
-// Writes the inconsistency, if any, and the FEN to standard error and
-// aborts.
-void AbortIfInconsistent(const Position* pos);
+// Throws std::logic_error naming the inconsistency, if any, and the FEN.
+// Nothing catches it: the program ends, and the message is what the
+// runtime writes on standard error as it ends it.
+void ThrowIfInconsistent(const Position* pos);
 
 // True in the debug build, where every unmake checks the position.
 bool PositionChecksCompiled();
@@ -20,7 +21,7 @@ bool PositionChecksCompiled();
 // it restored; otherwise this costs nothing.
 inline void CheckPositionAfterUnmake(const Position* pos) {
 #ifdef ZORV_CHECK_POSITION
-  AbortIfInconsistent(pos);
+  ThrowIfInconsistent(pos);
 #else
   (void)pos;
 #endif

@@ -5,7 +5,6 @@
 #include "board/movegen.h"
 #include "book/book_choice.h"
 #include "book/book_key.h"
-#include "settings.h"
 
 namespace {
 
@@ -18,7 +17,7 @@ Move ListedMove(const Position* pos, uint16_t book_move) {
 
 }  // namespace
 
-void ProbeBookMoves(Position* pos, const char* path, BookProbe* probe) {
+void ProbeBookMoves(Position* pos, const char* path, int variety, BookProbe* probe) {
   probe->listed = false;
   probe->count = 0;
   probe->total_weight = 0;
@@ -28,7 +27,7 @@ void ProbeBookMoves(Position* pos, const char* path, BookProbe* probe) {
   int count = FindBookEntries(path, BookKey(pos), entries);
   if (count == 0) return;
   int shares[kMaxBookMoves];
-  int total_shares = BookShares(entries, count, g_pending.own_book_variety, shares);
+  int total_shares = BookShares(entries, count, variety, shares);
   if (total_shares == 0) return;
   int64_t total_weight = 0;
   for (int i = 0; i < count; i++) total_weight += entries[i].weight;

@@ -4,12 +4,13 @@
 
 #include "board/notation.h"
 #include "book/book_probe.h"
+#include "driver/settings.h"
+#include "driver/settings_snapshot.h"
 #include "platform/output.h"
-#include "settings.h"
 
 Move ProbeBook(Position* pos, const char* path) {
   BookProbe probe;
-  ProbeBookMoves(pos, path, &probe);
+  ProbeBookMoves(pos, path, g_pending.own_book_variety, &probe);
   if (!probe.listed) return probe.move;
   if (g_flags.uci) {
     std::string listing = "info string ( book moves are: ";
@@ -24,7 +25,7 @@ Move ProbeBook(Position* pos, const char* path) {
     for (int i = 0; i < probe.count; i++) {
       const BookCandidate& c = probe.candidates[i];
       char text[16];
-      MoveToCoordinate(pos, pos->side, c.move, text);
+      MoveToCoordinate(pos, pos->side, c.move, CurrentNotation(), text);
       PrintLine("  %s  cnt= %5d, weight= %5.2f%% -> %5.2f%%", text, c.weight,
                 c.weight * 100.0 / double(probe.total_weight), c.share * 100.0 / probe.total_shares);
     }

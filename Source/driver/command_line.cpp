@@ -8,14 +8,12 @@
 #include <string>
 
 #include "driver/setting_registry.h"
+#include "driver/settings.h"
 #include "platform/tool_arguments.h"
 #include "search/search_control.h"
 #include "search/strength.h"
-#include "settings.h"
 
 namespace {
-
-constexpr const char* kDefaultSyzygyPath = "C:\\Chess\\Syzygy;C:\\Chess\\Syzygy\\6-Piece";
 
 // "bench" without a depth: a few seconds on one core, so that a testing
 // framework running several at once stays well inside its time limit.

@@ -24,6 +24,10 @@ enum class RunMode {
 // text or the version line and end, or refuse the command line.
 enum class CommandLineAction { Run, Help, Version, Refuse };
 
+// The tablebase folders of -tbx, the training modes and labelling without
+// a path.
+constexpr const char* kDefaultSyzygyPath = "C:\\Chess\\Syzygy;C:\\Chess\\Syzygy\\6-Piece";
+
 struct CommandLine {
   RunMode mode = RunMode::Play;
   CommandLineAction action = CommandLineAction::Run;

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "driver/options.h"
+#include "driver/settings.h"
 #include "platform/output.h"
 #include "platform/regular_file.h"
-#include "settings.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "search/search_thread.h"
 #include "search/trace.h"
 #include "search/tt.h"
-#include "settings.h"
+#include "driver/settings.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ constexpr float kAnalysisTime = 100000.0f;
 constexpr int kMaxPerftDepth = 20;
 
 void ClearHashIfEnabled() {
-  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
+  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable(g_pending.threads);
 }
 
 void CommandNew(const ConsoleWords&) {

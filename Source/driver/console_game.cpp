@@ -3,11 +3,12 @@
 #include "board/notation.h"
 #include "driver/board_print.h"
 #include "driver/console_views.h"
+#include "driver/settings_snapshot.h"
 #include "search/game.h"
 #include "platform/output.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
-#include "settings.h"
+#include "driver/settings.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ void RedoConsoleMove() {
   if (move == kNullMove) return;
   const Position* pos = &g_game->pos;
   char text[16];
-  MoveToCoordinate(pos, pos->side, move, text);
+  MoveToCoordinate(pos, pos->side, move, CurrentNotation(), text);
   PrintLine("%d%s move %s", GamePly() / 2 + 1, pos->side == WHITE ? "." : "...", text);
   RedoGameMove();
   ShowGamePosition();

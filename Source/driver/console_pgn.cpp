@@ -12,7 +12,7 @@
 #include "platform/output.h"
 #include "platform/regular_file.h"
 #include "search/search_thread.h"
-#include "settings.h"
+#include "driver/settings.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "driver/setting_registry.h"
+#include "driver/settings.h"
 #include "platform/output.h"
 #include "search/search_control.h"
 #include "search/strength.h"
-#include "settings.h"
 
 namespace {
 
@@ -45,6 +45,7 @@ void SetTargetRate(const char* word) {
 void SetSelectivityStyle(const char* word) {
   if (ConsoleNumber(word, INT32_MIN, INT32_MAX) == 1) {
     g_pending = g_active;
+    SetLogging(g_pending.log != 0);
     PrintLine("set default personality");
     return;
   }

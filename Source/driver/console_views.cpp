@@ -8,6 +8,7 @@
 #include "board/see.h"
 #include "driver/board_print.h"
 #include "driver/book_moves.h"
+#include "driver/settings_snapshot.h"
 #include "search/game.h"
 #include "platform/output.h"
 #include "eval/hce.h"
@@ -16,7 +17,7 @@
 #include "search/selectivity.h"
 #include "search/search_thread.h"
 #include "search/tt.h"
-#include "settings.h"
+#include "driver/settings.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ void PrintLastMoveReport() {
   }
   // The summary line shows the network's score beside the hand-crafted one.
   if (g_flags.use_nn_eval) {
+    g_game->eval.options = CurrentEvalOptions();
     nn_evaluate(&g_game->pos, &g_game->eval);
     if (g_game->eval.nn_setup_failed) {
       g_game->eval.nn_setup_failed = false;
@@ -93,6 +95,6 @@ void ProbeConsoleBooks() {
 }
 
 void PrintConsoleSearchParameters() {
-  DeriveSelectivityTables();
+  DeriveSelectivityTables(CurrentSearchOptions().selectivity);
   PrintDirect("%s", SearchParametersText().c_str());
 }

@@ -11,6 +11,8 @@
 #include "driver/input.h"
 #include "driver/report_text.h"
 #include "driver/setting_effects.h"
+#include "driver/settings_snapshot.h"
+#include "driver/tablebase_setup.h"
 #include "platform/output.h"
 #include "driver/uci.h"
 #include "platform/clock.h"
@@ -21,7 +23,7 @@
 #include "search/search_threads.h"
 #include "search/time_manager.h"
 #include "search/tt.h"
-#include "settings.h"
+#include "driver/settings.h"
 
 namespace {
 
@@ -55,7 +57,10 @@ void StartSearch() {
   final_line_shown = false;
   uint8_t requested = SearchStateNow();
   uint8_t kind = requested == kStateGo ? kStateSearching : kStatePondering;
-  PrepareSearch();
+  // The search reads a copy of the settings taken now.
+  PrepareSearch(CurrentSearchOptions());
+  KeepSearchStrength(c.options);
+  ApplyChangedEvalParams();
   c.book_move = false;
   if (requested == kStateGo && g_pending.own_book) {
     Move move = BookMove();
@@ -64,7 +69,7 @@ void StartSearch() {
       SetRelaxed(c.best_score, 0);
       c.book_move = true;
       char text[16];
-      MoveToCoordinate(&g_game->pos, g_game->pos.side, move, text);
+      MoveToCoordinate(&g_game->pos, g_game->pos.side, move, CurrentNotation(), text);
       PrintLine("%s book move is %s", g_flags.uci ? "info string" : "", text);
       c.stop.store(true);
     }
@@ -130,14 +135,15 @@ void ReportResult() {
   SearchOutcome outcome = ReadSearchOutcome();
   char best[16], ponder[16];
   const Position* pos = &g_game->pos;
-  MoveToCoordinate(pos, pos->side, outcome.best_move, best);
-  MoveToCoordinate(pos, pos->side ^ 1, outcome.ponder_move, ponder);
+  MoveToCoordinate(pos, pos->side, outcome.best_move, CurrentNotation(), best);
+  MoveToCoordinate(pos, pos->side ^ 1, outcome.ponder_move, CurrentNotation(), ponder);
   // The protocol writes "no move" as 0000.
   if (g_flags.uci && outcome.best_move == kNullMove) std::strcpy(best, "0000");
   if (g_flags.uci) PrintLine("%s", BestMoveText(best, ponder, outcome.ponder_move != 0).c_str());
   else PrintConsoleSummary(outcome, best);
   c.stop.store(false);
   c.state.store(kStateIdle);
+  SayTablebaseProblems();
   ApplyDeferredOptions();
   if (g_flags.auto_play || g_flags.self_play) AutoPlay();
 }

@@ -18,6 +18,7 @@
 #include "driver/search_reports.h"
 #include "driver/setting_effects.h"
 #include "driver/setting_registry.h"
+#include "driver/settings_snapshot.h"
 #include "driver/tablebase_setup.h"
 #include "driver/tool_file_checks.h"
 #include "driver/usage.h"
@@ -31,7 +32,7 @@
 #include "platform/clock.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
-#include "settings.h"
+#include "driver/settings.h"
 #include "tools/benchmark.h"
 #include "tools/epd_analysis.h"
 #include "tools/labelling.h"
@@ -82,7 +83,7 @@ void SetStartupDefaults() {
 }
 
 void RunPlayMode() {
-  CalibrationResult calibration = RunCalibrationSearch();
+  CalibrationResult calibration = RunCalibrationSearch(CurrentSearchOptions());
   PrintLine("info string et= %.3f, calibration nps= %0.0f", calibration.elapsed, calibration.nps);
   LoadTablebases(g_pending.syzygy_path);
   SetupGame(kStartFen);
@@ -93,6 +94,9 @@ void RunPlayMode() {
 }
 
 void ShutDown() {
+  // What the last probes found wrong with the table files (a tool's, or a
+  // search that quit ended).
+  SayTablebaseProblems();
   FreeHashTable();
   FreeGameRecord(g_game);
   g_game = nullptr;
@@ -115,6 +119,7 @@ int MakeTrainingData(const CommandLine& cl) {
   options.workers = g_pending.threads;
   options.random_plies = cl.random_plies;
   options.progress_seconds = 10;
+  options.search = CurrentSearchOptions();
   return RunSelfPlay(options) ? 0 : 1;
 }
 
@@ -169,6 +174,24 @@ int TuneHceMode(const CommandLine& cl) {
   if (cl.regularization >= 0) options.regularization = cl.regularization;
   options.output = cl.output_file[0] != 0 ? cl.output_file : kDefaultParamsOutput;
   return RunHceTuning(options) ? 0 : 1;
+}
+
+// -mktune1/-mktune2 IN OUT: labels EPD positions; variant 2 looks for
+// tablebases in the usual folders when no path is set.
+int MakeTuneFileMode(const CommandLine& cl, int variant) {
+  if (variant == 2 && g_pending.syzygy_path[0] == 0) {
+    CopyField(g_pending.syzygy_path, kPathFieldSize, kDefaultSyzygyPath);
+    CopyField(g_active.syzygy_path, kPathFieldSize, kDefaultSyzygyPath);
+  }
+  return MakeTuneFile(cl.input_file, cl.output_file, variant, CurrentToolOptions(), g_pending.syzygy_path) ? 0 : 1;
+}
+
+// -scan_pgnN PGN OUT: the scan writes no log.
+int ScanPgnMode(const CommandLine& cl, int variant) {
+  g_pending.log = 0;
+  g_active.log = 0;
+  SetLogging(false);
+  return ScanPgn(cl.pgn_file, cl.output_file, variant) ? 0 : 1;
 }
 
 }  // namespace
@@ -230,13 +253,13 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
     return 1;
   }
   // 11: the log.
-  if (g_pending.log && !LogIsOpen()) OpenLog();
+  ApplyLog();
   // 13-14: active settings, configuration file.
   ActivateSettings();
   if (g_pending.config_file_path[0] != 0) LoadConfigFile();
   // 15: the evaluation: hand-crafted tables and weights, then the network.
   InitHceTables();
-  std::string complaints = RebuildEvalParams();
+  std::string complaints = RebuildEvalParams(g_pending.eval_param_file, &g_pending.group_scales);
   if (!complaints.empty()) PrintDirect("%s", complaints.c_str());
   g_pending.eval_params_changed = 0;
   g_active.eval_params_changed = 0;
@@ -247,14 +270,14 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
     case RunMode::Play: RunPlayMode(); break;
     // A tool whose output could not be written ends with status 1.
     case RunMode::MakeBook: status = MakeBook(cl.pgn_file) ? 0 : 1; break;
-    case RunMode::Bench: RunBenchmark(cl.bench_in_main_thread); break;
-    case RunMode::AnalyzeEpd: status = AnalyzeEpd(cl.input_file, cl.output_file) ? 0 : 1; break;
-    case RunMode::MakeTune1: status = MakeTuneFile(cl.input_file, cl.output_file, 1) ? 0 : 1; break;
-    case RunMode::MakeTune2: status = MakeTuneFile(cl.input_file, cl.output_file, 2) ? 0 : 1; break;
-    case RunMode::ScanPgn1: status = ScanPgn(cl.pgn_file, cl.output_file, 1) ? 0 : 1; break;
-    case RunMode::ScanPgn2: status = ScanPgn(cl.pgn_file, cl.output_file, 2) ? 0 : 1; break;
-    case RunMode::ScanPgn3: status = ScanPgn(cl.pgn_file, cl.output_file, 3) ? 0 : 1; break;
-    case RunMode::ScanPgn4: status = ScanPgn(cl.pgn_file, cl.output_file, 4) ? 0 : 1; break;
+    case RunMode::Bench: RunBenchmark(CurrentToolOptions(), cl.bench_in_main_thread); break;
+    case RunMode::AnalyzeEpd: status = AnalyzeEpd(cl.input_file, cl.output_file, CurrentToolOptions()) ? 0 : 1; break;
+    case RunMode::MakeTune1: status = MakeTuneFileMode(cl, 1); break;
+    case RunMode::MakeTune2: status = MakeTuneFileMode(cl, 2); break;
+    case RunMode::ScanPgn1: status = ScanPgnMode(cl, 1); break;
+    case RunMode::ScanPgn2: status = ScanPgnMode(cl, 2); break;
+    case RunMode::ScanPgn3: status = ScanPgnMode(cl, 3); break;
+    case RunMode::ScanPgn4: status = ScanPgnMode(cl, 4); break;
     case RunMode::MakeTrainData: status = MakeTrainingData(cl); break;
     case RunMode::Tune: status = TrainNetworkMode(cl); break;
     case RunMode::Tune2: status = TuneHceMode(cl); break;

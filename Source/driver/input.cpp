@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "driver/console.h"
+#include "driver/settings.h"
 #include "driver/uci.h"
 #include "platform/clock.h"
 #include "platform/stdin_reader.h"
 #include "search/search_control.h"
-#include "settings.h"
 
 namespace {
 

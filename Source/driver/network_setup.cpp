@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/settings.h"
 #include "platform/format_text.h"
 #include "platform/output.h"
-#include "settings.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ std::string NetworkLoadText(const NetworkLoadResult& r, const char* path) {
 }
 
 void LoadNetworkAndReport() {
-  NetworkLoadReport report = LoadNetwork();
+  NetworkLoadReport report = LoadNetwork(g_pending.nn_file);
   PrintOutcome(report.source, g_pending.nn_file);
   if (report.fell_back) PrintOutcome(report.fallback, "embedded");
   // Without a network nothing could evaluate.

@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "driver/setting_registry.h"
+#include "driver/settings.h"
 #include "platform/output.h"
 #include "search/search_control.h"
-#include "settings.h"
 
 namespace {
 

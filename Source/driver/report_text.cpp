@@ -5,6 +5,7 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
+#include "driver/settings_snapshot.h"
 #include "eval/win_rate_model.h"
 #include "platform/format_text.h"
 
@@ -18,7 +19,7 @@ std::string LineText(Position* pos, const Move* line, int max_moves, bool consol
   int made = 0;
   char move_text[16];
   for (int i = 0; i < max_moves && line[i] != 0; i++) {
-    MoveToCoordinate(pos, pos->side, line[i], move_text);
+    MoveToCoordinate(pos, pos->side, line[i], CurrentNotation(), move_text);
     if (i > 0) {
       if (console_layout && i % 8 == 0) text += "\n" + std::string(30, ' ');
       else text += " ";

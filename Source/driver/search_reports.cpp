@@ -3,9 +3,9 @@
 #include <string>
 
 #include "driver/report_text.h"
+#include "driver/settings.h"
 #include "platform/output.h"
 #include "search/report_records.h"
-#include "settings.h"
 
 namespace {
 
@@ -31,16 +31,11 @@ void PrintSearchPlan(const SearchPlanReport& report) {
   }
 }
 
-void PrintEvalParamsRefreshed(const std::string& complaints) {
-  PrintLine("info string setting eval params...");
-  if (!complaints.empty()) PrintDirect("%s", complaints.c_str());
-}
-
 void PrintNetworkFailed() { PrintLine("error initializing NN!"); }
 
 }  // namespace
 
 void InstallReportPrinter() {
-  g_report_handler = ReportHandler{PrintLineReport,   PrintDepthSummary,        PrintCurrentMove,
-                                   PrintSearchPlan,   PrintEvalParamsRefreshed, PrintNetworkFailed};
+  g_report_handler =
+      ReportHandler{PrintLineReport, PrintDepthSummary, PrintCurrentMove, PrintSearchPlan, PrintNetworkFailed};
 }

@@ -1,12 +1,15 @@
 #include "driver/setting_effects.h"
 
+#include <string>
+
 #include "driver/config_file.h"
 #include "driver/network_setup.h"
+#include "driver/settings.h"
 #include "driver/tablebase_setup.h"
+#include "eval/eval_params.h"
 #include "platform/output.h"
 #include "search/search_control.h"
 #include "search/tt.h"
-#include "settings.h"
 
 namespace {
 
@@ -23,7 +26,7 @@ DeferredWork deferred;
 void ApplyConfigFile() { LoadConfigFile(); }
 
 bool AllocateHashTableAndSay() {
-  if (!AllocateHashTable()) return false;
+  if (!AllocateHashTable(g_pending.hash_mb, g_pending.threads)) return false;
   PrintLine("info string allocated %d Mbytes for hash table", g_tt.megabytes);
   return true;
 }
@@ -43,7 +46,7 @@ void ApplyHash() {
 }
 
 void ClearHashOnRequest() {
-  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
+  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable(g_pending.threads);
   PrintLine("info string Hash table cleared");
 }
 
@@ -59,7 +62,11 @@ void ApplySyzygyPath() {
 }
 
 void ApplyLog() {
-  if (g_pending.log && !LogIsOpen()) OpenLog();
+  if (g_pending.log && !LogIsOpen() && !OpenLog()) {
+    g_pending.log = 0;
+    g_active.log = 0;
+  }
+  SetLogging(g_pending.log != 0);
 }
 
 void ApplyDeferredOptions() {
@@ -71,4 +78,12 @@ void ApplyDeferredOptions() {
     deferred.tablebases = false;
     LoadTablebases(g_pending.syzygy_path);
   }
+}
+
+void ApplyChangedEvalParams() {
+  if (g_pending.eval_params_changed == 0) return;
+  std::string complaints = RebuildEvalParams(g_pending.eval_param_file, &g_pending.group_scales);
+  g_pending.eval_params_changed = 0;
+  PrintLine("info string setting eval params...");
+  if (!complaints.empty()) PrintDirect("%s", complaints.c_str());
 }

@@ -14,5 +14,11 @@ void ClearHashOnRequest();
 // ones; ApplyDeferredOptions carries them out once the search has reported.
 void ApplyNetworkFile();
 void ApplySyzygyPath();
+// Opens the log when Log is on and none is open (a log that cannot be
+// opened turns Log off) and has the output sink follow the setting.
 void ApplyLog();
 void ApplyDeferredOptions();
+// Weights that a configuration file changed are rebuilt at the next search
+// start, before its threads run; says so, with the parameter file's
+// complaints.
+void ApplyChangedEvalParams();

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "settings.h"
+#include "driver/settings.h"
 
 enum class SettingKind { Spin, Check, Text, Button };
 

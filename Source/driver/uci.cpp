@@ -1,4 +1,5 @@
 #include "driver/game_setup.h"
+#include "driver/settings_snapshot.h"
 #include "driver/uci.h"
 
 #include <cstdlib>
@@ -16,7 +17,7 @@
 #include "search/selectivity.h"
 #include "search/tt.h"
 #include "search/search_thread.h"
-#include "settings.h"
+#include "driver/settings.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ void HandleUciNewGame() {
   limits.increment = 0.0f;
   limits.clock[WHITE] = limits.clock[BLACK] = 60.0f;
   NewGameHistory();
-  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
+  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable(g_pending.threads);
   g_control.hash_generation = 0;
 }
 
@@ -233,7 +234,7 @@ void HandleUciCommand(const char* line_in) {
   } else if (std::strcmp(word, "debug") == 0) {
     g_flags.command_echo = true;
   } else if (std::strcmp(word, "_show") == 0) {
-    DeriveSelectivityTables();
+    DeriveSelectivityTables(CurrentSearchOptions().selectivity);
     PrintDirect("%s", SearchParametersText().c_str());
   } else if (std::strcmp(word, "ucinewgame") == 0) {
     HandleUciNewGame();

@@ -5,7 +5,6 @@
 
 #include "eval/square_tables.h"
 #include "platform/format_text.h"
-#include "settings.h"
 
 EvalParams g_eval_params;
 
@@ -58,7 +57,6 @@ const char* const kScaleGroupNames[kScaleGroupCount] = {
     ZORV_SCALE_GROUPS(ZORV_SCALE_GROUP_NAME)
 #undef ZORV_SCALE_GROUP_NAME
 };
-static_assert(kScaleGroupCount == kGroupScaleCount, "one percentage pair in the settings for each scale group");
 
 ScorePair DefaultOf(const WeightRow& row, int i) {
   const RowDefaults& d = row.defaults;
@@ -126,14 +124,14 @@ void SetEvalParam(const char* name, int mg, int eg, std::string* complaints) {
   e.eg = float(eg);
 }
 
-void ApplyGroupScales() {
+void ApplyGroupScales(const GroupScales& scales) {
   generation++;
   EvalParams& t = g_eval_params;
   for (int i = 0; i < t.count; i++) {
     ScaleGroup g = kEntryScales.group[i];
     if (g == kScaleNone) continue;
-    double mg_factor = g_pending.group_scale[g][0] * 0.01;
-    double eg_factor = g_pending.group_scale[g][1] * 0.01;
+    double mg_factor = scales.percent[g][0] * 0.01;
+    double eg_factor = scales.percent[g][1] * 0.01;
     EvalParam& e = t.entry[i];
     e.mg = std::fmax(-kMaxEvalWeight, std::fmin(kMaxEvalWeight, float(e.mg * mg_factor)));
     e.eg = std::fmax(-kMaxEvalWeight, std::fmin(kMaxEvalWeight, float(e.eg * eg_factor)));
@@ -141,20 +139,13 @@ void ApplyGroupScales() {
   }
 }
 
-std::string RebuildEvalParams() {
+std::string RebuildEvalParams(const char* param_file, GroupScales* scales) {
   BuildEvalParams();
   SetDefaultEvalParams();
   std::string complaints;
-  ReadEvalParamFile(&complaints);
-  ApplyGroupScales();
+  ReadEvalParamFile(param_file, scales, &complaints);
+  ApplyGroupScales(*scales);
   return complaints;
-}
-
-bool RefreshEvalParamsForSearch(std::string* complaints) {
-  if (g_pending.eval_params_changed == 0) return false;
-  *complaints = RebuildEvalParams();
-  g_pending.eval_params_changed = 0;
-  return true;
 }
 
 uint32_t EvalParamsGeneration() { return generation; }

@@ -46,6 +46,19 @@ enum ScaleGroup : int {
   kScaleGroupCount
 };
 
+// The group scales: percentages of each group's middlegame and endgame
+// weights, as a parameter file sets them ("scale_knight, 50, 50"). The
+// driver keeps them with its settings and hands them to the rebuild.
+struct GroupScales {
+  int16_t percent[kScaleGroupCount][2];  // middlegame %, endgame %
+};
+// Every group at 100 %.
+constexpr GroupScales kFullGroupScales = [] {
+  GroupScales scales{};
+  for (auto& pair : scales.percent) pair[0] = pair[1] = 100;
+  return scales;
+}();
+
 // The weights, in table order: a row is one weight or an array of them.
 // X(index name, name in the parameter file, entries, scale group, default)
 // where the default is One(mg, eg) for every entry of the row, List(array)
@@ -162,33 +175,30 @@ constexpr int kMaxEvalWeight = 2000;
 // still written, and "error <given>  <found>" and a line end are added to
 // complaints (when given). At the end of the table the value is dropped.
 void SetEvalParam(const char* name, int mg, int eg, std::string* complaints = nullptr);
-// Multiplies each group of weights by its pending percentage pair and
-// repacks the rounded values.
-void ApplyGroupScales();
-// Build, defaults, the parameter file, group scales: the whole table anew.
-// Returns the complaints about the parameter file's names (see SetEvalParam),
-// empty when there are none.
-std::string RebuildEvalParams();
-// At the start of a search: rebuilds the table when a configuration change
-// flagged it, then clears the flag. True when it rebuilt; complaints as
-// for RebuildEvalParams.
-bool RefreshEvalParamsForSearch(std::string* complaints);
+// Multiplies each group of weights by its percentage pair and repacks the
+// rounded values.
+void ApplyGroupScales(const GroupScales& scales);
+// Build, defaults, the parameter file at param_file (scale lines in it
+// update *scales), group scales: the whole table anew. Returns the
+// complaints about the parameter file's names (see SetEvalParam), empty
+// when there are none.
+std::string RebuildEvalParams(const char* param_file, GroupScales* scales);
 // Changes of the table since start-up (each rebuild counts one), so that
 // caches of derived values can tell that theirs are stale.
 uint32_t EvalParamsGeneration();
 
 // Group scale names accepted by the parameter file ("scale_knight" ...),
-// in the order of the pending settings' pairs; nullptr past the end.
+// in the order of GroupScales' pairs; nullptr past the end.
 const char* GroupScaleName(int group);
 // The scale group of a table entry (kScaleNone when none stretches it).
 ScaleGroup ScaleGroupOf(int index);
 
-// Reads the parameter file named by the pending settings (normally
-// "params.txt"); a file that cannot be opened is skipped silently.
-// Complaints about names are added to complaints (when given).
-void ReadEvalParamFile(std::string* complaints = nullptr);
+// Reads the parameter file at path (normally "params.txt"); a file that
+// cannot be opened is skipped silently. Scale lines are stored in *scales;
+// complaints about names are added to complaints (when given).
+void ReadEvalParamFile(const char* path, GroupScales* scales, std::string* complaints = nullptr);
 // Reads one line of a parameter file (without its line end).
-void ReadEvalParamLine(const char* line, std::string* complaints = nullptr);
+void ReadEvalParamLine(const char* line, GroupScales* scales, std::string* complaints = nullptr);
 // Writes a parameter file that sets every entry of the table, in table
 // order from "mtl_pawn", to the given middlegame and endgame values (one
 // pair per entry, clamped to what an entry holds), one "name, mg, eg"

@@ -4,6 +4,7 @@
 // tool that evaluates positions.
 #pragma once
 
+#include "eval/eval_options.h"
 #include "eval/hce_state.h"
 #include "types.h"
 
@@ -24,6 +25,9 @@ struct NnThreadState;
 struct NnueThreadState;
 
 struct EvalState {
+  // What the evaluation reads of the settings (zero-filled: the network on,
+  // no noise); a search thread's state gets the search's at its start.
+  EvalOptions options;
   EvalCacheEntry eval_cache[kEvalCacheSize];
   uint64_t eval_count;        // evaluations requested
   uint64_t eval_cache_hits;

@@ -3,9 +3,10 @@
 #include "board/position.h"
 #include "eval/hce.h"
 #include "eval/nn_evaluate.h"
-#include "settings.h"
 
-bool UsesHandCraftedEvaluation(const Position* pos) { return !g_flags.use_nn_eval || MaterialNeedsHandCraftedEvaluation(pos); }
+bool UsesHandCraftedEvaluation(const Position* pos, const EvalOptions& options) {
+  return options.hand_crafted_only || MaterialNeedsHandCraftedEvaluation(pos);
+}
 
 bool MaterialNeedsHandCraftedEvaluation(const Position* pos) {
   int pw = int(pos->signature[WHITE] & 15), pb = int(pos->signature[BLACK] & 15);
@@ -17,7 +18,7 @@ bool MaterialNeedsHandCraftedEvaluation(const Position* pos) {
 }
 
 int StaticEvaluation(const Position* pos, EvalState* state, int side, int ply) {
-  if (UsesHandCraftedEvaluation(pos)) return hce_evaluate(pos, state, side, ply, 0);
+  if (UsesHandCraftedEvaluation(pos, state->options)) return hce_evaluate(pos, state, side, ply, 0);
   int score = nn_evaluate(pos, state);
   // Without its buffers the network has no score to give; the hand-crafted
   // evaluation answers instead of the marker.

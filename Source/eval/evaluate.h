@@ -7,11 +7,11 @@
 struct Position;
 
 // Score of the position for the side to move at the search ply (which
-// decides whether the caches may answer).
+// decides whether the caches may answer), by the state's options.
 int StaticEvaluation(const Position* pos, EvalState* state, int side, int ply);
-// True when the hand-crafted evaluation decides the position: the network is
-// off, or the material is lopsided or too scarce for it.
-bool UsesHandCraftedEvaluation(const struct Position* pos);
+// True when the hand-crafted evaluation decides the position: the options
+// turn the network off, or the material is lopsided or too scarce for it.
+bool UsesHandCraftedEvaluation(const struct Position* pos, const EvalOptions& options);
 // The material part of that test: one side far ahead while the other has
 // little left, or too little material for the network.
 bool MaterialNeedsHandCraftedEvaluation(const struct Position* pos);

@@ -10,7 +10,6 @@
 
 #include "platform/regular_file.h"
 #include "platform/whole_file_output.h"
-#include "settings.h"
 
 Network g_network;
 
@@ -296,9 +295,8 @@ bool NetworkLoadReport::Fatal() const {
   return !last.Loaded() && !last.had_network;
 }
 
-NetworkLoadReport LoadNetwork() {
+NetworkLoadReport LoadNetwork(const char* source) {
   NetworkLoadReport report{};
-  const char* source = g_pending.nn_file;
   bool embedded = false;
   if (std::memcmp(source, "new", 4) == 0) {
     report.source = CreateNewNetwork();

@@ -112,12 +112,12 @@ struct NetworkLoadReport {
   bool Fatal() const;
 };
 
-// Loads the network named by the NN_File setting: "embedded", "new" (a
-// random network, also written to "nn.bin") or a weight file path. A source
+// Loads the network a source names (the NN_File setting): "embedded",
+// "new" (a random network, also written to "nn.bin") or a weight file path. A source
 // that cannot be loaded leaves the network in use; at start-up, with none
 // yet, the embedded network is loaded instead. Only a failure to load the
 // embedded network at start-up leaves no network (Fatal).
-NetworkLoadReport LoadNetwork();
+NetworkLoadReport LoadNetwork(const char* source);
 // Loads a network from a weight file. Refused, with the active network
 // unchanged, when the path is not a readable regular file, the header's
 // sizes cannot be evaluated, the file's length is not the one the header

@@ -11,7 +11,6 @@
 #include "eval/eval_state.h"
 #include "eval/nnue_accumulator.h"
 #include "eval/nnue_evaluate.h"
-#include "settings.h"
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -490,7 +489,7 @@ int FloatNetworkScore(const Position* pos, EvalState* state) {
   // A tiny per-thread noise while playing, once the game (with the search
   // line) is more than a move long. Every search thread copies the game, so
   // its own move count tells the same as the main thread's.
-  if (g_pending.network_noise && pos->history_count > 1)
+  if (state->options.network_noise && pos->history_count > 1)
     x += float((int(((uint32_t(pos->key) ^ s->random) & 255)) - 127) * 0.0001);
   // x is the logit of the win probability; the score is the logit in
   // centipawns (x * 166.67), held at 1919 where the probability passes
@@ -514,7 +513,7 @@ int IntegerNetworkScore(const Position* pos, EvalState* state) {
   int64_t output = NnueOutput(net.nnue, acc, pos);
   // The same tiny per-thread noise as the float network's, in the output's
   // units.
-  if (g_pending.network_noise && pos->history_count > 1) {
+  if (state->options.network_noise && pos->history_count > 1) {
     int offset = int(((uint32_t(pos->key) ^ state->nnue->random) & 255)) - 127;
     output += int64_t(offset) * kNnueQA * kNnueQB / 10000;
   }

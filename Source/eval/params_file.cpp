@@ -9,8 +9,8 @@
 // A line may also set one of the thirteen group scales, as percentages of
 // the middlegame and endgame values of its group:
 //   scale_knight, 50, 50
-// Such a line stores the pair in the pending settings and does not move the
-// cursor; the scales are applied after the whole file has been read.
+// Such a line stores the pair in the caller's group scales and does not move
+// the cursor; the scales are applied after the whole file has been read.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +20,7 @@
 #include "eval/eval_params.h"
 #include "platform/regular_file.h"
 #include "platform/whole_file_output.h"
-#include "settings.h"
+#include "platform/format_text.h"
 
 namespace {
 
@@ -75,11 +75,11 @@ bool ParseValue(const char* text, int* value) {
 int ClampPercent(int v) { return v < 0 ? 0 : v > kMaxScalePercent ? kMaxScalePercent : v; }
 
 // Stores a group scale when the name is one; false otherwise.
-bool SetGroupScale(const char* name, int mg_percent, int eg_percent) {
-  for (int g = 0; g < kGroupScaleCount; g++) {
+bool SetGroupScale(const char* name, int mg_percent, int eg_percent, GroupScales* scales) {
+  for (int g = 0; g < kScaleGroupCount; g++) {
     if (std::strcmp(name, GroupScaleName(g)) != 0) continue;
-    g_pending.group_scale[g][0] = int16_t(ClampPercent(mg_percent));
-    g_pending.group_scale[g][1] = int16_t(ClampPercent(eg_percent));
+    scales->percent[g][0] = int16_t(ClampPercent(mg_percent));
+    scales->percent[g][1] = int16_t(ClampPercent(eg_percent));
     return true;
   }
   return false;
@@ -87,7 +87,7 @@ bool SetGroupScale(const char* name, int mg_percent, int eg_percent) {
 
 }  // namespace
 
-void ReadEvalParamLine(const char* line, std::string* complaints) {
+void ReadEvalParamLine(const char* line, GroupScales* scales, std::string* complaints) {
   char text[kMaxLineLength + 1];
   CopyField(text, sizeof text, line);
   char* tokens[kMaxTokens];
@@ -100,16 +100,16 @@ void ReadEvalParamLine(const char* line, std::string* complaints) {
   int mg = 0, eg = 0;
   if (!ParseValue(tokens[first + 1], &mg) || !ParseValue(tokens[first + 2], &eg)) return;
   const char* name = Trim(tokens[first]);
-  if (SetGroupScale(name, mg, eg)) return;
+  if (SetGroupScale(name, mg, eg, scales)) return;
   SetEvalParam(name, mg, eg, complaints);
 }
 
-void ReadEvalParamFile(std::string* complaints) {
+void ReadEvalParamFile(const char* path, GroupScales* scales, std::string* complaints) {
   // Only a regular file is read (a FIFO would block, a device never end).
   FILE* file = nullptr;
   int64_t size = 0;
   int error = 0;
-  if (OpenRegularFile(g_pending.eval_param_file, &file, &size, &error) != RegularFileStatus::kOk) return;
+  if (OpenRegularFile(path, &file, &size, &error) != RegularFileStatus::kOk) return;
   char line[kMaxLineLength + 1];
   int length = 0;
   int c;
@@ -119,7 +119,7 @@ void ReadEvalParamFile(std::string* complaints) {
   while (read++ < kMaxParamFileBytes && (c = std::fgetc(file)) != EOF) {
     if (c == '\n') {
       line[length] = 0;
-      ReadEvalParamLine(line, complaints);
+      ReadEvalParamLine(line, scales, complaints);
       length = 0;
     } else if (length < kMaxLineLength) {
       line[length++] = char(c);
@@ -127,7 +127,7 @@ void ReadEvalParamFile(std::string* complaints) {
   }
   if (length > 0) {
     line[length] = 0;
-    ReadEvalParamLine(line, complaints);
+    ReadEvalParamLine(line, scales, complaints);
   }
   std::fclose(file);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,7 +49,13 @@ struct TablebaseState {
   HashSlot hash[1 << kTbHashBits][kTbHashSlots];
   DtzCacheEntry dtz_cache[kTbDtzCacheSize];  // most recently used first
   int dtz_count = 0;
-  // Serialises the first use of each table and every DTZ read.
+  // Problems with table files not yet taken by TbTakeProblems, one line
+  // each; lines that find the buffer full are dropped. A probe notes them
+  // here rather than printing: the driver says them.
+  char problems[kTbProblemBytes];
+  int problems_length = 0;
+  // Serialises the first use of each table, every DTZ read and the
+  // problem lines.
   std::mutex lock;
 };
 
@@ -58,10 +65,25 @@ constexpr int kMaxPathLength = 259;
 constexpr const char* kPieceLetters = "QRBNP";
 constexpr int kLetterType[5] = {QUEEN, ROOK, BISHOP, KNIGHT, PAWN};
 
+// Adds a line to the problems. Called under the lock, or while no probe can
+// run (initialisation); never allocates, since probes run in the search.
+void NoteProblem(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void NoteProblem(const char* format, ...) {
+  char line[kTbProblemBytes];
+  va_list args;
+  va_start(args, format);
+  int length = std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  if (length < 0 || g_tb.problems_length + length + 1 >= kTbProblemBytes) return;
+  std::memcpy(g_tb.problems + g_tb.problems_length, line, size_t(length));
+  g_tb.problems_length += length;
+  g_tb.problems[g_tb.problems_length++] = '\n';
+}
+
 void Release(MappedFile* file) {
   if (file->data == nullptr) return;
   int error = UnmapFile(file);
-  if (error != 0) std::fprintf(stderr, "unmap failed, error code %d\n", error);
+  if (error != 0) NoteProblem("unmap failed, error code %d", error);
 }
 
 void ReleaseAll() {
@@ -121,17 +143,17 @@ void TbMaterialFromName(const char* name, TbMaterial* m) {
 
 namespace {
 
-void AddToHash(Key key, TbTable* table) {
+// False when the key's bucket is full.
+bool AddToHash(Key key, TbTable* table) {
   HashSlot* bucket = g_tb.hash[key >> (64 - kTbHashBits)];
   for (int i = 0; i < kTbHashSlots; i++) {
     if (bucket[i].table == nullptr) {
       bucket[i].key = key;
       bucket[i].table = table;
-      return;
+      return true;
     }
   }
-  std::fputs("HSHMAX too low!\n", stderr);
-  std::exit(1);
+  return false;
 }
 
 TbTable* FindTable(Key key) {
@@ -142,28 +164,23 @@ TbTable* FindTable(Key key) {
   return nullptr;
 }
 
-void RegisterTable(const char* name) {
+// False when the registry has no room left for the table.
+bool RegisterTable(const char* name) {
   TbMaterial material;
   TbMaterialFromName(name, &material);
   TbTable* table;
   if (material.has_pawns) {
-    if (g_tb.pawn_count == kTbMaxPawnTables) {
-      std::fputs("TBMAX_PAWN limit too low!\n", stderr);
-      std::exit(1);
-    }
+    if (g_tb.pawn_count == kTbMaxPawnTables) return false;
     table = &g_tb.pawn_tables[g_tb.pawn_count++];
   } else {
-    if (g_tb.piece_count == kTbMaxPieceTables) {
-      std::fputs("TBMAX_PIECE limit too low!\n", stderr);
-      std::exit(1);
-    }
+    if (g_tb.piece_count == kTbMaxPieceTables) return false;
     table = &g_tb.piece_tables[g_tb.piece_count++];
   }
   table->material = material;
   table->ready.store(false, std::memory_order_relaxed);
   g_tb.largest = std::max(g_tb.largest, int(material.men));
-  AddToHash(material.key, table);
-  if (material.key2 != material.key) AddToHash(material.key2, table);
+  if (!AddToHash(material.key, table)) return false;
+  return material.key2 == material.key || AddToHash(material.key2, table);
 }
 
 // Full file name in a directory, or false when it would be too long.
@@ -184,8 +201,8 @@ bool TableFileExists(const char* name) {
 // the stronger side on the left, by the file name patterns K%cvK,
 // K%cvK%c, K%c%cvK, K%c%cvK%c, K%c%c%cvK, K%c%cvK%c%c, K%c%c%cvK%c,
 // K%c%c%c%cvK. With equal numbers of men the left side's letters come first
-// in "QRBNP" order.
-void ForEachTableName(void (*visit)(const char* name)) {
+// in "QRBNP" order. Stops, returning false, when visit returns false.
+bool ForEachTableName(bool (*visit)(const char* name)) {
   static const int kShapes[8][2] = {{1, 0}, {1, 1}, {2, 0}, {2, 1}, {3, 0}, {2, 2}, {3, 1}, {4, 0}};
   for (const auto& shape : kShapes) {
     int left = shape[0], right = shape[1];
@@ -206,7 +223,7 @@ void ForEachTableName(void (*visit)(const char* name)) {
         name[n++] = 'K';
         for (int i = 0; i < right; i++) name[n++] = kPieceLetters[digits[left + i]];
         name[n] = 0;
-        visit(name);
+        if (!visit(name)) return false;
       }
       // Next combination, the last letter counting fastest.
       int i = left + right - 1;
@@ -215,6 +232,7 @@ void ForEachTableName(void (*visit)(const char* name)) {
       digits[i]++;
     }
   }
+  return true;
 }
 
 // Maps a table file from the first directory that has it as a regular file
@@ -229,12 +247,11 @@ MapStatus MapTableFile(const char* name, const char* ext, MappedFile* file) {
     MapStatus status = MapFileReadOnly(path.c_str(), file, &error);
     if (status == MapStatus::kMissing || status == MapStatus::kNotRegular) continue;
     if (status == MapStatus::kStatFailed) {
-      std::fputs("CreateFileMapping() failed.\n", stderr);
+      NoteProblem("CreateFileMapping() failed.");
       return MapStatus::kMissing;
     }
     if (status == MapStatus::kMapFailed) {
-      std::fprintf(stderr, "MapViewOfFile() failed, name = %s%s, error = %lu.\n", name, ext,
-                   (unsigned long)error);
+      NoteProblem("MapViewOfFile() failed, name = %s%s, error = %lu.", name, ext, (unsigned long)error);
       return MapStatus::kMissing;
     }
     return status;
@@ -253,7 +270,7 @@ bool OpenTableFile(const TbMaterial& material, TbKind kind, MappedFile* file, st
   const char* ext = kind == TbKind::kWdl ? ".rtbw" : ".rtbz";
   MapStatus status = MapTableFile(material.name, ext, file);
   if (status == MapStatus::kMissing) {
-    if (kind == TbKind::kWdl) std::fprintf(stderr, "Could not find %s.rtbw\n", material.name);
+    if (kind == TbKind::kWdl) NoteProblem("Could not find %s.rtbw", material.name);
     return false;
   }
   uint32_t magic = kind == TbKind::kWdl ? kWdlMagic : kDtzMagic;
@@ -263,7 +280,7 @@ bool OpenTableFile(const TbMaterial& material, TbKind kind, MappedFile* file, st
     good = ParseTable(file->data, file->size, material, kind, code->get());
   }
   if (!good) {
-    std::fputs("Corrupted table.\n", stderr);
+    NoteProblem("Corrupted table.");
     Release(file);
     code->reset();
   }
@@ -333,10 +350,21 @@ int TbInit(const char* path) {
     start = end + 1;
   }
 
-  ForEachTableName([](const char* name) {
-    if (TableFileExists(name)) RegisterTable(name);
-  });
+  // The registry's limits hold every material ForEachTableName lists; a
+  // table they cannot hold would be a fault of this code.
+  bool registered = ForEachTableName([](const char* name) { return !TableFileExists(name) || RegisterTable(name); });
+  if (!registered) {
+    ReleaseAll();
+    return kTbRegistryFull;
+  }
   return g_tb.piece_count + g_tb.pawn_count;
+}
+
+std::string TbTakeProblems() {
+  std::lock_guard<std::mutex> guard(g_tb.lock);
+  std::string lines(g_tb.problems, size_t(g_tb.problems_length));
+  g_tb.problems_length = 0;
+  return lines;
 }
 
 int TbLargest() { return g_tb.largest; }

@@ -3,6 +3,8 @@
 // reading single values out of it.
 #pragma once
 
+#include <string>
+
 #include "fathom/tb_position.h"
 #include "fathom/tb_table.h"
 
@@ -13,14 +15,23 @@ constexpr int kTbMaxPawnTables = 256;
 constexpr int kTbHashBits = 10;
 constexpr int kTbHashSlots = 5;
 constexpr int kTbDtzCacheSize = 64;
+// Room for the problem lines waiting for TbTakeProblems.
+constexpr int kTbProblemBytes = 2048;
 
 // (Re)initialises the tablebases from a SyzygyPath value: directories
 // separated by ";" (or ":" on POSIX systems), empty or "<empty>" for none.
 // Releases every file mapped so far, then registers each table whose ".rtbw"
-// file exists. Returns the number of tables registered, or kTbNoPath when no
-// path is given (empty or "<empty>"). Must not run while a probe can.
+// file exists. Returns the number of tables registered, kTbNoPath when no
+// path is given (empty or "<empty>"), or kTbRegistryFull (with no tables)
+// when the registry's limits or its hash cannot hold the tables found.
+// Must not run while a probe can.
 constexpr int kTbNoPath = -1;
+constexpr int kTbRegistryFull = -2;
 int TbInit(const char* path);
+// The problems with table files met since the last call (a file that could
+// not be found, mapped or read as a table), one line each, and forgets
+// them. The probes note them instead of printing; the driver says them.
+std::string TbTakeProblems();
 // Largest number of men of any registered table, 0 when there are none.
 int TbLargest();
 // Number of registered tables.

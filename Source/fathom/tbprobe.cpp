@@ -9,7 +9,6 @@
 #include "fathom/tb_position.h"
 #include "fathom/tb_rules.h"
 #include "fathom/tbcore.h"
-#include "settings.h"
 
 namespace {
 
@@ -28,11 +27,8 @@ constexpr int kIllegalMove = INT32_MIN;
 
 }  // namespace
 
-TbResult TbProbeWdl(Position* pos, int depth) {
-  if (depth < g_pending.tb_probe_depth) return kTbNoResult;
-  int men = PopCount(Occupancy(pos));
-  if (men > TbLargest()) return kTbNoResult;
-  if (men >= 6 && depth < (men == 6 ? g_pending.syzygy_probe_depth6 : 128)) return kTbNoResult;
+TbResult TbProbeWdl(Position* pos) {
+  if (PopCount(Occupancy(pos)) > TbLargest()) return kTbNoResult;
   if (pos->castling) return kTbNoResult;
   if (!KingsAndEnPassantAreSound(pos)) return kTbNoResult;
   int status;

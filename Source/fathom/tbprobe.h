@@ -17,13 +17,12 @@ enum TbResult : int {
   kTbWin = 4,
 };
 
-// WDL code of the position, probed when the remaining depth allows it: at
-// least the probe depth (0) for up to five men, SyzygyProbeDepth6 for six,
-// 128 for more; never with castling rights or more men than the largest
-// table. Assumes a fifty-move counter of 0. Safe from every search thread
+// WDL code of the position; never probed with castling rights or more men
+// than the largest table (the search decides at which depths it probes).
+// Assumes a fifty-move counter of 0. Safe from every search thread
 // at once; the position is used to try captures and is the same again on
 // return.
-TbResult TbProbeWdl(Position* pos, int depth);
+TbResult TbProbeWdl(Position* pos);
 
 // Root probe: the WDL code of the position with its real fifty-move
 // counter, its distance to zeroing in plies (*dtz) and the move that keeps

@@ -1,6 +1,7 @@
 #include "platform/format_text.h"
 
 #include <cstdio>
+#include <cstring>
 
 FormattedText::FormattedText(const char* format, va_list args) {
   va_list copy;
@@ -24,4 +25,13 @@ std::string FormatText(const char* format, ...) {
   FormattedText formatted(format, args);
   va_end(args);
   return std::string(formatted.text, size_t(formatted.length));
+}
+
+void CopyField(char* field, int field_size, const char* text) {
+  if (field_size <= 0) return;
+  size_t n = std::strlen(text);
+  if (n > size_t(field_size - 1)) n = size_t(field_size - 1);
+  // Source and field may overlap when a field is copied onto itself.
+  std::memmove(field, text, n);
+  field[n] = 0;
 }

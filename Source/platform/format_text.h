@@ -1,6 +1,6 @@
 // printf-style formatting: into a buffer on the stack for the output sink,
 // or into a std::string for text that is handed on rather than printed at
-// once.
+// once; and copying text into a fixed-size field.
 #pragma once
 
 #include <cstdarg>
@@ -17,3 +17,6 @@ struct FormattedText {
 };
 
 std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Copies text into a fixed-size field, cutting it to the field's width.
+void CopyField(char* field, int field_size, const char* text);

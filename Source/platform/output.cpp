@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 
 #include "platform/format_text.h"
-#include "settings.h"
 
 SpinLock OutputLock;
 
@@ -19,8 +18,10 @@ FILE* log_file = nullptr;
 // Set when a write to the log failed (a full disk, a file size limit): the
 // failure is reported once and nothing more is written to the log.
 bool log_failed = false;
+// The driver's Log setting, as it last said it.
+bool logging = false;
 
-bool LoggingOn() { return log_file != nullptr && g_pending.log != 0 && !log_failed; }
+bool LoggingOn() { return log_file != nullptr && logging && !log_failed; }
 
 // Writes one line to the log; on failure reports it on standard output and
 // stops logging. Called under OutputLock.
@@ -68,26 +69,28 @@ void LogLine(const char* format, ...) {
   if (LoggingOn()) WriteLogLine(line.text, line.length);
 }
 
-void OpenLog() {
-  if (log_file != nullptr) return;
+bool OpenLog() {
+  if (log_file != nullptr) return true;
   struct stat info;
   if (stat(kLogFileName, &info) == 0 && remove(kLogFileName) != 0) {
     PrintLine("log file in use.");
-    g_pending.log = 0;
-    g_active.log = 0;
-    return;
+    return false;
   }
   FILE* f = fopen(kLogFileName, "w");
   if (f == nullptr) {
-    // Said as for a log in use: logging is off until Log is set again.
+    // Handled as a log in use: logging is off until Log is set again.
     PrintLine("info string can't create %s (%s); no log is written", kLogFileName, strerror(errno));
-    g_pending.log = 0;
-    g_active.log = 0;
-    return;
+    return false;
   }
   SpinLockGuard guard(OutputLock);
   log_file = f;
   log_failed = false;
+  return true;
+}
+
+void SetLogging(bool on) {
+  SpinLockGuard guard(OutputLock);
+  logging = on;
 }
 
 void CloseLog() {

@@ -8,7 +8,6 @@
 #include "board/notation.h"
 #include "platform/format_text.h"
 #include "search/search_thread.h"
-#include "settings.h"
 
 GameRecord* g_game = nullptr;
 
@@ -38,8 +37,8 @@ bool SetupGameIfPossible(const char* fen, const char** why) {
   return true;
 }
 
-std::string RefusedFenMessage(const char* why) {
-  return FormatText("%srefused FEN: %s (the previous position stays)", g_flags.uci ? "info string " : "", why);
+std::string RefusedFenMessage(const char* why, bool uci) {
+  return FormatText("%srefused FEN: %s (the previous position stays)", uci ? "info string " : "", why);
 }
 
 bool PlayGameMove(Move move) {

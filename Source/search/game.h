@@ -34,8 +34,8 @@ void SetupGame(const char* fen);
 // (board/fen_check.h): then the game stays as it was, *why (when given)
 // is set to the reason, and false is returned.
 bool SetupGameIfPossible(const char* fen, const char** why = nullptr);
-// The line that says a FEN was refused, for the protocol in use.
-std::string RefusedFenMessage(const char* why);
+// The line that says a FEN was refused, for the protocol (UCI or console).
+std::string RefusedFenMessage(const char* why, bool uci);
 // Plays one move given as UCI coordinate text on the game position. A move
 // that is not legal there, or one that the game has no room left for, is
 // not played.

@@ -7,7 +7,6 @@
 #include "search/game.h"
 #include "search/search_control.h"
 #include "search/tt.h"
-#include "settings.h"
 
 SpinLock g_report_lock;
 SpinLock g_stats_lock;
@@ -51,7 +50,7 @@ int ReportedScore(int score, TbResult root_tb_result) {
 void ReportLine(Position* root, int depth, int score, const Move* line, int multipv, bool last_of_lines,
                 ScoreBound bound) {
   SearchControl& c = g_control;
-  float noise = g_flags.noise;
+  float noise = c.options.noise;
   bool stopping = c.stop.load(std::memory_order_relaxed);
   float elapsed = Relaxed(c.elapsed);
   if (noise >= kNoiseSilent) return;
@@ -71,7 +70,7 @@ void ReportLine(Position* root, int depth, int score, const Move* line, int mult
   report.shown_score = ReportedScore(score, c.root_tb_result);
   report.bound = bound;
   report.multipv = multipv;
-  report.several_lines = g_pending.multi_pv > 1;
+  report.several_lines = c.options.multi_pv > 1;
   report.last_of_lines = last_of_lines;
   report.stopping = stopping;
   report.elapsed = elapsed;
@@ -98,7 +97,7 @@ void ReportRootMove(int depth, int searched, Move move) {
     DepthSummaryReport summary{depth, elapsed, c.nodes, elapsed > 0.001f ? c.nodes / double(elapsed) : 0.0, fill};
     if (g_report_handler.depth_summary != nullptr) g_report_handler.depth_summary(summary);
   }
-  if (g_pending.multi_pv == 1 && g_report_handler.current_move != nullptr)
+  if (c.options.multi_pv == 1 && g_report_handler.current_move != nullptr)
     g_report_handler.current_move(CurrentMoveReport{move, searched + 1});
 }
 
@@ -135,7 +134,7 @@ SearchOutcome ReadSearchOutcome() {
 
 void ReportSearchPlan() {
   const SearchControl& c = g_control;
-  if (g_flags.noise >= kNoiseSilent || g_report_handler.search_plan == nullptr) return;
+  if (c.options.noise >= kNoiseSilent || g_report_handler.search_plan == nullptr) return;
   const Position* pos = &g_game->pos;
   SearchPlanReport r;
   PositionToFen(pos, r.fen, true);
@@ -144,10 +143,6 @@ void ReportSearchPlan() {
   r.clock = c.side_clock;
   r.target_time = Relaxed(c.target_time);
   g_report_handler.search_plan(r);
-}
-
-void ReportEvalParamsRefreshed(const std::string& complaints) {
-  if (g_report_handler.eval_params_refreshed != nullptr) g_report_handler.eval_params_refreshed(complaints);
 }
 
 void ReportNetworkFailed() {

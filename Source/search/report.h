@@ -2,8 +2,6 @@
 // handler, the summed counters and the outcome of an ended search.
 #pragma once
 
-#include <string>
-
 #include "platform/spin_lock.h"
 #include "search/report_records.h"
 #include "search/search_thread.h"
@@ -14,8 +12,9 @@ extern SpinLock g_stats_lock;   // per-depth node totals
 // Sums every thread's counters into the search control totals.
 void SumThreadCounters();
 
-// Reports a principal variation line by the print rule: not before the noise
-// threshold (unless stopping), never with a threshold of 9999, not for depth
+// Reports a principal variation line by the print rule of the search's
+// options: not before the noise threshold (unless stopping), never with a
+// threshold of 9999, not for depth
 // 0 or an empty line. root is the position the line starts from (left as it
 // was); multipv is the 1-based line number.
 void ReportLine(Position* root, int depth, int score, const Move* line, int multipv, bool last_of_lines,
@@ -36,5 +35,4 @@ SearchOutcome ReadSearchOutcome();
 // The root and the time plan of the search being prepared, unless the
 // noise setting keeps lines back.
 void ReportSearchPlan();
-void ReportEvalParamsRefreshed(const std::string& complaints);
 void ReportNetworkFailed();

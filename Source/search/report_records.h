@@ -4,8 +4,6 @@
 // installs the handler at start-up; without one nothing is reported.
 #pragma once
 
-#include <string>
-
 #include "board/position.h"
 #include "types.h"
 
@@ -87,9 +85,6 @@ struct ReportHandler {
   void (*depth_summary)(const DepthSummaryReport& report);
   void (*current_move)(const CurrentMoveReport& report);
   void (*search_plan)(const SearchPlanReport& report);
-  // Evaluation weights that the settings changed were taken up for the
-  // search; complaints: what the parameter file got wrong, one line each.
-  void (*eval_params_refreshed)(const std::string& complaints);
   // The network could not make a search thread's buffers; the hand-crafted
   // evaluation answered instead.
   void (*network_failed)();

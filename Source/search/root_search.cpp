@@ -19,7 +19,6 @@
 #include "search/selectivity.h"
 #include "search/tablebase_probe.h"
 #include "search/tt.h"
-#include "settings.h"
 
 namespace {
 
@@ -75,7 +74,7 @@ void PublishBest(SearchThread* t, int depth, ScoreBound bound = kScoreExact) {
     SetRelaxed(c.depth_score[depth], t->best_score);
     SetRelaxed(c.depth_move[depth], move);
   }
-  if (depth >= 2 && g_pending.multi_pv == 1) ReportLine(&t->pos, depth, t->best_score, t->best_pv, 1, true, bound);
+  if (depth >= 2 && c.options.multi_pv == 1) ReportLine(&t->pos, depth, t->best_score, t->best_pv, 1, true, bound);
 }
 
 // Sorts the pass's searched positions by score; those after the last move
@@ -133,7 +132,7 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
       r.classification = cls;
       e.score = int16_t(-kRootOrderBound - searched);
       float elapsed = Relaxed(c.elapsed);
-      if (main && index == 0 && g_flags.uci && elapsed > kCurrentMoveDelay && elapsed > g_flags.noise)
+      if (main && index == 0 && c.options.uci && elapsed > kCurrentMoveDelay && elapsed > c.options.noise)
         ReportRootMove(t->depth, searched, e.move);
       int d = depth - 1;
       r.reduction = 0;
@@ -253,7 +252,7 @@ void OrderLines(SearchThread* t, RootList& list, int lines) {
 // thread's depth nor beyond the limit.
 int HelperDepth(int depth, int max_depth) {
   SearchControl& c = g_control;
-  if (g_pending.multi_pv == 1 && depth > 5 && depth < max_depth) {
+  if (c.options.multi_pv == 1 && depth > 5 && depth < max_depth) {
     int n = c.thread_count, count = 0;
     for (int i = 0; i < n; i++) {
       const SearchThread* other = ThreadRecord(i);
@@ -294,7 +293,7 @@ int StartRootSearch(SearchThread* t, Move* qline) {
   root.eval = int16_t(eval);
   SetRelaxed(t->best_score, eval);
   if (t->thread_index == 0) {
-    DeriveSelectivityTables();
+    DeriveSelectivityTables(c.options.selectivity);
     SetRelaxed(c.throttle, c.full_speed_rate - kThrottleMargin > c.target_rate);
     SetRelaxed(c.best_score, eval);
     if (!in_check) Quiescence(t, side, 1, 0, -kInfinity, kInfinity, kNodePV, qline);
@@ -438,7 +437,7 @@ void IterativeDeepening(SearchThread* t, RootList& list, int max_depth) {
     }
     SetRelaxed(t->depth, depth);
     if (main) c.main_depth.store(depth, std::memory_order_release);
-    int lines = g_pending.multi_pv < list.count ? g_pending.multi_pv : list.count;
+    int lines = c.options.multi_pv < list.count ? c.options.multi_pv : list.count;
     if (lines > kMaxMultiPv) lines = kMaxMultiPv;
     for (int index = 0; index < lines; index++) {
       SearchLine(t, list, index, depth);
@@ -450,7 +449,7 @@ void IterativeDeepening(SearchThread* t, RootList& list, int max_depth) {
         if (t->lines[0].pv[0] != Relaxed(c.best_move)) PublishBest(t, depth);
         float elapsed = Relaxed(c.elapsed);
         for (int index = 0; index < lines; index++) {
-          if (elapsed >= g_flags.noise && g_flags.noise < kNoiseSilent && t->lines[index].pv[0] != 0)
+          if (elapsed >= c.options.noise && c.options.noise < kNoiseSilent && t->lines[index].pv[0] != 0)
             ReportLine(&t->pos, depth, t->lines[index].score, t->lines[index].pv, index + 1, index + 1 == lines);
         }
       }

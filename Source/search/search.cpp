@@ -16,7 +16,6 @@
 #include "search/trace.h"
 #include "search/time_manager.h"
 #include "search/tt.h"
-#include "settings.h"
 
 namespace {
 
@@ -376,7 +375,7 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
     // stays above beta by the margin after the opponent's threats fails
     // high without a search (with the network, only when no own man hangs).
     if (depth <= sel.sep_depth && eval - t->eval.threat[ply][side] >= beta + sel.sep_margin[depth]) {
-      if (!g_flags.use_nn_eval) return beta;
+      if (t->eval.options.hand_crafted_only) return beta;
       if (StaticPruneIsSafe(pos, side, eval, beta)) return beta;
     }
     // Step 22: the null move: if passing still fails high at a reduced

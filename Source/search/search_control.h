@@ -1,4 +1,4 @@
-// The one process-wide search control record: limits of the next search,
+// The one process-wide search control record: limits and options of the next search,
 // the search state shared with the search threads, timing, speed targets and
 // the published result.
 #pragma once
@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "search/search_options.h"
 #include "search/tablebase_probe.h"
 #include "types.h"
 
@@ -51,6 +52,9 @@ constexpr int kMaxDepthTable = 70;
 
 struct SearchControl {
   SearchLimits limits;
+  // The settings the running search reads: the driver's copy, taken by
+  // PrepareSearch at the search start. Written only while no search runs.
+  SearchOptions options;
   std::atomic<uint8_t> state{kStateIdle};
   std::atomic<bool> stop{false};
   std::atomic<bool> quit{false};

@@ -3,7 +3,6 @@
 #include "eval/evaluate.h"
 #include "search/report.h"
 #include "search/search_control.h"
-#include "settings.h"
 
 namespace {
 
@@ -16,7 +15,8 @@ int Contempt(const Position* pos) {
   int pawns = int(pos->signature[WHITE] & 15) + int(pos->signature[BLACK] & 15);
   int pieces = pos->material[WHITE] + pos->material[BLACK];
   int m = (pieces > 6 ? pieces : 6) + 2 * (pawns < 12 ? pawns : 12) - 6;
-  return (g_pending.contempt_ramp * (m - 41)) / 41 + (g_pending.contempt * m) / 82;
+  const SearchOptions& o = g_control.options;
+  return (o.contempt_ramp * (m - 41)) / 41 + (o.contempt * m) / 82;
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -12,9 +11,7 @@
 #include "search/report.h"
 #include "search/root_search.h"
 #include "search/search_control.h"
-#include "eval/eval_params.h"
 #include "search/time_manager.h"
-#include "settings.h"
 
 SpinLock g_thread_table_lock;
 
@@ -30,6 +27,7 @@ SearchThread* PrepareSearchThread(int index) {
   CopyPosition(&t->pos, &game->pos);
   t->pos.ply = 1;
   t->thread_index = index;
+  t->eval.options = g_control.options.eval;
   int64_t limit = g_control.limits.node_limit;
   t->node_limit = limit > 0 ? uint64_t(limit) : uint64_t(1) << 62;
   SetRelaxed(t->nodes, uint64_t(0));
@@ -93,8 +91,9 @@ void MasterThread(int threads) {
 
 }  // namespace
 
-void PrepareSearch() {
+void PrepareSearch(const SearchOptions& options) {
   SearchControl& c = g_control;
+  c.options = options;
   SetRelaxed(c.best_move, Move(0));
   SetRelaxed(c.fallback_move, Move(0));
   SetRelaxed(c.ponder_move, Move(0));
@@ -118,15 +117,12 @@ void PrepareSearch() {
   c.hash_generation = c.hash_generation >= 31 ? 1 : c.hash_generation + 1;
   PrepareSearchTime();
   ReportSearchPlan();
-  // Weights changed by the settings take effect at the next search.
-  std::string complaints;
-  if (RefreshEvalParamsForSearch(&complaints)) ReportEvalParamsRefreshed(complaints);
 }
 
-SearchThread* RunSearchOnCallingThread() {
+SearchThread* RunSearchOnCallingThread(const SearchOptions& options) {
   SearchControl& c = g_control;
   c.thread_count = 1;
-  PrepareSearch();
+  PrepareSearch(options);
   SearchThread* t = PrepareSearchThread(0);
   SetRelaxed(c.start_time, MonotonicSeconds());
   SetRelaxed(c.elapsed, 0.0f);
@@ -137,7 +133,7 @@ SearchThread* RunSearchOnCallingThread() {
 
 void StartSearchThreads(uint8_t state) {
   SearchControl& c = g_control;
-  int threads = g_pending.threads < 1 ? 1 : g_pending.threads;
+  int threads = c.options.threads < 1 ? 1 : c.options.threads;
   c.thread_count = threads;
   c.main_depth.store(0);
   c.stop.store(false);

@@ -5,24 +5,27 @@
 #include <cstdint>
 
 #include "platform/spin_lock.h"
+#include "search/search_options.h"
 #include "search/search_thread.h"
 
 // Taken while helper records are read from outside their search (the time
 // check) and while they are freed.
 extern SpinLock g_thread_table_lock;
 
-// Everything a search start needs before its threads run: the published
-// results cleared, the table's generation advanced, the target time.
-void PrepareSearch();
+// Everything a search start needs before its threads run: the search's
+// options kept for its threads, the published results cleared, the table's
+// generation advanced, the target time.
+void PrepareSearch(const SearchOptions& options);
 // Starts a search of the game position in the given state (searching,
-// pondering or a tool search); returns at once. The finished bit of the
+// pondering or a tool search) on the threads the prepared options ask for;
+// returns at once. The finished bit of the
 // search state is set when it is over.
 void StartSearchThreads(uint8_t state);
 // Runs a one-thread search of the game position on the calling thread: no
 // helper threads, nothing read from the input; the search ends by its own
 // limits. Returns the thread record with its counters (nullptr when memory
 // is short); the result is published in g_control as for any search.
-SearchThread* RunSearchOnCallingThread();
+SearchThread* RunSearchOnCallingThread(const SearchOptions& options);
 // Prepares record index for a search of the game position (allocating it
 // when absent); nullptr when memory is short.
 SearchThread* PrepareSearchThread(int index);

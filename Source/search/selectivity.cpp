@@ -4,7 +4,6 @@
 #include <string>
 
 #include "search/search_params.h"
-#include "settings.h"
 
 SelectivityTables g_selectivity = [] {
   SelectivityTables t{};
@@ -43,8 +42,7 @@ int TableDepth(int d) { return d < 0 ? 0 : d > 11 ? 11 : d; }
 
 }  // namespace
 
-void DeriveSelectivityTables() {
-  const Settings& s = g_pending;
+void DeriveSelectivityTables(const SelectivityOptions& s) {
   SelectivityTables& t = g_selectivity;
   for (int d = 0; d < 12; d++) {
     t.fp_margin[d] = s.fp_margin_step * d;

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "search/search_options.h"
+
 struct SelectivityTables {
   int fp_depth, sep_depth, nmp_depth, lmp_depth, lmr_depth;
   int bp_margin;
@@ -22,8 +24,8 @@ extern SelectivityTables g_selectivity;
 extern int g_history_inc[70];
 extern int g_history_dec[70];
 
-// Derives the tables from the pending settings (the main thread, before the
-// first iteration).
-void DeriveSelectivityTables();
+// Derives the tables from the selectivity options (the main thread, before
+// the first iteration).
+void DeriveSelectivityTables(const SelectivityOptions& options);
 // The tables as text (the _show and lmr commands print it).
 std::string SearchParametersText();

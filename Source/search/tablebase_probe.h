@@ -5,8 +5,13 @@
 #include "fathom/tbprobe.h"
 #include "types.h"
 
+// A remaining depth no search reaches: seven men are never probed.
+constexpr int kSevenManProbeDepth = 128;
+
 // Win/draw/loss result of the position from the side to move's view, or
-// kTbNoResult when the tables do not answer at this remaining depth.
+// kTbNoResult when the tables do not answer, or the search's options do not
+// probe at this remaining depth (the probe depth; for six men
+// SyzygyProbeDepth6).
 TbResult ProbeTablebaseWdl(const Position* pos, int depth);
 // Root probe: the result, the distance to zeroing and the move to play, or
 // kTbNoResult.

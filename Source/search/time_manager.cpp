@@ -11,7 +11,6 @@
 #include "search/search_thread.h"
 #include "search/search_threads.h"
 #include "search/strength.h"
-#include "settings.h"
 
 namespace {
 
@@ -77,7 +76,7 @@ void PrepareSearchTime() {
   SearchLimits& limits = c.limits;
   SetRelaxed(c.start_time, MonotonicSeconds());
   SetRelaxed(c.elapsed, 0.0f);
-  PrepareStrengthLimit();
+  PrepareStrengthLimit(&c.options);
   const Position* pos = &g_game->pos;
   int side = pos->side;
   int plies = g_game->pos.history_count;
@@ -93,7 +92,7 @@ void PrepareSearchTime() {
     float clock = limits.clock[side] > 0 ? limits.clock[side] : 0.0f;
     int divisor;
     bool ponder_bonus = true;
-    if (mode == 40 && g_flags.uci) {
+    if (mode == 40 && c.options.uci) {
       divisor = limits.moves_to_go + 1;
       ponder_bonus = limits.moves_to_go > 2;
     } else if (mode != 0) {
@@ -108,12 +107,12 @@ void PrepareSearchTime() {
       limits.moves_to_go = divisor - 1;
     }
     target = clock / float(divisor);
-    if (g_pending.ponder && ponder_bonus) target *= kPonderTimeFactor;
-    if (g_pending.uci_elo < kWeakEloLimit) target *= kWeakEloTimeFactor;
+    if (c.options.ponder && ponder_bonus) target *= kPonderTimeFactor;
+    if (c.options.uci_elo < kWeakEloLimit) target *= kWeakEloTimeFactor;
     float inc = limits.increment;
     float inc_share = inc > 0 ? inc * clock / (2 * inc + clock) : 0.0f;
     target += inc_share;
-    float overhead = g_pending.move_overhead_ms * 0.001f;
+    float overhead = c.options.move_overhead_ms * 0.001f;
     float cap = kClockCapShare * clock - kOverheadMultiple * overhead;
     if (target > cap) target = cap;
     if (target < kLeastTarget) target = kLeastTarget;
@@ -163,7 +162,7 @@ void CheckSearchTime() {
   float target = Relaxed(c.target_time);
   float overhead = 0;
   if (c.time_mode != 1) {
-    overhead = g_pending.move_overhead_ms * 0.001f;
+    overhead = c.options.move_overhead_ms * 0.001f;
     if (overhead > kOverheadCap) overhead = kOverheadCap;
     int score = Relaxed(c.best_score);
     int tolerance = std::abs(score) > kLargeScore ? std::abs(score) / 16 : kScoreTolerance;

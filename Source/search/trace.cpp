@@ -6,6 +6,7 @@
 #include "board/makemove.h"
 #include "board/notation.h"
 #include "platform/output.h"
+#include "search/search_control.h"
 
 SearchTrace g_trace;
 
@@ -44,7 +45,7 @@ void TraceMove(Position* pos, Move move) {
     for (int i = 1; i < ply; i++) std::fprintf(f, "         ");
   }
   char text[16];
-  MoveToCoordinate(pos, pos->side, move, text);
+  MoveToCoordinate(pos, pos->side, move, g_control.options.notation, text);
   std::fprintf(f, "(%2d)%s ", t->stack[ply].depth, text);
   std::fflush(f);
   g_trace.last_ply = ply;
@@ -64,7 +65,7 @@ void TracePathDump(SearchThread* t, int ply) {
   for (int p = 1; p < ply; p++) {
     const PlyRecord& r = t->stack[p];
     char move[16];
-    MoveToCoordinate(&t->pos, 0, r.current_move, move);
+    MoveToCoordinate(&t->pos, 0, r.current_move, g_control.options.notation, move);
     std::snprintf(line, sizeof line, "%2d. %3d  %6d  %6d  %6d  %3s  %5s  %3d\n", p, r.depth, r.alpha, r.beta, r.eval,
                   NodeTypeName(r.node_type), move, r.reduction);
     out += line;

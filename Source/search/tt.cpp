@@ -14,7 +14,6 @@
 #include "board/zobrist.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
-#include "settings.h"
 
 TranspositionTable g_tt;
 
@@ -75,8 +74,8 @@ uint64_t AvailableMemory() {
 
 }  // namespace
 
-bool AllocateHashTable() {
-  int mb = g_pending.hash_mb;
+bool AllocateHashTable(int megabytes, int workers) {
+  int mb = megabytes;
   uint64_t count = uint64_t(mb) * 65536;
   uint64_t bytes = (count + 16) * sizeof(HashEntry);
   // A table larger than the machine's memory would be granted by the system
@@ -100,14 +99,14 @@ bool AllocateHashTable() {
   g_tt.megabytes = mb;
   g_tt.enabled = mb > 0;
   // A table of 0 MB still holds the 16 spare entries, all empty.
-  ClearHashTable();
+  ClearHashTable(workers);
   return true;
 }
 
-void ClearHashTable() {
+void ClearHashTable(int workers) {
   if (g_tt.entries == nullptr) return;
   size_t total = size_t(g_tt.count) + 16;
-  int workers = g_pending.threads > 0 ? g_pending.threads : 1;
+  if (workers < 1) workers = 1;
   if (size_t(workers) > total / 4096 + 1) workers = int(total / 4096 + 1);
   std::vector<std::thread> pool;
   size_t slice = total / size_t(workers);

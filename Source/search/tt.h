@@ -29,13 +29,15 @@ struct TranspositionTable {
 
 extern TranspositionTable g_tt;
 
-// Frees the table and allocates one of the Hash setting's size (generating
-// the position keys on the very first call) and clears the table. False when memory is short: a size beyond the machine's
-// memory leaves the present table as it was; when the system refuses the
-// memory the table is gone (entries null).
-bool AllocateHashTable();
-// Zeroes every entry, split among the Threads setting's worker threads.
-void ClearHashTable();
+// Frees the table and allocates one of megabytes (the Hash setting;
+// generating the position keys on the very first call) and clears it with
+// the workers given. False when memory is short: a size beyond the
+// machine's memory leaves the present table as it was; when the system
+// refuses the memory the table is gone (entries null).
+bool AllocateHashTable(int megabytes, int workers);
+// Zeroes every entry, split among worker threads (the Threads setting; at
+// least one).
+void ClearHashTable(int workers);
 void FreeHashTable();
 
 inline void PrefetchHashEntry(Key key) {

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "board/notation.h"
+#include "platform/format_text.h"
 #include "platform/output.h"
-#include "settings.h"
 
 bool ReadAnnotatedMove(Position* pos, const char* text, Move* move) {
   char plain[64];

@@ -11,7 +11,6 @@
 #include "search/search_control.h"
 #include "search/search_threads.h"
 #include "search/time_manager.h"
-#include "settings.h"
 #include "tools/tool_search.h"
 
 namespace {
@@ -50,9 +49,9 @@ constexpr int kDefaultBenchDepth = 17;
 constexpr float kBenchSecondsPerPosition = 86400.0f;
 
 // One search in the main thread, as the calibration does it.
-void SearchInMainThread() {
+void SearchInMainThread(const SearchOptions& options) {
   SearchControl& c = g_control;
-  PrepareSearch();
+  PrepareSearch(options);
   SearchThread* t = PrepareSearchThread(0);
   if (t == nullptr) std::exit(-1);
   c.thread_count = 1;
@@ -64,23 +63,24 @@ void SearchInMainThread() {
 
 }  // namespace
 
-void RunBenchmark(bool in_main_thread) {
+void RunBenchmark(const ToolOptions& options, bool in_main_thread) {
   SearchControl& c = g_control;
   c.limits.moves_per_control = 1;
   c.limits.base_time = kBenchSecondsPerPosition;
-  g_flags.noise = kNoiseSilent;
+  ToolOptions bench = options;
+  bench.search.noise = kNoiseSilent;
   // One thread: only then is the node count a signature of the build.
-  g_pending.threads = 1;
+  bench.search.threads = 1;
   if (c.limits.depth_limit > 50) c.limits.depth_limit = kDefaultBenchDepth;
-  PrintLine("%s running benchmark using %d threads", kEngineName, int(g_pending.threads));
+  PrintLine("%s running benchmark using %d threads", kEngineName, bench.search.threads);
   // The total time starts above 0 so that the speed is always defined.
   double total_time = 0.01;
   uint64_t total_nodes = 0;
   for (int i = 0; i < kBenchCount; i++) {
     SetupGame(kBenchPositions[i]);
-    ClearHashForTool();
-    if (in_main_thread) SearchInMainThread();
-    else RunToolSearch(ToolWait::AlwaysSleep);
+    ClearHashForTool(bench);
+    if (in_main_thread) SearchInMainThread(bench.search);
+    else RunToolSearch(bench.search, ToolWait::AlwaysSleep);
     EndToolSearch();
     double elapsed = Relaxed(c.elapsed);
     total_time += elapsed;

@@ -2,9 +2,12 @@
 // count and speed.
 #pragma once
 
+#include "tools/tool_search.h"
+
 // Searches each benchmark position with one thread to the depth limit (17
 // unless -d gives one) with the table cleared and no time limit that could
 // end a search first, in a search thread or, with in_main_thread, in the
 // main thread itself; prints the time of each and the totals, ends with the
-// line "Bench: N" (the total node count), then sets the quit flag.
-void RunBenchmark(bool in_main_thread);
+// line "Bench: N" (the total node count), then sets the quit flag. Lines
+// are kept back whatever the options say.
+void RunBenchmark(const ToolOptions& options, bool in_main_thread);

@@ -11,7 +11,6 @@
 #include "search/report.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
-#include "settings.h"
 #include "tools/epd_answer.h"
 #include "tools/epd_record.h"
 #include "tools/text_lines.h"
@@ -79,7 +78,7 @@ void PrintSummary(const AnalysisTotals& t) {
 
 }  // namespace
 
-bool AnalyzeEpd(const char* input_path, const char* output_path) {
+bool AnalyzeEpd(const char* input_path, const char* output_path, const ToolOptions& tool_options) {
   SearchControl& c = g_control;
   const char* output_name = output_path[0] != 0 ? output_path : kAnalysisDefaultOutput;
   FILE* in;
@@ -88,7 +87,8 @@ bool AnalyzeEpd(const char* input_path, const char* output_path) {
   if (opened != ToolFilesStatus::kOpened) return opened == ToolFilesStatus::kSkipped;
   PrintLine("Analyzing %s...", input_path);
   // Shallow searches gain from what the table keeps between positions.
-  if (c.limits.depth_limit <= 3) g_flags.hash_clearing = false;
+  ToolOptions options = tool_options;
+  if (c.limits.depth_limit <= 3) options.hash_clearing = false;
 
   static EpdRecord record;
   AnalysisTotals totals;
@@ -102,12 +102,12 @@ bool AnalyzeEpd(const char* input_path, const char* output_path) {
     // named and skipped.
     const char* why = nullptr;
     if (!SetupGameIfPossible(record.position, &why)) {
-      PrintLine("%s", RefusedFenMessage(why).c_str());
+      PrintLine("%s", RefusedFenMessage(why, options.search.uci).c_str());
       PrintLine("skipped: %s", line);
       continue;
     }
     totals.searched++;
-    bool verbose = g_flags.noise != kNoiseSilent;
+    bool verbose = options.search.noise != kNoiseSilent;
     if (verbose) {
       PrintLine("pos= %d", totals.positions);
       PrintLine("%s", line);
@@ -115,8 +115,8 @@ bool AnalyzeEpd(const char* input_path, const char* output_path) {
       BoardText(&g_game->pos, board);
       PrintLine("%s", board);
     }
-    ClearHashForTool();
-    RunToolSearch(ToolWait::ByDepth);
+    ClearHashForTool(options);
+    RunToolSearch(options.search, ToolWait::ByDepth);
     bool quit = c.quit.load();
     // A command read during the search may have set up another position.
     SetupGame(record.position);
@@ -134,7 +134,7 @@ bool AnalyzeEpd(const char* input_path, const char* output_path) {
     if (verbose) {
       ReportFinalLine();
       char text[16];
-      MoveToCoordinate(&g_game->pos, g_game->pos.side, best, text);
+      MoveToCoordinate(&g_game->pos, g_game->pos.side, best, options.search.notation, text);
       PrintLine("move= %s, time= %0.3f, score= %d, nodes= %0.0f, %0.0fK nps\n", text, elapsed, score, nodes,
                 nodes / (elapsed + 0.001) / 1000.0);
     }

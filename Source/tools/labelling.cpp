@@ -13,7 +13,6 @@
 #include "search/search_control.h"
 #include "search/search_thread.h"
 #include "search/time_manager.h"
-#include "settings.h"
 #include "tools/epd_record.h"
 #include "tools/text_lines.h"
 #include "tools/tool_files.h"
@@ -21,7 +20,6 @@
 
 namespace {
 
-constexpr const char* kDefaultSyzygyPath = "C:\\Chess\\Syzygy;C:\\Chess\\Syzygy\\6-Piece";
 constexpr int kLineSize = 254;  // 253 characters and the terminator
 constexpr int kProgressEvery = 4096;
 constexpr int kNoEvaluation = -9999;
@@ -111,7 +109,8 @@ bool WriteLabel(FILE* out, int variant, Label label) {
 
 }  // namespace
 
-bool MakeTuneFile(const char* input_path, const char* output_path, int variant) {
+bool MakeTuneFile(const char* input_path, const char* output_path, int variant, const ToolOptions& tool_options,
+                  const char* syzygy_path) {
   SearchControl& c = g_control;
   const char* output_name = output_path[0] != 0 ? output_path : kLabellingDefaultOutput;
   FILE* in;
@@ -119,19 +118,15 @@ bool MakeTuneFile(const char* input_path, const char* output_path, int variant) 
   ToolFilesStatus opened = OpenToolFiles(input_path, output_name, &in, &out);
   if (opened != ToolFilesStatus::kOpened) return opened == ToolFilesStatus::kSkipped;
   PrintLine("Creating file %s", output_name);
-  g_flags.noise = 100000.0f;
+  ToolOptions options = tool_options;
+  options.search.noise = 100000.0f;
   // The hand-crafted evaluation labels the positions.
-  g_flags.use_nn_eval = false;
-  if (c.limits.depth_limit < 3) g_flags.hash_clearing = false;
-  // Variant 2 corrects its scores by the tablebases; a path given on the
-  // command line is kept.
+  options.search.eval.hand_crafted_only = true;
+  if (c.limits.depth_limit < 3) options.hash_clearing = false;
+  // Variant 2 corrects its scores by the tablebases.
   if (variant == 2) {
-    if (g_pending.syzygy_path[0] == 0) {
-      CopyField(g_pending.syzygy_path, kPathFieldSize, kDefaultSyzygyPath);
-      CopyField(g_active.syzygy_path, kPathFieldSize, kDefaultSyzygyPath);
-    }
-    int found = TbInit(g_pending.syzygy_path);
-    if (found != kTbNoPath) PrintLine("info string found %d tablebases", found);
+    int found = TbInit(syzygy_path);
+    if (found >= 0) PrintLine("info string found %d tablebases", found);
   }
 
   static EpdRecord record;
@@ -146,13 +141,13 @@ bool MakeTuneFile(const char* input_path, const char* output_path, int variant) 
     if (label.has_ce && label.has_gr && ResultContradicts(label.result, WinProbability(label.ce))) continue;
     const char* why = nullptr;
     if (!SetupGameIfPossible(record.position, &why)) {
-      PrintLine("%s", RefusedFenMessage(why).c_str());
+      PrintLine("%s", RefusedFenMessage(why, options.search.uci).c_str());
       continue;
     }
     if (InCheck(&g_game->pos)) continue;
     searched++;
-    ClearHashForTool();
-    RunToolSearch(ToolWait::ByDepth);
+    ClearHashForTool(options);
+    RunToolSearch(options.search, ToolWait::ByDepth);
     if ((searched & 255) == 255) {
       CheckSearchTime();
       PollInput();

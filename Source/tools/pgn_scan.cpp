@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "platform/output.h"
-#include "settings.h"
 #include "tools/comment_score.h"
 #include "tools/scan_game.h"
 #include "tools/scan_writer.h"
@@ -214,9 +213,6 @@ bool ScanPgn(const char* pgn_path, const char* output_path, int variant) {
     std::fclose(out);
     return false;
   }
-  g_pending.log = 0;
-  g_active.log = 0;
-
   auto game = std::make_unique<ScanGame>();
   std::memset(game.get(), 0, sizeof(ScanGame));
   game->result_code = kScanOtherResult;

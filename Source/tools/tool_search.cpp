@@ -5,11 +5,10 @@
 #include "search/search_threads.h"
 #include "search/time_manager.h"
 #include "search/tt.h"
-#include "settings.h"
 
-void RunToolSearch(ToolWait wait) {
+void RunToolSearch(const SearchOptions& options, ToolWait wait) {
   SearchControl& c = g_control;
-  PrepareSearch();
+  PrepareSearch(options);
   StartSearchThreads(kStateToolSearch);
   bool sleep = wait == ToolWait::AlwaysSleep || c.limits.depth_limit > 2;
   while (true) {
@@ -28,6 +27,6 @@ void RunToolSearch(ToolWait wait) {
 
 void EndToolSearch() { g_control.state.store(kStateIdle); }
 
-void ClearHashForTool() {
-  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
+void ClearHashForTool(const ToolOptions& options) {
+  if (options.hash_clearing && g_tt.entries != nullptr) ClearHashTable(options.search.threads);
 }

@@ -10,7 +10,6 @@
 #include "eval/eval_params.h"
 #include "eval/hce.h"
 #include "driver/setting_registry.h"
-#include "settings.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
 
@@ -38,9 +37,8 @@ double EvaluateAll(SearchThread* thread, const std::vector<Position>& positions,
 int main() {
   InitBoardForTests();
   InitHceTables();
-  SetDefaultSettings(&g_pending);
-  g_pending.eval_param_file[0] = 0;  // the default weights, whatever lies in the directory
-  RebuildEvalParams();
+  GroupScales scales = kFullGroupScales;
+  RebuildEvalParams("", &scales);  // the default weights, whatever lies in the directory
 
   ThreadPtr thread = MakeThread(kStartFen);
   std::vector<Position> positions;

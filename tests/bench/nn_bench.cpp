@@ -12,7 +12,6 @@
 #include "eval/nn_evaluate.h"
 #include "eval/nnue_evaluate.h"
 #include "eval/nnue_random.h"
-#include "settings.h"
 #include "support/board_helpers.h"
 
 namespace {
@@ -128,12 +127,10 @@ void CompareFormats(const std::vector<Game>& games) {
   for (int round = 0; round < 3; round++) {
     long n = 0;
     double base = RunChildren(some, Evaluation::kNone, &n);
-    CopyField(g_pending.nn_file, kFileFieldSize, "embedded");
-    LoadNetwork();
+    LoadNetwork("embedded");
     SetNnVectorPath(true);
     double float_rate = n / (RunChildren(some, Evaluation::kActive, &n) - base);
-    CopyField(g_pending.nn_file, kFileFieldSize, path);
-    LoadNetwork();
+    LoadNetwork(path);
     double integer_rate = n / (RunChildren(some, Evaluation::kActive, &n) - base);
     double fresh_rate = n / (RunChildren(some, Evaluation::kIntegerFresh, &n) - base);
     std::printf("float %10.0f   integer %10.0f   integer from scratch %10.0f   integer / float %.2f\n", float_rate,
@@ -150,8 +147,7 @@ void CompareFormats(const std::vector<Game>& games) {
 
 int main() {
   InitBoardForTests();
-  CopyField(g_pending.nn_file, kFileFieldSize, "embedded");
-  LoadNetwork();
+  LoadNetwork("embedded");
   auto games = RandomGames(300);
   struct Case {
     const char* name;

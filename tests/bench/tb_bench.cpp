@@ -36,7 +36,7 @@ int main() {
   long long results[6] = {};
   for (const BoardBytes& bytes : positions) {  // maps every table
     std::memcpy(static_cast<void*>(pos.get()), bytes.data(), bytes.size());
-    results[TbProbeWdl(pos.get(), 1) + 1]++;
+    results[TbProbeWdl(pos.get()) + 1]++;
   }
 
   const int kPasses = 20;
@@ -45,7 +45,7 @@ int main() {
   for (int pass = 0; pass < kPasses; pass++) {
     for (const BoardBytes& bytes : positions) {
       std::memcpy(static_cast<void*>(pos.get()), bytes.data(), bytes.size());
-      checksum += TbProbeWdl(pos.get(), 1);
+      checksum += TbProbeWdl(pos.get());
       probes++;
     }
   }

@@ -3,7 +3,6 @@
 
 #include "board/movegen.h"
 #include "board/notation.h"
-#include "settings.h"
 #include "support/board_helpers.h"
 
 namespace {
@@ -20,41 +19,31 @@ Forms FormsOf(const Position* pos, Move m) {
   return f;
 }
 
-class Notation : public ::testing::Test {
- protected:
-  void TearDown() override {
-    g_flags.uci = true;
-    g_flags.chess960 = false;
-  }
-};
-
-TEST_F(Notation, CastlingCoordinatesInBothModes) {
+TEST(Notation, CastlingCoordinatesInBothModes) {
   PositionPtr t = MakePosition("r3k2r/8/8/8/8/8/8/R3K2R w KQkq -");
   char out[16];
-  MoveToCoordinate(t.get(), WHITE, M("e1", "g1", kFlagShortCastle), out);
+  MoveToCoordinate(t.get(), WHITE, M("e1", "g1", kFlagShortCastle), kUciNotation, out);
   EXPECT_STREQ(out, "e1g1");
-  g_flags.chess960 = true;
-  MoveToCoordinate(t.get(), WHITE, M("e1", "g1", kFlagShortCastle), out);
+  MoveToCoordinate(t.get(), WHITE, M("e1", "g1", kFlagShortCastle), kUciChess960Notation, out);
   EXPECT_STREQ(out, "e1h1");
-  MoveToCoordinate(t.get(), WHITE, kNullMove, out);
+  MoveToCoordinate(t.get(), WHITE, kNullMove, kUciChess960Notation, out);
   EXPECT_STREQ(out, "null");
 }
 
-TEST_F(Notation, PromotionTextUnderUciAndConsole) {
+TEST(Notation, PromotionTextUnderUciAndConsole) {
   PositionPtr t = MakePosition("8/4P1k1/8/8/8/8/8/4K3 w - -");
   char out[16];
   Move m = M("e7", "e8", kFlagQueen);
-  MoveToCoordinate(t.get(), WHITE, m, out);
+  MoveToCoordinate(t.get(), WHITE, m, kUciNotation, out);
   EXPECT_STREQ(out, "e7e8q");
-  g_flags.uci = false;
-  MoveToCoordinate(t.get(), WHITE, m, out);
+  MoveToCoordinate(t.get(), WHITE, m, NotationStyle{PromotionText::kEqualsPiece, CastlingText::kKingMove}, out);
   EXPECT_STREQ(out, "e7e8=Q");
   Forms f = FormsOf(t.get(), m);
   EXPECT_STREQ(f.coord, "e7e8=Q");
   EXPECT_STREQ(f.san, "e8=Q");
 }
 
-TEST_F(Notation, SanDisambiguation) {
+TEST(Notation, SanDisambiguation) {
   PositionPtr t = MakePosition("4k3/8/8/8/8/8/8/2N1K1N1 w - -");
   EXPECT_STREQ(FormsOf(t.get(), M("c1", "e2")).san, "Nce2");
   PositionPtr u = MakePosition("4k3/8/8/8/3N4/8/3N4/4K3 w - -");
@@ -66,7 +55,7 @@ TEST_F(Notation, SanDisambiguation) {
   EXPECT_STREQ(capture.by_file, "ed");
 }
 
-TEST_F(Notation, CheckMarksAndTheRookCheckOfCastling) {
+TEST(Notation, CheckMarksAndTheRookCheckOfCastling) {
   PositionPtr t = MakePosition("4k3/8/8/8/8/8/8/4K1N1 w - -");
   EXPECT_STREQ(FormsOf(t.get(), M("g1", "f3")).san, "Nf3");
   PositionPtr u = MakePosition("3k4/8/8/8/8/8/8/6NK w - -");
@@ -78,7 +67,7 @@ TEST_F(Notation, CheckMarksAndTheRookCheckOfCastling) {
   EXPECT_STREQ(FormsOf(w.get(), M("a1", "a8")).san, "Ra8+");
 }
 
-TEST_F(Notation, ParseAcceptsEveryNotation) {
+TEST(Notation, ParseAcceptsEveryNotation) {
   PositionPtr t = MakePosition("r3k2r/6P1/8/3p4/4P3/8/8/R3K1NR w KQkq -");
   Position* pos = t.get();
   Move m;
@@ -105,7 +94,7 @@ TEST_F(Notation, ParseAcceptsEveryNotation) {
   EXPECT_EQ(m, M("e1", "g1", kFlagShortCastle));
 }
 
-TEST_F(Notation, AmbiguousTextMatchesNothing) {
+TEST(Notation, AmbiguousTextMatchesNothing) {
   PositionPtr t = MakePosition("4k3/8/8/8/3N4/8/3N4/4K3 w - -");
   Move m = 1;
   testing::internal::CaptureStdout();

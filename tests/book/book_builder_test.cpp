@@ -13,7 +13,6 @@
 #include "book/book_writer.h"
 #include "driver/book_making.h"
 #include "driver/book_moves.h"
-#include "settings.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
 

@@ -13,7 +13,7 @@
 #include "book/book_probe.h"
 #include "driver/book_moves.h"
 #include "driver/setting_registry.h"
-#include "settings.h"
+#include "driver/settings.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
 

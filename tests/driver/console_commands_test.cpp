@@ -16,7 +16,7 @@
 #include "search/search_thread.h"
 #include "search/strength.h"
 #include "driver/setting_registry.h"
-#include "settings.h"
+#include "driver/settings.h"
 
 namespace {
 

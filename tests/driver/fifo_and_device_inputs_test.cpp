@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -44,6 +45,20 @@ TEST(SpecialFiles, TablesThatAreDirectoriesOrFifosAreNotTables) {
   EXPECT_EQ(lines.back().rfind("bestmove ", 0), 0u);
   engine.Send("quit");
   EXPECT_EQ(engine.WaitExit(ScaledTimeout(10000)), 0);
+}
+
+// What the probes found wrong with a table file reaches standard error
+// through the driver, and the search still answers.
+TEST(SpecialFiles, ATableFileThatIsNoTableIsSaidOnStandardError) {
+  TempDir dir;
+  dir.Write("KQvK.rtbw", "not a table");
+  dir.Write("in.txt", "setoption name SyzygyPath value " + dir.path() +
+                          "\nposition fen 4k3/8/8/8/8/8/8/KQ6 w - - 0 1\ngo depth 3\n");
+  std::string command = std::string(ZORV_BINARY) + " < " + dir.File("in.txt") + " > " + dir.File("out.txt") +
+                        " 2> " + dir.File("err.txt");
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_NE(dir.Read("out.txt").find("\nbestmove "), std::string::npos) << dir.Read("out.txt");
+  EXPECT_EQ(dir.Read("err.txt").rfind("Corrupted table.\n", 0), 0u) << dir.Read("err.txt");
 }
 
 TEST(SpecialFiles, ABookThatIsAFifoIsPassedOver) {

@@ -9,9 +9,9 @@
 #include "board/makemove.h"
 #include "board/notation.h"
 #include "driver/report_text.h"
+#include "driver/settings.h"
 #include "eval/win_rate_model.h"
 #include "search/report.h"
-#include "settings.h"
 #include "support/board_helpers.h"
 
 namespace {

@@ -85,7 +85,7 @@ TEST(SettingRegistry, DefaultsFillTheRecordAndLeaveTheRestAtTheirOwn) {
   s.hash_mb = 5;
   s.lmp_depth = 1;
   s.eval_params_changed = 0;
-  s.group_scale[12][1] = 7;
+  s.group_scales.percent[12][1] = 7;
   CopyField(s.nn_file, kFileFieldSize, "old.nnue");
   EngineFlags flags;
   flags.use_nn_eval = false;
@@ -103,7 +103,7 @@ TEST(SettingRegistry, DefaultsFillTheRecordAndLeaveTheRestAtTheirOwn) {
   EXPECT_EQ(s.eval_params_changed, 1);
   EXPECT_EQ(s.network_noise, 0);
   EXPECT_STREQ(s.eval_param_file, "params.txt");
-  EXPECT_EQ(s.group_scale[12][1], 100);
+  EXPECT_EQ(s.group_scales.percent[12][1], 100);
   // Without flags the flags are left alone.
   flags.chess960 = true;
   SetDefaultSettings(&s);

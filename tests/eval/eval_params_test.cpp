@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "driver/setting_effects.h"
+#include "driver/settings.h"
 #include "eval/eval_params.h"
 #include "eval_test_helpers.h"
-#include "settings.h"
 #include "support/engine_process.h"
 
 namespace {
@@ -28,8 +29,7 @@ class EvalParamsTest : public ::testing::Test {
   // the complaints about its names.
   std::string RebuildWith(const std::string& text) {
     dir_.Write("params.txt", text);
-    CopyField(g_pending.eval_param_file, kFileFieldSize, dir_.File("params.txt").c_str());
-    return RebuildEvalParams();
+    return RebuildEvalParams(dir_.File("params.txt").c_str(), &scales_);
   }
 
   // Indices of the entries whose value differs from the default.
@@ -45,6 +45,7 @@ class EvalParamsTest : public ::testing::Test {
 
   TempDir dir_;
   std::vector<EvalParam> defaults_;
+  GroupScales scales_ = kFullGroupScales;  // the scales the rebuilds read and set
 };
 
 TEST_F(EvalParamsTest, TableHasItsNamesInOrder) {
@@ -178,9 +179,10 @@ TEST_F(EvalParamsTest, TheTailOfAnOverlongLineIsNotReadAsALine) {
 }
 
 TEST_F(EvalParamsTest, GroupScalesStretchEveryMemberOnce) {
-  g_pending.group_scale[kScaleKnight][0] = 50;
-  g_pending.group_scale[kScaleKnight][1] = 50;
-  ApplyGroupScales();
+  GroupScales scales = kFullGroupScales;
+  scales.percent[kScaleKnight][0] = 50;
+  scales.percent[kScaleKnight][1] = 50;
+  ApplyGroupScales(scales);
   // Halved, rounded to nearest with halves toward zero.
   EXPECT_EQ(Mg(kKnightMobility), 31);
   EXPECT_EQ(Eg(kKnightMobility), 23);
@@ -214,9 +216,10 @@ TEST_F(EvalParamsTest, EveryScaleGroupStretchesExactlyItsRows) {
   };
   for (int g = 0; g < kScaleGroupCount; g++) {
     ResetEvaluation();
-    g_pending.group_scale[g][0] = 200;
-    g_pending.group_scale[g][1] = 300;
-    ApplyGroupScales();
+    GroupScales scales = kFullGroupScales;
+    scales.percent[g][0] = 200;
+    scales.percent[g][1] = 300;
+    ApplyGroupScales(scales);
     int members = 0;
     for (int i = 0; i < kParamCount; i++) {
       const EvalParam& e = g_eval_params.entry[i];
@@ -226,8 +229,6 @@ TEST_F(EvalParamsTest, EveryScaleGroupStretchesExactlyItsRows) {
       EXPECT_EQ(e.eg, member ? stretched(defaults_[i].eg, 3) : defaults_[i].eg) << GroupScaleName(g) << " " << e.name;
     }
     EXPECT_GT(members, 0) << GroupScaleName(g);
-    g_pending.group_scale[g][0] = 100;
-    g_pending.group_scale[g][1] = 100;
   }
   EXPECT_EQ(ScaleGroupOf(kBishopOutpostAtk), kScaleBishop);
   EXPECT_EQ(ScaleGroupOf(kKingDanger2), kScaleKingSafety);
@@ -239,9 +240,9 @@ TEST_F(EvalParamsTest, EveryScaleGroupStretchesExactlyItsRows) {
 
 TEST_F(EvalParamsTest, GroupScalesCanBeSetFromTheParameterFile) {
   EXPECT_EQ(RebuildWith("scale_king_safety, 200, 0\nscale_threats, 5000, -3\n"), "");
-  EXPECT_EQ(g_pending.group_scale[kScaleKingSafety][0], 200);
-  EXPECT_EQ(g_pending.group_scale[kScaleThreats][0], 1000);  // clamped
-  EXPECT_EQ(g_pending.group_scale[kScaleThreats][1], 0);
+  EXPECT_EQ(scales_.percent[kScaleKingSafety][0], 200);
+  EXPECT_EQ(scales_.percent[kScaleThreats][0], 1000);  // clamped
+  EXPECT_EQ(scales_.percent[kScaleThreats][1], 0);
   EXPECT_EQ(Mg(kKingDanger1), -434);
   EXPECT_EQ(Eg(kKingDanger1), 0);
   EXPECT_EQ(Mg(kKingDanger2), -172);
@@ -253,19 +254,24 @@ TEST_F(EvalParamsTest, GroupScalesCanBeSetFromTheParameterFile) {
   EXPECT_EQ(Mg(kMtlKnight), 2);
 }
 
+// The driver's search start rebuilds the table from its settings only when
+// a configuration file flagged them.
 TEST_F(EvalParamsTest, SearchStartRebuildsOnlyWhenFlagged) {
   dir_.Write("params.txt", "mtl_pawn, 80, 90\n");
+  Settings saved = g_pending;
   CopyField(g_pending.eval_param_file, kFileFieldSize, dir_.File("params.txt").c_str());
   g_pending.eval_params_changed = 0;
-  std::string complaints = "unchanged";
-  EXPECT_FALSE(RefreshEvalParamsForSearch(&complaints));
-  EXPECT_EQ(complaints, "unchanged");
+  testing::internal::CaptureStdout();
+  ApplyChangedEvalParams();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(Mg(kMtlPawn), 100);
   g_pending.eval_params_changed = 1;
-  EXPECT_TRUE(RefreshEvalParamsForSearch(&complaints));
-  EXPECT_EQ(complaints, "");
+  testing::internal::CaptureStdout();
+  ApplyChangedEvalParams();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "info string setting eval params...\n");
   EXPECT_EQ(Mg(kMtlPawn), 80);
   EXPECT_EQ(g_pending.eval_params_changed, 0);
+  g_pending = saved;
 }
 
 }  // namespace

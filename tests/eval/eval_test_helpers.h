@@ -7,8 +7,6 @@
 #include "eval/eval_params.h"
 #include "eval/eval_state.h"
 #include "eval/hce.h"
-#include "driver/setting_registry.h"
-#include "settings.h"
 #include "support/board_helpers.h"
 
 // What an evaluation needs and nothing of the search: a position and an
@@ -36,9 +34,8 @@ inline EvalBoardPtr MakeEvalBoard(const std::string& fen) {
 inline void ResetEvaluation() {
   InitBoardForTests();
   InitHceTables();
-  SetDefaultSettings(&g_pending);
-  CopyField(g_pending.eval_param_file, kFileFieldSize, "/nonexistent/params.txt");
-  RebuildEvalParams();
+  GroupScales scales = kFullGroupScales;
+  RebuildEvalParams("/nonexistent/params.txt", &scales);
 }
 
 // The evaluation of the position for its side to move, computed afresh.

@@ -12,9 +12,9 @@
 
 #include "board/makemove.h"
 #include "driver/network_setup.h"
+#include "driver/settings.h"
 #include "eval/network.h"
 #include "eval/nn_evaluate.h"
-#include "settings.h"
 #include "eval/eval_test_helpers.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
@@ -59,7 +59,6 @@ class NetworkFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InitBoardForTests();
-    g_pending.network_noise = 0;
     Load("embedded");
   }
   void TearDown() override { Load("embedded"); }

@@ -12,9 +12,9 @@
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "driver/network_setup.h"
+#include "driver/settings.h"
 #include "eval/network.h"
 #include "eval/nn_evaluate.h"
-#include "settings.h"
 #include "eval/eval_test_helpers.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
@@ -31,7 +31,6 @@ class NetworkTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InitBoardForTests();
-    g_pending.network_noise = 0;
     LoadEmbeddedQuietly();
   }
   void TearDown() override {

@@ -9,12 +9,12 @@
 
 #include "board/makemove.h"
 #include "driver/network_setup.h"
+#include "driver/settings.h"
 #include "eval/eval_test_helpers.h"
 #include "eval/network.h"
 #include "eval/nn_evaluate.h"
 #include "eval/nnue_evaluate.h"
 #include "eval/nnue_test_helpers.h"
-#include "settings.h"
 #include "support/engine_process.h"
 
 namespace {
@@ -34,7 +34,6 @@ class NnueLoadTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetEvaluation();
-    g_pending.network_noise = 0;
     Load("embedded");
   }
   void TearDown() override { Load("embedded"); }

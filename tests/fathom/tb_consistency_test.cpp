@@ -41,7 +41,7 @@ std::vector<MoveOutcome> ProbeEveryMove(Position* pos) {
     o.zeroing = TbIsZeroingMove(pos, move);
     MakeMove(pos, move);
     o.mate = InCheck(pos) && LegalMoves(pos).empty();
-    int code = TbProbeWdl(pos, 0);
+    int code = TbProbeWdl(pos);
     int status;
     o.dtz = TbResolveDtz(pos, &status);
     UnmakeMove(pos);
@@ -58,7 +58,7 @@ int CheckPosition(const std::string& fen) {
   SCOPED_TRACE(fen);
   ThreadPtr thread = MakeThread(fen);
   Position* pos = &thread->pos;
-  int code = TbProbeWdl(pos, 0);
+  int code = TbProbeWdl(pos);
   EXPECT_NE(code, kTbNoResult);
   int wdl = code - 2;
   int status;
@@ -164,7 +164,7 @@ TEST(TablebaseConsistency, RandomEnPassantPositions) {
     // Count the positions where the right changes the value.
     ThreadPtr with = MakeThread(fen);
     ThreadPtr without = MakeThread(fen.substr(0, fen.size() - 2) + "-");
-    differs += TbProbeWdl(&with->pos, 0) != TbProbeWdl(&without->pos, 0);
+    differs += TbProbeWdl(&with->pos) != TbProbeWdl(&without->pos);
   }
   EXPECT_GT(differs, 0);
 }
@@ -202,7 +202,7 @@ TEST(TablebaseConsistency, KingAndPawnTableAgreesWithTheTablebase) {
           bool weak_in_check = (wk >> 3) == (pawn >> 3) + 1 && std::abs((wk & 7) - (pawn & 7)) == 1;
           if (weak_in_check && !weak_to_move) continue;  // White could take the king
           SetupPosition(pos, KpkFen(sk, wk, pawn, weak_to_move).c_str());
-          int code = TbProbeWdl(pos, 0);
+          int code = TbProbeWdl(pos);
           ASSERT_NE(code, kTbNoResult);
           bool tb_won = (code - 2) == (weak_to_move ? -2 : 2);
           bool table_won = KpkIsWon(sk, wk, pawn, weak_to_move);

@@ -22,7 +22,7 @@ TEST(TablebaseEpd, EveryPositionProbesToItsValues) {
     TbStatus table_status;
     EXPECT_EQ(ProbeWdlTable(MakeTbPosition(pos, 0), &table_status), r.wdl_table);
     EXPECT_EQ(table_status, kTbOk);
-    EXPECT_EQ(TbProbeWdl(pos, 0), r.wdl + 2);
+    EXPECT_EQ(TbProbeWdl(pos), r.wdl + 2);
     int status;
     EXPECT_EQ(TbResolveDtz(pos, &status), r.dtz);
     EXPECT_NE(status, kProbeFailed);

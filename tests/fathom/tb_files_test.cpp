@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -12,7 +13,8 @@
 
 #include "fathom/tbcore.h"
 #include "fathom/tbprobe.h"
-#include "settings.h"
+#include "search/search_control.h"
+#include "search/tablebase_probe.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
 #include "support/tb_helpers.h"
@@ -90,12 +92,11 @@ TEST(TablebaseFiles, DirectoriesAreSearchedInOrder) {
   std::string path = "/nonexistent-zorv-dir;" + first.path() + ";" + SyzygyDir();
   EXPECT_EQ(InitTablebases(path), "info string found 35 tablebases\n");
   ThreadPtr thread = MakeThread(kQueenWin);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(TbProbeWdl(&thread->pos, 0), kTbNoResult);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Corrupted table.\n");
+  EXPECT_EQ(TbProbeWdl(&thread->pos), kTbNoResult);
+  EXPECT_EQ(TbTakeProblems(), "Corrupted table.\n");
   // Tables only in the later directory are found there.
   ThreadPtr rook = MakeThread("4k3/8/8/8/8/8/8/KR6 w - -");
-  EXPECT_EQ(TbProbeWdl(&rook->pos, 0), kTbWin);
+  EXPECT_EQ(TbProbeWdl(&rook->pos), kTbWin);
 }
 
 TEST(TablebaseFiles, MissingDtzFileFailsOnlyTheRootProbe) {
@@ -103,19 +104,18 @@ TEST(TablebaseFiles, MissingDtzFileFailsOnlyTheRootProbe) {
   CopyTable("KQvK.rtbw", dir);
   EXPECT_EQ(InitTablebases(dir.path()), "info string found 1 tablebases\n");
   EXPECT_EQ(TbLargest(), 3);
-  testing::internal::CaptureStderr();
   ThreadPtr win = MakeThread(kQueenWin);
   ThreadPtr loss = MakeThread("4k3/8/8/8/8/8/8/KQ6 b - -");
-  EXPECT_EQ(TbProbeWdl(&win->pos, 0), kTbWin);
-  EXPECT_EQ(TbProbeWdl(&loss->pos, 0), kTbLoss);
+  EXPECT_EQ(TbProbeWdl(&win->pos), kTbWin);
+  EXPECT_EQ(TbProbeWdl(&loss->pos), kTbLoss);
   int wdl, dtz;
   Move move;
   EXPECT_EQ(TbProbeRoot(&win->pos, &wdl, &dtz, &move), kTbNoResult);
   EXPECT_EQ(TbProbeRoot(&loss->pos, &wdl, &dtz, &move), kTbNoResult);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(TbTakeProblems(), "");
   // Material without a table gives no result either.
   ThreadPtr rook = MakeThread("4k3/8/8/8/8/8/8/KR6 w - -");
-  EXPECT_EQ(TbProbeWdl(&rook->pos, 0), kTbNoResult);
+  EXPECT_EQ(TbProbeWdl(&rook->pos), kTbNoResult);
 }
 
 TEST(TablebaseFiles, WrongFirstWordIsReportedAtEachProbe) {
@@ -128,10 +128,17 @@ TEST(TablebaseFiles, WrongFirstWordIsReportedAtEachProbe) {
   }
   InitTablebases(dir.path());
   ThreadPtr thread = MakeThread(kQueenWin);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(TbProbeWdl(&thread->pos, 0), kTbNoResult);
-  EXPECT_EQ(TbProbeWdl(&thread->pos, 0), kTbNoResult);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Corrupted table.\nCorrupted table.\n");
+  EXPECT_EQ(TbProbeWdl(&thread->pos), kTbNoResult);
+  EXPECT_EQ(TbProbeWdl(&thread->pos), kTbNoResult);
+  EXPECT_EQ(TbTakeProblems(), "Corrupted table.\nCorrupted table.\n");
+  // The probes keep what they say in a fixed buffer: once it is full they
+  // drop whole lines until the driver takes them.
+  for (int i = 0; i < 1000; i++) TbProbeWdl(&thread->pos);
+  std::string kept = TbTakeProblems();
+  EXPECT_LT(kept.size(), size_t(kTbProblemBytes));
+  EXPECT_EQ(kept.size() % std::strlen("Corrupted table.\n"), 0u);
+  EXPECT_GT(kept.size(), size_t(kTbProblemBytes) / 2);
+  EXPECT_EQ(TbTakeProblems(), "");
 }
 
 TEST(TablebaseFiles, EmptyOrVanishedFilesGiveNoResult) {
@@ -140,12 +147,11 @@ TEST(TablebaseFiles, EmptyOrVanishedFilesGiveNoResult) {
   CopyTable("KRvK.rtbw", dir);
   EXPECT_EQ(InitTablebases(dir.path()), "info string found 2 tablebases\n");
   fs::remove(dir.File("KRvK.rtbw"));
-  testing::internal::CaptureStderr();
   ThreadPtr queen = MakeThread(kQueenWin);
-  EXPECT_EQ(TbProbeWdl(&queen->pos, 0), kTbNoResult);
+  EXPECT_EQ(TbProbeWdl(&queen->pos), kTbNoResult);
   ThreadPtr rook = MakeThread("4k3/8/8/8/8/8/8/KR6 w - -");
-  EXPECT_EQ(TbProbeWdl(&rook->pos, 0), kTbNoResult);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Corrupted table.\nCould not find KRvK.rtbw\n");
+  EXPECT_EQ(TbProbeWdl(&rook->pos), kTbNoResult);
+  EXPECT_EQ(TbTakeProblems(), "Corrupted table.\nCould not find KRvK.rtbw\n");
 }
 
 // Only regular files are tables: a directory or FIFO named like one is not
@@ -159,10 +165,9 @@ TEST(TablebaseFiles, DirectoriesAndFifosAreNotTables) {
   EXPECT_EQ(InitTablebases(dir.path()), "info string found 1 tablebases\n");
   fs::remove(dir.File("KQvK.rtbw"));
   ASSERT_EQ(mkdir(dir.File("KQvK.rtbw").c_str(), 0755), 0);
-  testing::internal::CaptureStderr();
   ThreadPtr queen = MakeThread(kQueenWin);
-  EXPECT_EQ(TbProbeWdl(&queen->pos, 0), kTbNoResult);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Could not find KQvK.rtbw\n");
+  EXPECT_EQ(TbProbeWdl(&queen->pos), kTbNoResult);
+  EXPECT_EQ(TbTakeProblems(), "Could not find KQvK.rtbw\n");
 }
 
 TEST(TablebaseFiles, InitialisingAgainReleasesEveryMappedFile) {
@@ -187,11 +192,11 @@ TEST(TablebaseFiles, InitialisingAgainReleasesEveryMappedFile) {
   EXPECT_NE(ProcessMappings().find(shared + "/KQvK.rtbz"), std::string::npos);
   InitTablebases("<empty>");
   EXPECT_EQ(ProcessMappings().find(shared + "/"), std::string::npos);
-  EXPECT_EQ(TbProbeWdl(&thread->pos, 0), kTbNoResult);
+  EXPECT_EQ(TbProbeWdl(&thread->pos), kTbNoResult);
 }
 
-// Six-man positions wait for SyzygyProbeDepth6; a stand-in file shows
-// whether a probe reached the table.
+// The search probes six-man positions from SyzygyProbeDepth6 on; a stand-in
+// file shows whether a probe reached the table.
 TEST(TablebaseFiles, SixManPositionsNeedTheirOwnDepth) {
   TempDir dir;
   dir.Write("KQRBvKN.rtbw", "not a table");
@@ -199,26 +204,25 @@ TEST(TablebaseFiles, SixManPositionsNeedTheirOwnDepth) {
   ASSERT_EQ(TbLargest(), 6);
   // White has no capture, so the probe goes straight to the table.
   ThreadPtr thread = MakeThread("n3k3/8/8/8/8/8/8/KQRB4 w - -");
-  int saved = g_pending.syzygy_probe_depth6;
+  SearchOptions saved = g_control.options;
+  g_control.options.tb_probe_depth = 0;
   auto probe_reaches_table = [&](int depth) {
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(TbProbeWdl(&thread->pos, depth), kTbNoResult);
-    return testing::internal::GetCapturedStderr() == "Corrupted table.\n";
+    EXPECT_EQ(ProbeTablebaseWdl(&thread->pos, depth), kTbNoResult);
+    return TbTakeProblems() == "Corrupted table.\n";
   };
-  g_pending.syzygy_probe_depth6 = 1;
+  g_control.options.tb_probe_depth6 = 1;
   EXPECT_FALSE(probe_reaches_table(0));
   EXPECT_TRUE(probe_reaches_table(1));
-  g_pending.syzygy_probe_depth6 = 4;
+  g_control.options.tb_probe_depth6 = 4;
   EXPECT_FALSE(probe_reaches_table(3));
   EXPECT_TRUE(probe_reaches_table(4));
-  g_pending.syzygy_probe_depth6 = int16_t(saved);
   // Seven men exceed the largest table.
   ThreadPtr seven = MakeThread("nn2k3/8/8/8/8/8/8/KQRB4 w - -");
   EXPECT_FALSE([&] {
-    testing::internal::CaptureStderr();
-    TbProbeWdl(&seven->pos, 127);
-    return !testing::internal::GetCapturedStderr().empty();
+    ProbeTablebaseWdl(&seven->pos, 127);
+    return !TbTakeProblems().empty();
   }());
+  g_control.options = saved;
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include "board/movegen.h"
 #include "fathom/tbcore.h"
 #include "fathom/tbprobe.h"
+#include "search/search_control.h"
+#include "search/tablebase_probe.h"
 #include "support/board_helpers.h"
 #include "support/tb_helpers.h"
 
@@ -29,16 +31,15 @@ int Root(Position* pos, int* dtz = nullptr, Move* move = nullptr) {
 TEST(TablebaseProbe, WithoutTablesNothingIsProbedOrPrinted) {
   for (const char* path : {"", "<empty>"}) {
     SCOPED_TRACE(path);
-    testing::internal::CaptureStderr();
     EXPECT_EQ(InitTablebases(path), "");
     EXPECT_EQ(TbLargest(), 0);
     EXPECT_EQ(TbTableCount(), 0);
     for (const TbEpdRecord& r : LoadTbEpd()) {
       ThreadPtr thread = MakeThread(r.fen);
-      EXPECT_EQ(TbProbeWdl(&thread->pos, 100), kTbNoResult);
+      EXPECT_EQ(TbProbeWdl(&thread->pos), kTbNoResult);
       EXPECT_EQ(Root(&thread->pos), kTbNoResult);
     }
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(TbTakeProblems(), "");
   }
 }
 
@@ -46,18 +47,25 @@ TEST(TablebaseProbe, CastlingRightsAreNeverProbed) {
   InitTablebases(SyzygyDir());
   ThreadPtr with_right = MakeThread("4k3/8/8/8/8/8/8/4K2R w K -");
   ASSERT_NE(with_right->pos.castling, 0);
-  EXPECT_EQ(TbProbeWdl(&with_right->pos, 10), kTbNoResult);
+  EXPECT_EQ(TbProbeWdl(&with_right->pos), kTbNoResult);
   EXPECT_EQ(Root(&with_right->pos), kTbNoResult);
   ThreadPtr without = MakeThread("4k3/8/8/8/8/8/8/4K2R w - -");
-  EXPECT_EQ(TbProbeWdl(&without->pos, 10), kTbWin);
+  EXPECT_EQ(TbProbeWdl(&without->pos), kTbWin);
   EXPECT_EQ(Root(&without->pos), kTbWin);
 }
 
+// The search probes only from the probe depth of its options on.
 TEST(TablebaseProbe, DepthBelowTheProbeDepthIsNotProbed) {
   InitTablebases(SyzygyDir());
   ThreadPtr thread = MakeThread("4k3/8/8/8/8/8/8/KQ6 w - -");
-  EXPECT_EQ(TbProbeWdl(&thread->pos, -1), kTbNoResult);
-  EXPECT_EQ(TbProbeWdl(&thread->pos, 0), kTbWin);
+  SearchOptions saved = g_control.options;
+  g_control.options.tb_probe_depth = 0;
+  EXPECT_EQ(ProbeTablebaseWdl(&thread->pos, -1), kTbNoResult);
+  EXPECT_EQ(ProbeTablebaseWdl(&thread->pos, 0), kTbWin);
+  g_control.options.tb_probe_depth = 3;
+  EXPECT_EQ(ProbeTablebaseWdl(&thread->pos, 2), kTbNoResult);
+  EXPECT_EQ(ProbeTablebaseWdl(&thread->pos, 3), kTbWin);
+  g_control.options = saved;
 }
 
 // The root result turns a win or loss into its fifty-move-rule draw when
@@ -73,7 +81,7 @@ TEST(TablebaseProbe, RootFiftyMoveCounterMakesCursedAndBlessedResults) {
   win->pos.fifty = uint8_t(101 - dtz);
   EXPECT_EQ(Root(&win->pos), kTbCursedWin);
   // The search probe assumes a fresh counter.
-  EXPECT_EQ(TbProbeWdl(&win->pos, 0), kTbWin);
+  EXPECT_EQ(TbProbeWdl(&win->pos), kTbWin);
 
   ThreadPtr loss = MakeThread("4k3/8/8/8/8/8/8/KQ6 b - -");
   ASSERT_EQ(Root(&loss->pos, &dtz), kTbLoss);
@@ -88,10 +96,10 @@ TEST(TablebaseProbe, RootOfCheckmateOrStalemateGivesNoResult) {
   InitTablebases(SyzygyDir());
   ThreadPtr mate = MakeThread("k7/1Q6/1K6/8/8/8/8/8 b - -");
   EXPECT_EQ(Root(&mate->pos), kTbNoResult);
-  EXPECT_EQ(TbProbeWdl(&mate->pos, 0), kTbLoss);
+  EXPECT_EQ(TbProbeWdl(&mate->pos), kTbLoss);
   ThreadPtr stalemate = MakeThread("k7/8/1QK5/8/8/8/8/8 b - -");
   EXPECT_EQ(Root(&stalemate->pos), kTbNoResult);
-  EXPECT_EQ(TbProbeWdl(&stalemate->pos, 0), kTbDraw);
+  EXPECT_EQ(TbProbeWdl(&stalemate->pos), kTbDraw);
 }
 
 TEST(TablebaseProbe, RootRefusesPositionsThatCannotArise) {
@@ -111,12 +119,12 @@ TEST(TablebaseProbe, RootRefusesPositionsThatCannotArise) {
   }
   // The search probe also refuses a position where a king can be taken.
   ThreadPtr king_en_prise = MakeThread("k7/Q7/8/8/8/8/8/K7 w - -");
-  EXPECT_EQ(TbProbeWdl(&king_en_prise->pos, 0), kTbNoResult);
+  EXPECT_EQ(TbProbeWdl(&king_en_prise->pos), kTbNoResult);
   // An en-passant square with no pawn behind it would make the capture
   // lift a man that is not there: neither probe plays it.
   ThreadPtr bad_ep = MakeThread("k7/8/8/8/8/8/8/KQ6 w - -");
   bad_ep->pos.ep_square = uint8_t(MakeSquare(4, 5));
-  EXPECT_EQ(TbProbeWdl(&bad_ep->pos, 0), kTbNoResult);
+  EXPECT_EQ(TbProbeWdl(&bad_ep->pos), kTbNoResult);
   EXPECT_EQ(Root(&bad_ep->pos), kTbNoResult);
 }
 
@@ -142,7 +150,7 @@ TEST(TablebaseProbe, ProbesLeaveTheCurrentMoveListAndPositionIntact) {
     int history = pos->history_count, ply = pos->ply;
     Move last_move = pos->last_move;
     Root(pos);
-    TbProbeWdl(pos, 0);
+    TbProbeWdl(pos);
     ASSERT_EQ(0, std::memcmp(list.data(), start, list.size() * sizeof(MoveListEntry))) << fen;
     EXPECT_EQ(Fen(pos), fen);
     EXPECT_EQ(pos->key, key);
@@ -159,11 +167,11 @@ TEST(TablebaseProbe, ProbeAtTheDeepestPlyStaysInsideThePosition) {
   InitTablebases(SyzygyDir());
   PositionPtr pos = MakePosition("8/4r3/8/K7/4R3/8/8/5k2 w - -");  // Rxe7 wins
   pos->ply = 66;
-  EXPECT_EQ(TbProbeWdl(pos.get(), 0), kTbWin);
+  EXPECT_EQ(TbProbeWdl(pos.get()), kTbWin);
   pos->ply = kMaxPly + 1;
-  EXPECT_EQ(TbProbeWdl(pos.get(), 0), kTbNoResult);
+  EXPECT_EQ(TbProbeWdl(pos.get()), kTbNoResult);
   pos->ply = 1;
-  EXPECT_EQ(TbProbeWdl(pos.get(), 0), kTbWin);
+  EXPECT_EQ(TbProbeWdl(pos.get()), kTbWin);
 }
 
 TEST(TablebaseProbe, RootMoveOfAWinAndOfADraw) {

@@ -32,7 +32,7 @@ TEST(TablebaseThreads, ConcurrentProbesAgreeWithASingleThread) {
   InitTablebases(SyzygyDir());
   for (Expected& c : cases) {
     ThreadPtr thread = MakeThread(c.fen);
-    c.wdl = TbProbeWdl(&thread->pos, 1);
+    c.wdl = TbProbeWdl(&thread->pos);
     int wdl;
     c.root = TbProbeRoot(&thread->pos, &wdl, &c.dtz, &c.move);
   }
@@ -49,7 +49,7 @@ TEST(TablebaseThreads, ConcurrentProbesAgreeWithASingleThread) {
         // Each thread walks the cases from its own starting point.
         const Expected& c = cases[(k * 7 + size_t(t) * cases.size() / kThreads) % cases.size()];
         SetupPosition(&thread->pos, c.fen.c_str());
-        if (TbProbeWdl(&thread->pos, 1) != c.wdl) mismatches++;
+        if (TbProbeWdl(&thread->pos) != c.wdl) mismatches++;
         // Two threads also make root probes, which share the DTZ cache.
         if (t < 2) {
           int wdl = -1, dtz = 0;

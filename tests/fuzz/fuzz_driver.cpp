@@ -46,7 +46,6 @@
 #include "board/zobrist.h"
 #include "eval/network.h"
 #include "search/search_thread.h"
-#include "settings.h"
 
 namespace {
 
@@ -115,11 +114,9 @@ class Board {
   // The move whose text, in either castling notation, is the given one.
   Move FindMove(const std::string& text) {
     for (Move m : LegalMoves()) {
-      for (bool chess960 : {false, true}) {
-        g_flags.chess960 = chess960;
+      for (NotationStyle style : {kUciNotation, kUciChess960Notation}) {
         char buf[16];
-        MoveToCoordinate(pos(), pos()->side, m, buf);
-        g_flags.chess960 = false;
+        MoveToCoordinate(pos(), pos()->side, m, style, buf);
         if (text == buf) return m;
       }
     }
@@ -128,7 +125,7 @@ class Board {
 
   std::string MoveText(Move m) {
     char buf[16];
-    MoveToCoordinate(pos(), pos()->side, m, buf);
+    MoveToCoordinate(pos(), pos()->side, m, kUciNotation, buf);
     return buf;
   }
 

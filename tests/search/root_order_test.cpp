@@ -11,7 +11,7 @@
 #include "search/search_params.h"
 #include "search/search_thread.h"
 #include "search/search_threads.h"
-#include "settings.h"
+#include "support/search_helpers.h"
 
 namespace {
 
@@ -19,10 +19,7 @@ class RootOrder : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetEvaluation();
-    SetDefaultSettings(&g_pending);
-    g_flags = EngineFlags();
-    g_flags.use_nn_eval = false;
-    g_flags.noise = kNoiseSilent;
+    options_ = QuietSearchOptions();
     if (g_game == nullptr) g_game = NewGameRecord();
     SetDefaultLimits(&g_control.limits);
     g_control.limits.base_time = kNoTimeLimit;
@@ -30,7 +27,6 @@ class RootOrder : public ::testing::Test {
     g_control.full_speed_elo = 0;
   }
   void TearDown() override {
-    SetDefaultSettings(&g_pending);
     g_control.limits.depth_limit = kMaxSearchDepth;
     g_control.stop.store(false);
     g_control.state.store(kStateIdle);
@@ -41,11 +37,12 @@ class RootOrder : public ::testing::Test {
   SearchThread* SearchTo(const std::string& fen, int depth) {
     SetupGame(fen.c_str());
     g_control.limits.depth_limit = depth;
-    g_pending.threads = 1;
-    SearchThread* t = RunSearchOnCallingThread();
+    SearchThread* t = RunSearchOnCallingThread(options_);
     EXPECT_NE(t, nullptr);
     return t;
   }
+
+  SearchOptions options_;
 };
 
 const std::vector<std::string>& Fens() {
@@ -78,7 +75,7 @@ TEST_F(RootOrder, TheBestMoveLeadsTheListAfterEveryDepth) {
 }
 
 TEST_F(RootOrder, MultiPvLinesLeadTheListInTheirOrder) {
-  g_pending.multi_pv = 3;
+  options_.multi_pv = 3;
   for (const std::string& fen : Fens()) {
     SearchThread* t = SearchTo(fen, 6);
     ASSERT_NE(t, nullptr);

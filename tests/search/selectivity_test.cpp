@@ -2,19 +2,18 @@
 #include <gtest/gtest.h>
 
 #include "search/selectivity.h"
-#include "driver/setting_registry.h"
-#include "settings.h"
+#include "support/search_helpers.h"
 
 namespace {
 
 class SelectivityTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetDefaultSettings(&g_pending); }
-  void TearDown() override { SetDefaultSettings(&g_pending); }
+  // The selectivity options of the default settings.
+  SelectivityOptions options_ = QuietSearchOptions().selectivity;
 };
 
 TEST_F(SelectivityTest, DefaultTables) {
-  DeriveSelectivityTables();
+  DeriveSelectivityTables(options_);
   const SelectivityTables& t = g_selectivity;
   EXPECT_EQ(t.bp_margin, 15);
   EXPECT_EQ(t.fp_margin[3], 375);
@@ -37,8 +36,8 @@ TEST_F(SelectivityTest, DefaultTables) {
 }
 
 TEST_F(SelectivityTest, SelectivityZeroTurnsEveryRuleOff) {
-  g_pending.selectivity = 0;
-  DeriveSelectivityTables();
+  options_.selectivity = 0;
+  DeriveSelectivityTables(options_);
   const SelectivityTables& t = g_selectivity;
   EXPECT_EQ(t.lmr_depth, 100);
   EXPECT_EQ(t.nmp_depth, 100);
@@ -46,35 +45,35 @@ TEST_F(SelectivityTest, SelectivityZeroTurnsEveryRuleOff) {
   EXPECT_EQ(t.sep_depth, 0);
   EXPECT_EQ(t.fp_depth, 0);
   EXPECT_EQ(t.bp_margin, 5000);
-  // The settings themselves stay.
-  EXPECT_EQ(g_pending.nmp_depth, 3);
+  // The options themselves stay.
+  EXPECT_EQ(options_.nmp_depth, 3);
 }
 
 TEST_F(SelectivityTest, LowSelectivityWidensTheBetaMarginAndShrinksReductions) {
-  g_pending.selectivity = 99;
-  DeriveSelectivityTables();
+  options_.selectivity = 99;
+  DeriveSelectivityTables(options_);
   EXPECT_EQ(g_selectivity.bp_margin, 15);
-  g_pending.selectivity = 1;
-  DeriveSelectivityTables();
+  options_.selectivity = 1;
+  DeriveSelectivityTables(options_);
   EXPECT_EQ(g_selectivity.bp_margin, 64);
   EXPECT_EQ(g_selectivity.lmr_pv[31][31], 0);
-  g_pending.selectivity = 200;
-  DeriveSelectivityTables();
+  options_.selectivity = 200;
+  DeriveSelectivityTables(options_);
   EXPECT_EQ(g_selectivity.lmr_pv[31][31], 3);
 }
 
 TEST_F(SelectivityTest, DepthLimitsBeyondTheTablesStayInsideThem) {
-  g_pending.fp_depth = 40;
-  g_pending.sep_depth = 99;
-  g_pending.lmp_depth = 12;
-  DeriveSelectivityTables();
+  options_.fp_depth = 40;
+  options_.sep_depth = 99;
+  options_.lmp_depth = 12;
+  DeriveSelectivityTables(options_);
   EXPECT_EQ(g_selectivity.fp_depth, 11);
   EXPECT_EQ(g_selectivity.sep_depth, 11);
   EXPECT_EQ(g_selectivity.lmp_depth, 11);
 }
 
 TEST_F(SelectivityTest, ShowWritesTheTables) {
-  DeriveSelectivityTables();
+  DeriveSelectivityTables(options_);
   std::string out = SearchParametersText();
   EXPECT_EQ(out.rfind("BP_margin= 15\nFP_depth= 3, margins= 125 250 375\nSEP_depth= 3, margins= 75 150 225\n"
                       "NMP_depth= 3\nLMP_depth= 6, count= 3 6 9 12 15 18\nLMR_depth= 3\nLMR table:\n 3  ",

@@ -13,7 +13,7 @@
 #include "search/search_thread.h"
 #include "search/search_threads.h"
 #include "search/time_manager.h"
-#include "settings.h"
+#include "support/search_helpers.h"
 
 namespace {
 
@@ -21,9 +21,7 @@ class SearchTime : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetEvaluation();
-    g_flags = EngineFlags();
-    g_flags.use_nn_eval = false;
-    g_flags.noise = kNoiseSilent;
+    g_control.options = QuietSearchOptions();
     if (g_game == nullptr) g_game = NewGameRecord();
     SetupGame("r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ -");
     SetDefaultLimits(&g_control.limits);
@@ -48,12 +46,12 @@ class SearchTime : public ::testing::Test {
 TEST_F(SearchTime, NoMoveIsPlannedBeyondTheClockLessTheOverhead) {
   int plans = 0;
   for (int overhead_ms : {0, 10, 50, 300, 5000}) {
-    g_pending.move_overhead_ms = int16_t(overhead_ms);
+    g_control.options.move_overhead_ms = overhead_ms;
     for (float clock : {0.0f, 0.004f, 0.03f, 0.1f, 0.2f, 0.37f, 0.7f, 1.0f, 3.0f, 60.0f, 3600.0f}) {
       for (float increment : {0.0f, 0.01f, 0.1f, 2.0f}) {
         for (int moves_to_go : {0, 1, 2, 40}) {
           for (int ponder : {0, 1}) {
-            g_pending.ponder = int16_t(ponder);
+            g_control.options.ponder = ponder != 0;
             OnTheClock(clock, increment, moves_to_go);
             PrepareSearchTime();
             const SearchControl& c = g_control;
@@ -80,39 +78,40 @@ TEST_F(SearchTime, NoMoveIsPlannedBeyondTheClockLessTheOverhead) {
 }
 
 // Runs a one-thread search on this thread: no driver loop checks the time.
-double SecondsOfASearchLeftAlone() {
+double SecondsOfASearchLeftAlone(const SearchOptions& options) {
   g_control.state.store(kStateToolSearch);
   auto start = std::chrono::steady_clock::now();
-  RunSearchOnCallingThread();
+  RunSearchOnCallingThread(options);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   g_control.state.store(kStateIdle);
   return seconds;
 }
 
 TEST_F(SearchTime, ASearchStopsItselfOnTimeWhenNoOneElseChecks) {
-  g_pending.move_overhead_ms = 50;
+  SearchOptions options = QuietSearchOptions();
+  options.move_overhead_ms = 50;
   // Half a second on the clock: at most a tenth of it after the first
   // iteration.
   OnTheClock(0.5f, 0.0f, 0);
-  double seconds = SecondsOfASearchLeftAlone();
+  double seconds = SecondsOfASearchLeftAlone(options);
   EXPECT_LT(seconds, 0.3);
   EXPECT_GE(g_control.best_depth, 1);
   EXPECT_NE(g_control.best_move, 0);
   // A fixed time a move.
   SetDefaultLimits(&g_control.limits);
   g_control.limits.base_time = 0.2f;
-  seconds = SecondsOfASearchLeftAlone();
+  seconds = SecondsOfASearchLeftAlone(options);
   EXPECT_GE(seconds, 0.19);
   EXPECT_LT(seconds, 0.6);
   // Inside the overhead: half of what is left, whatever the iteration.
   OnTheClock(0.04f, 0.0f, 0);
-  seconds = SecondsOfASearchLeftAlone();
+  seconds = SecondsOfASearchLeftAlone(options);
   EXPECT_LT(seconds, 0.2);
   // A search without a time limit is not stopped by these checks.
   SetDefaultLimits(&g_control.limits);
   g_control.limits.base_time = kNoTimeLimit;
   g_control.limits.depth_limit = 4;
-  SecondsOfASearchLeftAlone();
+  SecondsOfASearchLeftAlone(options);
   EXPECT_EQ(g_control.best_depth, 4);
 }
 

@@ -7,9 +7,9 @@
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "driver/setting_effects.h"
+#include "driver/settings.h"
 #include "search/search_control.h"
 #include "search/tt.h"
-#include "settings.h"
 #include "support/board_helpers.h"
 
 namespace {
@@ -97,7 +97,7 @@ TEST_F(TableTest, ClearingLeavesNothingToFind) {
   ThreadPtr t = MakeThread(kStartFen);
   StoreHashTable(&t->pos, 1, 6, Parse(&t->pos, "g1f3"), 20, -kInfinity, kInfinity);
   ASSERT_GE(ProbeHashTable(&t->pos).depth, 0);
-  ClearHashTable();
+  ClearHashTable(2);
   EXPECT_LT(ProbeHashTable(&t->pos).depth, 0);
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(g_tt.entries);
   for (size_t i = 0; i < (size_t(g_tt.count) + 16) * sizeof(HashEntry); i++) ASSERT_EQ(bytes[i], 0) << i;

@@ -111,7 +111,7 @@ bool IsLegalMoveText(const std::string& fen, const std::string& moves, const std
   PlayMoves(pos.get(), moves);
   for (Move m : LegalMoves(pos.get())) {
     char buffer[16];
-    MoveToCoordinate(pos.get(), pos->side, m, buffer);
+    MoveToCoordinate(pos.get(), pos->side, m, kUciNotation, buffer);
     if (text == buffer) return true;
   }
   return false;

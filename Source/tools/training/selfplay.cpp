@@ -26,7 +26,6 @@
 #include "search/search_thread.h"
 #include "search/search_threads.h"
 #include "search/tt.h"
-#include "settings.h"
 #include "tools/text_lines.h"
 #include "tools/training/progress_meter.h"
 #include "tools/training/train_record.h"
@@ -148,10 +147,11 @@ bool GameOver(TrainGame* game, const int* white_scores) {
 
 // Plays one game from the start position; false when the random plies end
 // the game before it begins (the start is then skipped).
-bool PlayGame(const std::string& start, int64_t index, const SelfPlayOptions& options, TrainGame* game) {
+bool PlayGame(const std::string& start, int64_t index, const SelfPlayOptions& options, const SearchOptions& search,
+              TrainGame* game) {
   SetupGame(start.c_str());
   NewGameHistory();
-  ClearHashTable();
+  ClearHashTable(search.threads);
   PlyRandom random{uint64_t(index)};
   Move legal[kMaxMovesPerPly];
   for (int i = 0; i < options.random_plies; i++) {
@@ -170,7 +170,7 @@ bool PlayGame(const std::string& start, int64_t index, const SelfPlayOptions& op
   limits.moves_per_control = 1;
   limits.base_time = 1e7f;
   while (!GameOver(game, white_scores)) {
-    RunSearchOnCallingThread();
+    RunSearchOnCallingThread(search);
     Move move = g_control.best_move;
     if (move == kNullMove || MatchLegalMove(&g_game->pos, move) != move) return false;
     int score = g_control.best_score;
@@ -187,13 +187,14 @@ int RunWorker(int worker, const SelfPlayOptions& options, const std::vector<std:
               int fd, SelfPlayTotals* totals) {
   (void)worker;
   // One search thread per game; the table is this process's own copy.
-  g_pending.threads = 1;
-  g_flags.noise = kNoiseSilent;
+  SearchOptions search = options.search;
+  search.threads = 1;
+  search.noise = kNoiseSilent;
   static TrainGame game;
   while (totals->positions.load() < options.positions) {
     int64_t index = first_game + totals->next_game.fetch_add(1);
     const std::string& start = starts[size_t(index % int64_t(starts.size()))];
-    if (!PlayGame(start, index, options, &game)) continue;
+    if (!PlayGame(start, index, options, search, &game)) continue;
     if (!AppendTrainGame(fd, game)) {
       totals->write_failures++;
       return 1;

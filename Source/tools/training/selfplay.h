@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "search/search_options.h"
+
 struct SelfPlayOptions {
   const char* start_file;  // EPD lines; the first four fields are the position
   const char* output;      // appended to
@@ -13,6 +15,7 @@ struct SelfPlayOptions {
   int workers;             // games at once, each in its own process
   int random_plies;        // random legal moves after each start
   int progress_seconds;    // between progress lines
+  SearchOptions search;    // the searches' options (each worker runs one thread, printing no lines)
 };
 
 // Adjudication thresholds, in centipawns of the searches' scores.

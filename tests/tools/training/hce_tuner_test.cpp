@@ -12,8 +12,6 @@
 
 #include "eval/eval_params.h"
 #include "eval/hce.h"
-#include "driver/setting_registry.h"
-#include "settings.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
 #include "tools/training/hce_tuner.h"
@@ -25,9 +23,8 @@ namespace {
 void ResetWeights() {
   InitBoardForTests();
   InitHceTables();
-  SetDefaultSettings(&g_pending);
-  CopyField(g_pending.eval_param_file, kFileFieldSize, "/nonexistent/params.txt");
-  RebuildEvalParams();
+  GroupScales scales = kFullGroupScales;
+  RebuildEvalParams("/nonexistent/params.txt", &scales);
 }
 
 class HceTunerTest : public ::testing::Test {
@@ -263,9 +260,9 @@ TEST_F(HceTunerTest, TuningLowersTheErrorAndWritesWhatTheEngineReadsBack) {
   std::vector<std::string> lines = Lines(dir.Read("params.txt"));
   ASSERT_EQ(lines.size(), size_t(kParamCount));
   EXPECT_EQ(lines[0], "mtl_pawn, 100, 100");
-  CopyField(g_pending.eval_param_file, kFileFieldSize, dir.File("params.txt").c_str());
   testing::internal::CaptureStdout();
-  RebuildEvalParams();
+  GroupScales scales = kFullGroupScales;
+  RebuildEvalParams(dir.File("params.txt").c_str(), &scales);
   std::string complaints = testing::internal::GetCapturedStdout();
   EXPECT_EQ(complaints, "");
   // Untuned entries keep their defaults (the hidden knights are tuned ones).

@@ -10,7 +10,6 @@
 #include "board/makemove.h"
 #include "eval/network.h"
 #include "eval/nn_evaluate.h"
-#include "settings.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
 #include "tools/training/nn_trainer.h"
@@ -22,14 +21,12 @@ class NnTrainerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InitBoardForTests();
-    g_pending.network_noise = 0;
     LoadSilently("embedded");
   }
   void TearDown() override { LoadSilently("embedded"); }
   static void LoadSilently(const std::string& source) {
     testing::internal::CaptureStdout();
-    CopyField(g_pending.nn_file, kFileFieldSize, source.c_str());
-    LoadNetwork();
+    LoadNetwork(source.c_str());
     testing::internal::GetCapturedStdout();
   }
 };

@@ -25,7 +25,6 @@
 #include "eval/nn_evaluate.h"
 #include "eval/nnue_evaluate.h"
 #include "eval/nnue_file.h"
-#include "settings.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
 #include "tools/training/adam.h"
@@ -453,10 +452,8 @@ TEST_F(NnueTrainerTest, LoaderWithATeacherKeepsTheFloatNetworksScoreOfEveryPosit
   TempDir dir;
   std::string cmd = "xz -dc " + path + " | head -n 400 > " + dir.File("set.pgn");
   ASSERT_EQ(system(cmd.c_str()), 0);
-  g_pending.network_noise = 0;
   testing::internal::CaptureStdout();
-  CopyField(g_pending.nn_file, kFileFieldSize, "embedded");
-  LoadNetwork();
+  LoadNetwork("embedded");
   testing::internal::GetCapturedStdout();
   ASSERT_NE(g_network.weights, nullptr);
 

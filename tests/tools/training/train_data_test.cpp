@@ -14,7 +14,6 @@
 
 #include "board/makemove.h"
 #include "board/notation.h"
-#include "settings.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
 #include "tools/training/train_games.h"
@@ -293,13 +292,12 @@ TEST(TrainPgn, SelfPlaySetReadsWithAScoreOnEveryMove) {
 
 TEST(TrainingFilter, SkipsChecksCapturesPromotionsOpeningPliesAndHugeScores) {
   // Moves are matched in coordinate notation, as UCI writes them.
-  g_flags = EngineFlags();
   auto check = [](const std::string& fen, const std::string& move_text, int score, int ply) {
     ThreadPtr t = MakeThread(fen);
     Move move = 0;
     for (Move m : LegalMoves(&t->pos)) {
       char text[16];
-      MoveToCoordinate(&t->pos, t->pos.side, m, text);
+      MoveToCoordinate(&t->pos, t->pos.side, m, kUciNotation, text);
       if (move_text == text) move = m;
     }
     EXPECT_NE(move, 0) << move_text;

@@ -14,9 +14,12 @@
 
 #include <cstdint>
 
+#include "eval/eval_params.h"
+#include "platform/format_text.h"  // CopyField, for the text fields
+#include "search/search_options.h"  // kNoiseSilent
+
 constexpr int kPathFieldSize = 144;
 constexpr int kFileFieldSize = 150;
-constexpr int kGroupScaleCount = 13;
 
 struct Settings {
   int16_t eval_params_changed = 1;  // next search re-applies the evaluation parameters
@@ -54,9 +57,7 @@ struct Settings {
   int16_t lmp_count_step = 3;
   int16_t lmr_depth;
   // Weight group scales from params.txt: middlegame %, endgame %.
-  int16_t group_scale[kGroupScaleCount][2] = {{100, 100}, {100, 100}, {100, 100}, {100, 100}, {100, 100},
-                                               {100, 100}, {100, 100}, {100, 100}, {100, 100}, {100, 100},
-                                               {100, 100}, {100, 100}, {100, 100}};
+  GroupScales group_scales = kFullGroupScales;
 };
 
 extern Settings g_pending;
@@ -64,8 +65,6 @@ extern Settings g_active;
 
 // Copies the pending settings over the active ones.
 void ActivateSettings();
-// Copies text into a fixed-size field, cutting it to the field's width.
-void CopyField(char* field, int field_size, const char* text);
 
 // Flags that are not part of the option record.
 struct EngineFlags {
@@ -81,4 +80,3 @@ struct EngineFlags {
 };
 
 extern EngineFlags g_flags;
-constexpr float kNoiseSilent = 9999.0f;
