@@ -88,8 +88,8 @@ profile-compare: configure
 run: zorv
 	$(abspath $(EXE))
 
-# The include graph runs one way, and nothing below the search prints (also
-# part of make test).
+# The include graph runs one way, the settings stay in the driver and only
+# the output sink writes to the terminal below it (also part of make test).
 layering:
 	bash tests/layering/check_layers.sh Source
 
@@ -198,7 +198,7 @@ help:
 	@echo "make profile-build    profile-guided build of ./zorv (g++), trained on the bench"
 	@echo "make profile-compare  bench speed of the plain and the profile-guided build (RUNS=5)"
 	@echo "make ttune      build ./zorv-tune, the engine with the training and tuning modes"
-	@echo "make layering   check that includes run downward (board, eval, search, driver) and nothing below search prints"
+	@echo "make layering   check that includes run downward (board, eval, search, driver), settings stay in the driver, nothing below search prints"
 	@echo "make debug      the debug build ./zorv-checked: position checked after every unmake"
 	@echo "make debug-test perft, search and bench tests in the debug build"
 	@echo "make sanitize   tests under the address and undefined-behaviour sanitizers"
