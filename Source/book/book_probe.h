@@ -24,8 +24,8 @@ struct BookProbe {
 };
 
 // A book move for the side to move, drawn at random by the stored weights
-// and the variety (the OwnBook_Variety setting), in probe->move, or 0: no file, no entry
-// for the position, weights that sum to 0, or a chosen move that is not
-// legal here. The file is opened and closed on every call. Generates moves
+// and the variety (the OwnBook_Variety setting), in probe->move, or 0: no
+// file, no entry for the position, weights that sum to 0, or a chosen move
+// that is not legal here. The file is opened and closed on every call. Generates moves
 // into the position's current ply list.
 void ProbeBookMoves(Position* pos, const char* path, int variety, BookProbe* probe);

@@ -20,9 +20,9 @@ struct EvalParam {
   char name[kParamNameSize];
 };
 
-// The groups that a pair of percentages in the settings stretches
-// (scale_knight 50 50 halves every knight weight), in the order of the
-// settings' pairs, with their names in the parameter file.
+// The groups that a pair of percentages of GroupScales stretches
+// (scale_knight 50 50 halves every knight weight), in the order of its
+// pairs, with their names in the parameter file.
 #define ZORV_SCALE_GROUPS(X)                \
   X(kScaleMtlPawn, "scale_mtl_pawn")        \
   X(kScaleMtlKnight, "scale_mtl_knight")    \

@@ -1,6 +1,7 @@
 // The fixed numbers of the search: every margin, reduction and limit of the
 // node procedure, quiescence and the root, each named once. (The margins
-// that are options, such as the futility step, live in the settings.)
+// that are options, such as the futility step, come with the search's
+// options: search/search_options.h.)
 #pragma once
 
 // ---- Node procedure (search.cpp) ----
