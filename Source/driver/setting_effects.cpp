@@ -4,7 +4,9 @@
 #include "driver/network_setup.h"
 #include "driver/tablebase_setup.h"
 #include "platform/output.h"
+#include "search/game.h"
 #include "search/search_control.h"
+#include "search/strength.h"
 #include "search/tt.h"
 #include "settings.h"
 
@@ -21,6 +23,8 @@ DeferredWork deferred;
 }  // namespace
 
 void ApplyConfigFile() { LoadConfigFile(); }
+
+void ApplyStrengthSeed() { RestartStrengthChoices(g_game); }
 
 bool AllocateHashTableAndSay() {
   if (!AllocateHashTable()) return false;

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "search/search_control.h"
 #include "search/selectivity.h"
+#include "search/strength.h"
 #include "search/tt.h"
 #include "search/search_thread.h"
 #include "settings.h"
@@ -73,6 +74,7 @@ void HandleUciNewGame() {
   limits.increment = 0.0f;
   limits.clock[WHITE] = limits.clock[BLACK] = 60.0f;
   NewGameHistory();
+  RestartStrengthChoices(g_game);
   if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable();
   g_control.hash_generation = 0;
 }

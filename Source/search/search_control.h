@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "search/strength.h"
 #include "search/tablebase_probe.h"
 #include "types.h"
 
@@ -80,6 +81,11 @@ struct SearchControl {
   float full_speed_elo = 0;
   float target_rate = 0;
   bool throttle = false;
+  // The strength level of the running search, and whether its best root
+  // line leads the next by so much that the move is obvious (limited
+  // strength plays it sooner).
+  StrengthLevel strength;
+  bool obvious_move = false;
 
   // Root state written by the main thread and read by the time check.
   std::atomic<int> main_depth{0};  // iteration depth of the main thread

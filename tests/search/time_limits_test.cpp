@@ -6,12 +6,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <set>
+#include <string>
 
 #include "search/game.h"
 #include "eval/eval_test_helpers.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
 #include "search/search_threads.h"
+#include "search/strength.h"
 #include "search/time_manager.h"
 #include "settings.h"
 
@@ -77,6 +80,44 @@ TEST_F(SearchTime, NoMoveIsPlannedBeyondTheClockLessTheOverhead) {
     }
   }
   EXPECT_EQ(plans, 5 * 11 * 4 * 4 * 2);
+}
+
+// A limited strength varies its plan from move to move, and only within the
+// limits of the full-strength plan for the same clock.
+TEST_F(SearchTime, ALimitedStrengthVariesItsPlanWithinTheFullStrengthLimits) {
+  const Settings saved = g_pending;
+  g_control.full_speed_rate = 1e9f;
+  g_pending.uci_elo = int16_t(kStrengthEloMin);
+  g_pending.strength_seed = 7;
+  RestartStrengthChoices(g_game);
+  g_pending.move_overhead_ms = 50;
+  for (float clock : {0.05f, 1.0f, 10.0f, 600.0f}) {
+    for (float increment : {0.0f, 0.1f}) {
+      for (int moves_to_go : {0, 5, 40}) {
+        std::string what = "clock " + std::to_string(clock) + " inc " + std::to_string(increment) + " mtg " +
+                           std::to_string(moves_to_go);
+        OnTheClock(clock, increment, moves_to_go);
+        g_pending.limit_strength = 0;
+        PrepareSearchTime();
+        const float full_max = g_control.max_time, full_panic = g_control.panic_time;
+        std::set<float> targets;
+        for (int move = 0; move < 8; move++) {
+          OnTheClock(clock, increment, moves_to_go);
+          g_pending.limit_strength = 1;
+          PrepareSearchTime();
+          ASSERT_TRUE(g_control.strength.active) << what;
+          EXPECT_LE(g_control.target_time, full_max) << what;
+          EXPECT_EQ(g_control.max_time, full_max) << what;
+          EXPECT_EQ(g_control.panic_time, full_panic) << what;
+          targets.insert(g_control.target_time);
+        }
+        if (clock >= 1.0f) {
+          EXPECT_GE(targets.size(), 4u) << what;
+        }
+      }
+    }
+  }
+  g_pending = saved;
 }
 
 // Runs a one-thread search on this thread: no driver loop checks the time.
