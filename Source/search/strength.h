@@ -40,13 +40,15 @@ struct StrengthPoint {
 // 140 nodes a move) and 1.5/10 at 2500 (9,400 nps), i.e. those speeds play
 // some 400 and 300 Elo below their labels, about 180 Elo per e-fold of
 // speed; the choice among root lines costs more, so every point asks for
-// more speed than speed alone would need.
+// more speed than speed alone would need. A first try of this mechanism at
+// 2000 with 6,000 nps and a 90 cp margin scored 2/10 (about -240), hence
+// the faster speeds and narrower margins below.
 constexpr StrengthPoint kStrengthPoints[] = {
-    // elo,  nps,       lines, margin, min_depth
-    {1350, 250, 4, 200, 2},
-    {1500, 500, 4, 160, 2},
-    {2000, 6000, 4, 90, 4},
-    {2500, 80000, 3, 35, 6},
+    // elo, nps, lines, margin, min_depth
+    {1350, 500, 4, 160, 2},
+    {1500, 1200, 4, 120, 3},
+    {2000, 15000, 4, 60, 4},
+    {2500, 200000, 3, 25, 6},
     {2850, 1000000, 1, 0, 8},
 };
 constexpr int kStrengthPointCount = int(sizeof kStrengthPoints / sizeof kStrengthPoints[0]);
