@@ -21,7 +21,7 @@ define place
 	cp $(1) $(2).tmp-$$$$ && mv -f $(2).tmp-$$$$ $(2)
 endef
 
-.PHONY: all zorv ttune test run configure clean help debug debug-test layering sanitize tsan fuzz perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung bench-tb fit-wdl install uninstall profile-build profile-compare
+.PHONY: all zorv ttune test run configure clean help debug debug-test layering sanitize tsan fuzz perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung match-strength bench-tb fit-wdl install uninstall profile-build profile-compare
 
 all: zorv
 
@@ -174,6 +174,14 @@ match-stockfish: zorv
 match-glaurung: zorv
 	tools/match -e1 "./zorv $(OPTS)" -e2 /usr/games/glaurung -openings $(OPENINGS) -games $(GAMES) -tc 10+0.1 -pgn match-glaurung.pgn
 
+# The calibration of UCI_Elo (docs/strength.md): Zorv limited to E against
+# Stockfish 15.1 limited to E for each E of STRENGTH_ELOS, and full strength
+# against Stockfish at 2850; 60 games each at 10+0.1, two at once, a PGN
+# and a log per match (strength-E.pgn, strength-E.log).
+STRENGTH_ELOS ?= 1500 2000 2500
+match-strength: zorv
+	tools/calibrate_strength.sh $(STRENGTH_ELOS)
+
 # The win/draw/loss model of UCI_ShowWDL fitted to self-play games
 # (docs/wdl.md): prints the coefficients and the held-out check.
 WDL_DATA ?= ../data/nn6-1k.bin,../data/selfplay-hce-5k-1.pgn
@@ -211,3 +219,4 @@ help:
 	@echo "make bench-tb   tablebase WDL probes per second"
 	@echo "make fit-wdl    fit the win/draw/loss model to self-play games (WDL_DATA=)"
 	@echo "make match-self-fast / match-self / match-stockfish / match-glaurung   matches (GAMES=, OPTS=)"
+	@echo "make match-strength   the UCI_Elo calibration matches against Stockfish (STRENGTH_ELOS=)"

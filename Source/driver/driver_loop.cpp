@@ -59,7 +59,6 @@ void StartSearch() {
   uint8_t kind = requested == kStateGo ? kStateSearching : kStatePondering;
   // The search reads a copy of the settings taken now.
   PrepareSearch(CurrentSearchOptions());
-  KeepSearchStrength(c.options);
   ApplyChangedEvalParams();
   c.book_move = false;
   if (requested == kStateGo && g_pending.own_book) {

@@ -39,8 +39,7 @@ void PrintUciOptions() {
     if (!e.uci) continue;
     switch (e.kind) {
       case SettingKind::Spin: {
-        PrintLine("option name %s type spin default %d min %d max %d", e.name, ListedSettingNumber(e), e.min,
-                  SettingMax(e));
+        PrintLine("option name %s type spin default %d min %d max %d", e.name, SettingNumber(e), e.min, e.max);
         break;
       }
       case SettingKind::Check:
@@ -70,8 +69,7 @@ void SetOption(const char* name, const char* value) {
       }
       // The reply is printed before the value is stored, so that turning
       // the log off still logs its own reply.
-      int max = SettingMax(e);
-      int stored = int(v < e.min ? e.min : v > max ? max : v);
+      int stored = int(v < e.min ? e.min : v > e.max ? e.max : v);
       PrintLine("info string %s set to %d", e.name, stored);
       StoreSettingNumber(e, stored);
       break;

@@ -5,7 +5,7 @@
 // Prints one "option name ..." line per option, in table order. The listed
 // default is the value in force, so that what the command line or the
 // configuration file set survives a front end that sends the listed values
-// back; UCI_Elo shows the calibrated Elo until one is set.
+// back.
 void PrintUciOptions();
 // Applies one option by name (in any case) with its value text and prints
 // its reply. Unknown names do nothing; a spin value that is not a number is

@@ -8,7 +8,9 @@
 #include "driver/tablebase_setup.h"
 #include "eval/eval_params.h"
 #include "platform/output.h"
+#include "search/game.h"
 #include "search/search_control.h"
+#include "search/strength.h"
 #include "search/tt.h"
 
 namespace {
@@ -24,6 +26,8 @@ DeferredWork deferred;
 }  // namespace
 
 void ApplyConfigFile() { LoadConfigFile(); }
+
+void ApplyStrengthSeed() { RestartStrengthChoices(g_game); }
 
 bool AllocateHashTableAndSay() {
   if (!AllocateHashTable(g_pending.hash_mb, g_pending.threads)) return false;

@@ -3,6 +3,8 @@
 #pragma once
 
 void ApplyConfigFile();
+// A new Strength_Seed restarts the limited strength's choices from it.
+void ApplyStrengthSeed();
 // Makes the hash table of the pending size and says so; false when memory
 // is short (nothing is said then).
 bool AllocateHashTableAndSay();

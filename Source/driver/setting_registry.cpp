@@ -5,13 +5,14 @@
 #include <cstring>
 
 #include "driver/setting_effects.h"
-#include "search/search_control.h"
+#include "search/strength.h"
 #include "types.h"
 
 namespace {
 
 constexpr int kInt16Min = -32768;
 constexpr int kInt16Max = 32767;
+constexpr int kInt32Max = 2147483647;
 
 // Slot makers: where an entry's value lives.
 #define I16(FIELD) [](Settings& s, EngineFlags&) { SettingSlot x; x.i16 = &s.FIELD; return x; }
@@ -28,45 +29,41 @@ constexpr int kInt16Max = 32767;
 
 using K = SettingKind;
 
-// UCI_Elo reaches up to the Elo that the calibration search measured for this
-// machine (0 before the calibration).
-int CalibratedEloTop() { return int(g_control.full_speed_elo); }
-
-// name, uci, console name, console echo, switch, kind, min, max, default, default text, idle only, slot, on change,
-// current top
+// name, uci, console name, console echo, switch, kind, min, max, default, default text, idle only, slot, on change
 const SettingEntry kSettings[] = {
-    {"ConfigFilePath", true, nullptr, false, "-cfg", K::Text, 0, 0, 0, "", true, TEXT(config_file_path), ApplyConfigFile, nullptr},
-    {"Hash", true, nullptr, false, "-hash", K::Spin, 0, 32768, 64, nullptr, true, I32(hash_mb), ApplyHash, nullptr},
-    {"Threads", true, nullptr, false, "-threads", K::Spin, 1, kMaxThreads, 1, nullptr, true, I16(threads), nullptr, nullptr},
-    {"Clear_Hash", true, nullptr, false, nullptr, K::Button, 0, 0, 0, nullptr, true, NO_SLOT, ClearHashOnRequest, nullptr},
-    {"NN_File", true, nullptr, false, "-nn", K::Text, 0, 0, 0, "embedded", false, TEXT(nn_file), ApplyNetworkFile, nullptr},
-    {"Use_NN_eval", true, nullptr, false, nullptr, K::Check, 0, 1, 1, nullptr, false, FLAG(use_nn_eval), nullptr, nullptr},
-    {"OwnBook", true, nullptr, false, nullptr, K::Check, 0, 1, 0, nullptr, false, I16(own_book), nullptr, nullptr},
-    {"OwnBook_File", true, nullptr, false, "-book", K::Text, 0, 0, 0, "", false, TEXT(own_book_file), nullptr, nullptr},
-    {"OwnBook_Depth", true, nullptr, false, nullptr, K::Spin, 0, 60, 24, nullptr, false, I16(own_book_depth), nullptr, nullptr},
-    {"OwnBook2_File", true, nullptr, false, nullptr, K::Text, 0, 0, 0, "", false, TEXT(own_book2_file), nullptr, nullptr},
-    {"OwnBook2_Depth", true, nullptr, false, nullptr, K::Spin, 0, 60, 0, nullptr, false, I16(own_book2_depth), nullptr, nullptr},
-    {"OwnBook_Variety", true, nullptr, false, nullptr, K::Spin, 0, 100, 25, nullptr, false, I16(own_book_variety), nullptr, nullptr},
-    {"SyzygyPath", true, nullptr, false, "-tbpath", K::Text, 0, 0, 0, "", false, TEXT(syzygy_path), ApplySyzygyPath, nullptr},
-    {"SyzygyProbeDepth6", true, nullptr, false, nullptr, K::Spin, -5, 100, 1, nullptr, false, I16(syzygy_probe_depth6), nullptr, nullptr},
-    {"Log", true, nullptr, false, nullptr, K::Check, 0, 1, 0, nullptr, false, I16(log), ApplyLog, nullptr},
-    {"Ponder", true, "ponder", true, nullptr, K::Check, 0, 1, 1, nullptr, false, I16(ponder), nullptr, nullptr},
-    {"MultiPV", true, "multipv", false, nullptr, K::Spin, 1, 255, 1, nullptr, false, I16(multi_pv), nullptr, nullptr},
-    {"UCI_Chess960", true, "frc", false, nullptr, K::Check, 0, 1, 0, nullptr, false, FLAG(chess960), nullptr, nullptr},
-    {"MoveOverhead", true, nullptr, false, nullptr, K::Spin, 0, 5000, 50, nullptr, false, I16(move_overhead_ms), nullptr, nullptr},
-    {"UCI_LimitStrength", true, nullptr, false, nullptr, K::Check, 0, 1, 0, nullptr, false, I16(limit_strength), nullptr, nullptr},
-    // 0 until set: the listing then shows the machine's calibrated Elo, which
-    // is also the top of the range once it is known.
-    {"UCI_Elo", true, nullptr, false, nullptr, K::Spin, 1500, 3300, 0, nullptr, false, I16(uci_elo), nullptr, CalibratedEloTop},
-    {"Contempt", true, nullptr, false, nullptr, K::Spin, -150, 150, 0, nullptr, false, I16(contempt), nullptr, nullptr},
-    {"Selectivity", true, "Selectivity", true, nullptr, K::Spin, 0, 200, 100, nullptr, false, I16(selectivity), nullptr, nullptr},
-    {"UCI_ShowWDL", true, nullptr, false, nullptr, K::Check, 0, 1, 0, nullptr, false, I16(show_wdl), nullptr, nullptr},
+    {"ConfigFilePath", true, nullptr, false, "-cfg", K::Text, 0, 0, 0, "", true, TEXT(config_file_path), ApplyConfigFile},
+    {"Hash", true, nullptr, false, "-hash", K::Spin, 0, 32768, 64, nullptr, true, I32(hash_mb), ApplyHash},
+    {"Threads", true, nullptr, false, "-threads", K::Spin, 1, kMaxThreads, 1, nullptr, true, I16(threads), nullptr},
+    {"Clear_Hash", true, nullptr, false, nullptr, K::Button, 0, 0, 0, nullptr, true, NO_SLOT, ClearHashOnRequest},
+    {"NN_File", true, nullptr, false, "-nn", K::Text, 0, 0, 0, "embedded", false, TEXT(nn_file), ApplyNetworkFile},
+    {"Use_NN_eval", true, nullptr, false, nullptr, K::Check, 0, 1, 1, nullptr, false, FLAG(use_nn_eval), nullptr},
+    {"OwnBook", true, nullptr, false, nullptr, K::Check, 0, 1, 0, nullptr, false, I16(own_book), nullptr},
+    {"OwnBook_File", true, nullptr, false, "-book", K::Text, 0, 0, 0, "", false, TEXT(own_book_file), nullptr},
+    {"OwnBook_Depth", true, nullptr, false, nullptr, K::Spin, 0, 60, 24, nullptr, false, I16(own_book_depth), nullptr},
+    {"OwnBook2_File", true, nullptr, false, nullptr, K::Text, 0, 0, 0, "", false, TEXT(own_book2_file), nullptr},
+    {"OwnBook2_Depth", true, nullptr, false, nullptr, K::Spin, 0, 60, 0, nullptr, false, I16(own_book2_depth), nullptr},
+    {"OwnBook_Variety", true, nullptr, false, nullptr, K::Spin, 0, 100, 25, nullptr, false, I16(own_book_variety), nullptr},
+    {"SyzygyPath", true, nullptr, false, "-tbpath", K::Text, 0, 0, 0, "", false, TEXT(syzygy_path), ApplySyzygyPath},
+    {"SyzygyProbeDepth6", true, nullptr, false, nullptr, K::Spin, -5, 100, 1, nullptr, false, I16(syzygy_probe_depth6), nullptr},
+    {"Log", true, nullptr, false, nullptr, K::Check, 0, 1, 0, nullptr, false, I16(log), ApplyLog},
+    {"Ponder", true, "ponder", true, nullptr, K::Check, 0, 1, 1, nullptr, false, I16(ponder), nullptr},
+    {"MultiPV", true, "multipv", false, nullptr, K::Spin, 1, 255, 1, nullptr, false, I16(multi_pv), nullptr},
+    {"UCI_Chess960", true, "frc", false, nullptr, K::Check, 0, 1, 0, nullptr, false, FLAG(chess960), nullptr},
+    {"MoveOverhead", true, nullptr, false, nullptr, K::Spin, 0, 5000, 50, nullptr, false, I16(move_overhead_ms), nullptr},
+    {"UCI_LimitStrength", true, nullptr, false, nullptr, K::Check, 0, 1, 0, nullptr, false, I16(limit_strength), nullptr},
+    // The range is the calibration table's, the same on every machine; its
+    // top is full strength.
+    {"UCI_Elo", true, nullptr, false, nullptr, K::Spin, kStrengthEloMin, kStrengthEloMax, kStrengthEloMax, nullptr, false, I16(uci_elo), nullptr},
+    {"Strength_Seed", true, nullptr, false, nullptr, K::Spin, 0, kInt32Max, 0, nullptr, true, I32(strength_seed), ApplyStrengthSeed},
+    {"Contempt", true, nullptr, false, nullptr, K::Spin, -150, 150, 0, nullptr, false, I16(contempt), nullptr},
+    {"Selectivity", true, "Selectivity", true, nullptr, K::Spin, 0, 200, 100, nullptr, false, I16(selectivity), nullptr},
+    {"UCI_ShowWDL", true, nullptr, false, nullptr, K::Check, 0, 1, 0, nullptr, false, I16(show_wdl), nullptr},
     // The depths below which each pruning rule works; console only.
-    {"NMP_depth", false, "NMP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 3, nullptr, false, I16(nmp_depth), nullptr, nullptr},
-    {"SEP_depth", false, "SEP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 3, nullptr, false, I16(sep_depth), nullptr, nullptr},
-    {"FP_depth", false, "FP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 3, nullptr, false, I16(fp_depth), nullptr, nullptr},
-    {"LMP_depth", false, "LMP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 6, nullptr, false, I16(lmp_depth), nullptr, nullptr},
-    {"LMR_depth", false, "LMR_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 3, nullptr, false, I16(lmr_depth), nullptr, nullptr},
+    {"NMP_depth", false, "NMP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 3, nullptr, false, I16(nmp_depth), nullptr},
+    {"SEP_depth", false, "SEP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 3, nullptr, false, I16(sep_depth), nullptr},
+    {"FP_depth", false, "FP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 3, nullptr, false, I16(fp_depth), nullptr},
+    {"LMP_depth", false, "LMP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 6, nullptr, false, I16(lmp_depth), nullptr},
+    {"LMR_depth", false, "LMR_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 3, nullptr, false, I16(lmr_depth), nullptr},
 };
 
 #undef I16
@@ -119,27 +116,10 @@ const SettingEntry* FindCommandLineSetting(const char* flag) {
 
 int SettingNumber(const SettingEntry& e) { return SlotNumber(PendingSlot(e)); }
 
-int SettingMax(const SettingEntry& e) {
-  if (e.current_max == nullptr) return e.max;
-  int top = e.current_max();
-  return top < e.min ? e.max : top;
-}
-
-int ListedSettingNumber(const SettingEntry& e) {
-  int value = SettingNumber(e);
-  if (e.current_max == nullptr || value != 0) return value;
-  int top = e.current_max();
-  if (top < e.min) return value;
-  StoreSlotNumber(PendingSlot(e), top);
-  StoreSlotNumber(e.slot(g_active, g_flags), top);
-  return top;
-}
-
 int StoreSettingNumber(const SettingEntry& e, long long value) {
-  int max = SettingMax(e);
   if (e.kind == SettingKind::Check) value = value != 0 ? 1 : 0;
   if (value < e.min) value = e.min;
-  if (value > max) value = max;
+  if (value > e.max) value = e.max;
   StoreSlotNumber(PendingSlot(e), int(value));
   return int(value);
 }

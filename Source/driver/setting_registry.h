@@ -32,7 +32,6 @@ struct SettingEntry {
   bool idle_only;             // setoption ignores it while a search runs
   SettingSlot (*slot)(Settings& s, EngineFlags& f);
   void (*on_change)();        // run after setoption or the console stores it; may be empty
-  int (*current_max)();       // a top of the range that moves at run time; nullptr: max
 };
 
 // The table, in the order of the uci listing.
@@ -44,15 +43,8 @@ const SettingEntry* FindCommandLineSetting(const char* flag);
 
 // The current (pending) value of a spin or check setting.
 int SettingNumber(const SettingEntry& e);
-// The top of a spin's range as it stands: its current_max once that lies in
-// the range (UCI_Elo reaches the machine's calibrated Elo), else max.
-int SettingMax(const SettingEntry& e);
-// The value the uci listing shows. A spin with a moving top that has no
-// value yet (0) takes the top once it is known and keeps it, in the pending
-// and the active record: UCI_Elo starts at the machine's full strength.
-int ListedSettingNumber(const SettingEntry& e);
-// Stores a spin or check value, clamped to the range up to SettingMax (check:
-// any nonzero value is 1); returns what was stored.
+// Stores a spin or check value, clamped to its range (check: any nonzero
+// value is 1); returns what was stored.
 int StoreSettingNumber(const SettingEntry& e, long long value);
 // The current text of a text setting, and storing one (cut to the field).
 const char* SettingText(const SettingEntry& e);

@@ -29,7 +29,8 @@ struct Settings {
   int16_t ponder;
   int16_t multi_pv;
   int16_t limit_strength;
-  int16_t uci_elo;  // 0 = not yet set
+  int16_t uci_elo;
+  int32_t strength_seed;  // seed of a limited strength's choices; 0 = a random one
   int16_t log;
   int16_t show_wdl;  // info lines carry win/draw/loss per mille
   int16_t own_book;

@@ -1,7 +1,5 @@
 #include "driver/settings_snapshot.h"
 
-#include "search/search_control.h"
-
 namespace {
 
 NotationStyle NotationOf(const EngineFlags& flags) {
@@ -33,6 +31,7 @@ SearchOptions SearchOptionsOf(const Settings& s, const EngineFlags& flags) {
   o.ponder = s.ponder != 0;
   o.limit_strength = s.limit_strength != 0;
   o.uci_elo = s.uci_elo;
+  o.strength_seed = s.strength_seed;
   o.move_overhead_ms = s.move_overhead_ms;
   o.contempt = s.contempt;
   o.contempt_ramp = s.contempt_ramp;
@@ -60,15 +59,4 @@ ToolOptions CurrentToolOptions() {
   options.search = CurrentSearchOptions();
   options.hash_clearing = g_flags.hash_clearing;
   return options;
-}
-
-void KeepSearchStrength(const SearchOptions& used) {
-  if (g_pending.limit_strength && !used.limit_strength) {
-    g_pending.limit_strength = 0;
-    g_active.limit_strength = 0;
-  }
-  if (!used.limit_strength && g_control.full_speed_elo > 0) {
-    g_pending.uci_elo = int16_t(used.uci_elo);
-    g_active.uci_elo = g_pending.uci_elo;
-  }
 }

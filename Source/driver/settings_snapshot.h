@@ -21,8 +21,3 @@ SearchOptions SearchOptionsOf(const Settings& settings, const EngineFlags& flags
 SearchOptions CurrentSearchOptions();
 // A tool's options of the settings in force.
 ToolOptions CurrentToolOptions();
-// A search start switches strength limiting off when the Elo asks for more
-// speed than the machine has (or is the machine's own), and has UCI_Elo
-// read the machine's Elo while limiting is off: the options the search used
-// say so, and the settings follow them.
-void KeepSearchStrength(const SearchOptions& used);

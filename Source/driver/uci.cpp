@@ -15,6 +15,7 @@
 #include "platform/clock.h"
 #include "search/search_control.h"
 #include "search/selectivity.h"
+#include "search/strength.h"
 #include "search/tt.h"
 #include "search/search_thread.h"
 #include "driver/settings.h"
@@ -74,6 +75,7 @@ void HandleUciNewGame() {
   limits.increment = 0.0f;
   limits.clock[WHITE] = limits.clock[BLACK] = 60.0f;
   NewGameHistory();
+  RestartStrengthChoices(g_game);
   if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable(g_pending.threads);
   g_control.hash_generation = 0;
 }

@@ -9,7 +9,6 @@
 #include "search/search_control.h"
 #include "search/search_thread.h"
 #include "search/search_threads.h"
-#include "search/strength.h"
 
 namespace {
 constexpr const char* kCalibrationFen = "rnb1k2r/1pq1bppp/p2p1n2/4p3/4P3/2N1BN2/PPP1BPPP/R2QK2R w KQkq -";
@@ -34,7 +33,6 @@ CalibrationResult RunCalibrationSearch(const SearchOptions& options) {
   double nodes = t ? double(t->nodes) : 0;
   double nps = nodes / (elapsed + 0.001) * 1.2;
   c.full_speed_rate = float(nps);
-  c.full_speed_elo = float(nps > 0 ? EloOfRate(nps) : 0);
   c.limits = saved_limits;
   c.limits.node_limit = 0;
   c.stop.store(false);

@@ -10,5 +10,5 @@ struct CalibrationResult {
 
 // Searches a fixed position for 35,000 nodes on the main thread (with the
 // options given, but one thread, no strength limit and no lines printed)
-// and sets the full-speed rate and Elo from it.
+// and sets the full-speed rate from it.
 CalibrationResult RunCalibrationSearch(const SearchOptions& options);

@@ -15,6 +15,10 @@
 struct GameRecord {
   Position pos;
   EvalState eval;
+  // The generator of a limited strength's choices (search/strength.h); it
+  // is seeded at the first search after it is restarted.
+  uint64_t strength_random;
+  bool strength_seeded;
 };
 
 // The game, from start-up to shutdown.

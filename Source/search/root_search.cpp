@@ -247,6 +247,40 @@ void OrderLines(SearchThread* t, RootList& list, int lines) {
   CopyLine(t->best_pv, t->lines[0].pv, kMaxPv);
 }
 
+// After a completed depth of a limited search: its best lines (already
+// in order) become the candidates of the move choice, and a best line far
+// ahead of the next marks the move as obvious for the time check.
+void KeepChoiceLines(SearchThread* t, int lines, int depth) {
+  SearchControl& c = g_control;
+  int count = lines < c.strength.lines ? lines : c.strength.lines;
+  if (count > kMaxChoiceLines) count = kMaxChoiceLines;
+  for (int i = 0; i < count; i++) t->choice_lines[i] = t->lines[i];
+  t->choice_line_count = count;
+  t->choice_depth = depth;
+  int gap = count > 1 ? t->lines[0].score - t->lines[1].score : 0;
+  SetRelaxed(c.obvious_move, gap >= kObviousMoveGap);
+}
+
+// At the end of a limited search: the move is chosen among the candidates.
+// The best one leaves the published result as it is (it may come from a
+// deeper, unfinished depth); another one is published with its own line.
+void PlayChosenLine(SearchThread* t) {
+  SearchControl& c = g_control;
+  int count = t->choice_line_count;
+  if (count < 2) return;
+  int scores[kMaxChoiceLines];
+  for (int i = 0; i < count; i++) scores[i] = t->choice_lines[i].score;
+  int chosen = ChooseStrengthLine(scores, count, c.strength.margin, g_game);
+  if (chosen == 0) return;
+  const RootLine& line = t->choice_lines[chosen];
+  SetRelaxed(c.best_score, line.score);
+  SetRelaxed(c.best_bound, int(kScoreExact));
+  SetRelaxed(c.best_depth, t->choice_depth);
+  SetRelaxed(c.best_move, line.pv[0]);
+  SetRelaxed(c.ponder_move, line.pv[1]);
+  CopyLine(c.pv, line.pv, kMaxPv);
+}
+
 // The depth a helper searches next: a step or two beyond the iteration
 // when enough other threads are already at it, never below the main
 // thread's depth nor beyond the limit.
@@ -280,6 +314,8 @@ int StartRootSearch(SearchThread* t, Move* qline) {
   int side = pos->side;
   ClearThreadTables(t);
   t->root_side = side;
+  t->choice_line_count = 0;
+  t->choice_depth = 0;
   t->random = uint32_t(std::rand());
   Move root_pv[kMaxPv];
   InitPlyRecord(t, 1, kNodePV, -kInfinity, kInfinity, root_pv);
@@ -437,8 +473,13 @@ void IterativeDeepening(SearchThread* t, RootList& list, int max_depth) {
     }
     SetRelaxed(t->depth, depth);
     if (main) c.main_depth.store(depth, std::memory_order_release);
-    int lines = c.options.multi_pv < list.count ? c.options.multi_pv : list.count;
+    // A limited strength searches the lines it chooses among; only those
+    // the user asked for are printed.
+    int shown = c.options.multi_pv;
+    int wanted = shown > c.strength.lines ? shown : c.strength.lines;
+    int lines = wanted < list.count ? wanted : list.count;
     if (lines > kMaxMultiPv) lines = kMaxMultiPv;
+    if (shown > lines) shown = lines;
     for (int index = 0; index < lines; index++) {
       SearchLine(t, list, index, depth);
       if (lines > 1 && !Stopped()) KeepLine(t, index);
@@ -447,10 +488,11 @@ void IterativeDeepening(SearchThread* t, RootList& list, int max_depth) {
       OrderLines(t, list, lines);
       if (main) {
         if (t->lines[0].pv[0] != Relaxed(c.best_move)) PublishBest(t, depth);
+        if (c.strength.lines > 1) KeepChoiceLines(t, lines, depth);
         float elapsed = Relaxed(c.elapsed);
-        for (int index = 0; index < lines; index++) {
+        for (int index = 0; shown > 1 && index < shown; index++) {
           if (elapsed >= c.options.noise && c.options.noise < kNoiseSilent && t->lines[index].pv[0] != 0)
-            ReportLine(&t->pos, depth, t->lines[index].score, t->lines[index].pv, index + 1, index + 1 == lines);
+            ReportLine(&t->pos, depth, t->lines[index].score, t->lines[index].pv, index + 1, index + 1 == shown);
         }
       }
     }
@@ -500,5 +542,6 @@ void RootSearch(SearchThread* t) {
     if (RootTablebaseStep(t, list)) return;
   }
   IterativeDeepening(t, list, max_depth);
+  if (main && c.strength.active) PlayChosenLine(t);
   if (main) c.stop.store(true);
 }

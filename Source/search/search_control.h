@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "search/search_options.h"
+#include "search/strength.h"
 #include "search/tablebase_probe.h"
 #include "types.h"
 
@@ -81,9 +82,13 @@ struct SearchControl {
 
   // Speed targets for strength limiting.
   float full_speed_rate = 0;
-  float full_speed_elo = 0;
   float target_rate = 0;
   bool throttle = false;
+  // The strength level of the running search, and whether its best root
+  // line leads the next by so much that the move is obvious (limited
+  // strength plays it sooner).
+  StrengthLevel strength;
+  bool obvious_move = false;
 
   // Root state written by the main thread and read by the time check.
   std::atomic<int> main_depth{0};  // iteration depth of the main thread

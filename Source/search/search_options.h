@@ -37,6 +37,7 @@ struct SearchOptions {
   bool ponder = false;        // pondering may follow: a longer target time
   bool limit_strength = false;
   int uci_elo = 0;            // the Elo strength limiting aims at
+  int strength_seed = 0;      // seed of a limited strength's choices; 0: a random one
   int move_overhead_ms = 0;   // kept back from the clock for the front end
   int contempt = 0;
   int contempt_ramp = 0;

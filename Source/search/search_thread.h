@@ -8,6 +8,7 @@
 #include "board/movegen.h"
 #include "board/position.h"
 #include "eval/eval_state.h"
+#include "search/strength.h"
 #include "search/tablebase_probe.h"
 #include "types.h"
 
@@ -71,6 +72,11 @@ struct SearchThread {
   int root_side;        // side to move at the root
   int root_moves;       // legal root moves in the ply-1 list
   RootLine lines[kMaxMultiPv];  // MultiPV lines of the depth in progress
+  // A limited strength's candidates: the best lines of the last completed
+  // depth (main thread), and that depth.
+  RootLine choice_lines[kMaxChoiceLines];
+  int choice_line_count;
+  int choice_depth;
   PlyRecord stack[kMaxPly + 2];
 
   // ---- Kept from one search to the next while the record lives ----

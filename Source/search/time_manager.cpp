@@ -21,10 +21,8 @@ namespace {
 constexpr int kOpeningPlies = 20;
 constexpr int kOpeningDivisor = 33;
 constexpr int kLaterDivisor = 24;
-// More time when pondering gives some back, less at a limited strength.
+// More time when pondering gives some back.
 constexpr float kPonderTimeFactor = 1.3f;
-constexpr int kWeakEloLimit = 2400;
-constexpr float kWeakEloTimeFactor = 0.85f;
 // No plan goes beyond this share of the clock less kOverheadMultiple
 // overheads, nor below kLeastTarget seconds.
 constexpr float kClockCapShare = 0.65f;
@@ -64,6 +62,8 @@ constexpr int kHelperMargin = 5;
 constexpr float kHelperExtra = 0.5f;
 // A single legal move is played once the search passes this depth.
 constexpr int kSingleMoveDepth = 5;
+// A limited strength plays an obvious move after this share of its plan.
+constexpr float kObviousMoveShare = 0.4f;
 
 }  // namespace
 
@@ -76,7 +76,7 @@ void PrepareSearchTime() {
   SearchLimits& limits = c.limits;
   SetRelaxed(c.start_time, MonotonicSeconds());
   SetRelaxed(c.elapsed, 0.0f);
-  PrepareStrengthLimit(&c.options);
+  PrepareStrengthLimit(c.options);
   const Position* pos = &g_game->pos;
   int side = pos->side;
   int plies = g_game->pos.history_count;
@@ -108,7 +108,6 @@ void PrepareSearchTime() {
     }
     target = clock / float(divisor);
     if (c.options.ponder && ponder_bonus) target *= kPonderTimeFactor;
-    if (c.options.uci_elo < kWeakEloLimit) target *= kWeakEloTimeFactor;
     float inc = limits.increment;
     float inc_share = inc > 0 ? inc * clock / (2 * inc + clock) : 0.0f;
     target += inc_share;
@@ -132,6 +131,13 @@ void PrepareSearchTime() {
     // clock is all there is.
     panic_time = clock - overhead;
     if (panic_time < kPanicClockShare * clock) panic_time = kPanicClockShare * clock;
+    // A limited strength spends its time as a player does, more on some
+    // moves and less on others, within the limits planned above.
+    if (c.strength.active) {
+      target *= float(StrengthTimeShare(pos, plies, NextStrengthRandom(g_game)));
+      if (target > max_time) target = max_time;
+      if (target < kLeastTarget) target = kLeastTarget;
+    }
   }
   SetRelaxed(c.target_time, target);
   SetRelaxed(c.max_time, max_time);
@@ -156,7 +162,10 @@ void CheckSearchTime() {
   if (first_window > kFirstWindow) first_window = kFirstWindow;
   float planned = Relaxed(c.target_time);
   if (c.time_mode != 1 && planned < first_window) first_window = planned;
-  if (depth <= 1 || elapsed < first_window) return;
+  // A limited strength completes its least depth whatever its plan (the
+  // searching threads' own check still holds the hard limits).
+  int least_depth = c.strength.min_depth > 1 ? c.strength.min_depth : 1;
+  if (depth <= least_depth || elapsed < first_window) return;
   float remaining = c.side_clock - elapsed;
   if (remaining < 0) remaining = 0;
   float target = Relaxed(c.target_time);
@@ -199,6 +208,7 @@ void CheckSearchTime() {
       }
     }
     target = target + extra;
+    if (Relaxed(c.obvious_move)) target *= kObviousMoveShare;
     float max_time = Relaxed(c.max_time);
     if (target > max_time) target = max_time;
     target -= overhead;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <regex>
 
+#include "search/strength.h"
 #include "support/engine_process.h"
 
 namespace {
@@ -33,10 +34,16 @@ TEST(CommandLine, FixedLimitsSizeTheHashTable) {
   EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 1 min 0 max 32768"));
 }
 
-TEST(CommandLine, NpsPrintsItsElo) {
-  auto lines = Uci({"-nps", "1000000"});
-  EXPECT_TRUE(HasLine(lines, "Elo= 3200"));
+// -nps reads its Elo off the calibration table: a point's speed is that
+// point's Elo, which UCI_Elo then holds.
+TEST(CommandLine, NpsPrintsItsEloFromTheCalibrationTable) {
+  const StrengthPoint& point = kStrengthPoints[1];
+  const std::string elo = std::to_string(point.elo);
+  auto lines = Uci({"-nps", std::to_string(int64_t(point.nps))});
+  EXPECT_TRUE(HasLine(lines, "Elo= " + elo));
   EXPECT_TRUE(HasLine(lines, "option name UCI_LimitStrength type check default true"));
+  EXPECT_TRUE(HasLine(lines, "option name UCI_Elo type spin default " + elo + " min " +
+                                 std::to_string(kStrengthEloMin) + " max " + std::to_string(kStrengthEloMax)));
 }
 
 TEST(CommandLine, SwitchesAndStrings) {

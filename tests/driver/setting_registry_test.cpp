@@ -8,7 +8,7 @@
 #include <string>
 
 #include "driver/setting_registry.h"
-#include "search/search_control.h"
+#include "search/strength.h"
 #include "support/engine_process.h"
 
 namespace {
@@ -63,11 +63,8 @@ TEST(SettingRegistry, EveryRowHasItsOwnNamesFieldAndAValidDefault) {
     }
     EXPECT_EQ(x.text, nullptr);
     EXPECT_LE(e.min, e.max);
-    // A moving top (UCI_Elo) starts unset (0): the listing shows the top.
-    if (e.current_max == nullptr) {
-      EXPECT_GE(e.default_number, e.min);
-      EXPECT_LE(e.default_number, e.max);
-    }
+    EXPECT_GE(e.default_number, e.min);
+    EXPECT_LE(e.default_number, e.max);
     if (e.kind == SettingKind::Check) {
       EXPECT_TRUE(e.min == 0 && e.max == 1);
     }
@@ -93,7 +90,7 @@ TEST(SettingRegistry, DefaultsFillTheRecordAndLeaveTheRestAtTheirOwn) {
   SetDefaultSettings(&s, &flags);
   EXPECT_EQ(s.hash_mb, 64);
   EXPECT_EQ(s.ponder, 1);
-  EXPECT_EQ(s.uci_elo, 0);
+  EXPECT_EQ(s.uci_elo, kStrengthEloMax);
   EXPECT_EQ(s.lmp_depth, 6);
   EXPECT_STREQ(s.nn_file, "embedded");
   EXPECT_STREQ(s.syzygy_path, "");
@@ -126,46 +123,6 @@ TEST(SettingRegistry, EveryWayInClampsToTheSameRange) {
       "Selectivity set to 0",
       "ponder set to 1",
   }));
-}
-
-// UCI_Elo's top is the calibrated Elo once the calibration has run; before
-// that the declared range holds, and an unset value stays unset.
-TEST(SettingRegistry, MovingTopFollowsTheCalibration) {
-  const SettingEntry* elo = FindUciSetting("UCI_Elo");
-  ASSERT_NE(elo, nullptr);
-  ASSERT_NE(elo->current_max, nullptr);
-  const Settings pending = g_pending, active = g_active;
-  const float calibrated = g_control.full_speed_elo;
-
-  g_control.full_speed_elo = 0;
-  g_pending.uci_elo = g_active.uci_elo = 0;
-  EXPECT_EQ(SettingMax(*elo), elo->max);
-  EXPECT_EQ(ListedSettingNumber(*elo), 0);
-  EXPECT_EQ(StoreSettingNumber(*elo, 9999), elo->max);
-
-  g_control.full_speed_elo = 2650.7f;
-  EXPECT_EQ(SettingMax(*elo), 2650);
-  EXPECT_EQ(StoreSettingNumber(*elo, 9999), 2650);
-  EXPECT_EQ(StoreSettingNumber(*elo, 100), elo->min);
-  // A value that was set, even one below the range, is shown as it is.
-  g_pending.uci_elo = 1400;
-  EXPECT_EQ(ListedSettingNumber(*elo), 1400);
-  // Unset: the listing adopts the top, in both records.
-  g_pending.uci_elo = g_active.uci_elo = 0;
-  EXPECT_EQ(ListedSettingNumber(*elo), 2650);
-  EXPECT_EQ(g_pending.uci_elo, 2650);
-  EXPECT_EQ(g_active.uci_elo, 2650);
-
-  // A calibration below the range leaves the declared top.
-  g_control.full_speed_elo = 900;
-  EXPECT_EQ(SettingMax(*elo), elo->max);
-  // Rows without a moving top keep their range.
-  const SettingEntry* multipv = FindUciSetting("MultiPV");
-  EXPECT_EQ(SettingMax(*multipv), multipv->max);
-
-  g_control.full_speed_elo = calibrated;
-  g_pending = pending;
-  g_active = active;
 }
 
 }  // namespace

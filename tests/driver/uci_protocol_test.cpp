@@ -2,8 +2,9 @@
 // standard input and its output is read back.
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <string>
 
+#include "search/strength.h"
 #include "support/engine_process.h"
 
 namespace {
@@ -12,11 +13,11 @@ TEST(UciProtocol, UciBlockListsIdentityAndEveryOptionInOrder) {
   int status = 0;
   auto lines = RunEngineScript({}, "uci\nisready\nquit\n", &status);
   EXPECT_EQ(status, 0);
-  ASSERT_GE(lines.size(), 29u);
+  ASSERT_GE(lines.size(), 30u);
   EXPECT_EQ(lines[0], "info string Hello from Zorv 5.50");
   size_t id = 0;
   while (id < lines.size() && lines[id] != "id name Zorv 5.50") id++;
-  ASSERT_LT(id + 27, lines.size());
+  ASSERT_LT(id + 28, lines.size());
   EXPECT_EQ(lines[id + 1], "id author Merrow");
   const std::vector<std::string> options = {
       "option name ConfigFilePath type string default ",
@@ -41,21 +42,17 @@ TEST(UciProtocol, UciBlockListsIdentityAndEveryOptionInOrder) {
       "option name UCI_LimitStrength type check default false",
   };
   for (size_t i = 0; i < options.size(); i++) EXPECT_EQ(lines[id + 2 + i], options[i]) << "option " << i;
-  EXPECT_EQ(lines[id + 22].rfind("option name UCI_Elo type spin default ", 0), 0u) << lines[id + 22];
-  EXPECT_NE(lines[id + 22].find(" min 1500 max "), std::string::npos);
-  EXPECT_EQ(lines[id + 23], "option name Contempt type spin default 0 min -150 max 150");
-  EXPECT_EQ(lines[id + 24], "option name Selectivity type spin default 100 min 0 max 200");
-  EXPECT_EQ(lines[id + 25], "option name UCI_ShowWDL type check default false");
-  EXPECT_EQ(lines[id + 26], "uciok");
-  EXPECT_EQ(lines[id + 27], "readyok");
-}
-
-// The top of UCI_Elo's range as the uci listing declares it.
-int DeclaredEloMax(const std::vector<std::string>& lines) {
-  std::smatch m;
-  for (const auto& l : lines)
-    if (std::regex_search(l, m, std::regex("^option name UCI_Elo type spin .* max ([0-9]+)$"))) return std::stoi(m[1]);
-  return -1;
+  // UCI_Elo's range is the calibration table's; its top, full strength, is
+  // the default.
+  const std::string top = std::to_string(kStrengthEloMax);
+  EXPECT_EQ(lines[id + 22], "option name UCI_Elo type spin default " + top + " min " +
+                                std::to_string(kStrengthEloMin) + " max " + top);
+  EXPECT_EQ(lines[id + 23], "option name Strength_Seed type spin default 0 min 0 max 2147483647");
+  EXPECT_EQ(lines[id + 24], "option name Contempt type spin default 0 min -150 max 150");
+  EXPECT_EQ(lines[id + 25], "option name Selectivity type spin default 100 min 0 max 200");
+  EXPECT_EQ(lines[id + 26], "option name UCI_ShowWDL type check default false");
+  EXPECT_EQ(lines[id + 27], "uciok");
+  EXPECT_EQ(lines[id + 28], "readyok");
 }
 
 TEST(UciProtocol, SetOptionClampsAndAnswers) {
@@ -81,11 +78,8 @@ TEST(UciProtocol, SetOptionClampsAndAnswers) {
       "info string Threads set to 1",
       "info string Ponder set to 0",
   }));
-  // Clamped to the declared range, whose top is the machine's Elo.
-  int elo_max = DeclaredEloMax(lines);
-  ASSERT_GE(elo_max, 1500);
   EXPECT_TRUE(HasLines(lines, {
-      "info string UCI_Elo set to " + std::to_string(elo_max),
+      "info string UCI_Elo set to " + std::to_string(kStrengthEloMax),
       "info string Contempt set to -150",
       "info string MultiPV set to 3",
       "info string OwnBook_File set to '/tmp/some book.bin'",

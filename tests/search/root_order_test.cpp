@@ -24,7 +24,6 @@ class RootOrder : public ::testing::Test {
     SetDefaultLimits(&g_control.limits);
     g_control.limits.base_time = kNoTimeLimit;
     g_control.full_speed_rate = 0;
-    g_control.full_speed_elo = 0;
   }
   void TearDown() override {
     g_control.limits.depth_limit = kMaxSearchDepth;

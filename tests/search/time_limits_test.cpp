@@ -6,12 +6,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <set>
+#include <string>
 
 #include "search/game.h"
 #include "eval/eval_test_helpers.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
 #include "search/search_threads.h"
+#include "search/strength.h"
 #include "search/time_manager.h"
 #include "support/search_helpers.h"
 
@@ -26,7 +29,6 @@ class SearchTime : public ::testing::Test {
     SetupGame("r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ -");
     SetDefaultLimits(&g_control.limits);
     g_control.full_speed_rate = 0;
-    g_control.full_speed_elo = 0;
   }
   void TearDown() override { g_control.state.store(kStateIdle); }
 
@@ -75,6 +77,42 @@ TEST_F(SearchTime, NoMoveIsPlannedBeyondTheClockLessTheOverhead) {
     }
   }
   EXPECT_EQ(plans, 5 * 11 * 4 * 4 * 2);
+}
+
+// A limited strength varies its plan from move to move, and only within the
+// limits of the full-strength plan for the same clock.
+TEST_F(SearchTime, ALimitedStrengthVariesItsPlanWithinTheFullStrengthLimits) {
+  g_control.full_speed_rate = 1e9f;
+  g_control.options.uci_elo = kStrengthEloMin;
+  g_control.options.strength_seed = 7;
+  RestartStrengthChoices(g_game);
+  g_control.options.move_overhead_ms = 50;
+  for (float clock : {0.05f, 1.0f, 10.0f, 600.0f}) {
+    for (float increment : {0.0f, 0.1f}) {
+      for (int moves_to_go : {0, 5, 40}) {
+        std::string what = "clock " + std::to_string(clock) + " inc " + std::to_string(increment) + " mtg " +
+                           std::to_string(moves_to_go);
+        OnTheClock(clock, increment, moves_to_go);
+        g_control.options.limit_strength = false;
+        PrepareSearchTime();
+        const float full_max = g_control.max_time, full_panic = g_control.panic_time;
+        std::set<float> targets;
+        for (int move = 0; move < 8; move++) {
+          OnTheClock(clock, increment, moves_to_go);
+          g_control.options.limit_strength = true;
+          PrepareSearchTime();
+          ASSERT_TRUE(g_control.strength.active) << what;
+          EXPECT_LE(g_control.target_time, full_max) << what;
+          EXPECT_EQ(g_control.max_time, full_max) << what;
+          EXPECT_EQ(g_control.panic_time, full_panic) << what;
+          targets.insert(g_control.target_time);
+        }
+        if (clock >= 1.0f) {
+          EXPECT_GE(targets.size(), 4u) << what;
+        }
+      }
+    }
+  }
 }
 
 // Runs a one-thread search on this thread: no driver loop checks the time.
