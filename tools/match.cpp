@@ -203,7 +203,8 @@ GameResult PlayGame(MatchEngine* engines[2], int white_index, const std::string&
     int side = pos->side;
     int engine_index = side == WHITE ? white_index : 1 - white_index;
     MatchEngine* engine = engines[engine_index];
-    std::string position = "position fen " + fen;
+    // A full FEN: the openings keep four fields, and some engines read all six.
+    std::string position = "position fen " + fen + " 0 1";
     if (!uci_moves.empty()) {
       position += " moves";
       for (const auto& m : uci_moves) position += " " + m;
