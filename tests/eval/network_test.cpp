@@ -16,6 +16,7 @@
 #include "eval/network.h"
 #include "eval/nn_evaluate.h"
 #include "eval/eval_test_helpers.h"
+#include "eval/float_network_helpers.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
 
@@ -29,41 +30,23 @@ void LoadSource(const std::string& source) {
 
 class NetworkTest : public ::testing::Test {
  protected:
+  // The tests of the float network run on a random one of the stored float
+  // shape; the stored network itself is an integer one.
   void SetUp() override {
     InitBoardForTests();
-    LoadEmbeddedQuietly();
+    LoadRandomFloatNetwork(float_dir_.File("float.nn"));
   }
   void TearDown() override {
     LoadEmbeddedQuietly();
     SetNnVectorPath(true);
   }
+  TempDir float_dir_;
   static void LoadEmbeddedQuietly() {
     testing::internal::CaptureStdout();
     LoadSource("embedded");
     testing::internal::GetCapturedStdout();
   }
 };
-
-// Writes a random network with the given sizes; returns its weights as stored.
-std::vector<int16_t> WriteNetwork(const std::string& path, int version, int hidden1, int hidden2, uint32_t seed,
-                                  int32_t count_field = -1) {
-  NetworkHeader h{int16_t(version), 1, 1792, 32, uint16_t(hidden1), uint16_t(hidden2), 5, 0};
-  int64_t count = NetworkWeightCount(h);
-  std::mt19937 rng(seed);
-  std::vector<int16_t> w(static_cast<size_t>(count), 0);
-  for (auto& v : w) v = int16_t(int(rng() % 3001) - 1500);
-  w[size_t(count - 7)] = -2000;  // first-layer bias -0.4
-  w[size_t(count - 6)] = 500;    // second-layer bias 0.1
-  FILE* f = std::fopen(path.c_str(), "wb");
-  int16_t fields[7] = {h.version, h.tag, int16_t(h.piece_inputs), int16_t(h.extra_inputs), int16_t(h.hidden1),
-                       int16_t(h.hidden2), int16_t(h.outputs)};
-  std::fwrite(fields, 2, 7, f);
-  int32_t c = count_field >= 0 ? count_field : int32_t(count);
-  std::fwrite(&c, 4, 1, f);
-  std::fwrite(w.data(), 2, w.size(), f);
-  std::fclose(f);
-  return w;
-}
 
 // ---- The reference: features written out from their definition, and the
 // forward pass in double precision.
@@ -181,17 +164,16 @@ void CompareOverRandomGames(int games, uint32_t seed) {
   EXPECT_GT(compared, games * 20);
 }
 
-TEST_F(NetworkTest, EmbeddedNetworkHasTheStoredShape) {
-  EXPECT_EQ(EmbeddedNetworkSize(), 18 + 2 * 1170573);
-  EXPECT_EQ(g_network.inputs, 1824);
-  EXPECT_EQ(g_network.hidden1, 640);
-  EXPECT_EQ(g_network.hidden2, 0);
-  EXPECT_EQ(g_network.outputs, 5);
-  EXPECT_EQ(g_network.count, 1170573);
-  EXPECT_EQ(g_network.header.version, 537);
-  EXPECT_NEAR(g_network.tail[1], -0.0166f, 1e-5);
-  EXPECT_EQ(g_network.w2, g_network.w1 + 1824 * 640);
-  EXPECT_EQ(g_network.w3, g_network.w2 + 5 * 640);
+TEST_F(NetworkTest, EmbeddedNetworkIsTheStoredIntegerNetwork) {
+  LoadEmbeddedQuietly();
+  ASSERT_EQ(g_network.format, NetworkFormat::kInteger);
+  EXPECT_EQ(g_network.weights, nullptr);
+  const NnueHeader& h = g_network.nnue.header;
+  EXPECT_EQ(h.hidden, 512u);
+  EXPECT_EQ(h.king_buckets, 1u);
+  EXPECT_EQ(h.output_buckets, 8u);
+  EXPECT_EQ(h.activation, uint32_t(kNnueSquaredClipped));
+  EXPECT_EQ(EmbeddedNetworkSize(), long(kNnueHeaderBytes + NnuePayloadBytes(1, 512, 8)));
 }
 
 TEST_F(NetworkTest, NewNetworkRoundTripsThroughNnBin) {

@@ -11,6 +11,7 @@
 #include "driver/network_setup.h"
 #include "driver/settings.h"
 #include "eval/eval_test_helpers.h"
+#include "eval/float_network_helpers.h"
 #include "eval/network.h"
 #include "eval/nn_evaluate.h"
 #include "eval/nnue_evaluate.h"
@@ -75,8 +76,9 @@ TEST_F(NnueLoadTest, AnIntegerFileBecomesTheActiveNetworkAndEvaluates) {
     EXPECT_EQ(score, NnueEvaluateFresh(g_network.nnue, &board->pos)) << move;
     EXPECT_EQ(nn_evaluate(&board->pos, &board->eval), score);  // from the evaluation cache
   }
-  // Back to the float network: the integer weights are released.
-  EXPECT_EQ(Load("embedded"), "info string using embedded network\n");
+  // To a float network: the integer weights are released.
+  WriteNetwork(dir_.File("float.nn"), kStoredFloatVersion, kStoredFloatHidden, 0, 3);
+  EXPECT_EQ(Load(dir_.File("float.nn")), "info string loaded " + dir_.File("float.nn") + "\n");
   EXPECT_EQ(g_network.format, NetworkFormat::kFloat);
   EXPECT_EQ(g_network.nnue.block, nullptr);
   EXPECT_NE(nn_evaluate(&board->pos, &board->eval), kInCheckMarker);
