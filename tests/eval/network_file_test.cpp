@@ -13,6 +13,7 @@
 #include "board/makemove.h"
 #include "driver/network_setup.h"
 #include "driver/settings.h"
+#include "eval/network_load_helpers.h"
 #include "eval/network.h"
 #include "eval/nn_evaluate.h"
 #include "eval/eval_test_helpers.h"
@@ -64,12 +65,7 @@ class NetworkFileTest : public ::testing::Test {
   void TearDown() override { Load("embedded"); }
 
   // Loads a source as the NN_File option does; returns what was printed.
-  static std::string Load(const std::string& source) {
-    CopyField(g_pending.nn_file, kFileFieldSize, source.c_str());
-    testing::internal::CaptureStdout();
-    LoadNetworkAndReport();
-    return testing::internal::GetCapturedStdout();
-  }
+  static std::string Load(const std::string& source) { return LoadNetworkAsOption(source); }
 
   // Loads the file and expects it refused with the reason, the network in
   // use untouched.

@@ -10,6 +10,7 @@
 #include "board/makemove.h"
 #include "driver/network_setup.h"
 #include "driver/settings.h"
+#include "eval/network_load_helpers.h"
 #include "eval/eval_test_helpers.h"
 #include "eval/float_network_helpers.h"
 #include "eval/network.h"
@@ -39,12 +40,7 @@ class NnueLoadTest : public ::testing::Test {
   }
   void TearDown() override { Load("embedded"); }
 
-  static std::string Load(const std::string& source) {
-    CopyField(g_pending.nn_file, kFileFieldSize, source.c_str());
-    testing::internal::CaptureStdout();
-    LoadNetworkAndReport();
-    return testing::internal::GetCapturedStdout();
-  }
+  static std::string Load(const std::string& source) { return LoadNetworkAsOption(source); }
 
   void ExpectRefused(const std::string& bytes, const std::string& reason) {
     dir_.Write("bad.znue", bytes);
