@@ -36,20 +36,21 @@ struct StrengthPoint {
 // min_depth must not fall, lines and margin must not rise (checked at
 // compile time).
 //
-// The present values are a first guess, to be replaced by measurement: the
-// old model (Elo = 150 ln(nps) + 1128) scored 0/10 at 2000 (335 nps, about
-// 140 nodes a move) and 1.5/10 at 2500 (9,400 nps), i.e. those speeds play
-// some 400 and 300 Elo below their labels, about 180 Elo per e-fold of
-// speed; the choice among root lines costs more, so every point asks for
-// more speed than speed alone would need. A first try of this mechanism at
-// 2000 with 6,000 nps and a 90 cp margin scored 2/10 (about -240), hence
-// the faster speeds and narrower margins below.
+// How the points were found (the matches are in docs/strength.md): the
+// old model (Elo = 150 ln(nps) + 1128) played hundreds of Elo below its
+// labels; Stockfish's weak levels choose almost at random among their four
+// best moves, so a low label needs a wide margin more than a slow search
+// (at 1500 a three-ply search won 84% with a 120 cp margin, a two-ply one
+// 62% with 170 cp and about level with 300 cp), while from 2000 up Stockfish's moves come from deep
+// searches and only speed closes the gap. Each point is the last of a few
+// tries, 60 games each; a try's result varies by some +-50 Elo from the
+// games alone.
 constexpr StrengthPoint kStrengthPoints[] = {
     // elo, nps, lines, margin, min_depth
-    {1350, 500, 4, 160, 2},
-    {1500, 1200, 4, 120, 3},
-    {2000, 15000, 4, 60, 4},
-    {2500, 200000, 3, 25, 6},
+    {1350, 100, 4, 350, 2},
+    {1500, 300, 4, 300, 2},
+    {2000, 60000, 4, 50, 5},
+    {2500, 900000, 2, 10, 8},
     {2850, 1000000, 1, 0, 8},
 };
 constexpr int kStrengthPointCount = int(sizeof kStrengthPoints / sizeof kStrengthPoints[0]);
