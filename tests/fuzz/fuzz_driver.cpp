@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_files.h"
 #include "board/attacks.h"
 #include "board/bitboard.h"
 #include "board/makemove.h"
@@ -58,10 +59,6 @@ struct Options {
   uint64_t seed = 1;
   double timeout = 30.0;
 };
-
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // Text with its bytes outside printable ASCII written as \xNN, for reports.
 std::string Printable(const std::string& text) {
@@ -320,11 +317,6 @@ struct FuzzFiles {
   std::vector<std::string> books;
   std::string syzygy;
 };
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
 
 std::string NetworkBytes(int version, int pieces, int extra, int h1, int h2, int outputs, int64_t weights,
                          std::mt19937_64& rng) {
@@ -971,12 +963,6 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     else return false;
   }
   return !o->engine.empty() && o->sessions >= 0;
-}
-
-std::string Absolute(const std::string& path) {
-  char buf[4096];
-  if (!path.empty() && path[0] == '/') return path;
-  return std::string(getcwd(buf, sizeof buf) ? buf : ".") + "/" + path;
 }
 
 }  // namespace

@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "fuzz_files.h"
 #include "board/attacks.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
@@ -48,10 +49,6 @@ struct Options {
   double timeout = 120;
   bool verbose = false;  // a line for every run (the tool, its status, its last line); every input kept
 };
-
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 using Random = std::mt19937_64;
 
@@ -308,11 +305,6 @@ Run MakeRun(Random& r, Position* pos) {
   return run;
 }
 
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
@@ -395,12 +387,6 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     else return false;
   }
   return !o->engine.empty() && !o->tune_engine.empty() && o->runs >= 0 && o->timeout > 0;
-}
-
-std::string Absolute(const std::string& path) {
-  char buf[4096];
-  if (!path.empty() && path[0] == '/') return path;
-  return std::string(getcwd(buf, sizeof buf) ? buf : ".") + "/" + path;
 }
 
 }  // namespace

@@ -92,6 +92,17 @@ std::vector<std::string> RandomGameFens(const std::vector<std::string>& starts, 
   return fens;
 }
 
+int MaterialBalance(const Position* pos) {
+  static const int kValue[7] = {0, 100, 300, 300, 500, 900, 0};
+  int balance = 0;
+  for (int sq = 0; sq < 64; sq++) {
+    int code = pos->board[sq];
+    if (code == 0) continue;
+    balance += ColourOf(code) == pos->side ? kValue[TypeOf(code)] : -kValue[TypeOf(code)];
+  }
+  return balance;
+}
+
 void PlayMoves(Position* pos, const std::string& moves) {
   std::istringstream in(moves);
   std::string token;

@@ -36,6 +36,9 @@ std::string PlacementFen(const char board[64]);
 // each up to `plies` uniformly random legal moves long.
 std::vector<std::string> RandomGameFens(const std::vector<std::string>& starts, int games, int plies,
                                         uint32_t seed);
+// Material balance of the side to move in centipawns (100, 300, 300, 500,
+// 900): a target a network can learn.
+int MaterialBalance(const Position* pos);
 // Plays coordinate moves (UCI text) on the thread's position as game moves
 // (the search ply stays 1); fails the test on an illegal one.
 void PlayMoves(Position* pos, const std::string& moves);

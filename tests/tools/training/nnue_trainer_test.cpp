@@ -16,8 +16,6 @@
 #include <utility>
 #include <vector>
 
-#include <unistd.h>
-
 #include "board/makemove.h"
 #include "eval/float_network_helpers.h"
 #include "eval/eval_state.h"
@@ -43,39 +41,13 @@ class NnueTrainerTest : public ::testing::Test {
 // Positions of random games from starts with kings on both wings, pawn
 // endings and lopsided material.
 std::vector<std::string> RandomGamePositions(int games, uint32_t seed) {
-  const char* starts[] = {kStartFen,
+  const std::vector<std::string> starts = {kStartFen,
                           "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
                           "2k5/pp6/8/3p4/3P4/8/PP6/6K1 w - -",
                           "6k1/5ppp/8/8/8/8/5PPP/1K6 b - -",
                           "4k3/pppppppp/8/8/8/8/PPPPPPPP/QQQQKQQQ w - -",
                           "1k6/8/8/8/8/8/8/RNBQKBNR b - -"};
-  std::mt19937 random(seed);
-  std::vector<std::string> fens;
-  for (int g = 0; g < games; g++) {
-    ThreadPtr t = MakeThread(starts[g % 6]);
-    for (int ply = 0; ply < 80; ply++) {
-      fens.push_back(Fen(&t->pos));
-      std::vector<Move> legal = LegalMoves(&t->pos);
-      if (legal.empty()) break;
-      MakeMove(&t->pos, legal[random() % legal.size()]);
-      t->pos.history_count = 0;
-      t->pos.ply = 1;
-    }
-  }
-  return fens;
-}
-
-// Material balance of the side to move in centipawns: a target a network
-// can learn.
-int MaterialBalance(const Position* pos) {
-  static const int kValue[7] = {0, 100, 300, 300, 500, 900, 0};
-  int balance = 0;
-  for (int sq = 0; sq < 64; sq++) {
-    int code = pos->board[sq];
-    if (code == 0) continue;
-    balance += ColourOf(code) == pos->side ? kValue[TypeOf(code)] : -kValue[TypeOf(code)];
-  }
-  return balance;
+  return RandomGameFens(starts, games, 80, seed);
 }
 
 // A network with weights larger than at the start of training, so that
