@@ -21,7 +21,7 @@ define place
 	cp $(1) $(2).tmp-$$$$ && mv -f $(2).tmp-$$$$ $(2)
 endef
 
-.PHONY: all zorv ttune test run configure clean help debug debug-test layering sanitize tsan fuzz perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung match-strength bench-tb fit-wdl install uninstall profile-build profile-compare
+.PHONY: all zorv ttune test run configure clean help debug debug-test layering sanitize tsan fuzz perft-full bench-perft bench-nn bench-eval match-self match-self-fast match-stockfish match-glaurung match-strength bench-tb fit-wdl plots install uninstall profile-build profile-compare
 
 all: zorv
 
@@ -189,6 +189,16 @@ fit-wdl: configure
 	cmake --build $(BUILD_DIR) --target fit_wdl -j $(JOBS)
 	$(BUILD_DIR)/fit_wdl $(WDL_DATA)
 
+# The pictures of docs/plots, drawn from the recorded results beside them
+# (docs/plots/NAME.csv makes NAME.svg) by python3 and its standard library;
+# python3 is installed with apt-get where it is missing, as .ci/run does
+# for the build tools.
+plots:
+	@command -v python3 >/dev/null || { \
+	  sudo_cmd=""; [ "$$(id -u)" -ne 0 ] && sudo_cmd="sudo"; \
+	  $$sudo_cmd apt-get update -qq && $$sudo_cmd apt-get install -y -qq python3; }
+	python3 tools/plots/make_plots.py
+
 # Tablebase speed: WDL probes per second over random 4-man positions.
 bench-tb: configure
 	cmake --build $(BUILD_DIR) --target tb_bench -j $(JOBS)
@@ -218,5 +228,6 @@ help:
 	@echo "make bench-eval   hand-crafted evaluation speed"
 	@echo "make bench-tb   tablebase WDL probes per second"
 	@echo "make fit-wdl    fit the win/draw/loss model to self-play games (WDL_DATA=)"
+	@echo "make plots      draw the pictures of docs/plots from the recorded results there (docs/plots/*.csv)"
 	@echo "make match-self-fast / match-self / match-stockfish / match-glaurung   matches (GAMES=, OPTS=)"
 	@echo "make match-strength   the UCI_Elo calibration matches against Stockfish (STRENGTH_ELOS=)"
