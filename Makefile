@@ -45,24 +45,28 @@ test: zorv
 
 # Installing, as packagers expect: PREFIX (default /usr/local) and DESTDIR.
 # The engine must have been built (`make`); the README, the licence and
-# docs/ go to the documentation folder, the manual page to section 6.
+# docs/ with its pictures (docs/plots/*.svg) go to the documentation folder,
+# the manual page to section 6.
 PREFIX ?= /usr/local
 BINDIR ?= $(PREFIX)/bin
 DOCDIR ?= $(PREFIX)/share/doc/zorv
 MANDIR ?= $(PREFIX)/share/man/man6
 DOC_PAGES = $(notdir $(wildcard docs/*.md))
+DOC_PLOTS = $(notdir $(wildcard docs/plots/*.svg))
 install: $(if $(wildcard $(EXE)),,zorv)
-	install -d $(DESTDIR)$(BINDIR) $(DESTDIR)$(DOCDIR)/docs $(DESTDIR)$(MANDIR)
+	install -d $(DESTDIR)$(BINDIR) $(DESTDIR)$(DOCDIR)/docs/plots $(DESTDIR)$(MANDIR)
 	install -m 755 $(EXE) $(DESTDIR)$(BINDIR)/zorv
 	install -m 644 README.md LICENSE $(DESTDIR)$(DOCDIR)/
 	install -m 644 $(addprefix docs/,$(DOC_PAGES)) $(DESTDIR)$(DOCDIR)/docs/
+	$(if $(DOC_PLOTS),install -m 644 $(addprefix docs/plots/,$(DOC_PLOTS)) $(DESTDIR)$(DOCDIR)/docs/plots/)
 	install -m 644 docs/zorv.6 $(DESTDIR)$(MANDIR)/zorv.6
 
 # Removes what install put there, and the documentation folders once empty.
 uninstall:
 	rm -f $(DESTDIR)$(BINDIR)/zorv $(DESTDIR)$(MANDIR)/zorv.6
 	rm -f $(DESTDIR)$(DOCDIR)/README.md $(DESTDIR)$(DOCDIR)/LICENSE $(addprefix $(DESTDIR)$(DOCDIR)/docs/,$(DOC_PAGES))
-	-rmdir $(DESTDIR)$(DOCDIR)/docs $(DESTDIR)$(DOCDIR) 2>/dev/null
+	rm -f $(addprefix $(DESTDIR)$(DOCDIR)/docs/plots/,$(DOC_PLOTS))
+	-rmdir $(DESTDIR)$(DOCDIR)/docs/plots $(DESTDIR)$(DOCDIR)/docs $(DESTDIR)$(DOCDIR) 2>/dev/null
 
 # A profile-guided build (g++): an instrumented engine runs the bench, and
 # the engine is compiled again with what it measured; the result replaces

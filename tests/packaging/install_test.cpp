@@ -55,7 +55,9 @@ TEST(Packaging, InstallAndUninstallIntoAStagingTree) {
   const std::string usr = stage.path() + "/usr";
   EXPECT_TRUE(IsFile(usr + "/bin/zorv", true));
   EXPECT_TRUE(IsFile(usr + "/share/man/man6/zorv.6"));
-  for (const char* doc : {"README.md", "LICENSE", "docs/uci.md", "docs/wdl.md", "docs/building.md", "docs/training.md"})
+  // The pictures go with the pages that show them (the README's first screen shows one).
+  for (const char* doc : {"README.md", "LICENSE", "docs/uci.md", "docs/wdl.md", "docs/building.md", "docs/training.md",
+                          "docs/plots/opponents.svg", "docs/plots/generations.svg"})
     EXPECT_TRUE(IsFile(usr + "/share/doc/zorv/" + doc)) << doc;
   // Nothing outside the prefix.
   EXPECT_EQ(RunInSource("find '" + stage.path() + "' -mindepth 1 -maxdepth 1 -printf '%f\\n'", &output), 0);
