@@ -6,7 +6,6 @@ with every picture left as it was."""
 
 import contextlib
 import glob
-import importlib.util
 import io
 import math
 import os
@@ -24,9 +23,10 @@ RECORDED = os.path.join(SOURCE, "docs", "plots")
 SVG = "{http://www.w3.org/2000/svg}"
 NAMES = ["generations", "uci-elo", "wdl-heldout", "wdl-model", "opponents"]
 
-spec = importlib.util.spec_from_file_location("make_plots", SCRIPT)
-make_plots = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(make_plots)
+# The script is imported from its folder without leaving compiled files there.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(SCRIPT))
+import make_plots  # noqa: E402
 
 
 def run(data, out):
