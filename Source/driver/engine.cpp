@@ -149,6 +149,7 @@ int TrainNetworkMode(const CommandLine& cl) {
   NnTrainerOptions options;
   options.data = cl.tune_file != nullptr ? cl.tune_file : cl.input_file;
   options.learning_rate = cl.tune_step;
+  options.final_rate = cl.final_rate;
   options.epochs = cl.tune_count;
   options.from_active_network = cl.tune_flag == 1;
   options.threads = g_pending.threads;

@@ -42,12 +42,6 @@ int NnueSampleFeatures(const NnueSample& s, const uint8_t bucket_map[64], int ow
 // Output bucket of a sample.
 inline int NnueSampleOutputBucket(const NnueSample& s) { return NnueOutputBucket(s.occupancy); }
 
-struct NnueLoadTotals {
-  GameFileTotals games;
-  uint64_t kept = 0;     // positions that became samples (both sets)
-  uint64_t skipped = 0;  // filtered out, left to the hand-crafted evaluation, or failing the position check
-};
-
 // Reads every file of the comma-separated list and keeps its training
 // positions (the float trainer's filters, and the engine's consistency
 // check of the position); every validation_every-th game of a file goes to
@@ -56,7 +50,7 @@ struct NnueLoadTotals {
 // teacher of distillation). False (naming the file) when a file cannot be
 // read.
 bool LoadNnueSampleSets(const std::string& paths, const TrainingFilter& filter, int validation_every,
-                        NnueSampleSet* train, NnueSampleSet* validation, NnueLoadTotals* totals,
+                        NnueSampleSet* train, NnueSampleSet* validation, TrainingLoadTotals* totals,
                         std::string* failed_file, bool teacher = false);
 
 // The probability a sample is trained toward: TargetProbability of its

@@ -1,6 +1,5 @@
 #include "tools/training/train_samples.h"
 
-#include <cmath>
 #include <memory>
 
 #include "eval/evaluate.h"
@@ -20,12 +19,6 @@ int HandCraftedScore(const Position* pos, EvalState* state) {
 }
 
 }  // namespace
-
-float TargetProbability(int score, int result, float score_weight) {
-  float from_score = 1.0f / (1.0f + std::exp(-float(score / kCentipawnsPerUnit)));
-  float from_result = 0.5f * float(result + 1);
-  return score_weight * from_score + (1.0f - score_weight) * from_result;
-}
 
 void AddTrainingSample(const Position* pos, int score, int result, TrainingSet* set) {
   int16_t features[kMaxFeatures];

@@ -8,6 +8,7 @@
 
 #include "eval/nn_evaluate.h"
 #include "tools/training/train_games.h"
+#include "tools/training/win_probability.h"
 
 struct TrainingSample {
   uint32_t first;     // index of its first feature in the set's feature array
@@ -24,12 +25,6 @@ struct TrainingSet {
   std::vector<int16_t> features;
 };
 
-struct TrainingLoadTotals {
-  GameFileTotals games;
-  uint64_t kept = 0;     // positions that became samples (both sets)
-  uint64_t skipped = 0;  // filtered out, or decided by the hand-crafted evaluation
-};
-
 // Reads every file of the comma-separated list and turns its training
 // positions into samples, with the feature layout of the active network;
 // positions that the engine always leaves to the hand-crafted evaluation
@@ -41,11 +36,6 @@ bool LoadTrainingSets(const std::string& paths, const TrainingFilter& filter, in
 
 // Adds the position as a sample of the set (its hand-crafted score 0).
 void AddTrainingSample(const Position* pos, int score, int result, TrainingSet* set);
-
-// The probability a position is trained toward: the search score's win
-// probability blended with the game result (1, 0, -1, side to move's
-// view); score_weight is the score's share.
-float TargetProbability(int score, int result, float score_weight);
 
 // Phase of a sample: 1 with full material, falling to 0 without pieces;
 // the network blends its middlegame and endgame rows by it.

@@ -207,7 +207,7 @@ TEST_F(NnueTrainerTest, AdamScheduleRunsFromTheFirstRateToTheLast) {
   EXPECT_DOUBLE_EQ(CosineRate(0.001, 0.0001, 0.0), 0.001);
   EXPECT_DOUBLE_EQ(CosineRate(0.001, 0.0001, 0.5), 0.00055);
   EXPECT_DOUBLE_EQ(CosineRate(0.001, 0.0001, 1.0), 0.0001);
-  // The float trainers stop at pass / passes, short of the tenth.
+  // The hand-crafted tuner stops at pass / passes, short of the tenth.
   EXPECT_GT(CosineRate(0.001, 0.0001, 4.0 / 5), 0.0001);
   // The first step moves each weight by about the rate, against its
   // gradient, and stops at the clip.
@@ -394,9 +394,9 @@ TEST_F(NnueTrainerTest, TeacherShareBlendsTheTargetFromSearchAloneToTeacherAlone
     for (int result : {-1, 0, 1}) {
       NnueSample s = MakeNnueSample(&t->pos, 240, result);
       s.hce = int16_t(teacher);
-      float teacher_p = 1.0f / (1.0f + std::exp(-float(teacher / kCentipawnsPerUnit)));
+      float teacher_p = 1.0f / (1.0f + std::exp(-float(teacher / kNnueCentipawnsPerUnit)));
       for (float score_weight : {0.0f, 0.5f, 1.0f}) {
-        float search = TargetProbability(240, result, score_weight);
+        float search = TargetProbability(240, result, score_weight, kNnueCentipawnsPerUnit);
         // Share 0 is the search target exactly, whatever the teacher says.
         EXPECT_EQ(NnueSampleTarget(s, score_weight, 0.0f), search);
         EXPECT_NEAR(NnueSampleTarget(s, score_weight, 1.0f), teacher_p, 1e-6f);
@@ -406,7 +406,7 @@ TEST_F(NnueTrainerTest, TeacherShareBlendsTheTargetFromSearchAloneToTeacherAlone
       // share they are what they were.
       float p = 1.0f / (1.0f + std::exp(-NnueTrainerOutput(net, first.data(), s)));
       EXPECT_NEAR(NnueSampleLoss(net, first.data(), s, 1.0f, nullptr, 1.0f), (p - teacher_p) * (p - teacher_p), 1e-6f);
-      float search = TargetProbability(240, result, 1.0f);
+      float search = TargetProbability(240, result, 1.0f, kNnueCentipawnsPerUnit);
       EXPECT_NEAR(NnueSampleLoss(net, first.data(), s, 1.0f, nullptr), (p - search) * (p - search), 1e-6f);
       std::vector<float> grad(net.count(), 0.0f), toward_teacher(net.count(), 0.0f);
       NnueSampleLoss(net, first.data(), s, 1.0f, grad.data(), 0.0f);
@@ -429,7 +429,7 @@ TEST_F(NnueTrainerTest, LoaderWithATeacherKeepsTheFloatNetworksScoreOfEveryPosit
   ASSERT_NE(g_network.weights, nullptr);
 
   NnueSampleSet train[2], validation[2];
-  NnueLoadTotals totals[2];
+  TrainingLoadTotals totals[2];
   std::string failed;
   for (int teacher = 0; teacher < 2; teacher++)
     ASSERT_TRUE(LoadNnueSampleSets(dir.File("set.pgn"), TrainingFilter(), 3, &train[teacher], &validation[teacher],
