@@ -9,6 +9,7 @@
 #include "eval/network.h"
 #include "platform/clock.h"
 #include "platform/output.h"
+#include "platform/whole_file_output.h"
 #include "tools/training/run_on_threads.h"
 #include "tools/training/win_probability.h"
 
@@ -210,13 +211,15 @@ int NnueTrainerCentipawns(float output) {
 }
 
 bool WriteNnueCheckpoint(const char* path, const NnueTrainerNetwork& net) {
-  FILE* f = std::fopen(path, "wb");
+  // Written whole under a temporary name: a failed or interrupted write
+  // leaves the checkpoint of the last best epoch as it was.
+  FILE* f = CreateTemporaryFor(path, "wb");
   if (f == nullptr) return false;
   uint32_t fields[4] = {uint32_t(kNnueHidden), uint32_t(net.king_buckets), net.activation, net.factorised ? 1u : 0u};
   bool ok = std::fwrite(kCheckpointMagic, 8, 1, f) == 1 && std::fwrite(fields, sizeof fields, 1, f) == 1 &&
             std::fwrite(net.bucket_map, 64, 1, f) == 1 &&
             std::fwrite(net.weights.data(), sizeof(float), net.weights.size(), f) == net.weights.size();
-  return std::fclose(f) == 0 && ok;
+  return FinishTemporaryFor(path, f, ok);
 }
 
 const char* ReadNnueStart(const char* path, bool factorised, NnueTrainerNetwork* net) {
@@ -271,11 +274,11 @@ bool WriteNnueOutputs(const std::string& output, const NnueTrainerNetwork& net) 
   if (!QuantiseNnue(net, &q)) return false;
   std::vector<unsigned char> bytes = NnueFileBytes(q);
   FreeNnueWeights(&q);
-  FILE* f = std::fopen(output.c_str(), "wb");
+  // Written whole under a temporary name, as every output of the tools.
+  FILE* f = CreateTemporaryFor(output.c_str(), "wb");
   if (f == nullptr) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = std::fclose(f) == 0 && ok;
-  return ok && WriteNnueCheckpoint((output + ".f32").c_str(), net);
+  return FinishTemporaryFor(output.c_str(), f, ok) && WriteNnueCheckpoint((output + ".f32").c_str(), net);
 }
 
 }  // namespace

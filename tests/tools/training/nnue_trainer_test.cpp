@@ -5,6 +5,7 @@
 // float network's score into the target.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -294,6 +295,24 @@ TEST_F(NnueTrainerTest, ABestNetworkThatCannotBeWrittenFailsTheTraining) {
   std::string said = testing::internal::GetCapturedStdout();
   EXPECT_EQ(best, -1);
   EXPECT_NE(said.find("info string can't write /dev/full: the best network is not saved"), std::string::npos) << said;
+  // The network and its checkpoint are each written whole or not at all: a
+  // write that fails (here its temporary file cannot be made) leaves what
+  // an earlier run wrote.
+  for (const char* blocked : {"out.nnue.part", "out.nnue.f32.part"}) {
+    TempDir dir;
+    dir.Write("out.nnue", "earlier network");
+    dir.Write("out.nnue.f32", "earlier checkpoint");
+    ASSERT_EQ(mkdir(dir.File(blocked).c_str(), 0755), 0);
+    options.output = dir.File("out.nnue");
+    testing::internal::CaptureStdout();
+    best = TrainNnue(options, train, validation, &net);
+    said = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(best, -1) << blocked;
+    EXPECT_EQ(dir.Read("out.nnue.f32"), "earlier checkpoint") << blocked;
+    if (std::string(blocked) == "out.nnue.part") {
+      EXPECT_EQ(dir.Read("out.nnue"), "earlier network");
+    }
+  }
 }
 
 TEST_F(NnueTrainerTest, ForwardPassEqualsTheEngineOnTheQuantisedNetwork) {
