@@ -156,6 +156,7 @@ int TrainNetworkMode(const CommandLine& cl) {
   options.batch_size = cl.batch_size;
   options.score_weight = cl.score_weight;
   options.weight_decay = cl.weight_decay;
+  options.teacher_weight = cl.teacher_weight;
   options.shared_rows = cl.shared_rows;
   options.output = cl.output_file[0] != 0 ? cl.output_file : kDefaultNetworkOutput;
   return RunNetworkTraining(options) ? 0 : 1;

@@ -265,6 +265,12 @@ double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, c
 }
 
 bool RunNetworkTraining(const NnTrainerOptions& options) {
+  // Distillation is the two-perspective trainer's; a teacher asked of this
+  // one would be dropped without a word.
+  if (options.teacher_weight > 0) {
+    PrintLine("info string -teacher trains the two-perspective network only (-format nnue)");
+    return false;
+  }
   const NetworkHeader shape = StoredNetworkShape();
   const NetworkHeader& active = g_network.header;
   // Features follow the active network's input layout, so it must be the

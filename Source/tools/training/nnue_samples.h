@@ -46,9 +46,9 @@ inline int NnueSampleOutputBucket(const NnueSample& s) { return NnueOutputBucket
 // positions (the float trainer's filters, and the engine's consistency
 // check of the position); every validation_every-th game of a file goes to
 // the validation set, with its hand-crafted score. With teacher, every
-// sample instead keeps the static score of the loaded float network (the
-// teacher of distillation). False (naming the file) when a file cannot be
-// read.
+// sample instead keeps the static score of the network in use, of either
+// format (the teacher of distillation). False (naming the file) when a
+// file cannot be read.
 bool LoadNnueSampleSets(const std::string& paths, const TrainingFilter& filter, int validation_every,
                         NnueSampleSet* train, NnueSampleSet* validation, TrainingLoadTotals* totals,
                         std::string* failed_file, bool teacher = false);

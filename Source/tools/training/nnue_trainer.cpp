@@ -382,9 +382,12 @@ bool RunNnueTraining(const NnueTrainerOptions& options) {
   NnueSampleSet train, validation;
   TrainingLoadTotals totals;
   std::string failed;
+  // The teacher is the network in use, of either format: the stored one, or
+  // the one -nn FILE loaded.
   const bool teacher = options.teacher_weight > 0;
-  if (teacher && g_network.weights == nullptr) {
-    PrintLine("info string -teacher needs a float network loaded (NN_File)");
+  const bool integer_teacher = g_network.format == NetworkFormat::kInteger;
+  if (teacher && (integer_teacher ? g_network.nnue.block == nullptr : g_network.weights == nullptr)) {
+    PrintLine("info string -teacher needs a network loaded (NN_File)");
     return false;
   }
   if (!LoadNnueSampleSets(options.data, options.filter, options.validation_every, &train, &validation, &totals,
@@ -394,12 +397,14 @@ bool RunNnueTraining(const NnueTrainerOptions& options) {
   }
   if (!ReportLoadedSets(totals, train.samples.size(), validation.samples.size(), MonotonicSeconds() - start))
     return false;
+  char teacher_text[96] = "no teacher";
+  if (teacher)
+    std::snprintf(teacher_text, sizeof teacher_text, "teacher weight %.2f, the %s network in use (training target only)",
+                  options.teacher_weight, integer_teacher ? "integer" : "float");
   PrintLine("info string two-perspective network: %d king buckets, %s activation, factoriser %s; learning rate %g "
-            "to %g, %d epochs, batch %d, score weight %.2f, teacher weight %.2f (training target only), decay %g, "
-            "%d threads",
+            "to %g, %d epochs, batch %d, score weight %.2f, %s, decay %g, %d threads",
             net.king_buckets, net.activation == kNnueClipped ? "clipped" : "squared clipped",
-            net.factorised ? "on" : "off", options.learning_rate,
-            FinalTrainingRate(options), options.epochs,
-            options.batch_size, options.score_weight, options.teacher_weight, options.weight_decay, options.threads);
+            net.factorised ? "on" : "off", options.learning_rate, FinalTrainingRate(options), options.epochs,
+            options.batch_size, options.score_weight, teacher_text, options.weight_decay, options.threads);
   return TrainNnue(options, train, validation, &net) >= 0;
 }
