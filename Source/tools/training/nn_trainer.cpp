@@ -64,7 +64,7 @@ float OutputOf(const TrainerNetwork& net, const float* acc, const RowBlend& blen
 
 }  // namespace
 
-NetworkHeader StoredNetworkShape() { return NetworkHeader{537, 1, 1792, 32, 640, 0, 5, 0}; }
+NetworkHeader FloatNetworkShape() { return NetworkHeader{537, 1, 1792, 32, 640, 0, 5, 0}; }
 
 std::vector<float> TrainerNetwork::FileWeights() const {
   std::vector<float> file(weights.begin(), weights.begin() + long(count));
@@ -271,19 +271,22 @@ bool RunNetworkTraining(const NnTrainerOptions& options) {
     PrintLine("info string -teacher trains the two-perspective network only (-format nnue)");
     return false;
   }
-  const NetworkHeader shape = StoredNetworkShape();
-  const NetworkHeader& active = g_network.header;
-  // Features follow the active network's input layout, so it must be the
-  // stored network's.
-  if (active.piece_inputs != shape.piece_inputs || active.extra_inputs != shape.extra_inputs ||
-      active.version <= 535) {
-    PrintLine("info string the network in use does not have the inputs of the stored network");
-    return false;
-  }
+  const NetworkHeader shape = FloatNetworkShape();
   TrainerNetwork net;
   if (options.from_active_network) {
-    if (!CopyActiveNetwork(&net, options.shared_rows) || net.hidden != shape.hidden1) {
-      PrintLine("info string the network in use does not have the stored network's shape");
+    // Flag 1 goes on from the network in use: a float network of the
+    // trainer's inputs and width (-nn FILE), whatever the stored one is.
+    const Network& active = g_network;
+    if (active.format != NetworkFormat::kFloat) {
+      PrintLine("info string flag 1 goes on from the network in use, and that is an integer network: name a float "
+                "network with -nn FILE, or train a fresh one with flag 0");
+      return false;
+    }
+    if (active.header.piece_inputs != shape.piece_inputs || active.header.extra_inputs != shape.extra_inputs ||
+        active.header.version <= 535 || !CopyActiveNetwork(&net, options.shared_rows) || net.hidden != shape.hidden1) {
+      PrintLine("info string the float network in use does not have the trainer's shape (%d + %d inputs, %d units, "
+                "no second layer)",
+                shape.piece_inputs, shape.extra_inputs, shape.hidden1);
       return false;
     }
   } else {
@@ -293,8 +296,8 @@ bool RunNetworkTraining(const NnTrainerOptions& options) {
   TrainingSet train, validation;
   TrainingLoadTotals totals;
   std::string failed;
-  if (!LoadTrainingSets(options.data, options.filter, options.validation_every, &train, &validation, &totals,
-                        &failed)) {
+  if (!LoadTrainingSets(options.data, net.header, options.filter, options.validation_every, &train, &validation,
+                        &totals, &failed)) {
     PrintLine("info string can't read %s", failed.c_str());
     return false;
   }
@@ -302,7 +305,7 @@ bool RunNetworkTraining(const NnTrainerOptions& options) {
     return false;
   PrintLine("info string learning rate %g to %g, %d epochs, batch %d, score weight %.2f, decay %g, shared rows %s, "
             "%d threads",
-            options.learning_rate, FinalTrainingRate(options), options.epochs, options.batch_size, options.score_weight, options.weight_decay,
-            options.shared_rows ? "on" : "off", options.threads);
+            options.learning_rate, FinalTrainingRate(options), options.epochs, options.batch_size,
+            options.score_weight, options.weight_decay, options.shared_rows ? "on" : "off", options.threads);
   return TrainNetwork(options, train, validation, &net) >= 0;
 }

@@ -1,4 +1,4 @@
-// The network trainer: fits a network of the stored network's shape to
+// The float network trainer: fits a network of the float format's shape to
 // training positions with Adam on mini-batches, using the engine's own
 // forward pass (features, king-half mirroring, leaky activation, the shared
 // first-layer bias, the phase blend of rows 0 and 1, row 2 for pawn endings,
@@ -51,8 +51,9 @@ void InitTrainerNetwork(TrainerNetwork* net, const NetworkHeader& shape, uint32_
 // A copy of the active network; false when it has a second layer or fewer
 // than three output rows.
 bool CopyActiveNetwork(TrainerNetwork* net, bool shared_rows);
-// The header of the stored network (the shape the trainer makes).
-NetworkHeader StoredNetworkShape();
+// The float format's shape that the trainer makes: that of the last stored
+// float network (version 537, 1792 + 32 inputs, 640 units, 5 output rows).
+NetworkHeader FloatNetworkShape();
 
 // The output before the logistic for a sample.
 float TrainerOutput(const TrainerNetwork& net, const TrainingSample& s, const int16_t* features);

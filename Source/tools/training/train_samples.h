@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "eval/network.h"
 #include "eval/nn_evaluate.h"
 #include "tools/training/train_games.h"
 #include "tools/training/win_probability.h"
@@ -26,16 +27,18 @@ struct TrainingSet {
 };
 
 // Reads every file of the comma-separated list and turns its training
-// positions into samples, with the feature layout of the active network;
+// positions into samples, with the feature layout of the float network
+// header (the network being trained, whatever network is in use);
 // positions that the engine always leaves to the hand-crafted evaluation
 // are skipped too. Every validation_every-th game of a file goes to the
 // validation set. False (naming the file) when a file cannot be read.
-bool LoadTrainingSets(const std::string& paths, const TrainingFilter& filter, int validation_every,
-                      TrainingSet* train, TrainingSet* validation, TrainingLoadTotals* totals,
+bool LoadTrainingSets(const std::string& paths, const NetworkHeader& layout, const TrainingFilter& filter,
+                      int validation_every, TrainingSet* train, TrainingSet* validation, TrainingLoadTotals* totals,
                       std::string* failed_file);
 
-// Adds the position as a sample of the set (its hand-crafted score 0).
-void AddTrainingSample(const Position* pos, int score, int result, TrainingSet* set);
+// Adds the position as a sample of the set, its features of the header's
+// layout (its hand-crafted score 0).
+void AddTrainingSample(const NetworkHeader& layout, const Position* pos, int score, int result, TrainingSet* set);
 
 // Phase of a sample: 1 with full material, falling to 0 without pieces;
 // the network blends its middlegame and endgame rows by it.
