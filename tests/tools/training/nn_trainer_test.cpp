@@ -2,10 +2,7 @@
 // those of its loss, and training lowers the loss on held-out positions.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cmath>
-#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -15,6 +12,7 @@
 #include "eval/nn_evaluate.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
+#include "tools/tool_test_helpers.h"
 #include "tools/training/nn_trainer.h"
 #include "tools/training/train_samples.h"
 
@@ -272,11 +270,8 @@ double ValidationOf(const std::vector<std::string>& lines, int epoch) {
 // more epochs from it loaded with -nn (flag 1), which the network in use
 // must be for flag 1.
 TEST_F(NnTrainerTest, TheDocumentedCommandsTrainTheFloatFormatWithTheIntegerNetworkStored) {
-  std::string path = TestData("../data/selfplay-hce-5k-1.pgn.xz");
-  if (access(path.c_str(), R_OK) != 0 || system("command -v xz > /dev/null") != 0) GTEST_SKIP();
   TempDir dir;
-  std::string cmd = "xz -dc " + path + " | head -n 3000 > " + dir.File("data.pgn");
-  ASSERT_EQ(system(cmd.c_str()), 0);
+  if (!WriteSelfPlayPgnHead(dir, "data.pgn", 3000)) GTEST_SKIP();
   double first_run = -1;
   {
     EngineProcess tuner({"-tune", "data.pgn", "0.001", "1", "-threads", "1", "-o", "nn.bin"}, dir.path(),

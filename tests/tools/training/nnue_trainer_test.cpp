@@ -28,6 +28,7 @@
 #include "eval/nnue_file.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
+#include "tools/tool_test_helpers.h"
 #include "tools/training/adam.h"
 #include "tools/training/nnue_samples.h"
 #include "tools/training/nnue_trainer.h"
@@ -358,11 +359,8 @@ TEST_F(NnueTrainerTest, ForwardPassEqualsTheEngineOnTheQuantisedNetwork) {
 
 TEST_F(NnueTrainerTest, TuneWithTheNnueFormatTrainsAndWritesANetworkTheEngineParses) {
   // The first games of the shared self-play set, whose moves carry scores.
-  std::string path = TestData("../data/selfplay-hce-5k-1.pgn.xz");
-  if (access(path.c_str(), R_OK) != 0 || system("command -v xz > /dev/null") != 0) GTEST_SKIP();
   TempDir dir;
-  std::string cmd = "xz -dc " + path + " | head -n 3000 > " + dir.File("set.pgn");
-  ASSERT_EQ(system(cmd.c_str()), 0);
+  if (!WriteSelfPlayPgnHead(dir, "set.pgn", 3000)) GTEST_SKIP();
   {
     EngineProcess tuner({"-tune", "set.pgn", "0.002", "2", "-format", "nnue", "-kingbuckets", "2", "-activation",
                          "clipped", "-threads", "2", "-batch", "256", "-lambda", "1", "-o", "net.nnue"},
@@ -454,11 +452,8 @@ TEST_F(NnueTrainerTest, TeacherShareBlendsTheTargetFromSearchAloneToTeacherAlone
 }
 
 TEST_F(NnueTrainerTest, LoaderWithATeacherKeepsTheScoreOfTheNetworkInUseOfEitherFormat) {
-  std::string path = TestData("../data/selfplay-hce-5k-1.pgn.xz");
-  if (access(path.c_str(), R_OK) != 0 || system("command -v xz > /dev/null") != 0) GTEST_SKIP();
   TempDir dir;
-  std::string cmd = "xz -dc " + path + " | head -n 400 > " + dir.File("set.pgn");
-  ASSERT_EQ(system(cmd.c_str()), 0);
+  if (!WriteSelfPlayPgnHead(dir, "set.pgn", 400)) GTEST_SKIP();
   ScopedNnue random_integer(29);
   ASSERT_TRUE(random_integer.made);
   std::vector<unsigned char> bytes = NnueFileBytes(random_integer.net);
