@@ -22,11 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "board/attacks.h"
-#include "board/zobrist.h"
-#include "eval/win_rate_model.h"
-#include "tools/training/train_games.h"
-#include "types.h"
+#include "Source/board/attacks.h"
+#include "Source/board/zobrist.h"
+#include "Source/eval/win_rate_model.h"
+#include "Source/tools/training/train_games.h"
+#include "Source/types.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <vector>
 
-#include "eval/nnue_random.h"
+#include "Source/eval/nnue_random.h"
 
 namespace {
 

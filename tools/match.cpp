@@ -31,15 +31,15 @@
 #include <thread>
 #include <vector>
 
-#include "board/attacks.h"
-#include "board/dead_position.h"
-#include "board/fen_check.h"
-#include "board/makemove.h"
-#include "board/movegen.h"
-#include "board/notation.h"
-#include "board/zobrist.h"
-#include "platform/regular_file.h"
-#include "platform/tool_arguments.h"
+#include "Source/board/attacks.h"
+#include "Source/board/dead_position.h"
+#include "Source/board/fen_check.h"
+#include "Source/board/makemove.h"
+#include "Source/board/movegen.h"
+#include "Source/board/notation.h"
+#include "Source/board/zobrist.h"
+#include "Source/platform/regular_file.h"
+#include "Source/platform/tool_arguments.h"
 #include "match_engine.h"
 #include "match_stats.h"
 

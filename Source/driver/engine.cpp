@@ -149,12 +149,14 @@ int TrainNetworkMode(const CommandLine& cl) {
   NnTrainerOptions options;
   options.data = cl.tune_file != nullptr ? cl.tune_file : cl.input_file;
   options.learning_rate = cl.tune_step;
+  options.final_rate = cl.final_rate;
   options.epochs = cl.tune_count;
   options.from_active_network = cl.tune_flag == 1;
   options.threads = g_pending.threads;
   options.batch_size = cl.batch_size;
   options.score_weight = cl.score_weight;
   options.weight_decay = cl.weight_decay;
+  options.teacher_weight = cl.teacher_weight;
   options.shared_rows = cl.shared_rows;
   options.output = cl.output_file[0] != 0 ? cl.output_file : kDefaultNetworkOutput;
   return RunNetworkTraining(options) ? 0 : 1;

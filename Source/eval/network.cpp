@@ -121,10 +121,19 @@ NetworkLoadResult LoadIntegerFile(FILE* f, int64_t size) {
   std::vector<unsigned char> image;
   if (!std::ferror(f) && std::fseek(f, 0, SEEK_SET) == 0) {
     image.resize(size_t(wanted));
-    if (std::fread(image.data(), 1, image.size(), f) != image.size()) {
+    size_t got = std::fread(image.data(), 1, image.size(), f);
+    if (got != image.size()) {
       bool read_error = std::ferror(f) != 0;
       std::fclose(f);
-      return Outcome(read_error ? NetworkLoadStatus::kCannotRead : NetworkLoadStatus::kCutWhileReading);
+      if (read_error) return Outcome(NetworkLoadStatus::kCannotRead);
+      // Shorter than when it was opened: changed while it was read. Said in
+      // the integer format's words, like its other refusals.
+      static thread_local char problem[96];
+      std::snprintf(problem, sizeof problem, "the file ended while it was read (%llu of %llu bytes)",
+                    (unsigned long long)got, (unsigned long long)wanted);
+      NetworkLoadResult r = Outcome(NetworkLoadStatus::kIntegerRefused);
+      r.problem = problem;
+      return r;
     }
   } else {
     std::fclose(f);
@@ -231,6 +240,10 @@ NetworkLoadResult LoadNetworkFile(const char* path) {
     }
     case RegularFileStatus::kNotRegular: return Outcome(NetworkLoadStatus::kNotRegularFile);
   }
+  return LoadOpenedNetworkFile(f, size);
+}
+
+NetworkLoadResult LoadOpenedNetworkFile(FILE* f, int64_t size) {
   unsigned char head[kNetworkHeaderBytes];
   // The two formats are told apart by the integer network's magic.
   if (size >= 4 && std::fread(head, 1, 4, f) == 4 && LooksLikeNnueFile(head, 4)) return LoadIntegerFile(f, size);

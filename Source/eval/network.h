@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "eval/nnue_file.h"
 
@@ -84,7 +85,7 @@ enum class NetworkLoadStatus {
   kBytesAfterWeights,    // the file has size bytes of the expected
   kNoMemoryForFile,
   kCannotRead,
-  kCutWhileReading,      // the file ended early while it was read
+  kCutWhileReading,      // a float network's file ended early while it was read
   kIntegerRefused,       // an integer network's file refused: problem says why
 };
 struct NetworkLoadResult {
@@ -123,6 +124,12 @@ NetworkLoadReport LoadNetwork(const char* source);
 // sizes cannot be evaluated, the file's length is not the one the header
 // gives, or memory is short.
 NetworkLoadResult LoadNetworkFile(const char* path);
+// The same for a regular file already opened for reading, whose size was
+// measured as `size` when it was opened; closes it. A file found shorter
+// than that while it is read (changed meanwhile) is refused in its format's
+// words: kCutWhileReading for a float network, kIntegerRefused with the
+// bytes read for an integer one.
+NetworkLoadResult LoadOpenedNetworkFile(FILE* f, int64_t size);
 // The stored network compiled into the program, in the file layout.
 const unsigned char* EmbeddedNetworkData();
 long EmbeddedNetworkSize();

@@ -337,8 +337,7 @@ int Nibble(uint32_t signature, int type) { return int((signature >> (4 * (type -
 
 }  // namespace
 
-int BuildFeatures(const Position* pos, int16_t* out, int* king_half) {
-  const Network& net = g_network;
+int BuildFeatures(const NetworkHeader& layout, const Position* pos, int16_t* out, int* king_half) {
   int own = pos->side, enemy = own ^ 1;
   bool own_king_left = FileOf(pos->king_square[own] & 63) < 4;
   bool enemy_king_left = FileOf(pos->king_square[enemy] & 63) < 4;
@@ -346,23 +345,23 @@ int BuildFeatures(const Position* pos, int16_t* out, int* king_half) {
   int own_flip = rank_flip ^ (own_king_left ? 7 : 0);
   int enemy_flip = rank_flip ^ (enemy_king_left ? 7 : 0);
   int own_base = 0, enemy_base = 448;
-  if (own_king_left != enemy_king_left && net.header.piece_inputs >= 1792) {
+  if (own_king_left != enemy_king_left && layout.piece_inputs >= 1792) {
     own_base = 896;
     enemy_base = 1344;
   }
   *king_half = (own_king_left ? 1 : 0) | (enemy_king_left ? 2 : 0);
   int n = AddBlock(pos, own, own_base, own_flip, out, 0);
   n = AddBlock(pos, enemy, enemy_base, enemy_flip, out, n);
-  int x = net.header.piece_inputs;
+  int x = layout.piece_inputs;
   if (n + 5 > kMaxFeatures) return n;
   uint32_t so = pos->signature[own], se = pos->signature[enemy];
-  if (net.header.version > 535) {
+  if (layout.version > 535) {
     out[n++] = int16_t(x + 5 + Clamp(Nibble(so, PAWN) - Nibble(se, PAWN), -5, 5));
     out[n++] = int16_t(x + 13 + Clamp(Nibble(so, KNIGHT) - Nibble(se, KNIGHT), -2, 2));
     out[n++] = int16_t(x + 18 + Clamp(Nibble(so, BISHOP) - Nibble(se, BISHOP), -2, 2));
     out[n++] = int16_t(x + 23 + Clamp(Nibble(so, ROOK) - Nibble(se, ROOK), -2, 2));
     out[n++] = int16_t(x + 28 + Clamp(Nibble(so, QUEEN) - Nibble(se, QUEEN), -2, 2));
-  } else if (net.header.extra_inputs >= 32) {
+  } else if (layout.extra_inputs >= 32) {
     out[n++] = int16_t(x + 16 + Clamp(int(pos->material[own]) - int(pos->material[enemy]), -13, 13));
   }
   return n;
@@ -419,7 +418,7 @@ int FloatNetworkScore(const Position* pos, EvalState* state) {
   int s_total = mw + mb;
   float phase = s_total <= 62 ? float(s_total) * 0.016f : 1.0f;
   int king_half = 0;
-  s->count = BuildFeatures(pos, s->features, &king_half);
+  s->count = BuildFeatures(net.header, pos, s->features, &king_half);
   int hidden = net.hidden1;
   // The first-layer sums live in the side's cache record and are brought up
   // to date there.

@@ -8,6 +8,7 @@
 
 struct Position;
 struct EvalState;
+struct NetworkHeader;
 
 constexpr int kMaxFeatures = 128;  // men, passed pawns and extra inputs of any position
 // Centipawns per unit of the network's output before the logistic; the
@@ -47,9 +48,11 @@ int nn_evaluate(const Position* pos, EvalState* state);
 // Releases a thread's network state.
 void FreeNnState(NnThreadState* state);
 
-// Feature list of a position as the network sees it (exposed for tests):
-// returns the count and sets *king_half.
-int BuildFeatures(const struct Position* pos, int16_t* features, int* king_half);
+// Feature list of a position as a float network of the header's layout
+// sees it (the inputs and version decide the blocks and the material
+// inputs; the trainer builds the features of the network it trains, which
+// need not be the one in use): returns the count and sets *king_half.
+int BuildFeatures(const NetworkHeader& layout, const struct Position* pos, int16_t* features, int* king_half);
 
 // Selects the vector (true) or the plain scalar arithmetic (false); the
 // vector path is the default where the machine has it.

@@ -3,13 +3,12 @@
 #include <cstring>
 
 #include "board/position.h"
-#include "eval/nn_evaluate.h"
 #include "eval/nnue_accumulator.h"
 #include "eval/nnue_kernels.h"
 
 int NnueCentipawns(int64_t scaled_output) {
   double output = double(scaled_output) / double(kNnueQA * kNnueQB);
-  double centipawns = output * kCentipawnsPerUnit;
+  double centipawns = output * kNnueCentipawnsPerUnit;
   if (centipawns >= kNnueScoreLimit) return kNnueScoreLimit;
   if (centipawns <= -kNnueScoreLimit) return -kNnueScoreLimit;
   return int(centipawns);  // truncates toward zero

@@ -20,7 +20,7 @@ inline int NnueKingBucket(const NnueHeader& header, int perspective, int own_kin
 
 // Centipawns for the side to move from the output sum before its scale (the
 // activated dot product plus the output bias, in units of 1 / (QA * QB)):
-// output x kCentipawnsPerUnit, truncated toward zero, held within
+// output x kNnueCentipawnsPerUnit, truncated toward zero, held within
 // -kNnueScoreLimit..kNnueScoreLimit.
 int NnueCentipawns(int64_t scaled_output);
 

@@ -42,8 +42,10 @@ enum NnueActivation : uint32_t {
   kNnueSquaredClipped = 2,
 };
 
-// The output is the network's score in logit units, like the float
-// network's: centipawns = output * kCentipawnsPerUnit (eval/nn_evaluate.h).
+// The output is the network's score in logit units: centipawns = output *
+// kNnueCentipawnsPerUnit, the float network's scale, so that the scores of
+// the two formats (and the win probabilities trained toward) mean the same.
+constexpr double kNnueCentipawnsPerUnit = 166.6666717529297;
 //
 // Integer output, for the bucket b:
 //   clipped:          sum = Σ clamp(acc, 0, QA) * w2            (int32)

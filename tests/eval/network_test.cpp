@@ -258,12 +258,12 @@ TEST_F(NetworkTest, KingCrossingHalvesSwitchesBlocksAndMirrorsOwnMen) {
   EvalBoardPtr t = MakeEvalBoard("4k3/8/8/8/8/8/8/4K3 w - -");
   int16_t f[kMaxFeatures];
   int half = 0;
-  int n = BuildFeatures(&t->pos, f, &half);
+  int n = BuildFeatures(g_network.header, &t->pos, f, &half);
   ASSERT_GE(n, 2);
   EXPECT_EQ(f[0], 4);            // own king e1, first block
   EXPECT_EQ(f[1], 448 + 60);     // enemy king e8
   EvalBoardPtr u = MakeEvalBoard("4k3/8/8/8/8/8/8/3K4 w - -");
-  n = BuildFeatures(&u->pos, f, &half);
+  n = BuildFeatures(g_network.header, &u->pos, f, &half);
   EXPECT_EQ(f[0], 896 + (3 ^ 7));  // own king d1 mirrored to e1, second block
   EXPECT_EQ(f[1], 1344 + 60);
   EXPECT_EQ(half, 1);

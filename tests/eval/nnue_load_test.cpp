@@ -3,7 +3,9 @@
 // file and a damaged payload are refused with the reason, and the network
 // in use stays. The engine loads such a file by option and searches with it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -129,6 +131,38 @@ TEST_F(NnueLoadTest, CutLengthenedAndDamagedFilesAreRefused) {
   ExpectRefused(damaged, "checksum mismatch");
   // A file larger than any network is refused from its header alone.
   ExpectRefused(good + std::string(30 << 20, '\0'), "file of");
+}
+
+// A file cut after it was opened (another program rewriting it): each
+// format says so in its own words, and the network in use stays.
+TEST_F(NnueLoadTest, AFileCutWhileItIsReadIsRefusedInItsFormatsWords) {
+  dir_.Write("net.znue", NnueFileText(9));
+  WriteNetwork(dir_.File("net.nn"), kStoredFloatVersion, 64, 0, 3);
+  const struct {
+    const char* name;
+    std::string said, not_said;
+  } cases[] = {
+      {"net.znue", "is refused as an integer network: the file ended while it was read (", "ends before"},
+      {"net.nn", "ends before all weights; keeping the previous network", "integer network"},
+  };
+  for (const auto& c : cases) {
+    std::string path = dir_.File(c.name);
+    FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    int64_t size = int64_t(dir_.Read(c.name).size());
+    ASSERT_EQ(truncate(path.c_str(), size / 2), 0);
+    uint32_t id = g_network.load_id;
+    NetworkLoadResult r = LoadOpenedNetworkFile(f, size);
+    std::string said = NetworkLoadText(r, path.c_str());
+    EXPECT_FALSE(r.Loaded()) << said;
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    EXPECT_EQ(said.find(c.not_said), std::string::npos) << said;
+    EXPECT_EQ(g_network.load_id, id);
+    if (std::string(c.name) == "net.znue") {
+      EXPECT_NE(said.find(std::to_string(size / 2) + " of " + std::to_string(size) + " bytes)"), std::string::npos)
+          << said;
+    }
+  }
 }
 
 TEST_F(NnueLoadTest, AFloatNetworkAfterAnIntegerOneAndBack) {

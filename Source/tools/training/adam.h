@@ -16,10 +16,10 @@ constexpr double kAdamBeta2 = 0.999;   // decay of the second moment (the mean s
 constexpr double kAdamEpsilon = 1e-8;  // keeps the step finite where the second moment is 0
 
 // The learning rate at `fraction` (0 to 1) of a run: `first` at 0, falling
-// along half a cosine to `last` at 1. Each trainer says where its run ends:
-// the float network trainer and the hand-crafted tuner at pass / passes
-// (their last pass stays above a tenth), the two-perspective trainer at
-// epoch / (epochs - 1) (its last epoch runs at `last`).
+// along half a cosine to `last` at 1. Each run says where it ends: the
+// network trainers' loop at epoch / (epochs - 1) (the last epoch runs at
+// `last`), the hand-crafted tuner at pass / passes (its last pass stays
+// above a tenth).
 inline double CosineRate(double first, double last, double fraction) {
   return last + (first - last) * 0.5 * (1.0 + std::cos(M_PI * fraction));
 }

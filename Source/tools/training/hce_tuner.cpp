@@ -14,6 +14,7 @@
 #include "tools/tool_files.h"
 #include "tools/training/progress_meter.h"
 #include "tools/training/run_on_threads.h"
+#include "tools/training/win_probability.h"
 
 namespace {
 
@@ -22,8 +23,6 @@ constexpr float kLargestWeight = float(kMaxEvalWeight);
 // Adam works on the weights in pawns, so that a step of 0.001 moves a
 // weight by about a tenth of a centipawn.
 constexpr double kCentipawnsPerStepUnit = 100.0;
-
-inline double Logistic(double x) { return 1.0 / (1.0 + std::exp(-x)); }
 
 // The model's middlegame and endgame sums of a position.
 inline void TunedSums(const TuningSet& set, const TuningPosition& p, const float* mg, const float* eg, float* sum_mg,

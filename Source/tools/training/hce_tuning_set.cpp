@@ -34,11 +34,6 @@ struct FileSets {
   bool read = false;
 };
 
-bool HeldOut(const TuningLoadOptions& options, uint64_t game) {
-  int every = options.validation_every;
-  return every > 0 && game % uint64_t(every) == uint64_t(every - 1);
-}
-
 // Reads an integer operand; false when there is none.
 bool ReadScore(const char* text, int* score) {
   if (!HasOperand(text)) return false;
@@ -100,8 +95,8 @@ void LoadEpdFile(const char* path, const TuningLoadOptions& options, Position* b
     }
     // A line without one of the two labels learns from the other alone.
     float weight = !has_result ? 1.0f : !has_score ? 0.0f : options.score_weight;
-    float target = TargetProbability(score, result, weight);
-    TuningSet* set = HeldOut(options, game) ? &out->validation : &out->train;
+    float target = TargetProbability(score, result, weight, kCentipawnsPerUnit);
+    TuningSet* set = IsHeldOutGame(game, options.validation_every) ? &out->validation : &out->train;
     if (AddTuningPosition(board, state, record, options.tuned, target, set)) {
       out->totals.kept++;
     } else {
@@ -122,8 +117,8 @@ void LoadGameFile(const char* path, const TuningLoadOptions& options, Position* 
           return;
         }
         CopyBoard(board, p.pos);
-        float target = TargetProbability(p.score, p.result, options.score_weight);
-        TuningSet* set = HeldOut(options, uint64_t(p.game)) ? &out->validation : &out->train;
+        float target = TargetProbability(p.score, p.result, options.score_weight, kCentipawnsPerUnit);
+        TuningSet* set = IsHeldOutGame(uint64_t(p.game), options.validation_every) ? &out->validation : &out->train;
         if (AddTuningPosition(board, state, record, options.tuned, target, set)) {
           out->totals.kept++;
         } else {

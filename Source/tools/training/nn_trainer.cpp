@@ -4,11 +4,10 @@
 #include <cmath>
 #include <random>
 
-#include "platform/output.h"
 #include "platform/clock.h"
-#include "tools/training/adam.h"
-#include "tools/training/progress_meter.h"
+#include "platform/output.h"
 #include "tools/training/run_on_threads.h"
+#include "tools/training/win_probability.h"
 
 namespace {
 
@@ -63,11 +62,9 @@ float OutputOf(const TrainerNetwork& net, const float* acc, const RowBlend& blen
   return x;
 }
 
-inline float Logistic(float x) { return 1.0f / (1.0f + std::exp(-x)); }
-
 }  // namespace
 
-NetworkHeader StoredNetworkShape() { return NetworkHeader{537, 1, 1792, 32, 640, 0, 5, 0}; }
+NetworkHeader FloatNetworkShape() { return NetworkHeader{537, 1, 1792, 32, 640, 0, 5, 0}; }
 
 std::vector<float> TrainerNetwork::FileWeights() const {
   std::vector<float> file(weights.begin(), weights.begin() + long(count));
@@ -126,7 +123,7 @@ float TrainerOutput(const TrainerNetwork& net, const TrainingSample& s, const in
 }
 
 float TrainingTarget(const TrainingSample& s, float score_weight) {
-  return TargetProbability(s.score, s.result, score_weight);
+  return TargetProbability(s.score, s.result, score_weight, kCentipawnsPerUnit);
 }
 
 float SampleLoss(const TrainerNetwork& net, const TrainingSample& s, const int16_t* features, float score_weight,
@@ -187,7 +184,7 @@ float SampleLoss(const TrainerNetwork& net, const TrainingSample& s, const int16
 double HandCraftedLoss(const TrainingSet& set, float score_weight) {
   double sum = 0;
   for (const TrainingSample& s : set.samples) {
-    float error = Logistic(float(s.hce / kCentipawnsPerUnit)) - TrainingTarget(s, score_weight);
+    float error = WinProbability(s.hce, kCentipawnsPerUnit) - TrainingTarget(s, score_weight);
     sum += double(error * error);
   }
   return set.samples.empty() ? 0 : sum / double(set.samples.size());
@@ -200,137 +197,96 @@ double MeanLoss(const TrainerNetwork& net, const TrainingSet& set, float score_w
   });
 }
 
+namespace {
+
+// The float format in the trainers' loop: its samples' features, the step
+// of its weights (the first layer and the shared rows decay) and its file.
+class FloatTrainee final : public TrainedNetwork {
+ public:
+  FloatTrainee(TrainerNetwork* net, const TrainingSet& train, const TrainingSet& validation, float score_weight)
+      : net_(net), train_(train), validation_(validation), score_weight_(score_weight) {}
+
+  size_t TrainingCount() const override { return train_.samples.size(); }
+  size_t ValidationCount() const override { return validation_.samples.size(); }
+  size_t GradientSize() const override { return net_->weights.size(); }
+
+  double AddGradients(const uint32_t* indices, size_t count, float* grad) const override {
+    double sum = 0;
+    for (size_t i = 0; i < count; i++) {
+      const TrainingSample& s = train_.samples[indices[i]];
+      sum += SampleLoss(*net_, s, &train_.features[s.first], score_weight_, grad);
+    }
+    return sum;
+  }
+
+  void Step(float* gradient, AdamMoments<float>* moments, const AdamStepRates& rates, int part,
+            int parts) override {
+    float* weights = net_->weights.data();
+    auto step = [&](size_t begin, size_t end, float decay) {
+      if (end > begin) moments->StepRange(weights, gradient, begin, end, rates.step_rate, decay, kLargestWeight);
+    };
+    const size_t first_layer = size_t(net_->inputs) * size_t(net_->hidden);
+    size_t begin, end;
+    // The trained weights: the first layer decays, the output rows do not.
+    Slice(net_->trained_count(), parts, part, &begin, &end);
+    step(begin, std::min(end, std::max(begin, first_layer)), rates.decay);
+    step(std::max(begin, first_layer), end, 0.0f);
+    // The shared rows, part of the first layer while training.
+    const size_t shared_begin = net_->count, shared_end = net_->weights.size();
+    Slice(shared_end - shared_begin, parts, part, &begin, &end);
+    step(shared_begin + begin, shared_begin + end, rates.decay);
+    if (part == 0) step(net_->bias_index(), net_->bias_index() + 1, 0.0f);
+  }
+
+  double ValidationLoss(int threads) const override { return MeanLoss(*net_, validation_, score_weight_, threads); }
+  const char* YardstickName() const override { return "hand-crafted evaluation"; }
+  double YardstickLoss() const override { return HandCraftedLoss(validation_, score_weight_); }
+
+  bool Write(const std::string& output) const override {
+    NetworkHeader header = net_->header;
+    header.weight_count = int32_t(net_->count);
+    std::vector<float> file = net_->FileWeights();
+    return WriteNetworkFile(output.c_str(), header, file.data());
+  }
+
+ private:
+  TrainerNetwork* net_;
+  const TrainingSet& train_;
+  const TrainingSet& validation_;
+  float score_weight_;
+};
+
+}  // namespace
+
 double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, const TrainingSet& validation,
                     TrainerNetwork* net) {
-  const int threads = std::max(1, options.threads);
-  const float score_weight = float(options.score_weight);
-  const size_t n = train.samples.size();
-  const size_t trained = net->trained_count();
-  const size_t bias = net->bias_index();
-  const size_t first_layer = size_t(net->inputs) * size_t(net->hidden);
-  AdamMoments<float> moments(net->weights.size());
-  std::vector<std::vector<float>> grads(size_t(threads), std::vector<float>(net->weights.size(), 0.0f));
-  std::vector<uint32_t> order(n);
-  for (size_t i = 0; i < n; i++) order[i] = uint32_t(i);
-  std::mt19937 random(options.seed);
-  int64_t step = 0;
-  // Without held-out positions there is no measurement to pick a best
-  // epoch by: the network of each epoch is written, the last one stays.
-  const bool measured = !validation.samples.empty();
-  if (measured) {
-    PrintLine("epoch 0: validation %.6f (the hand-crafted evaluation: %.6f)",
-              MeanLoss(*net, validation, score_weight, threads), HandCraftedLoss(validation, score_weight));
-  } else {
-    PrintLine("info string no validation set (fewer than %d games): each epoch's network is written, the last "
-              "one stays", options.validation_every);
-  }
-  double best = 1e30;
-  bool best_written = true;  // the output holds the best network so far
-  ProgressMeter meter;
-  for (int epoch = 0; epoch < options.epochs; epoch++) {
-    double start = MonotonicSeconds();
-    double rate = CosineRate(options.learning_rate, 0.1 * options.learning_rate, double(epoch) / options.epochs);
-    std::shuffle(order.begin(), order.end(), random);
-    std::vector<double> losses(size_t(threads), 0.0);
-    meter.Start(start, options.progress_seconds);
-    for (size_t first = 0; first < n; first += size_t(options.batch_size)) {
-      size_t count = std::min(n - first, size_t(options.batch_size));
-      double now = MonotonicSeconds();
-      if (meter.Due(now))
-        PrintLine("epoch %d: %s", epoch + 1, ProgressText(first, n, now - start, "positions").c_str());
-      RunOnThreads(threads, [&](int t) {
-        size_t begin, end;
-        Slice(count, threads, t, &begin, &end);
-        float* grad = grads[size_t(t)].data();
-        double sum = 0;
-        for (size_t i = first + begin; i < first + end; i++) {
-          const TrainingSample& s = train.samples[order[i]];
-          sum += SampleLoss(*net, s, &train.features[s.first], score_weight, grad);
-        }
-        losses[size_t(t)] += sum;
-      });
-      step++;
-      const float scale = 1.0f / float(count);
-      const float step_rate = AdamStepRate<float>(rate, step);
-      const float decay = float(rate * options.weight_decay);
-      // The batch's mean gradient of weights begin..end-1, gathered from
-      // every thread into the first thread's buffer (the others cleared).
-      float* gradient = grads[0].data();
-      auto gather = [&](size_t begin, size_t end) {
-        for (size_t i = begin; i < end; i++) {
-          float g = 0;
-          for (int t = 0; t < threads; t++) {
-            g += grads[size_t(t)][i];
-            grads[size_t(t)][i] = 0;
-          }
-          gradient[i] = g * scale;
-        }
-      };
-      // Steps weights begin..end-1 with the decay and clears their gradient.
-      auto step_span = [&](size_t begin, size_t end, float decay_here) {
-        if (end <= begin) return;
-        gather(begin, end);
-        moments.StepRange(net->weights.data(), gradient, begin, end, step_rate, decay_here, kLargestWeight);
-        std::fill(gradient + begin, gradient + end, 0.0f);
-      };
-      const size_t shared_begin = net->count, shared_end = net->weights.size();
-      RunOnThreads(threads, [&](int t) {
-        size_t begin, end;
-        Slice(trained, threads, t, &begin, &end);
-        // Only the first layer decays.
-        step_span(begin, std::min(end, std::max(begin, first_layer)), decay);
-        step_span(std::max(begin, first_layer), end, 0.0f);
-        Slice(shared_end - shared_begin, threads, t, &begin, &end);
-        step_span(shared_begin + begin, shared_begin + end, decay);
-        if (t == 0) step_span(bias, bias + 1, 0.0f);
-      });
-    }
-    double seconds = MonotonicSeconds() - start;
-    double train_loss = 0;
-    for (double l : losses) train_loss += l;
-    train_loss /= double(std::max<size_t>(n, 1));
-    double loss = measured ? MeanLoss(*net, validation, score_weight, threads) : 0;
-    bool improved = measured && loss < best;
-    const char* note = "";
-    if (improved || !measured) {
-      best = loss;
-      NetworkHeader header = net->header;
-      header.weight_count = int32_t(net->count);
-      std::vector<float> file = net->FileWeights();
-      best_written = WriteNetworkFile(options.output.c_str(), header, file.data());
-      note = best_written ? ", written" : ", NOT WRITTEN";
-    }
-    if (measured) {
-      PrintLine("epoch %d: train %.6f, validation %.6f%s, rate %.6f, %.0f positions/s%s", epoch + 1, train_loss, loss,
-                improved ? " (best)" : "", rate, double(n) / seconds, note);
-    } else {
-      PrintLine("epoch %d: train %.6f, no validation, rate %.6f, %.0f positions/s%s", epoch + 1, train_loss, rate,
-                double(n) / seconds, note);
-      best = train_loss;
-    }
-  }
-  if (!best_written) {
-    PrintLine("info string can't write %s: the %s network is not saved", options.output.c_str(),
-              measured ? "best" : "last");
-    return -1;
-  }
-  return best;
+  FloatTrainee trainee(net, train, validation, float(options.score_weight));
+  return RunTrainingLoop(options, &trainee);
 }
 
 bool RunNetworkTraining(const NnTrainerOptions& options) {
-  const NetworkHeader shape = StoredNetworkShape();
-  const NetworkHeader& active = g_network.header;
-  // Features follow the active network's input layout, so it must be the
-  // stored network's.
-  if (active.piece_inputs != shape.piece_inputs || active.extra_inputs != shape.extra_inputs ||
-      active.version <= 535) {
-    PrintLine("info string the network in use does not have the inputs of the stored network");
+  // Distillation is the two-perspective trainer's; a teacher asked of this
+  // one would be dropped without a word.
+  if (options.teacher_weight > 0) {
+    PrintLine("info string -teacher trains the two-perspective network only (-format nnue)");
     return false;
   }
+  const NetworkHeader shape = FloatNetworkShape();
   TrainerNetwork net;
   if (options.from_active_network) {
-    if (!CopyActiveNetwork(&net, options.shared_rows) || net.hidden != shape.hidden1) {
-      PrintLine("info string the network in use does not have the stored network's shape");
+    // Flag 1 goes on from the network in use: a float network of the
+    // trainer's inputs and width (-nn FILE), whatever the stored one is.
+    const Network& active = g_network;
+    if (active.format != NetworkFormat::kFloat) {
+      PrintLine("info string flag 1 goes on from the network in use, and that is an integer network: name a float "
+                "network with -nn FILE, or train a fresh one with flag 0");
+      return false;
+    }
+    if (active.header.piece_inputs != shape.piece_inputs || active.header.extra_inputs != shape.extra_inputs ||
+        active.header.version <= 535 || !CopyActiveNetwork(&net, options.shared_rows) || net.hidden != shape.hidden1) {
+      PrintLine("info string the float network in use does not have the trainer's shape (%d + %d inputs, %d units, "
+                "no second layer)",
+                shape.piece_inputs, shape.extra_inputs, shape.hidden1);
       return false;
     }
   } else {
@@ -340,22 +296,16 @@ bool RunNetworkTraining(const NnTrainerOptions& options) {
   TrainingSet train, validation;
   TrainingLoadTotals totals;
   std::string failed;
-  if (!LoadTrainingSets(options.data, options.filter, options.validation_every, &train, &validation, &totals,
-                        &failed)) {
+  if (!LoadTrainingSets(options.data, net.header, options.filter, options.validation_every, &train, &validation,
+                        &totals, &failed)) {
     PrintLine("info string can't read %s", failed.c_str());
     return false;
   }
-  PrintLine("info string %llu games, %llu positions: %zu for training, %zu for validation, %llu skipped, "
-            "%llu impossible games skipped (%.1f s)",
-            (unsigned long long)totals.games.games, (unsigned long long)totals.games.positions, train.samples.size(),
-            validation.samples.size(), (unsigned long long)totals.skipped,
-            (unsigned long long)totals.games.impossible_games, MonotonicSeconds() - start);
-  if (train.samples.empty()) {
-    PrintLine("info string no training positions");
+  if (!ReportLoadedSets(totals, train.samples.size(), validation.samples.size(), MonotonicSeconds() - start))
     return false;
-  }
-  PrintLine("info string learning rate %g, %d epochs, batch %d, score weight %.2f, decay %g, shared rows %s, %d threads",
-            options.learning_rate, options.epochs, options.batch_size, options.score_weight, options.weight_decay,
-            options.shared_rows ? "on" : "off", options.threads);
+  PrintLine("info string learning rate %g to %g, %d epochs, batch %d, score weight %.2f, decay %g, shared rows %s, "
+            "%d threads",
+            options.learning_rate, FinalTrainingRate(options), options.epochs, options.batch_size,
+            options.score_weight, options.weight_decay, options.shared_rows ? "on" : "off", options.threads);
   return TrainNetwork(options, train, validation, &net) >= 0;
 }

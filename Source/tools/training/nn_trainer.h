@@ -1,4 +1,4 @@
-// The network trainer: fits a network of the stored network's shape to
+// The float network trainer: fits a network of the float format's shape to
 // training positions with Adam on mini-batches, using the engine's own
 // forward pass (features, king-half mirroring, leaky activation, the shared
 // first-layer bias, the phase blend of rows 0 and 1, row 2 for pawn endings,
@@ -11,6 +11,7 @@
 
 #include "eval/network.h"
 #include "tools/training/train_samples.h"
+#include "tools/training/training_loop.h"
 
 // Every weight stays within what the file format can store.
 constexpr float kLargestWeight = float(32767 * kWeightScale);
@@ -50,8 +51,9 @@ void InitTrainerNetwork(TrainerNetwork* net, const NetworkHeader& shape, uint32_
 // A copy of the active network; false when it has a second layer or fewer
 // than three output rows.
 bool CopyActiveNetwork(TrainerNetwork* net, bool shared_rows);
-// The header of the stored network (the shape the trainer makes).
-NetworkHeader StoredNetworkShape();
+// The float format's shape that the trainer makes: that of the last stored
+// float network (version 537, 1792 + 32 inputs, 640 units, 5 output rows).
+NetworkHeader FloatNetworkShape();
 
 // The output before the logistic for a sample.
 float TrainerOutput(const TrainerNetwork& net, const TrainingSample& s, const int16_t* features);
@@ -68,30 +70,18 @@ double HandCraftedLoss(const TrainingSet& set, float score_weight);
 // Mean loss over a set, on the given number of threads.
 double MeanLoss(const TrainerNetwork& net, const TrainingSet& set, float score_weight, int threads);
 
-struct NnTrainerOptions {
-  std::string data;             // comma-separated training files
-  double learning_rate = 0.001;
-  int epochs = 1;
+struct NnTrainerOptions : TrainingRunOptions {
   bool from_active_network = false;
-  int threads = 1;
-  int batch_size = 16384;
-  double score_weight = 0.5;
-  double weight_decay = 0;      // decoupled decay of the first layer, per step and unit of rate
   bool shared_rows = true;
-  std::string output = "nn.bin";
-  uint32_t seed = 1;
-  int validation_every = 50;    // every 50th game is held out
-  double progress_seconds = 5;  // a progress line inside an epoch at most this often
-  TrainingFilter filter;
+  NnTrainerOptions() { output = "nn.bin"; }
 };
 
-// Adam over the training set for the given epochs, the learning rate
-// falling along a cosine to a tenth; keeps the network and writes it after
-// each epoch whose validation loss is the best so far; without a
-// validation set it says so and writes every epoch's network, so the last
-// one stays. Returns the best validation loss (the last training loss
-// without a validation set), or -1 with a message when the data or the
-// output cannot be used.
+// Adam over the training set in the trainers' loop (tools/training/
+// training_loop.h): keeps the network and writes it after each epoch whose
+// validation loss is the best so far, or after every epoch without a
+// validation set. Returns the best validation loss (the last training loss
+// without a validation set), or -1 with a message when the network to keep
+// could not be written.
 double TrainNetwork(const NnTrainerOptions& options, const TrainingSet& train, const TrainingSet& validation,
                     TrainerNetwork* net);
 // Loads the data and trains, printing the progress; false on failure.

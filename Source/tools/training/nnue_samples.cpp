@@ -1,6 +1,5 @@
 #include "tools/training/nnue_samples.h"
 
-#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -9,7 +8,7 @@
 #include "eval/evaluate.h"
 #include "eval/hce.h"
 #include "eval/nn_evaluate.h"
-#include "tools/training/train_samples.h"
+#include "tools/training/win_probability.h"
 
 namespace {
 
@@ -82,7 +81,7 @@ int NnueSampleFeatures(const NnueSample& s, const uint8_t bucket_map[64], int ow
 }
 
 bool LoadNnueSampleSets(const std::string& paths, const TrainingFilter& filter, int validation_every,
-                        NnueSampleSet* train, NnueSampleSet* validation, NnueLoadTotals* totals,
+                        NnueSampleSet* train, NnueSampleSet* validation, TrainingLoadTotals* totals,
                         std::string* failed_file, bool teacher) {
   std::unique_ptr<EvalState, EvalStateDeleter> scratch(NewEvalState());
   if (!scratch) return false;
@@ -117,8 +116,8 @@ bool LoadNnueSampleSets(const std::string& paths, const TrainingFilter& filter, 
 }
 
 float NnueSampleTarget(const NnueSample& s, float score_weight, float teacher_weight) {
-  float search = TargetProbability(s.score, s.result, score_weight);
+  float search = TargetProbability(s.score, s.result, score_weight, kNnueCentipawnsPerUnit);
   if (teacher_weight <= 0.0f) return search;
-  float teacher = 1.0f / (1.0f + std::exp(-float(s.hce / kCentipawnsPerUnit)));
+  float teacher = WinProbability(s.hce, kNnueCentipawnsPerUnit);
   return (1.0f - teacher_weight) * search + teacher_weight * teacher;
 }

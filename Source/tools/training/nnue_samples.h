@@ -42,21 +42,15 @@ int NnueSampleFeatures(const NnueSample& s, const uint8_t bucket_map[64], int ow
 // Output bucket of a sample.
 inline int NnueSampleOutputBucket(const NnueSample& s) { return NnueOutputBucket(s.occupancy); }
 
-struct NnueLoadTotals {
-  GameFileTotals games;
-  uint64_t kept = 0;     // positions that became samples (both sets)
-  uint64_t skipped = 0;  // filtered out, left to the hand-crafted evaluation, or failing the position check
-};
-
 // Reads every file of the comma-separated list and keeps its training
 // positions (the float trainer's filters, and the engine's consistency
 // check of the position); every validation_every-th game of a file goes to
 // the validation set, with its hand-crafted score. With teacher, every
-// sample instead keeps the static score of the loaded float network (the
-// teacher of distillation). False (naming the file) when a file cannot be
-// read.
+// sample instead keeps the static score of the network in use, of either
+// format (the teacher of distillation). False (naming the file) when a
+// file cannot be read.
 bool LoadNnueSampleSets(const std::string& paths, const TrainingFilter& filter, int validation_every,
-                        NnueSampleSet* train, NnueSampleSet* validation, NnueLoadTotals* totals,
+                        NnueSampleSet* train, NnueSampleSet* validation, TrainingLoadTotals* totals,
                         std::string* failed_file, bool teacher = false);
 
 // The probability a sample is trained toward: TargetProbability of its

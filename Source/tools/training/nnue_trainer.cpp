@@ -4,16 +4,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <random>
 
 #include "eval/network.h"
-#include "eval/nn_evaluate.h"
 #include "platform/clock.h"
 #include "platform/output.h"
-#include "tools/training/adam.h"
+#include "platform/whole_file_output.h"
 #include "tools/training/run_on_threads.h"
-#include "tools/training/train_samples.h"
+#include "tools/training/win_probability.h"
 
 namespace {
 
@@ -21,8 +19,6 @@ constexpr int H = kNnueHidden;
 constexpr int kLanes = 16;  // partial sums of the output's dot product, so that it vectorises
 constexpr int kEngineLimit = 1919;  // the engine's network scores stay within this many centipawns
 constexpr char kCheckpointMagic[8] = {'Z', 'N', 'T', 'R', 'F', '3', '2', '\0'};  // not a network file's magic
-
-inline float Logistic(float x) { return 1.0f / (1.0f + std::exp(-x)); }
 
 // The activation and its derivative; both are 0 below 0 and flat above 1.
 template <uint32_t kActivation>
@@ -163,7 +159,8 @@ double NnueMeanLoss(const NnueTrainerNetwork& net, const float* first, const Nnu
 double NnueHandCraftedLoss(const NnueSampleSet& set, float score_weight) {
   double sum = 0;
   for (const NnueSample& s : set.samples) {
-    float error = Logistic(float(s.hce / kCentipawnsPerUnit)) - TargetProbability(s.score, s.result, score_weight);
+    float error = WinProbability(s.hce, kNnueCentipawnsPerUnit) -
+                  TargetProbability(s.score, s.result, score_weight, kNnueCentipawnsPerUnit);
     sum += double(error * error);
   }
   return set.samples.empty() ? 0 : sum / double(set.samples.size());
@@ -209,18 +206,20 @@ void DequantiseNnue(const NnueWeights& weights, bool factorised, NnueTrainerNetw
 }
 
 int NnueTrainerCentipawns(float output) {
-  double cp = std::round(double(output) * kCentipawnsPerUnit);
+  double cp = std::round(double(output) * kNnueCentipawnsPerUnit);
   return int(std::min<double>(kEngineLimit, std::max<double>(-kEngineLimit, cp)));
 }
 
 bool WriteNnueCheckpoint(const char* path, const NnueTrainerNetwork& net) {
-  FILE* f = std::fopen(path, "wb");
+  // Written whole under a temporary name: a failed or interrupted write
+  // leaves the checkpoint of the last best epoch as it was.
+  FILE* f = CreateTemporaryFor(path, "wb");
   if (f == nullptr) return false;
   uint32_t fields[4] = {uint32_t(kNnueHidden), uint32_t(net.king_buckets), net.activation, net.factorised ? 1u : 0u};
   bool ok = std::fwrite(kCheckpointMagic, 8, 1, f) == 1 && std::fwrite(fields, sizeof fields, 1, f) == 1 &&
             std::fwrite(net.bucket_map, 64, 1, f) == 1 &&
             std::fwrite(net.weights.data(), sizeof(float), net.weights.size(), f) == net.weights.size();
-  return std::fclose(f) == 0 && ok;
+  return FinishTemporaryFor(path, f, ok);
 }
 
 const char* ReadNnueStart(const char* path, bool factorised, NnueTrainerNetwork* net) {
@@ -275,136 +274,96 @@ bool WriteNnueOutputs(const std::string& output, const NnueTrainerNetwork& net) 
   if (!QuantiseNnue(net, &q)) return false;
   std::vector<unsigned char> bytes = NnueFileBytes(q);
   FreeNnueWeights(&q);
-  FILE* f = std::fopen(output.c_str(), "wb");
+  // Written whole under a temporary name, as every output of the tools.
+  FILE* f = CreateTemporaryFor(output.c_str(), "wb");
   if (f == nullptr) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = std::fclose(f) == 0 && ok;
-  return ok && WriteNnueCheckpoint((output + ".f32").c_str(), net);
+  return FinishTemporaryFor(output.c_str(), f, ok) && WriteNnueCheckpoint((output + ".f32").c_str(), net);
 }
+
+}  // namespace
+
+namespace {
+
+// The two-perspective format in the trainers' loop: its samples, the step
+// of its weights (each bucket's rows held, with the factoriser, to the
+// file's range) and its files. The effective first layer (the factoriser
+// folded in) is kept in step with the weights.
+class NnueTrainee final : public TrainedNetwork {
+ public:
+  NnueTrainee(NnueTrainerNetwork* net, const NnueSampleSet& train, const NnueSampleSet& validation,
+              float score_weight, float teacher_weight)
+      : net_(net), train_(train), validation_(validation), score_weight_(score_weight),
+        teacher_weight_(teacher_weight) {
+    NnueEffectiveFirstLayer(*net_, &first_);
+  }
+
+  size_t TrainingCount() const override { return train_.samples.size(); }
+  size_t ValidationCount() const override { return validation_.samples.size(); }
+  size_t GradientSize() const override { return net_->count(); }
+
+  double AddGradients(const uint32_t* indices, size_t count, float* grad) const override {
+    double sum = 0;
+    for (size_t i = 0; i < count; i++)
+      sum += NnueSampleLoss(*net_, first_.data(), train_.samples[indices[i]], score_weight_, grad, teacher_weight_);
+    return sum;
+  }
+
+  // Each part takes the same slice of every bucket's rows and of the
+  // factoriser: the factoriser's gradient is gathered from the buckets'
+  // before it steps, and each bucket's row is held with it to the range.
+  void Step(float* gradient, AdamMoments<float>* moments, const AdamStepRates& rates, int part,
+            int parts) override {
+    const float max_first = kNnueMaxFirstWeight, max_output = kNnueMaxOutputWeight;
+    const size_t rows = size_t(kNnueFeaturesPerBucket) * kNnueHidden;
+    float* w = net_->weights.data();
+    size_t begin, end;
+    Slice(rows, parts, part, &begin, &end);
+    NnueFactorGradient(*net_, gradient, begin, end);
+    if (net_->factorised)
+      moments->StepRange(w, gradient, net_->factor_at() + begin, net_->factor_at() + end, rates.step_rate,
+                         rates.decay, max_first);
+    const float* factor = w + net_->factor_at();
+    for (int b = 0; b < net_->king_buckets; b++) {
+      const size_t at = size_t(b) * rows;
+      moments->StepRange(w, gradient, at + begin, at + end, rates.step_rate, rates.decay, 2 * max_first);
+      for (size_t i = begin; i < end; i++) {
+        float f = net_->factorised ? factor[i] : 0.0f;
+        float e = std::min(max_first, std::max(-max_first, w[at + i] + f));
+        w[at + i] = e - f;
+        first_[at + i] = e;
+      }
+    }
+    if (part == 0) {
+      moments->StepRange(w, gradient, net_->bias_at(), net_->output_at(), rates.step_rate, 0.0f, max_first);
+      moments->StepRange(w, gradient, net_->output_at(), net_->output_bias_at(), rates.step_rate, 0.0f, max_output);
+      moments->StepRange(w, gradient, net_->output_bias_at(), net_->count(), rates.step_rate, 0.0f, 1e6f);
+    }
+  }
+
+  double ValidationLoss(int threads) const override {
+    return NnueMeanLoss(*net_, first_.data(), validation_, score_weight_, threads);
+  }
+  const char* YardstickName() const override {
+    return teacher_weight_ > 0 ? "teacher network" : "hand-crafted evaluation";
+  }
+  double YardstickLoss() const override { return NnueHandCraftedLoss(validation_, score_weight_); }
+  bool Write(const std::string& output) const override { return WriteNnueOutputs(output, *net_); }
+
+ private:
+  NnueTrainerNetwork* net_;
+  const NnueSampleSet& train_;
+  const NnueSampleSet& validation_;
+  float score_weight_, teacher_weight_;
+  std::vector<float> first_;
+};
 
 }  // namespace
 
 double TrainNnue(const NnueTrainerOptions& options, const NnueSampleSet& train, const NnueSampleSet& validation,
                  NnueTrainerNetwork* net) {
-  const int threads = std::max(1, options.threads);
-  const float score_weight = float(options.score_weight);
-  const float teacher_weight = float(options.teacher_weight);
-  const size_t n = train.samples.size();
-  const size_t total = net->count();
-  const size_t factor_rows = size_t(kNnueFeaturesPerBucket) * H;
-  const double final_rate = options.final_rate >= 0 ? options.final_rate : options.learning_rate * 0.1;
-  const float max_first = kNnueMaxFirstWeight, max_output = kNnueMaxOutputWeight;
-  AdamMoments<float> moments(total);
-  float* m = moments.m.data();
-  float* v = moments.v.data();
-  std::vector<std::vector<float>> grads(size_t(threads), std::vector<float>(total, 0.0f));
-  std::vector<float> first;
-  NnueEffectiveFirstLayer(*net, &first);
-  std::vector<uint32_t> order(n);
-  for (size_t i = 0; i < n; i++) order[i] = uint32_t(i);
-  std::mt19937 random(options.seed);
-  int64_t step = 0;
-  double best = NnueMeanLoss(*net, first.data(), validation, score_weight, threads);
-  PrintLine("epoch 0: validation %.6f (the %s: %.6f)", best,
-            options.teacher_weight > 0 ? "teacher network" : "hand-crafted evaluation",
-            NnueHandCraftedLoss(validation, score_weight));
-  best = 1e30;
-  bool best_written = true;
-  for (int epoch = 0; epoch < options.epochs; epoch++) {
-    double start = MonotonicSeconds();
-    // Processor time of all threads too: on a shared machine the wall clock
-    // says little about the trainer's own speed.
-    std::clock_t processor_start = std::clock();
-    double rate = CosineRate(options.learning_rate, final_rate,
-                             options.epochs > 1 ? double(epoch) / (options.epochs - 1) : 0.0);
-    std::shuffle(order.begin(), order.end(), random);
-    std::vector<double> losses(size_t(threads), 0.0);
-    for (size_t begin_batch = 0; begin_batch < n; begin_batch += size_t(options.batch_size)) {
-      size_t count = std::min(n - begin_batch, size_t(options.batch_size));
-      RunOnThreads(threads, [&](int t) {
-        size_t begin, end;
-        Slice(count, threads, t, &begin, &end);
-        float* grad = grads[size_t(t)].data();
-        double sum = 0;
-        for (size_t i = begin_batch + begin; i < begin_batch + end; i++)
-          sum += NnueSampleLoss(*net, first.data(), train.samples[order[i]], score_weight, grad, teacher_weight);
-        losses[size_t(t)] += sum;
-      });
-      step++;
-      const float step_size = AdamStepRate<float>(rate, step);
-      const float decay = float(rate * options.weight_decay);
-      const float scale = 1.0f / float(count);
-      float* w = net->weights.data();
-      float* g = grads[0].data();
-      // Sum the threads' gradients into the first (their mean over the
-      // batch), add the factoriser's, step, then clip each bucket's rows so
-      // that with the factoriser they stay within the file's range.
-      RunOnThreads(threads, [&](int t) {
-        size_t begin, end;
-        Slice(total, threads, t, &begin, &end);
-        for (int other = 1; other < threads; other++) {
-          float* __restrict o = grads[size_t(other)].data();
-          for (size_t i = begin; i < end; i++) {
-            g[i] += o[i];
-            o[i] = 0.0f;
-          }
-        }
-        for (size_t i = begin; i < end; i++) g[i] *= scale;
-      });
-      RunOnThreads(threads, [&](int t) {
-        size_t begin, end;
-        Slice(factor_rows, threads, t, &begin, &end);
-        NnueFactorGradient(*net, g, begin, end);
-        if (net->factorised)
-          AdamUpdate(step_size, decay, -max_first, max_first, net->factor_at() + begin, net->factor_at() + end,
-                     g, m, v, w);
-        for (int b = 0; b < net->king_buckets; b++) {
-          size_t at = size_t(b) * factor_rows;
-          AdamUpdate(step_size, decay, -2 * max_first, 2 * max_first, at + begin, at + end, g, m, v, w);
-          const float* factor = w + net->factor_at();
-          for (size_t i = begin; i < end; i++) {
-            float f = net->factorised ? factor[i] : 0.0f;
-            float e = std::min(max_first, std::max(-max_first, w[at + i] + f));
-            w[at + i] = e - f;
-            first[at + i] = e;
-          }
-        }
-        if (t == 0) {
-          AdamUpdate(step_size, 0.0f, -max_first, max_first, net->bias_at(), net->output_at(), g, m, v, w);
-          AdamUpdate(step_size, 0.0f, -max_output, max_output, net->output_at(), net->output_bias_at(), g, m, v,
-                     w);
-          AdamUpdate(step_size, 0.0f, -1e6f, 1e6f, net->output_bias_at(), total, g, m, v, w);
-        }
-      });
-      RunOnThreads(threads, [&](int t) {
-        size_t begin, end;
-        Slice(total, threads, t, &begin, &end);
-        std::fill(g + begin, g + end, 0.0f);
-      });
-    }
-    double seconds = MonotonicSeconds() - start;
-    double processor_seconds = double(std::clock() - processor_start) / CLOCKS_PER_SEC;
-    double train_loss = 0;
-    for (double l : losses) train_loss += l;
-    train_loss /= double(std::max<size_t>(n, 1));
-    double loss = NnueMeanLoss(*net, first.data(), validation, score_weight, threads);
-    bool improved = loss < best;
-    const char* note = "";
-    if (improved) {
-      best = loss;
-      best_written = WriteNnueOutputs(options.output, *net);
-      note = best_written ? ", written" : ", NOT WRITTEN";
-    }
-    PrintLine("epoch %d: train %.6f, validation %.6f%s, rate %.6f, %.0f positions/s (%.0f s; %.0f s of processor "
-              "time, %.0f positions a processor second)%s",
-              epoch + 1, train_loss, loss, improved ? " (best)" : "", rate, double(n) / seconds, seconds,
-              processor_seconds, double(n) / std::max(processor_seconds, 1e-9), note);
-  }
-  if (!best_written) {
-    PrintLine("info string can't write %s: the best network is not saved", options.output.c_str());
-    return -1;
-  }
-  return best;
+  NnueTrainee trainee(net, train, validation, float(options.score_weight), float(options.teacher_weight));
+  return RunTrainingLoop(options, &trainee);
 }
 
 bool RunNnueTraining(const NnueTrainerOptions& options) {
@@ -421,11 +380,14 @@ bool RunNnueTraining(const NnueTrainerOptions& options) {
   }
   double start = MonotonicSeconds();
   NnueSampleSet train, validation;
-  NnueLoadTotals totals;
+  TrainingLoadTotals totals;
   std::string failed;
+  // The teacher is the network in use, of either format: the stored one, or
+  // the one -nn FILE loaded.
   const bool teacher = options.teacher_weight > 0;
-  if (teacher && g_network.weights == nullptr) {
-    PrintLine("info string -teacher needs a float network loaded (NN_File)");
+  const bool integer_teacher = g_network.format == NetworkFormat::kInteger;
+  if (teacher && (integer_teacher ? g_network.nnue.block == nullptr : g_network.weights == nullptr)) {
+    PrintLine("info string -teacher needs a network loaded (NN_File)");
     return false;
   }
   if (!LoadNnueSampleSets(options.data, options.filter, options.validation_every, &train, &validation, &totals,
@@ -433,19 +395,16 @@ bool RunNnueTraining(const NnueTrainerOptions& options) {
     PrintLine("info string can't read %s", failed.c_str());
     return false;
   }
-  PrintLine("info string %llu games, %llu positions: %zu for training, %zu for validation, %llu skipped (%.1f s)",
-            (unsigned long long)totals.games.games, (unsigned long long)totals.games.positions, train.samples.size(),
-            validation.samples.size(), (unsigned long long)totals.skipped, MonotonicSeconds() - start);
-  if (train.samples.empty()) {
-    PrintLine("info string no training positions");
+  if (!ReportLoadedSets(totals, train.samples.size(), validation.samples.size(), MonotonicSeconds() - start))
     return false;
-  }
+  char teacher_text[96] = "no teacher";
+  if (teacher)
+    std::snprintf(teacher_text, sizeof teacher_text, "teacher weight %.2f, the %s network in use (training target only)",
+                  options.teacher_weight, integer_teacher ? "integer" : "float");
   PrintLine("info string two-perspective network: %d king buckets, %s activation, factoriser %s; learning rate %g "
-            "to %g, %d epochs, batch %d, score weight %.2f, teacher weight %.2f (training target only), decay %g, "
-            "%d threads",
+            "to %g, %d epochs, batch %d, score weight %.2f, %s, decay %g, %d threads",
             net.king_buckets, net.activation == kNnueClipped ? "clipped" : "squared clipped",
-            net.factorised ? "on" : "off", options.learning_rate,
-            options.final_rate >= 0 ? options.final_rate : options.learning_rate * 0.1, options.epochs,
-            options.batch_size, options.score_weight, options.teacher_weight, options.weight_decay, options.threads);
+            net.factorised ? "on" : "off", options.learning_rate, FinalTrainingRate(options), options.epochs,
+            options.batch_size, options.score_weight, teacher_text, options.weight_decay, options.threads);
   return TrainNnue(options, train, validation, &net) >= 0;
 }

@@ -12,6 +12,7 @@
 
 #include "eval/nnue_file.h"
 #include "tools/training/nnue_samples.h"
+#include "tools/training/training_loop.h"
 
 // A network being trained. One float vector holds, in order:
 //   first layer   [king_buckets * 768][hidden]
@@ -44,7 +45,7 @@ bool InitNnueTrainerNetwork(NnueTrainerNetwork* net, int king_buckets, uint32_t 
 void NnueEffectiveFirstLayer(const NnueTrainerNetwork& net, std::vector<float>* first);
 
 // The output of a sample in logit units (centipawns = output *
-// kCentipawnsPerUnit), from the effective first layer.
+// kNnueCentipawnsPerUnit), from the effective first layer.
 float NnueTrainerOutput(const NnueTrainerNetwork& net, const float* first, const NnueSample& s);
 
 // Squared error of the logistic of the output against the sample's
@@ -83,30 +84,20 @@ int NnueTrainerCentipawns(float output);
 bool WriteNnueCheckpoint(const char* path, const NnueTrainerNetwork& net);
 const char* ReadNnueStart(const char* path, bool factorised, NnueTrainerNetwork* net);
 
-struct NnueTrainerOptions {
-  std::string data;             // comma-separated training files
-  double learning_rate = 0.001;
-  double final_rate = -1;       // the rate of the last epoch; below zero: a tenth of learning_rate
-  int epochs = 1;
-  int threads = 1;
-  int batch_size = 16384;
-  double score_weight = 0.5;
-  double weight_decay = 0;      // decoupled decay of the first layer, per step and unit of rate
-  double teacher_weight = 0;    // share of the loaded float network's score in the target (0: none)
+struct NnueTrainerOptions : TrainingRunOptions {
   bool factorised = true;
   int king_buckets = 1;
   uint32_t activation = kNnueSquaredClipped;
   std::string start;            // a checkpoint or network file to start from; empty: fresh
-  std::string output = "nnue.bin";
-  uint32_t seed = 1;
-  int validation_every = 50;    // every 50th game is held out
-  TrainingFilter filter;
+  NnueTrainerOptions() { output = "nnue.bin"; }
 };
 
-// Adam over the training set; writes the quantised network (and its float
+// Adam over the training set in the trainers' loop (tools/training/
+// training_loop.h); writes the quantised network (and its float
 // checkpoint, output + ".f32") after each epoch whose validation loss is
-// the best so far. Returns the best validation loss, or -1 when the
-// output cannot be written.
+// the best so far, or after every epoch without a validation set. Returns
+// the best validation loss (the last training loss without a validation
+// set), or -1 when the network to keep could not be written.
 double TrainNnue(const NnueTrainerOptions& options, const NnueSampleSet& train, const NnueSampleSet& validation,
                  NnueTrainerNetwork* net);
 // Loads the data and trains, printing the progress; false on failure.

@@ -26,6 +26,13 @@ struct GameFileTotals {
   uint64_t impossible_games = 0;  // the start is no chess position (the engine's FEN check): skipped whole
 };
 
+// What a loader of training samples kept and left out.
+struct TrainingLoadTotals {
+  GameFileTotals games;
+  uint64_t kept = 0;     // positions that became samples (both sets)
+  uint64_t skipped = 0;  // filtered out, left to the hand-crafted evaluation, or refused by the format
+};
+
 // Calls visit for every position of every whole game in the file: the
 // training format or PGN with score comments (told apart by the file's
 // first bytes). A game whose start the engine would refuse as a position
@@ -38,8 +45,9 @@ bool ForEachGamePosition(const char* path, const std::function<void(const GamePo
 bool ForEachListedGamePosition(const std::string& paths, const std::function<void(const GamePosition&)>& visit,
                                GameFileTotals* totals, std::string* failed_file);
 
-// Whether a game (numbered within its file) is held out for validation:
-// every validation_every-th, none when it is 0.
+// Whether a game (numbered within its file; an EPD line counts as a game)
+// is held out for validation: every validation_every-th, none when it is 0.
+// Every trainer holds out by this rule.
 inline bool IsHeldOutGame(uint64_t game, int validation_every) {
   return validation_every > 0 && game % uint64_t(validation_every) == uint64_t(validation_every - 1);
 }

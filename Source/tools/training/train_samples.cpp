@@ -1,6 +1,5 @@
 #include "tools/training/train_samples.h"
 
-#include <cmath>
 #include <memory>
 
 #include "eval/evaluate.h"
@@ -21,16 +20,10 @@ int HandCraftedScore(const Position* pos, EvalState* state) {
 
 }  // namespace
 
-float TargetProbability(int score, int result, float score_weight) {
-  float from_score = 1.0f / (1.0f + std::exp(-float(score / kCentipawnsPerUnit)));
-  float from_result = 0.5f * float(result + 1);
-  return score_weight * from_score + (1.0f - score_weight) * from_result;
-}
-
-void AddTrainingSample(const Position* pos, int score, int result, TrainingSet* set) {
+void AddTrainingSample(const NetworkHeader& layout, const Position* pos, int score, int result, TrainingSet* set) {
   int16_t features[kMaxFeatures];
   int king_half = 0;
-  int count = BuildFeatures(pos, features, &king_half);
+  int count = BuildFeatures(layout, pos, features, &king_half);
   TrainingSample s;
   s.first = uint32_t(set->features.size());
   s.count = uint8_t(count);
@@ -43,8 +36,8 @@ void AddTrainingSample(const Position* pos, int score, int result, TrainingSet* 
   set->samples.push_back(s);
 }
 
-bool LoadTrainingSets(const std::string& paths, const TrainingFilter& filter, int validation_every,
-                      TrainingSet* train, TrainingSet* validation, TrainingLoadTotals* totals,
+bool LoadTrainingSets(const std::string& paths, const NetworkHeader& layout, const TrainingFilter& filter,
+                      int validation_every, TrainingSet* train, TrainingSet* validation, TrainingLoadTotals* totals,
                       std::string* failed_file) {
   std::unique_ptr<EvalState, EvalStateDeleter> scratch(NewEvalState());
   if (!scratch) return false;
@@ -57,7 +50,7 @@ bool LoadTrainingSets(const std::string& paths, const TrainingFilter& filter, in
         }
         bool held_out = IsHeldOutGame(p.game, validation_every);
         TrainingSet* set = held_out ? validation : train;
-        AddTrainingSample(p.pos, p.score, p.result, set);
+        AddTrainingSample(layout, p.pos, p.score, p.result, set);
         if (held_out) set->samples.back().hce = int16_t(HandCraftedScore(p.pos, scratch.get()));
         totals->kept++;
       },

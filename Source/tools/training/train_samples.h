@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "eval/network.h"
 #include "eval/nn_evaluate.h"
 #include "tools/training/train_games.h"
+#include "tools/training/win_probability.h"
 
 struct TrainingSample {
   uint32_t first;     // index of its first feature in the set's feature array
@@ -24,28 +26,19 @@ struct TrainingSet {
   std::vector<int16_t> features;
 };
 
-struct TrainingLoadTotals {
-  GameFileTotals games;
-  uint64_t kept = 0;     // positions that became samples (both sets)
-  uint64_t skipped = 0;  // filtered out, or decided by the hand-crafted evaluation
-};
-
 // Reads every file of the comma-separated list and turns its training
-// positions into samples, with the feature layout of the active network;
+// positions into samples, with the feature layout of the float network
+// header (the network being trained, whatever network is in use);
 // positions that the engine always leaves to the hand-crafted evaluation
 // are skipped too. Every validation_every-th game of a file goes to the
 // validation set. False (naming the file) when a file cannot be read.
-bool LoadTrainingSets(const std::string& paths, const TrainingFilter& filter, int validation_every,
-                      TrainingSet* train, TrainingSet* validation, TrainingLoadTotals* totals,
+bool LoadTrainingSets(const std::string& paths, const NetworkHeader& layout, const TrainingFilter& filter,
+                      int validation_every, TrainingSet* train, TrainingSet* validation, TrainingLoadTotals* totals,
                       std::string* failed_file);
 
-// Adds the position as a sample of the set (its hand-crafted score 0).
-void AddTrainingSample(const Position* pos, int score, int result, TrainingSet* set);
-
-// The probability a position is trained toward: the search score's win
-// probability blended with the game result (1, 0, -1, side to move's
-// view); score_weight is the score's share.
-float TargetProbability(int score, int result, float score_weight);
+// Adds the position as a sample of the set, its features of the header's
+// layout (its hand-crafted score 0).
+void AddTrainingSample(const NetworkHeader& layout, const Position* pos, int score, int result, TrainingSet* set);
 
 // Phase of a sample: 1 with full material, falling to 0 without pieces;
 // the network blends its middlegame and endgame rows by it.

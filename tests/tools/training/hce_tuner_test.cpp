@@ -127,7 +127,7 @@ TEST_F(HceTunerTest, EpdFilesAreToldApartAndTheirLabelsRead) {
   EXPECT_FLOAT_EQ(train.positions[0].target, 0.5f * 0.5f + 0.5f * 1.0f);
   EXPECT_EQ(train.positions[0].side_sign, -1);
   EXPECT_FLOAT_EQ(train.positions[1].target, 0.0f);
-  EXPECT_FLOAT_EQ(train.positions[2].target, TargetProbability(166, 0, 1.0f));
+  EXPECT_FLOAT_EQ(train.positions[2].target, TargetProbability(166, 0, 1.0f, kCentipawnsPerUnit));
 
   // Every second line held out; a missing file is named.
   options.validation_every = 2;

@@ -12,6 +12,7 @@
 #include "eval/nn_evaluate.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
+#include "tools/tool_test_helpers.h"
 #include "tools/training/nn_trainer.h"
 #include "tools/training/train_samples.h"
 
@@ -55,7 +56,7 @@ int ScoreOfOutput(float x) {
 
 TEST_F(NnTrainerTest, ForwardPassEqualsTheEngineAfterExport) {
   TrainerNetwork net;
-  InitTrainerNetwork(&net, StoredNetworkShape(), 7, true);
+  InitTrainerNetwork(&net, FloatNetworkShape(), 7, true);
   net.weights[net.bias_index()] = -0.05f;
   // Shared rows that are not zero, so that folding them in is checked too.
   std::mt19937 random(3);
@@ -74,7 +75,7 @@ TEST_F(NnTrainerTest, ForwardPassEqualsTheEngineAfterExport) {
   for (const std::string& fen : RandomGamePositions(24, 3)) {
     ThreadPtr t = MakeThread(fen);
     TrainingSet set;
-    AddTrainingSample(&t->pos, 0, 0, &set);
+    AddTrainingSample(net.header, &t->pos, 0, 0, &set);
     const TrainingSample& s = set.samples[0];
     float x = TrainerOutput(net, s, &set.features[s.first]);
     t->pos.ply = 1;
@@ -92,7 +93,7 @@ TEST_F(NnTrainerTest, ForwardPassEqualsTheEngineAfterExport) {
 }
 
 TEST_F(NnTrainerTest, GradientsMatchFiniteDifferencesOnASmallNetwork) {
-  NetworkHeader shape = StoredNetworkShape();
+  NetworkHeader shape = FloatNetworkShape();
   shape.hidden1 = 8;
   TrainerNetwork net;
   InitTrainerNetwork(&net, shape, 11, true);
@@ -107,7 +108,7 @@ TEST_F(NnTrainerTest, GradientsMatchFiniteDifferencesOnASmallNetwork) {
   TrainingSet set;
   for (int i = 0; i < 6; i++) {
     ThreadPtr t = MakeThread(fens[size_t(i * 9)]);
-    AddTrainingSample(&t->pos, 150 - 60 * i, i % 3 - 1, &set);
+    AddTrainingSample(shape, &t->pos, 150 - 60 * i, i % 3 - 1, &set);
   }
   for (const TrainingSample& s : set.samples) {
     const int16_t* f = &set.features[s.first];
@@ -155,11 +156,11 @@ TEST_F(NnTrainerTest, FewEpochsLowerTheValidationLossAndWriteTheBest) {
   for (size_t i = 0; i < fens.size(); i++) {
     ThreadPtr t = MakeThread(fens[i]);
     int balance = MaterialBalance(&t->pos);
-    AddTrainingSample(&t->pos, balance, balance > 200 ? 1 : balance < -200 ? -1 : 0,
+    AddTrainingSample(FloatNetworkShape(), &t->pos, balance, balance > 200 ? 1 : balance < -200 ? -1 : 0,
                       i % 10 == 9 ? &validation : &train);
   }
   TrainerNetwork net;
-  InitTrainerNetwork(&net, StoredNetworkShape(), 1, true);
+  InitTrainerNetwork(&net, FloatNetworkShape(), 1, true);
   TempDir dir;
   NnTrainerOptions options;
   options.learning_rate = 0.003;
@@ -191,10 +192,10 @@ TEST_F(NnTrainerTest, ABestNetworkThatCannotBeWrittenFailsTheTraining) {
   std::vector<std::string> fens = RandomGamePositions(10, 3);
   for (size_t i = 0; i < fens.size(); i++) {
     ThreadPtr t = MakeThread(fens[i]);
-    AddTrainingSample(&t->pos, MaterialBalance(&t->pos), 0, i % 5 == 4 ? &validation : &train);
+    AddTrainingSample(FloatNetworkShape(), &t->pos, MaterialBalance(&t->pos), 0, i % 5 == 4 ? &validation : &train);
   }
   TrainerNetwork net;
-  InitTrainerNetwork(&net, StoredNetworkShape(), 1, true);
+  InitTrainerNetwork(&net, FloatNetworkShape(), 1, true);
   NnTrainerOptions options;
   options.epochs = 1;
   options.batch_size = 64;
@@ -218,10 +219,10 @@ TEST_F(NnTrainerTest, WithoutAValidationSetTheLastEpochIsKept) {
   std::vector<std::string> fens = RandomGamePositions(10, 5);
   for (const std::string& fen : fens) {
     ThreadPtr t = MakeThread(fen);
-    AddTrainingSample(&t->pos, MaterialBalance(&t->pos), 0, &train);
+    AddTrainingSample(FloatNetworkShape(), &t->pos, MaterialBalance(&t->pos), 0, &train);
   }
   TrainerNetwork net;
-  InitTrainerNetwork(&net, StoredNetworkShape(), 1, false);
+  InitTrainerNetwork(&net, FloatNetworkShape(), 1, false);
   TempDir dir;
   NnTrainerOptions options;
   options.epochs = 2;
@@ -247,4 +248,67 @@ TEST_F(NnTrainerTest, WithoutAValidationSetTheLastEpochIsKept) {
   ASSERT_TRUE(LoadNetworkFile(dir.File("out.nn").c_str()).Loaded());
   testing::internal::GetCapturedStdout();
   EXPECT_NEAR(g_network.weights[7], expected[7], 2 * kWeightScale);
+}
+
+namespace {
+
+// The validation loss an epoch line gives ("epoch N: ..., validation X"),
+// -1 when no line of that epoch has one.
+double ValidationOf(const std::vector<std::string>& lines, int epoch) {
+  const std::string start = "epoch " + std::to_string(epoch) + ": ";
+  for (const std::string& line : lines) {
+    size_t at = line.find("validation ");
+    if (line.compare(0, start.size(), start) == 0 && at != std::string::npos) return std::stod(line.substr(at + 11));
+  }
+  return -1;
+}
+
+}  // namespace
+
+// The float format's commands as docs/training.md gives them, run as a new
+// user would with the integer network stored: a fresh network (flag 0), then
+// more epochs from it loaded with -nn (flag 1), which the network in use
+// must be for flag 1.
+TEST_F(NnTrainerTest, TheDocumentedCommandsTrainTheFloatFormatWithTheIntegerNetworkStored) {
+  TempDir dir;
+  if (!WriteSelfPlayPgnHead(dir, "data.pgn", 3000)) GTEST_SKIP();
+  double first_run = -1;
+  {
+    EngineProcess tuner({"-tune", "data.pgn", "0.001", "1", "-threads", "1", "-o", "nn.bin"}, dir.path(),
+                        ZORV_TUNE_BINARY);
+    std::vector<std::string> lines = tuner.ReadAll(ScaledTimeout(120000));
+    EXPECT_EQ(tuner.WaitExit(), 0);
+    EXPECT_EQ(CountContaining(lines, "info string using embedded network"), 1);
+    EXPECT_EQ(CountContaining(lines, "info string learning rate 0.001 to 0.0001, 1 epochs"), 1);
+    EXPECT_EQ(CountContaining(lines, "(best), rate 0.001000, "), 1);
+    first_run = ValidationOf(lines, 1);
+    ASSERT_GT(first_run, 0);
+    ASSERT_LT(first_run, ValidationOf(lines, 0));
+  }
+  // What it wrote is a float network of the trainer's shape.
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(LoadNetworkFile(dir.File("nn.bin").c_str()).Loaded());
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(g_network.format, NetworkFormat::kFloat);
+  EXPECT_EQ(g_network.header.version, 537);
+  EXPECT_EQ(g_network.hidden1, 640);
+  {
+    EngineProcess tuner({"-nn", "nn.bin", "-tune", "data.pgn", "0.0003", "1", "1", "-threads", "1", "-o", "nn2.bin"},
+                        dir.path(), ZORV_TUNE_BINARY);
+    std::vector<std::string> lines = tuner.ReadAll(ScaledTimeout(120000));
+    EXPECT_EQ(tuner.WaitExit(), 0);
+    EXPECT_EQ(CountContaining(lines, "info string loaded nn.bin"), 1);
+    // It starts where the first run ended (the file's rounding aside).
+    EXPECT_NEAR(ValidationOf(lines, 0), first_run, 0.01 * first_run);
+    EXPECT_TRUE(dir.Exists("nn2.bin"));
+  }
+  {
+    EngineProcess tuner({"-tune", "data.pgn", "0.0003", "1", "1", "-o", "nn3.bin"}, dir.path(), ZORV_TUNE_BINARY);
+    std::vector<std::string> lines = tuner.ReadAll(ScaledTimeout(60000));
+    EXPECT_EQ(tuner.WaitExit(), 1);
+    EXPECT_EQ(CountContaining(lines, "info string flag 1 goes on from the network in use, and that is an integer "
+                                     "network: name a float network with -nn FILE"),
+              1);
+    EXPECT_FALSE(dir.Exists("nn3.bin"));
+  }
 }

@@ -5,6 +5,7 @@
 // float network's score into the target.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -18,6 +19,7 @@
 
 #include "board/makemove.h"
 #include "eval/float_network_helpers.h"
+#include "eval/nnue_test_helpers.h"
 #include "eval/eval_state.h"
 #include "eval/evaluate.h"
 #include "eval/network.h"
@@ -26,6 +28,7 @@
 #include "eval/nnue_file.h"
 #include "support/board_helpers.h"
 #include "support/engine_process.h"
+#include "tools/tool_test_helpers.h"
 #include "tools/training/adam.h"
 #include "tools/training/nnue_samples.h"
 #include "tools/training/nnue_trainer.h"
@@ -207,7 +210,7 @@ TEST_F(NnueTrainerTest, AdamScheduleRunsFromTheFirstRateToTheLast) {
   EXPECT_DOUBLE_EQ(CosineRate(0.001, 0.0001, 0.0), 0.001);
   EXPECT_DOUBLE_EQ(CosineRate(0.001, 0.0001, 0.5), 0.00055);
   EXPECT_DOUBLE_EQ(CosineRate(0.001, 0.0001, 1.0), 0.0001);
-  // The float trainers stop at pass / passes, short of the tenth.
+  // The hand-crafted tuner stops at pass / passes, short of the tenth.
   EXPECT_GT(CosineRate(0.001, 0.0001, 4.0 / 5), 0.0001);
   // The first step moves each weight by about the rate, against its
   // gradient, and stops at the clip.
@@ -294,6 +297,24 @@ TEST_F(NnueTrainerTest, ABestNetworkThatCannotBeWrittenFailsTheTraining) {
   std::string said = testing::internal::GetCapturedStdout();
   EXPECT_EQ(best, -1);
   EXPECT_NE(said.find("info string can't write /dev/full: the best network is not saved"), std::string::npos) << said;
+  // The network and its checkpoint are each written whole or not at all: a
+  // write that fails (here its temporary file cannot be made) leaves what
+  // an earlier run wrote.
+  for (const char* blocked : {"out.nnue.part", "out.nnue.f32.part"}) {
+    TempDir dir;
+    dir.Write("out.nnue", "earlier network");
+    dir.Write("out.nnue.f32", "earlier checkpoint");
+    ASSERT_EQ(mkdir(dir.File(blocked).c_str(), 0755), 0);
+    options.output = dir.File("out.nnue");
+    testing::internal::CaptureStdout();
+    best = TrainNnue(options, train, validation, &net);
+    said = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(best, -1) << blocked;
+    EXPECT_EQ(dir.Read("out.nnue.f32"), "earlier checkpoint") << blocked;
+    if (std::string(blocked) == "out.nnue.part") {
+      EXPECT_EQ(dir.Read("out.nnue"), "earlier network");
+    }
+  }
 }
 
 TEST_F(NnueTrainerTest, ForwardPassEqualsTheEngineOnTheQuantisedNetwork) {
@@ -338,11 +359,8 @@ TEST_F(NnueTrainerTest, ForwardPassEqualsTheEngineOnTheQuantisedNetwork) {
 
 TEST_F(NnueTrainerTest, TuneWithTheNnueFormatTrainsAndWritesANetworkTheEngineParses) {
   // The first games of the shared self-play set, whose moves carry scores.
-  std::string path = TestData("../data/selfplay-hce-5k-1.pgn.xz");
-  if (access(path.c_str(), R_OK) != 0 || system("command -v xz > /dev/null") != 0) GTEST_SKIP();
   TempDir dir;
-  std::string cmd = "xz -dc " + path + " | head -n 3000 > " + dir.File("set.pgn");
-  ASSERT_EQ(system(cmd.c_str()), 0);
+  if (!WriteSelfPlayPgnHead(dir, "set.pgn", 3000)) GTEST_SKIP();
   {
     EngineProcess tuner({"-tune", "set.pgn", "0.002", "2", "-format", "nnue", "-kingbuckets", "2", "-activation",
                          "clipped", "-threads", "2", "-batch", "256", "-lambda", "1", "-o", "net.nnue"},
@@ -369,12 +387,26 @@ TEST_F(NnueTrainerTest, TuneWithTheNnueFormatTrainsAndWritesANetworkTheEnginePar
     EXPECT_EQ(CountContaining(lines, "2 king buckets, clipped activation"), 1);
     EXPECT_TRUE(dir.Exists("more.nnue"));
   }
-  // A bucket count without a map and a start that cannot be read are
-  // refused, saying why (names the options do not know are refused with
+  // An integer network teaches the next: the one just written, loaded as
+  // the network in use.
+  {
+    EngineProcess tuner({"-nn", "net.nnue", "-tune", "set.pgn", "0.001", "1", "-format", "nnue", "-teacher", "0.7",
+                         "-batch", "256", "-o", "taught.nnue"},
+                        dir.path(), ZORV_TUNE_BINARY);
+    std::vector<std::string> lines = tuner.ReadAll(ScaledTimeout(120000));
+    EXPECT_EQ(tuner.WaitExit(), 0);
+    EXPECT_EQ(CountContaining(lines, "info string loaded net.nnue"), 1);
+    EXPECT_EQ(CountContaining(lines, "teacher weight 0.70, the integer network in use"), 1);
+    EXPECT_EQ(CountContaining(lines, "(the teacher network: "), 1);
+    EXPECT_TRUE(dir.Exists("taught.nnue"));
+  }
+  // A bucket count without a map, a start that cannot be read and a teacher
+  // for the float format are refused, saying why (names the options do not know are refused with
   // the command line, see the command line's tests).
   const std::pair<std::vector<std::string>, std::string> refused[] = {
       {{"-format", "nnue", "-kingbuckets", "3"}, "info string no king bucket map of 3 buckets"},
-      {{"-format", "nnue", "-from", "absent.nnue"}, "info string can't start from absent.nnue: can't open it"}};
+      {{"-format", "nnue", "-from", "absent.nnue"}, "info string can't start from absent.nnue: can't open it"},
+      {{"-teacher", "0.5"}, "info string -teacher trains the two-perspective network only (-format nnue)"}};
   for (const auto& [args, said] : refused) {
     std::vector<std::string> all = {"-tune", "set.pgn", "0.001", "1"};
     all.insert(all.end(), args.begin(), args.end());
@@ -394,9 +426,9 @@ TEST_F(NnueTrainerTest, TeacherShareBlendsTheTargetFromSearchAloneToTeacherAlone
     for (int result : {-1, 0, 1}) {
       NnueSample s = MakeNnueSample(&t->pos, 240, result);
       s.hce = int16_t(teacher);
-      float teacher_p = 1.0f / (1.0f + std::exp(-float(teacher / kCentipawnsPerUnit)));
+      float teacher_p = 1.0f / (1.0f + std::exp(-float(teacher / kNnueCentipawnsPerUnit)));
       for (float score_weight : {0.0f, 0.5f, 1.0f}) {
-        float search = TargetProbability(240, result, score_weight);
+        float search = TargetProbability(240, result, score_weight, kNnueCentipawnsPerUnit);
         // Share 0 is the search target exactly, whatever the teacher says.
         EXPECT_EQ(NnueSampleTarget(s, score_weight, 0.0f), search);
         EXPECT_NEAR(NnueSampleTarget(s, score_weight, 1.0f), teacher_p, 1e-6f);
@@ -406,7 +438,7 @@ TEST_F(NnueTrainerTest, TeacherShareBlendsTheTargetFromSearchAloneToTeacherAlone
       // share they are what they were.
       float p = 1.0f / (1.0f + std::exp(-NnueTrainerOutput(net, first.data(), s)));
       EXPECT_NEAR(NnueSampleLoss(net, first.data(), s, 1.0f, nullptr, 1.0f), (p - teacher_p) * (p - teacher_p), 1e-6f);
-      float search = TargetProbability(240, result, 1.0f);
+      float search = TargetProbability(240, result, 1.0f, kNnueCentipawnsPerUnit);
       EXPECT_NEAR(NnueSampleLoss(net, first.data(), s, 1.0f, nullptr), (p - search) * (p - search), 1e-6f);
       std::vector<float> grad(net.count(), 0.0f), toward_teacher(net.count(), 0.0f);
       NnueSampleLoss(net, first.data(), s, 1.0f, grad.data(), 0.0f);
@@ -419,64 +451,83 @@ TEST_F(NnueTrainerTest, TeacherShareBlendsTheTargetFromSearchAloneToTeacherAlone
   }
 }
 
-TEST_F(NnueTrainerTest, LoaderWithATeacherKeepsTheFloatNetworksScoreOfEveryPosition) {
-  std::string path = TestData("../data/selfplay-hce-5k-1.pgn.xz");
-  if (access(path.c_str(), R_OK) != 0 || system("command -v xz > /dev/null") != 0) GTEST_SKIP();
+TEST_F(NnueTrainerTest, LoaderWithATeacherKeepsTheScoreOfTheNetworkInUseOfEitherFormat) {
   TempDir dir;
-  std::string cmd = "xz -dc " + path + " | head -n 400 > " + dir.File("set.pgn");
-  ASSERT_EQ(system(cmd.c_str()), 0);
-  LoadRandomFloatNetwork(dir.File("teacher.nn"));  // the teacher is a float network
-  ASSERT_NE(g_network.weights, nullptr);
+  if (!WriteSelfPlayPgnHead(dir, "set.pgn", 400)) GTEST_SKIP();
+  ScopedNnue random_integer(29);
+  ASSERT_TRUE(random_integer.made);
+  std::vector<unsigned char> bytes = NnueFileBytes(random_integer.net);
+  dir.Write("teacher.nnue", std::string(bytes.begin(), bytes.end()));
 
-  NnueSampleSet train[2], validation[2];
-  NnueLoadTotals totals[2];
-  std::string failed;
-  for (int teacher = 0; teacher < 2; teacher++)
-    ASSERT_TRUE(LoadNnueSampleSets(dir.File("set.pgn"), TrainingFilter(), 3, &train[teacher], &validation[teacher],
-                                   &totals[teacher], &failed, teacher == 1));
-  ASSERT_GT(train[1].samples.size(), 100u);
-  ASSERT_GT(validation[1].samples.size(), 20u);
-  // The same positions, split the same way: only the static score differs.
-  EXPECT_EQ(totals[0].kept, totals[1].kept);
-  EXPECT_EQ(totals[0].skipped, totals[1].skipped);
-  ASSERT_EQ(train[0].samples.size(), train[1].samples.size());
-  ASSERT_EQ(validation[0].samples.size(), validation[1].samples.size());
-  for (size_t i = 0; i < train[0].samples.size(); i++) {
-    const NnueSample &a = train[0].samples[i], &b = train[1].samples[i];
-    ASSERT_EQ(a.occupancy, b.occupancy);
-    ASSERT_EQ(a.score, b.score);
-    ASSERT_EQ(a.result, b.result);
-    ASSERT_EQ(a.hce, 0);  // no teacher: training samples carry no static score
-  }
+  for (bool integer_teacher : {false, true}) {
+    SCOPED_TRACE(integer_teacher ? "integer teacher" : "float teacher");
+    if (integer_teacher) {
+      testing::internal::CaptureStdout();
+      LoadNetwork(dir.File("teacher.nnue").c_str());
+      testing::internal::GetCapturedStdout();
+      ASSERT_EQ(g_network.format, NetworkFormat::kInteger);
+    } else {
+      LoadRandomFloatNetwork(dir.File("teacher.nn"));
+      ASSERT_NE(g_network.weights, nullptr);
+    }
+    NnueSampleSet train[2], validation[2];
+    TrainingLoadTotals totals[2];
+    std::string failed;
+    for (int teacher = 0; teacher < 2; teacher++)
+      ASSERT_TRUE(LoadNnueSampleSets(dir.File("set.pgn"), TrainingFilter(), 3, &train[teacher], &validation[teacher],
+                                     &totals[teacher], &failed, teacher == 1));
+    ASSERT_GT(train[1].samples.size(), 100u);
+    ASSERT_GT(validation[1].samples.size(), 20u);
+    // The same positions, split the same way: only the static score differs.
+    EXPECT_EQ(totals[0].kept, totals[1].kept);
+    EXPECT_EQ(totals[0].skipped, totals[1].skipped);
+    ASSERT_EQ(train[0].samples.size(), train[1].samples.size());
+    ASSERT_EQ(validation[0].samples.size(), validation[1].samples.size());
+    for (size_t i = 0; i < train[0].samples.size(); i++) {
+      const NnueSample &a = train[0].samples[i], &b = train[1].samples[i];
+      ASSERT_EQ(a.occupancy, b.occupancy);
+      ASSERT_EQ(a.score, b.score);
+      ASSERT_EQ(a.result, b.result);
+      ASSERT_EQ(a.hce, 0);  // no teacher: training samples carry no static score
+    }
 
-  // Each teacher score is the network's evaluation of the position built
-  // afresh (its cache empty), in the file's order.
-  std::vector<std::string> kept_fens;
-  std::vector<bool> held_out;
-  GameFileTotals read_totals;
-  ASSERT_TRUE(ForEachGamePosition(
-      dir.File("set.pgn").c_str(),
-      [&](const GamePosition& p) {
-        if (!IsTrainingPosition(p, TrainingFilter()) || MaterialNeedsHandCraftedEvaluation(p.pos)) return;
-        kept_fens.push_back(Fen(p.pos));
-        held_out.push_back(p.game % 3 == 2);
-      },
-      &read_totals));
-  ASSERT_EQ(kept_fens.size(), train[1].samples.size() + validation[1].samples.size());
-  EvalState* state = NewEvalState();
-  ASSERT_NE(state, nullptr);
-  size_t next[2] = {0, 0};
-  int differing_from_hce = 0;
-  for (size_t i = 0; i < kept_fens.size(); i++) {
-    const NnueSampleSet& set = held_out[i] ? validation[1] : train[1];
-    const NnueSample& s = set.samples[next[held_out[i]]];
-    ThreadPtr t = MakeThread(kept_fens[i]);
-    ASSERT_EQ(s.occupancy, Occupancy(&t->pos)) << kept_fens[i];
-    EXPECT_EQ(s.hce, nn_evaluate(&t->pos, state)) << kept_fens[i];
-    if (held_out[i]) differing_from_hce += s.hce != validation[0].samples[next[1]].hce;
-    next[held_out[i]]++;
+    // Each teacher score is the network's evaluation of the position built
+    // afresh (the integer network's from its plain reference), in the
+    // file's order, and the training target blends it in.
+    std::vector<std::string> kept_fens;
+    std::vector<bool> held_out;
+    GameFileTotals read_totals;
+    ASSERT_TRUE(ForEachGamePosition(
+        dir.File("set.pgn").c_str(),
+        [&](const GamePosition& p) {
+          if (!IsTrainingPosition(p, TrainingFilter()) || MaterialNeedsHandCraftedEvaluation(p.pos)) return;
+          kept_fens.push_back(Fen(p.pos));
+          held_out.push_back(p.game % 3 == 2);
+        },
+        &read_totals));
+    ASSERT_EQ(kept_fens.size(), train[1].samples.size() + validation[1].samples.size());
+    EvalState* state = NewEvalState();
+    ASSERT_NE(state, nullptr);
+    size_t next[2] = {0, 0};
+    int differing_from_hce = 0;
+    for (size_t i = 0; i < kept_fens.size(); i++) {
+      const NnueSampleSet& set = held_out[i] ? validation[1] : train[1];
+      const NnueSample& s = set.samples[next[held_out[i]]];
+      ThreadPtr t = MakeThread(kept_fens[i]);
+      ASSERT_EQ(s.occupancy, Occupancy(&t->pos)) << kept_fens[i];
+      int teacher = integer_teacher ? NnueEvaluateFresh(g_network.nnue, &t->pos) : nn_evaluate(&t->pos, state);
+      ASSERT_EQ(s.hce, teacher) << kept_fens[i];
+      float search = TargetProbability(s.score, s.result, 1.0f, kNnueCentipawnsPerUnit);
+      ASSERT_NEAR(NnueSampleTarget(s, 1.0f, 0.7f), 0.3f * search + 0.7f * WinProbability(teacher, kNnueCentipawnsPerUnit),
+                  1e-6f);
+      if (held_out[i]) differing_from_hce += s.hce != validation[0].samples[next[1]].hce;
+      next[held_out[i]]++;
+    }
+    FreeEvalState(state);
+    // Without a teacher the held-out samples keep the hand-crafted score.
+    EXPECT_GT(differing_from_hce, int(validation[1].samples.size()) / 2);
   }
-  FreeEvalState(state);
-  // Without a teacher the held-out samples keep the hand-crafted score.
-  EXPECT_GT(differing_from_hce, int(validation[1].samples.size()) / 2);
+  testing::internal::CaptureStdout();
+  LoadNetwork("embedded");
+  testing::internal::GetCapturedStdout();
 }
