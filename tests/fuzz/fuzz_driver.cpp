@@ -52,7 +52,7 @@ namespace {
 
 struct Options {
   std::string engine;
-  std::string testdata = "../shared/testdata";
+  std::string testdata = "tests/data";
   std::string failures = "fuzz-failures";
   int sessions = 100;
   int first = 0;

@@ -238,3 +238,13 @@ int CountContaining(const std::vector<std::string>& lines, const std::string& te
 }
 
 std::string TestData(const std::string& relative) { return std::string(ZORV_TESTDATA) + "/" + relative; }
+
+std::string TrainingData(const std::string& name) { return std::string(ZORV_TRAINING_DATA) + "/" + name; }
+
+std::string MissingTrainingData(const std::string& path) {
+  if (access(path.c_str(), R_OK) != 0)
+    return path + " is not there: the training data is kept outside the project (tests/data/README.md says "
+                  "where it comes from); configure with -DZORV_TRAINING_DATA=<its folder> to run this test";
+  if (std::system("command -v xz > /dev/null 2>&1") != 0) return "xz is not installed (apt-get install xz-utils)";
+  return "";
+}

@@ -338,8 +338,9 @@ TEST_F(NnueTrainerTest, ForwardPassEqualsTheEngineOnTheQuantisedNetwork) {
 
 TEST_F(NnueTrainerTest, TuneWithTheNnueFormatTrainsAndWritesANetworkTheEngineParses) {
   // The first games of the shared self-play set, whose moves carry scores.
-  std::string path = TestData("../data/selfplay-hce-5k-1.pgn.xz");
-  if (access(path.c_str(), R_OK) != 0 || system("command -v xz > /dev/null") != 0) GTEST_SKIP();
+  std::string path = TrainingData("selfplay-hce-5k-1.pgn.xz");
+  std::string missing = MissingTrainingData(path);
+  if (!missing.empty()) GTEST_SKIP() << missing;
   TempDir dir;
   std::string cmd = "xz -dc " + path + " | head -n 3000 > " + dir.File("set.pgn");
   ASSERT_EQ(system(cmd.c_str()), 0);
@@ -420,8 +421,9 @@ TEST_F(NnueTrainerTest, TeacherShareBlendsTheTargetFromSearchAloneToTeacherAlone
 }
 
 TEST_F(NnueTrainerTest, LoaderWithATeacherKeepsTheFloatNetworksScoreOfEveryPosition) {
-  std::string path = TestData("../data/selfplay-hce-5k-1.pgn.xz");
-  if (access(path.c_str(), R_OK) != 0 || system("command -v xz > /dev/null") != 0) GTEST_SKIP();
+  std::string path = TrainingData("selfplay-hce-5k-1.pgn.xz");
+  std::string missing = MissingTrainingData(path);
+  if (!missing.empty()) GTEST_SKIP() << missing;
   TempDir dir;
   std::string cmd = "xz -dc " + path + " | head -n 400 > " + dir.File("set.pgn");
   ASSERT_EQ(system(cmd.c_str()), 0);

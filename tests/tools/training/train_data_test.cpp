@@ -276,8 +276,9 @@ TEST(TrainPgn, ScoreCommentsBookMovesMatesAndVariations) {
 TEST(TrainPgn, SelfPlaySetReadsWithAScoreOnEveryMove) {
   // The first games of the shared self-play set (its README: every move
   // carries a score comment).
-  std::string path = TestData("../data/selfplay-hce-5k-1.pgn.xz");
-  if (access(path.c_str(), R_OK) != 0 || system("command -v xz > /dev/null") != 0) GTEST_SKIP();
+  std::string path = TrainingData("selfplay-hce-5k-1.pgn.xz");
+  std::string missing = MissingTrainingData(path);
+  if (!missing.empty()) GTEST_SKIP() << missing;
   TempDir dir;
   std::string cmd = "xz -dc " + path + " | head -n 2000 > " + dir.File("set.pgn");
   ASSERT_EQ(system(cmd.c_str()), 0);
