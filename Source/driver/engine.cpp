@@ -259,8 +259,7 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   if (g_pending.config_file_path[0] != 0) LoadConfigFile();
   // 15: the evaluation: hand-crafted tables and weights, then the network.
   InitHceTables();
-  std::string complaints = RebuildEvalParams(g_pending.eval_param_file, &g_pending.group_scales);
-  if (!complaints.empty()) PrintDirect("%s", complaints.c_str());
+  RebuildEvalParamsAndSay();
   g_pending.eval_params_changed = 0;
   g_active.eval_params_changed = 0;
   LoadNetworkAndReport();
