@@ -272,7 +272,7 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   switch (cl.mode) {
     case RunMode::Play: RunPlayMode(); break;
     // A tool whose output could not be written ends with status 1.
-    case RunMode::MakeBook: status = MakeBook(cl.pgn_file) ? 0 : 1; break;
+    case RunMode::MakeBook: status = MakeBook(cl.pgn_file, cl.output_file) ? 0 : 1; break;
     case RunMode::Bench:
       RunBenchmark(CurrentToolOptions(), cl.bench_in_main_thread);
       g_control.quit.store(true);

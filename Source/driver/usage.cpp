@@ -36,7 +36,7 @@ std::string UsageText(const char* program) {
       "  -anepd FILE        analyse an EPD test suite (-o output)\n"
       "  -mktune1/2 FILE    label EPD positions (-o output)\n"
       "  -scan_pgn1..4 FILE extract positions from PGN games (-o output)\n"
-      "  -mkbook FILE       build tmp_book.bin from PGN games\n"
+      "  -mkbook FILE       build an opening book from PGN games (-o output, default tmp_book.bin)\n"
       "  -mkconfig          run the start-up and end\n"
       "\n"
       "Files:\n"
