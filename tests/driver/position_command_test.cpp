@@ -215,6 +215,14 @@ TEST(PositionCommand, AGameLongerThanTheHistoryIsCutSafely) {
   EXPECT_TRUE(HasLine(lines, "readyok"));
 }
 
+// A move with characters after its squares is refused like an illegal one,
+// not played as the move of its first four characters.
+TEST(PositionCommand, AMalformedMoveIsRefused) {
+  auto lines = RunEngineScript({}, "position startpos moves e2e4 e7e5x g1f3\nd\nquit\n");
+  EXPECT_TRUE(HasLine(lines, "info string illegal move e7e5x, it and the moves after it are ignored"));
+  EXPECT_TRUE(HasLine(lines, "Fen: rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"));
+}
+
 // Random command lines built from protocol words and junk never bring the
 // engine down, and it still answers afterwards.
 TEST(PositionCommand, RandomCommandsNeverCrashTheEngine) {
