@@ -130,7 +130,7 @@ fuzz:
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORV_ARCH=$(ARCH) -DZORV_SANITIZE=address,undefined > /dev/null
 	cmake --build build-asan --target zorv zorv-tune fuzz_driver tool_fuzz -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 build-asan/tests/fuzz_driver \
-	  --engine build-asan/zorv --testdata ../shared/testdata --failures fuzz-failures \
+	  --engine build-asan/zorv --testdata tests/data --failures fuzz-failures \
 	  --sessions $(FUZZ_SESSIONS) --seed $(FUZZ_SEED) --first $(FUZZ_FIRST)
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 build-asan/tests/tool_fuzz \
 	  --engine build-asan/zorv --tune-engine build-asan/zorv-tune --failures fuzz-failures \
@@ -165,7 +165,7 @@ bench-eval: configure
 # Matches (long): Zorv against itself and against Debian's engines, from the
 # balanced openings. GAMES, TC and OPTS can be changed on the command line.
 GAMES ?= 100
-OPENINGS = ../shared/testdata/openings-balanced.epd
+OPENINGS = tests/data/openings-balanced.epd
 match-self-fast: zorv
 	tools/match -e1 ./zorv -e2 ./zorv -o1 Threads=2 -o2 Threads=2 -openings $(OPENINGS) -games $(GAMES) -tc 1+0.01 -pgn match-self-fast.pgn
 

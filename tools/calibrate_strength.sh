@@ -11,7 +11,7 @@
 # Environment: ZORV (default ./zorv), STOCKFISH (default: stockfish on the
 # path, else /usr/games/stockfish; Debian's package is Stockfish 15.1),
 # GAMES (60), TC (10+0.1), CONCURRENCY (2), OPENINGS
-# (../shared/testdata/openings-balanced.epd), OUT (the current folder),
+# (tests/data/openings-balanced.epd), OUT (the current folder),
 # FULL (1: also the full-strength match; 0: not), TOP (2850, the top of
 # Stockfish's UCI_Elo scale).
 set -euo pipefail
@@ -22,7 +22,7 @@ stockfish="${STOCKFISH:-$(command -v stockfish || echo /usr/games/stockfish)}"
 games="${GAMES:-60}"
 tc="${TC:-10+0.1}"
 concurrency="${CONCURRENCY:-2}"
-openings="${OPENINGS:-../shared/testdata/openings-balanced.epd}"
+openings="${OPENINGS:-tests/data/openings-balanced.epd}"
 out="${OUT:-.}"
 full="${FULL:-1}"
 top="${TOP:-2850}"

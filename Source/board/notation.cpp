@@ -169,7 +169,11 @@ MoveTextMatch MatchMoveText(Position* pos, const char* text_in, Move* out) {
 }
 
 Move CoordinateToMove(const Position* pos, const char* text) {
-  if (std::strlen(text) < 4) return kNullMove;
+  // Two squares and at most a promotion letter: "e1e2x" or "e2e4 junk" is
+  // no move, not e1e2.
+  size_t length = std::strlen(text);
+  if (length < 4 || length > 5) return kNullMove;
+  if (length == 5 && std::strchr("qnbr", text[4]) == nullptr) return kNullMove;
   int f0 = text[0] - 'a', r0 = text[1] - '1', f1 = text[2] - 'a', r1 = text[3] - '1';
   if (f0 < 0 || f0 > 7 || r0 < 0 || r0 > 7 || f1 < 0 || f1 > 7 || r1 < 0 || r1 > 7) return kNullMove;
   int from = MakeSquare(f0, r0), to = MakeSquare(f1, r1);

@@ -39,5 +39,6 @@ inline bool ParseMoveText(Position* pos, const char* text, Move* out) {
 }
 // Turns UCI coordinate text into a move word by the coordinate rules
 // (castling recognised from the king's move, promotion letter). Returns 0
-// when the text does not name two squares of the board.
+// when the text is not two squares of the board, optionally followed by
+// one promotion letter (q, n, b or r) and nothing else.
 Move CoordinateToMove(const Position* pos, const char* text);

@@ -107,6 +107,20 @@ void ResetHistory(Position* pos) {
   std::memset(&pos->undo[0], 0, 2 * sizeof(UndoRecord));
 }
 
+void ForgetEarliestMoves(Position* pos, int count) {
+  int made = pos->history_count;
+  if (count > made) count = made;
+  if (count <= 0) return;
+  int full_move = FullMoveNumber(pos);
+  int left = made - count;
+  std::memmove(&pos->undo[0], &pos->undo[count], sizeof(UndoRecord) * size_t(left + 1));
+  pos->history_count = int16_t(left);
+  // FullMoveNumber counts from the setup's number: move it on by the moves
+  // forgotten.
+  int side_at_start = pos->side ^ (left & 1);
+  pos->move_number = uint16_t(full_move - (left + side_at_start) / 2);
+}
+
 void CopyPosition(Position* to, const Position* from) {
   std::memcpy(static_cast<void*>(to), from, offsetof(Position, undo));
   int used = from->history_count + 1;

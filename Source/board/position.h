@@ -96,6 +96,13 @@ void BoardText(const Position* pos, char out[kBoardTextSize]);
 // Forgets the moves made (after a setup or an edit): the position becomes
 // the start of its history, at ply 1.
 void ResetHistory(Position* pos);
+// Forgets the oldest `count` moves of the history (all of them at most):
+// the position stays as it is, the undo records of the later moves (and the
+// one after the last move, which may hold a move to redo) move down, and
+// the full-move number stays right. Positions before a capture or a pawn
+// move never come back, so forgetting no more than history_count - fifty
+// moves loses no repetition.
+void ForgetEarliestMoves(Position* pos, int count);
 // Copies the position and the used part of its undo stack (the record after
 // the last move included, which may hold a move to redo).
 void CopyPosition(Position* to, const Position* from);

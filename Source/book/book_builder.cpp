@@ -80,7 +80,7 @@ bool ReadGames(FILE* pgn, Position* pos, BookStats* stats, int* games, const Boo
 }  // namespace
 
 BookBuildResult BuildBookFile(const char* pgn_path, const char* book_path, const BookBuildProgress& progress) {
-  BookBuildResult result{BookBuildStatus::kNoPgnFile, 0, 0, 0};
+  BookBuildResult result{BookBuildStatus::kNoPgnFile, 0, 0, 0, 0};
   FILE* pgn = nullptr;
   int64_t pgn_size = 0;
   int open_error = 0;
@@ -97,6 +97,13 @@ BookBuildResult BuildBookFile(const char* pgn_path, const char* book_path, const
     return result;
   }
 
+  result.records = stats->records;
+  result.entries = CountKeptBookMoves(stats);
+  if (result.entries == 0) {
+    FreeBookStats(stats);
+    result.status = BookBuildStatus::kEmpty;
+    return result;
+  }
   Tell(progress, BookBuildEvent::kWritingBook);
   // The book is written under a temporary name and put in place whole:
   // a failed or interrupted run leaves no partial book behind.
@@ -112,7 +119,6 @@ BookBuildResult BuildBookFile(const char* pgn_path, const char* book_path, const
   }
   result.status = written ? BookBuildStatus::kWritten : BookBuildStatus::kCannotWrite;
   result.error = written ? 0 : error != 0 ? error : EIO;
-  result.records = stats->records;
   FreeBookStats(stats);
   return result;
 }

@@ -26,6 +26,7 @@ enum class BookBuildStatus {
   kNoPgnFile,    // the PGN file cannot be opened: nothing was done
   kNoMemory,     // a record could not be allocated: no book was written
   kCannotWrite,  // the book could not be written completely and was removed
+  kEmpty,        // no move was played often and well enough: no book was written
   kWritten,
 };
 struct BookBuildResult {
@@ -33,10 +34,12 @@ struct BookBuildResult {
   int games;    // games read
   int records;  // distinct position and move pairs counted
   int error;    // errno of a failed write
+  int entries;  // moves written into the book
 };
 
 // Reads the games of the PGN file and writes the moves that scored well
 // often enough as a Polyglot book at book_path. A book that cannot be
-// written completely is removed. The board tables and position keys must be
+// written completely is removed; when no move qualifies nothing is
+// written, so that an empty file never replaces a book at book_path. The board tables and position keys must be
 // initialised.
 BookBuildResult BuildBookFile(const char* pgn_path, const char* book_path, const BookBuildProgress& progress);

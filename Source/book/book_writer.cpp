@@ -39,6 +39,14 @@ int64_t BookMoveScore(const BookStatRecord& record) {
 
 bool IsBookMoveKept(const BookStatRecord& record) { return BookMoveScore(record) >= 10 && record.wins >= 3; }
 
+int CountKeptBookMoves(const BookStats* stats) {
+  int kept = 0;
+  for (const BookStatRecord* record : stats->buckets) {
+    for (; record != nullptr; record = record->next) kept += IsBookMoveKept(*record);
+  }
+  return kept;
+}
+
 bool WriteBook(const BookStats* stats, FILE* file) {
   std::vector<BookEntry> entries;
   for (const BookStatRecord* head : stats->buckets) {

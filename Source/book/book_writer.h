@@ -14,6 +14,8 @@ int64_t BookMoveScore(const BookStatRecord& record);
 // three times.
 bool IsBookMoveKept(const BookStatRecord& record);
 
+// The number of entries WriteBook would write: the kept moves.
+int CountKeptBookMoves(const BookStats* stats);
 // Writes every key's kept moves in ascending key order, heaviest first
 // within a key. A move's weight is its score, all of a key's weights scaled
 // down together when its best score exceeds kMaxBookWeight. False if a

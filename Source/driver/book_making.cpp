@@ -37,13 +37,22 @@ bool MakeBookFile(const char* pgn_path, const char* book_path) {
     case BookBuildStatus::kCannotWrite:
       PrintLine("cannot write %s (%s)", book_path, std::strerror(result.error));
       break;
+    case BookBuildStatus::kEmpty:
     case BookBuildStatus::kWritten: break;
   }
   PrintLine("\nngames= %d, nmoves= %d", result.games, result.records);
+  if (result.status == BookBuildStatus::kEmpty) {
+    PrintLine("no book written: no move of these games won at least 3 times with a score of at least 10%s",
+              " (a book already there stays as it was)");
+    return false;
+  }
   // "done" says that the book is there.
   bool written = result.status == BookBuildStatus::kWritten;
+  if (written) PrintLine("%d moves in %s", result.entries, book_path);
   if (written) PrintLine("done");
   return written;
 }
 
-bool MakeBook(const char* pgn_path) { return MakeBookFile(pgn_path, kBuiltBookName); }
+bool MakeBook(const char* pgn_path, const char* book_path) {
+  return MakeBookFile(pgn_path, book_path[0] != 0 ? book_path : kBuiltBookName);
+}

@@ -104,41 +104,53 @@ void CommandExchangeValues(const ConsoleWords&) { PrintExchangeValues(); }
 void CommandSet(const ConsoleWords& w) { HandleSetCommand(w); }
 void CommandPlayMove(const ConsoleWords& w) { PlayConsoleMove(w.word[1]); }
 
+void CommandHelp(const ConsoleWords&);
+
 struct ConsoleCommand {
   const char* name;
   void (*run)(const ConsoleWords& words);
+  const char* what;  // the line of help
 };
 
 // Every command but quit and ".", which also act during a search. A first
 // word not in the table is taken as a move.
 constexpr ConsoleCommand kCommands[] = {
-    {"new", CommandNew},
-    {"fen", CommandFen},
-    {"mv", CommandMove},
-    {"go", CommandAnalyse},
-    {"an", CommandAnalyse},
-    {"self", CommandSelfPlay},
-    {"bd", CommandBoard},
-    {"get", CommandGet},
-    {"pv", CommandTableLine},
-    {"trace", CommandTrace},
-    {"ev", CommandEvaluate},
-    {"sp", CommandFullEvaluation},
-    {"lmr", CommandSearchParameters},
-    {"undo", CommandUndo},
-    {"[", CommandUndo},
-    {"]", CommandRedo},
-    {"load", CommandLoad},
-    {"save", CommandSave},
-    {"jump", CommandJump},
-    {"edit", CommandEdit},
-    {"book", CommandBook},
-    {"tag", CommandTag},
-    {"perft", CommandPerft},
-    {"swap", CommandExchangeValues},
-    {"set", CommandSet},
-    {"move", CommandPlayMove},
+    {"new", CommandNew, "start position; both clocks to the base time"},
+    {"fen", CommandFen, "<FEN>: set up a position"},
+    {"mv", CommandMove, "the engine searches and plays its move, also after later searches"},
+    {"go", CommandAnalyse, "[d]: analyse (to depth d when 1-65) without playing"},
+    {"an", CommandAnalyse, "[d]: the same as go"},
+    {"self", CommandSelfPlay, "the engine plays both sides until a search ends without a move"},
+    {"bd", CommandBoard, "show the board"},
+    {"get", CommandGet, "<id>: the position with that id from test.epd"},
+    {"pv", CommandTableLine, "the line stored in the hash table from this position"},
+    {"trace", CommandTrace, "<n>: write the moves of plies up to n into trace.txt (0 = off)"},
+    {"ev", CommandEvaluate, "last move and evaluation breakdown"},
+    {"sp", CommandFullEvaluation, "evaluation breakdown with every weight and square table"},
+    {"lmr", CommandSearchParameters, "pruning and reduction parameters"},
+    {"undo", CommandUndo, "take the last move back"},
+    {"[", CommandUndo, "the same as undo"},
+    {"]", CommandRedo, "replay the move taken back last"},
+    {"load", CommandLoad, "<file> [text]: load the first game (with a line containing text)"},
+    {"save", CommandSave, "append the game to tmp.pgn"},
+    {"jump", CommandJump, "<n>: go to the position before White's move n"},
+    {"edit", CommandEdit, "board editor: # clears, w Ke1 Ra1 / b ke8 place men, . ends"},
+    {"book", CommandBook, "probe both opening books"},
+    {"tag", CommandTag, "dump the search path at nodes of this position"},
+    {"perft", CommandPerft, "<n>: count leaf nodes to depth n (at most 20)"},
+    {"swap", CommandExchangeValues, "exchange value of every attacked man"},
+    {"set", CommandSet, "<name> <value>: a setting (hash, level, depth, nodes, multipv, ...)"},
+    {"move", CommandPlayMove, "<m>: play a move (a move can also be typed alone: e4, Nf3, e7e8q, O-O)"},
+    {"help", CommandHelp, "this list"},
 };
+
+// Lists the commands, the two that act during a search first.
+void CommandHelp(const ConsoleWords&) {
+  PrintLine("%-6s %s", "quit", "leave (stops a running search)");
+  PrintLine("%-6s %s", ".", "stop the running search");
+  for (const ConsoleCommand& command : kCommands) PrintLine("%-6s %s", command.name, command.what);
+  PrintLine("%-6s %s", "uci", "switch to the UCI protocol for good");
+}
 
 }  // namespace
 

@@ -55,20 +55,7 @@ const char* ProgramName(const char* argv0) {
 // Fixed search limits on the command line size the table for them.
 void SizeHashForFixedLimits() {
   const SearchLimits& limits = g_control.limits;
-  if (limits.depth_limit <= 7) g_pending.hash_mb = 1;
-  else if (limits.depth_limit <= 12) g_pending.hash_mb = 1 << (limits.depth_limit - 7);
-  int64_t nodes = limits.node_limit;
-  if (nodes > 0) {
-    int mb = 64;
-    const int64_t steps[6] = {32000, 64000, 128000, 256000, 512000, 1024000};
-    for (int i = 0; i < 6; i++) {
-      if (nodes <= steps[i]) {
-        mb = 1 << i;
-        break;
-      }
-    }
-    g_pending.hash_mb = mb;
-  }
+  g_pending.hash_mb = HashMbForFixedLimits(limits.depth_limit, limits.node_limit, g_pending.hash_mb);
 }
 
 void SetStartupDefaults() {
@@ -198,6 +185,23 @@ int ScanPgnMode(const CommandLine& cl, int variant) {
 
 }  // namespace
 
+int HashMbForFixedLimits(int depth_limit, int64_t node_limit, int hash_mb) {
+  if (depth_limit <= 7) hash_mb = 1;
+  else if (depth_limit <= 12) hash_mb = 1 << (depth_limit - 7);
+  if (node_limit > 0) {
+    int mb = 64;
+    const int64_t steps[6] = {32000, 64000, 128000, 256000, 512000, 1024000};
+    for (int i = 0; i < 6; i++) {
+      if (node_limit <= steps[i]) {
+        mb = 1 << i;
+        break;
+      }
+    }
+    hash_mb = mb;
+  }
+  return hash_mb;
+}
+
 int RunEngine(int argc, char** argv, bool tuning_build) {
   // 1-3: random seed, empty thread table, the main search record.
   std::srand(unsigned(MonotonicMillis()));
@@ -261,8 +265,7 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   if (g_pending.config_file_path[0] != 0) LoadConfigFile();
   // 15: the evaluation: hand-crafted tables and weights, then the network.
   InitHceTables();
-  std::string complaints = RebuildEvalParams(g_pending.eval_param_file, &g_pending.group_scales);
-  if (!complaints.empty()) PrintDirect("%s", complaints.c_str());
+  RebuildEvalParamsAndSay();
   g_pending.eval_params_changed = 0;
   g_active.eval_params_changed = 0;
   LoadNetworkAndReport();
@@ -271,8 +274,11 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   switch (cl.mode) {
     case RunMode::Play: RunPlayMode(); break;
     // A tool whose output could not be written ends with status 1.
-    case RunMode::MakeBook: status = MakeBook(cl.pgn_file) ? 0 : 1; break;
-    case RunMode::Bench: RunBenchmark(CurrentToolOptions(), cl.bench_in_main_thread); break;
+    case RunMode::MakeBook: status = MakeBook(cl.pgn_file, cl.output_file) ? 0 : 1; break;
+    case RunMode::Bench:
+      RunBenchmark(CurrentToolOptions(), cl.bench_in_main_thread);
+      g_control.quit.store(true);
+      break;
     case RunMode::AnalyzeEpd: status = AnalyzeEpd(cl.input_file, cl.output_file, CurrentToolOptions()) ? 0 : 1; break;
     case RunMode::MakeTune1: status = MakeTuneFileMode(cl, 1); break;
     case RunMode::MakeTune2: status = MakeTuneFileMode(cl, 2); break;

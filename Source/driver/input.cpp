@@ -6,6 +6,7 @@
 #include "driver/settings.h"
 #include "driver/uci.h"
 #include "platform/clock.h"
+#include "platform/output.h"
 #include "platform/stdin_reader.h"
 #include "search/search_control.h"
 
@@ -22,11 +23,20 @@ struct InputQueue {
   int length = 0;
   char partial[kMaxInputLine + 1];
   int partial_length = 0;
+  bool partial_too_long = false;  // the line has outgrown partial
 };
 
 InputQueue queue;
 
 void EndPartialLine() {
+  // A cut line would be read as another command (a position with only some
+  // of its moves): a line too long to hold is left out whole, and said.
+  if (queue.partial_too_long) {
+    queue.partial_too_long = false;
+    queue.partial_length = 0;
+    PrintLine("%sinput line longer than %d characters ignored", g_flags.uci ? "info string " : "", kMaxInputLine);
+    return;
+  }
   if (queue.partial_length == 0) return;
   if (queue.length + queue.partial_length + 1 <= kQueueSize) {
     std::memcpy(queue.text + queue.length, queue.partial, size_t(queue.partial_length));
@@ -61,6 +71,8 @@ void QueueInputBytes(const char* bytes, int count) {
       EndPartialLine();
     } else if (queue.partial_length < kMaxInputLine) {
       queue.partial[queue.partial_length++] = c;
+    } else {
+      queue.partial_too_long = true;
     }
   }
 }
@@ -91,6 +103,7 @@ bool TakeInputLine(char* out, int size) {
 void ResetInput() {
   queue.length = 0;
   queue.partial_length = 0;
+  queue.partial_too_long = false;
 }
 
 void ReadInput() {

@@ -84,10 +84,21 @@ void ApplyDeferredOptions() {
   }
 }
 
+void RebuildEvalParamsAndSay() {
+  ParamFileSummary file;
+  std::string complaints = RebuildEvalParams(g_pending.eval_param_file, &g_pending.group_scales, &file);
+  if (!complaints.empty()) PrintDirect("%s", complaints.c_str());
+  if (!file.read) return;
+  if (file.scales == 0)
+    PrintLine("info string %d weights read from %s", file.weights, g_pending.eval_param_file);
+  else
+    PrintLine("info string %d weights read from %s, and %d group scales", file.weights, g_pending.eval_param_file,
+              file.scales);
+}
+
 void ApplyChangedEvalParams() {
   if (g_pending.eval_params_changed == 0) return;
-  std::string complaints = RebuildEvalParams(g_pending.eval_param_file, &g_pending.group_scales);
   g_pending.eval_params_changed = 0;
   PrintLine("info string setting eval params...");
-  if (!complaints.empty()) PrintDirect("%s", complaints.c_str());
+  RebuildEvalParamsAndSay();
 }

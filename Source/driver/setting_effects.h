@@ -20,6 +20,11 @@ void ApplySyzygyPath();
 // opened turns Log off) and has the output sink follow the setting.
 void ApplyLog();
 void ApplyDeferredOptions();
+// Rebuilds the evaluation's weights from the defaults and the parameter file
+// (params.txt unless a configuration file names another), then prints the
+// file's complaints and, when there was a file, how many weights (and group
+// scales) it set: a file that changes play never goes unsaid.
+void RebuildEvalParamsAndSay();
 // Weights that a configuration file changed are rebuilt at the next search
 // start, before its threads run; says so, with the parameter file's
 // complaints.

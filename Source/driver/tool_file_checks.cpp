@@ -45,7 +45,7 @@ std::string CheckToolFiles(const CommandLine& cl) {
     case RunMode::ScanPgn3:
     case RunMode::ScanPgn4:
       return Check(cl, "-scan_pgn", {cl.pgn_file}, {OutputOr(cl, kScanDefaultOutput), kScanExtraOutput});
-    case RunMode::MakeBook: return Check(cl, "-mkbook", {cl.pgn_file}, {kBuiltBookName});
+    case RunMode::MakeBook: return Check(cl, "-mkbook", {cl.pgn_file}, {OutputOr(cl, kBuiltBookName)});
     case RunMode::MakeTrainData:
       return Check(cl, "-mktraindata", {cl.input_file}, {OutputOr(cl, kDefaultTrainDataFile)});
     case RunMode::Tune:

@@ -11,6 +11,7 @@
 #include "driver/driver_loop.h"
 #include "search/game.h"
 #include "driver/options.h"
+#include "driver/uci_user_commands.h"
 #include "platform/output.h"
 #include "platform/clock.h"
 #include "search/search_control.h"
@@ -222,6 +223,7 @@ void HandleUciCommand(const char* line_in) {
   word[n < 127 ? n : 127] = 0;
   const char* args = p + n;
   if (*args != 0) args++;
+  if (HandleUciUserCommand(word, args)) return;
 
   if (std::strcmp(word, "uci") == 0) {
     g_flags.uci = true;
@@ -255,5 +257,7 @@ void HandleUciCommand(const char* line_in) {
   } else if (std::strcmp(word, "quit") == 0) {
     if (!SearchIsIdle()) StopSearchAndWait();
     g_control.quit.store(true);
+  } else {
+    SayUnknownUciCommand(p);
   }
 }

@@ -139,11 +139,11 @@ void ApplyGroupScales(const GroupScales& scales) {
   }
 }
 
-std::string RebuildEvalParams(const char* param_file, GroupScales* scales) {
+std::string RebuildEvalParams(const char* param_file, GroupScales* scales, ParamFileSummary* summary) {
   BuildEvalParams();
   SetDefaultEvalParams();
   std::string complaints;
-  ReadEvalParamFile(param_file, scales, &complaints);
+  ReadEvalParamFile(param_file, scales, &complaints, summary);
   ApplyGroupScales(*scales);
   return complaints;
 }

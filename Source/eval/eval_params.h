@@ -178,11 +178,20 @@ void SetEvalParam(const char* name, int mg, int eg, std::string* complaints = nu
 // Multiplies each group of weights by its percentage pair and repacks the
 // rounded values.
 void ApplyGroupScales(const GroupScales& scales);
+// What reading a parameter file found: whether there was a file to read,
+// and how many of its lines set a weight and how many a group scale, so
+// that the driver can say that the file changed the evaluation.
+struct ParamFileSummary {
+  bool read = false;
+  int weights = 0;
+  int scales = 0;
+};
+
 // Build, defaults, the parameter file at param_file (scale lines in it
 // update *scales), group scales: the whole table anew. Returns the
 // complaints about the parameter file's names (see SetEvalParam), empty
-// when there are none.
-std::string RebuildEvalParams(const char* param_file, GroupScales* scales);
+// when there are none; *summary (when given) tells what the file held.
+std::string RebuildEvalParams(const char* param_file, GroupScales* scales, ParamFileSummary* summary = nullptr);
 // Changes of the table since start-up (each rebuild counts one), so that
 // caches of derived values can tell that theirs are stale.
 uint32_t EvalParamsGeneration();
@@ -194,11 +203,16 @@ const char* GroupScaleName(int group);
 ScaleGroup ScaleGroupOf(int index);
 
 // Reads the parameter file at path (normally "params.txt"); a file that
-// cannot be opened is skipped silently. Scale lines are stored in *scales;
-// complaints about names are added to complaints (when given).
-void ReadEvalParamFile(const char* path, GroupScales* scales, std::string* complaints = nullptr);
-// Reads one line of a parameter file (without its line end).
-void ReadEvalParamLine(const char* line, GroupScales* scales, std::string* complaints = nullptr);
+// cannot be opened is skipped (summary->read stays false). Scale lines are
+// stored in *scales; complaints about names are added to complaints and
+// the lines read are counted in *summary (each when given).
+void ReadEvalParamFile(const char* path, GroupScales* scales, std::string* complaints = nullptr,
+                       ParamFileSummary* summary = nullptr);
+// Reads one line of a parameter file (without its line end) and says what
+// it set: nothing (a comment, a blank or a malformed line), a weight or a
+// group scale.
+enum class ParamLine { kIgnored, kWeight, kScale };
+ParamLine ReadEvalParamLine(const char* line, GroupScales* scales, std::string* complaints = nullptr);
 // Writes a parameter file that sets every entry of the table, in table
 // order from "mtl_pawn", to the given middlegame and endgame values (one
 // pair per entry, clamped to what an entry holds), one "name, mg, eg"

@@ -87,7 +87,7 @@ bool SetGroupScale(const char* name, int mg_percent, int eg_percent, GroupScales
 
 }  // namespace
 
-void ReadEvalParamLine(const char* line, GroupScales* scales, std::string* complaints) {
+ParamLine ReadEvalParamLine(const char* line, GroupScales* scales, std::string* complaints) {
   char text[kMaxLineLength + 1];
   CopyField(text, sizeof text, line);
   char* tokens[kMaxTokens];
@@ -96,20 +96,29 @@ void ReadEvalParamLine(const char* line, GroupScales* scales, std::string* compl
   int first = n > 0 && std::strstr(tokens[0], "fset") != nullptr ? 1 : 0;
   // Lines without a name and two values are skipped, and so are lines
   // whose values are not numbers (comments, garbage).
-  if (n < first + 3) return;
+  if (n < first + 3) return ParamLine::kIgnored;
   int mg = 0, eg = 0;
-  if (!ParseValue(tokens[first + 1], &mg) || !ParseValue(tokens[first + 2], &eg)) return;
+  if (!ParseValue(tokens[first + 1], &mg) || !ParseValue(tokens[first + 2], &eg)) return ParamLine::kIgnored;
   const char* name = Trim(tokens[first]);
-  if (SetGroupScale(name, mg, eg, scales)) return;
+  if (SetGroupScale(name, mg, eg, scales)) return ParamLine::kScale;
   SetEvalParam(name, mg, eg, complaints);
+  return ParamLine::kWeight;
 }
 
-void ReadEvalParamFile(const char* path, GroupScales* scales, std::string* complaints) {
+void ReadEvalParamFile(const char* path, GroupScales* scales, std::string* complaints, ParamFileSummary* summary) {
+  if (summary != nullptr) *summary = ParamFileSummary();
   // Only a regular file is read (a FIFO would block, a device never end).
   FILE* file = nullptr;
   int64_t size = 0;
   int error = 0;
   if (OpenRegularFile(path, &file, &size, &error) != RegularFileStatus::kOk) return;
+  ParamFileSummary counted;
+  counted.read = true;
+  auto read_line = [&](const char* text) {
+    ParamLine kind = ReadEvalParamLine(text, scales, complaints);
+    counted.weights += kind == ParamLine::kWeight;
+    counted.scales += kind == ParamLine::kScale;
+  };
   char line[kMaxLineLength + 1];
   int length = 0;
   int c;
@@ -119,7 +128,7 @@ void ReadEvalParamFile(const char* path, GroupScales* scales, std::string* compl
   while (read++ < kMaxParamFileBytes && (c = std::fgetc(file)) != EOF) {
     if (c == '\n') {
       line[length] = 0;
-      ReadEvalParamLine(line, scales, complaints);
+      read_line(line);
       length = 0;
     } else if (length < kMaxLineLength) {
       line[length++] = char(c);
@@ -127,9 +136,10 @@ void ReadEvalParamFile(const char* path, GroupScales* scales, std::string* compl
   }
   if (length > 0) {
     line[length] = 0;
-    ReadEvalParamLine(line, scales, complaints);
+    read_line(line);
   }
   std::fclose(file);
+  if (summary != nullptr) *summary = counted;
 }
 
 bool WriteEvalParamFile(const char* path, const int* mg, const int* eg) {

@@ -1,9 +1,10 @@
 // Standard input without blocking, for a pipe and for a terminal alike.
 #pragma once
 
-// Longest command line kept; the bytes of a longer line beyond it are
-// dropped.
-constexpr int kMaxInputLine = 4992;
+// Longest command line read: room for a position command with every move
+// of the longest game the 75-move rule allows (17,697 plies of at most five
+// characters and a blank). A longer line is not read (the driver says so).
+constexpr int kMaxInputLine = 131072 - 8;
 
 // Result of one poll of standard input.
 enum class StdinStatus { Empty, Data, Closed };

@@ -7,9 +7,18 @@
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "platform/format_text.h"
+#include "search/search_params.h"
 #include "search/search_thread.h"
 
 GameRecord* g_game = nullptr;
+
+namespace {
+
+// From this many moves on the game forgets its oldest ones: the deepest
+// iteration then still fits beside the game.
+constexpr int kLongGamePlies = kMaxGameAndSearchPlies - kMaxIterations;
+
+}  // namespace
 
 GameRecord* NewGameRecord() {
   GameRecord* game = static_cast<GameRecord*>(std::calloc(1, sizeof(GameRecord)));
@@ -42,6 +51,11 @@ std::string RefusedFenMessage(const char* why, bool uci) {
 }
 
 bool PlayGameMove(Move move) {
+  // A long game forgets its moves before the last capture or pawn move, so
+  // that games of any length fit and the search keeps room for its deepest
+  // iterations.
+  Position* pos = &g_game->pos;
+  if (pos->history_count >= kLongGamePlies) ForgetEarliestMoves(pos, pos->history_count - pos->fifty);
   if (g_game->pos.history_count >= kMaxGamePlies) return false;
   MakeMove(&g_game->pos, move);
   g_game->pos.ply = 1;

@@ -93,5 +93,4 @@ void RunBenchmark(const ToolOptions& options, bool in_main_thread) {
   // last lines (OpenBench takes the first "N nodes" and "N nps" from the end).
   PrintLine("%llu nodes %.0f nps", (unsigned long long)total_nodes, double(total_nodes) / total_time);
   PrintLine("Bench: %llu", (unsigned long long)total_nodes);
-  c.quit.store(true);
 }

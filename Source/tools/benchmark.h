@@ -8,6 +8,7 @@
 // unless -d gives one) with the table cleared and no time limit that could
 // end a search first, in a search thread or, with in_main_thread, in the
 // main thread itself; prints the time of each and the totals, ends with the
-// line "Bench: N" (the total node count), then sets the quit flag. Lines
-// are kept back whatever the options say.
+// line "Bench: N" (the total node count). Lines are kept back whatever the
+// options say. The game position and the limits are the bench's afterwards:
+// a caller that goes on restores its own.
 void RunBenchmark(const ToolOptions& options, bool in_main_thread);

@@ -136,4 +136,16 @@ TEST(MoveGen, HashMoveMatchesItsGeneratedTwin) {
   EXPECT_EQ(CoordinateToMove(t.get(), "e1"), 0);
 }
 
+// Coordinate text is two squares and at most a promotion letter: anything
+// after them makes it no move rather than the move of its first four
+// characters.
+TEST(MoveGen, CoordinateTextWithTrailingCharactersIsNoMove) {
+  PositionPtr t = MakePosition("4k3/1P6/8/8/8/8/8/4K3 w - -");
+  EXPECT_EQ(MatchLegalMove(t.get(), CoordinateToMove(t.get(), "e1e2")), M("e1", "e2"));
+  for (const char* text : {"e1e2x", "e1e2q", "e1e2 ", "e1e2qq", "b7b8", "b7b8Q", "b7b8k", "b7b8qx", "e1e2+"})
+    EXPECT_EQ(MatchLegalMove(t.get(), CoordinateToMove(t.get(), text)), 0) << text;
+  EXPECT_EQ(MatchLegalMove(t.get(), CoordinateToMove(t.get(), "b7b8n")), M("b7", "b8", kFlagKnight));
+  EXPECT_EQ(MatchLegalMove(t.get(), CoordinateToMove(t.get(), "b7b8q")), M("b7", "b8", kFlagQueen));
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "board/attacks.h"
+#include "board/makemove.h"
 #include "board/zobrist.h"
 #include "support/board_helpers.h"
 
@@ -178,6 +179,57 @@ TEST(Position, RandomTextNeverBreaksTheInvariants) {
     SetupPosition(t.get(), out);
     ASSERT_EQ(Fen(t.get()), fen) << text;
   }
+}
+
+// Forgetting the moves before the last capture or pawn move keeps the
+// position, its move number and every repetition that can still happen:
+// what a game of any length relies on.
+TEST(Position, ForgettingTheEarliestMovesKeepsThePositionAndItsRepetitions) {
+  const std::string opening = "e2e4 d7d5 e4d5 g8f6 b1c3 f6g8 c3b1 g8f6 b1c3";
+  PositionPtr full = MakePosition(kStartFen);
+  PositionPtr kept = MakePosition(kStartFen);
+  PlayMoves(full.get(), opening);
+  PlayMoves(kept.get(), opening);
+  Position* pos = kept.get();
+  ASSERT_EQ(pos->history_count, 9);
+  ASSERT_EQ(pos->fifty, 6);  // since the pawn took on d5
+  ForgetEarliestMoves(pos, pos->history_count - pos->fifty);
+  EXPECT_EQ(pos->history_count, 6);
+  char a[128], b[128];
+  PositionToFen(full.get(), a, true);
+  PositionToFen(pos, b, true);
+  EXPECT_STREQ(a, b);
+  EXPECT_EQ(pos->key, full->key);
+  EXPECT_EQ(FullMoveNumber(pos), FullMoveNumber(full.get()));
+  // The knights go on shuffling: both histories see the same draws (the
+  // position after the capture comes back a third time at the second c3b1).
+  int draws = 0;
+  for (const char* move : {"f6g8", "c3b1", "g8f6", "b1c3", "f6g8", "c3b1", "b8c6", "g1f3"}) {
+    PlayMoves(full.get(), move);
+    PlayMoves(pos, move);
+    EXPECT_EQ(IsDraw(pos, 0), IsDraw(full.get(), 0)) << move;
+    draws += IsDraw(pos, 0);
+  }
+  EXPECT_GE(draws, 1);
+  // Undo walks back to the first move kept, the one after the capture.
+  while (pos->history_count > 0) {
+    pos->ply = 2;
+    UnmakeMove(pos);
+    pos->ply = 1;
+  }
+  PositionToFen(pos, b, true);
+  EXPECT_STREQ(b, "rnbqkbnr/ppp1pppp/8/3P4/8/8/PPPP1PPP/RNBQKBNR b KQkq - 0 2");
+
+  // More than the history forgets all of it; none, or fewer than none,
+  // nothing.
+  PlayMoves(pos, "g8f6 b1c3");
+  ForgetEarliestMoves(pos, 0);
+  ForgetEarliestMoves(pos, -3);
+  EXPECT_EQ(pos->history_count, 2);
+  ForgetEarliestMoves(pos, 99);
+  EXPECT_EQ(pos->history_count, 0);
+  EXPECT_EQ(FullMoveNumber(pos), 3);
+  EXPECT_EQ(pos->side, BLACK);
 }
 
 }  // namespace

@@ -56,9 +56,29 @@ class BookBuilder : public ::testing::Test {
 
 TEST_F(BookBuilder, AnAmbiguousMoveIsSaidAndEndsTheUseOfItsGame) {
   // Both knights on the d-file reach f3: "Ndf3" names no single move.
-  std::string out = Build(Game("1-0", "1. d3 a6 2. Nd2 a5 3. Ngf3 h6 4. Nd4 h5 5. Ndf3 g6 6. e3"));
+  std::string out = Build(Repeat(Game("1-0", "1. d3 a6 2. Nd2 a5 3. Ngf3 h6 4. Nd4 h5 5. Ndf3 g6 6. e3"), 3));
   EXPECT_EQ(out, " Creating file " + book() + " from games in " + dir_.File("games.pgn") +
-                     "\nambiguous move\n\nwriting book file ...\n\nngames= 1, nmoves= 8\ndone\n");
+                     "\nambiguous move\nambiguous move\nambiguous move\n\nwriting book file ...\n\n"
+                     "ngames= 3, nmoves= 8\n4 moves in " + book() + "\ndone\n");
+  // White's moves up to the ambiguous one won three times; e3 is not read.
+  EXPECT_EQ(At("d2d3 a7a6 b1d2 a6a5 g1f3 h7h6 f3d4 h6h5"), Entries{});
+}
+
+// Games that give no move often and well enough make no book: nothing is
+// written over the book already there, and the run says so instead of
+// "done".
+TEST_F(BookBuilder, GamesThatGiveNoBookMoveWriteNothing) {
+  Build(Repeat(Game("1-0", "1. e4 e5"), 3));
+  const std::string kept = dir_.Read("book.bin");
+  ASSERT_EQ(kept.size(), size_t(kBookEntrySize));
+  dir_.Write("games.pgn", Repeat(Game("1-0", "1. d4 d5"), 2) + Repeat(Game("1/2-1/2", "1. c4"), 9));
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(MakeBookFile(dir_.File("games.pgn").c_str(), book().c_str()));
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("ngames= 11, nmoves= 3\nno book written: no move of these games"), std::string::npos) << out;
+  EXPECT_EQ(out.find("writing book file"), std::string::npos) << out;
+  EXPECT_EQ(out.find("done"), std::string::npos) << out;
+  EXPECT_EQ(dir_.Read("book.bin"), kept);
 }
 
 TEST_F(BookBuilder, WeightsFollowTheResultsOfTheGames) {
@@ -70,7 +90,7 @@ TEST_F(BookBuilder, WeightsFollowTheResultsOfTheGames) {
                     Game("0-1", "1. b3 e5") + Repeat(Game("*", "1. g3 g6 2. Bg2 Bg7"), 4);
   std::string out = Build(pgn);
   EXPECT_EQ(out, " Creating file " + book() + " from games in " + dir_.File("games.pgn") +
-                     "\n\nwriting book file ...\n\nngames= 36, nmoves= 16\ndone\n");
+                     "\n\nwriting book file ...\n\nngames= 36, nmoves= 16\n5 moves in " + book() + "\ndone\n");
   // e4: 4 wins, 1 loss, 2 draws = 16; Nf3: 3 wins = 12, created first but
   // written after e4; b3: 3 wins, 1 loss = 10, just enough. d4 (2 wins and
   // 2 draws: 10, but too few wins), Nc3 (ten draws) and the unfinished
@@ -223,7 +243,7 @@ TEST_F(BookBuilder, MissingGamesOrUnwritableBook) {
   EXPECT_TRUE(MakeBookFile(dir_.File("missing.pgn").c_str(), book().c_str()));
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_FALSE(dir_.Exists("book.bin"));
-  dir_.Write("games.pgn", Repeat(Game("*", "1. e4"), 1100));
+  dir_.Write("games.pgn", Repeat(Game("*", "1. e4"), 1097) + Repeat(Game("1-0", "1. e4"), 3));
   std::string nowhere = dir_.File("no/such/dir/book.bin");
   testing::internal::CaptureStdout();
   EXPECT_FALSE(MakeBookFile(dir_.File("games.pgn").c_str(), nowhere.c_str()));
@@ -231,7 +251,7 @@ TEST_F(BookBuilder, MissingGamesOrUnwritableBook) {
   EXPECT_NE(out.find("\n.\nwriting book file ...\n"), std::string::npos) << out;  // a dot per 1024 games
   EXPECT_NE(out.find("cannot write " + nowhere + " (No such file or directory)\n"), std::string::npos) << out;
   // The totals still come, but no "done": there is no book.
-  EXPECT_NE(out.find("ngames= 1100, nmoves= 0\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("ngames= 1100, nmoves= 1\n"), std::string::npos) << out;
   EXPECT_EQ(out.find("done"), std::string::npos) << out;
 }
 

@@ -72,4 +72,31 @@ TEST(BookInPlay, MakeBookModeWritesTheBookAndEnds) {
   EXPECT_FALSE(entries.empty());
 }
 
+// -o names the book -mkbook writes; games that give no book move are said
+// as such, end with status 1 and leave the book there alone.
+TEST(BookInPlay, MakeBookWritesWhereMinusOSaysAndSaysAnEmptyBook) {
+  TempDir dir;
+  std::string game = "[Event \"x\"]\n[Result \"1-0\"]\n\n1. e4 e5 2. Nf3 1-0\n\n";
+  dir.Write("games.pgn", game + game + game);
+  int status = -1;
+  auto lines = RunEngineScript({"-mkbook", "games.pgn", "-o", "mine.bin"}, "", &status, dir.path());
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(HasLine(lines, " Creating file mine.bin from games in games.pgn"));
+  EXPECT_TRUE(HasLine(lines, "2 moves in mine.bin"));
+  EXPECT_TRUE(HasLine(lines, "done"));
+  EXPECT_FALSE(dir.Exists("tmp_book.bin"));
+  const std::string book = dir.Read("mine.bin");
+  EXPECT_EQ(ReadBookFile(dir.File("mine.bin")).size(), 2u);
+
+  dir.Write("small.pgn", game);
+  lines = RunEngineScript({"-mkbook", "small.pgn", "-o", "mine.bin"}, "", &status, dir.path());
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(CountContaining(lines, "no book written"), 1);
+  EXPECT_EQ(CountContaining(lines, "done"), 0);
+  EXPECT_EQ(dir.Read("mine.bin"), book);
+  // -o may not name the games themselves.
+  lines = RunEngineScript({"-mkbook", "games.pgn", "-o", "games.pgn"}, "", &status, dir.path());
+  EXPECT_EQ(status, 2);
+}
+
 }  // namespace

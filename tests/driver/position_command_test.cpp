@@ -9,6 +9,7 @@
 #include "board/zobrist.h"
 #include "search/game.h"
 #include "driver/uci.h"
+#include "platform/stdin_reader.h"
 #include "search/search_control.h"
 #include "search/search_thread.h"
 #include "support/board_helpers.h"
@@ -204,15 +205,51 @@ TEST(PositionCommand, ARefusedFenIsNamedAndTheEngineSearchesThePositionBefore) {
   EXPECT_TRUE(HasLine(lines, "refused FEN: White is in check with Black to move (the previous position stays)"));
 }
 
-TEST(PositionCommand, AGameLongerThanTheHistoryIsCutSafely) {
-  // 950 plies of knight shuffles: the game keeps the first 900 moves.
-  std::ostringstream cmd;
-  cmd << "position startpos moves";
+// A game of any length is played whole: the engine answers for the side to
+// move after the last move, with the right move number (the history keeps
+// only what repetitions need).
+TEST(PositionCommand, GamesOfAnyLengthArePlayedWhole) {
   const char* cycle[4] = {"g1f3", "g8f6", "f3g1", "f6g8"};
-  for (int i = 0; i < 950; i++) cmd << " " << cycle[i % 4];
-  auto lines = RunEngineScript({}, cmd.str() + "\nisready\nquit\n");
-  EXPECT_TRUE(HasLine(lines, "info string game too long at move g1f3, it and the moves after it are ignored"));
+  for (int plies : {950, 2001, 20002}) {
+    std::ostringstream cmd;
+    cmd << "position startpos moves e2e4 e7e5";
+    for (int i = 0; i < plies - 2; i++) cmd << " " << cycle[i % 4];
+    auto lines = RunEngineScript({}, cmd.str() + "\nd\ngo depth 3\nquit\n");
+    EXPECT_EQ(CountContaining(lines, "too long"), 0) << plies;
+    EXPECT_EQ(CountContaining(lines, "illegal move"), 0) << plies;
+    const bool white = plies % 2 == 0;
+    const int after_cycles = (plies - 2) % 4;
+    std::string board = after_cycles == 0   ? "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR"
+                        : after_cycles == 1 ? "rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R"
+                        : after_cycles == 2 ? "rnbqkb1r/pppp1ppp/5n2/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R"
+                                            : "rnbqkb1r/pppp1ppp/5n2/4p3/4P3/8/PPPP1PPP/RNBQKBNR";
+    std::string fen = board + (white ? " w" : " b") + " KQkq - 255 " + std::to_string(1 + plies / 2);
+    EXPECT_TRUE(HasLine(lines, "Fen: " + fen)) << plies;
+    ASSERT_FALSE(lines.empty());
+    ASSERT_EQ(lines.back().rfind("bestmove ", 0), 0u) << plies;
+    std::string move = lines.back().substr(9, lines.back().find(' ', 9) - 9);
+    EXPECT_TRUE(IsLegalMoveText(fen, "", move)) << plies << ": " << move;
+  }
+}
+
+// A line longer than the input holds is left out whole and said, never
+// read as a shorter command.
+TEST(PositionCommand, ALineTooLongToReadIsIgnoredAndSaid) {
+  std::string line = "position startpos moves";
+  while (line.size() <= size_t(kMaxInputLine)) line += " g1f3 g8f6 f3g1 f6g8";
+  auto lines = RunEngineScript({}, "position startpos moves e2e4\n" + line + " e2e4\nd\nisready\nquit\n");
+  EXPECT_TRUE(HasLine(lines, "info string input line longer than " + std::to_string(kMaxInputLine) +
+                                 " characters ignored"));
+  EXPECT_TRUE(HasLine(lines, "Fen: rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"));
   EXPECT_TRUE(HasLine(lines, "readyok"));
+}
+
+// A move with characters after its squares is refused like an illegal one,
+// not played as the move of its first four characters.
+TEST(PositionCommand, AMalformedMoveIsRefused) {
+  auto lines = RunEngineScript({}, "position startpos moves e2e4 e7e5x g1f3\nd\nquit\n");
+  EXPECT_TRUE(HasLine(lines, "info string illegal move e7e5x, it and the moves after it are ignored"));
+  EXPECT_TRUE(HasLine(lines, "Fen: rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"));
 }
 
 // Random command lines built from protocol words and junk never bring the

@@ -166,13 +166,14 @@ TEST(UciProtocol, AtSignSplitsALine) {
   EXPECT_EQ(CountContaining(lines, "readyok"), 2);
 }
 
-TEST(UciProtocol, UnknownCommandsAndBinaryBytesAreIgnored) {
+TEST(UciProtocol, UnknownCommandsAndBinaryBytesAreAnsweredOnceAndChangeNothing) {
   std::string input = "foo bar\n\x01\x02\xff\xfe garbage\r\n\r\nisready\n";
   input += std::string(20000, 'x') + "\nisready\nquit\n";
   int status = -5;
   auto lines = RunEngineScript({}, input, &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(CountContaining(lines, "readyok"), 2);
+  EXPECT_EQ(CountContaining(lines, "info string Unknown command: "), 3);
 }
 
 TEST(UciProtocol, EndOfInputEndsAnIdleEngine) {

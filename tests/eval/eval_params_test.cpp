@@ -268,10 +268,52 @@ TEST_F(EvalParamsTest, SearchStartRebuildsOnlyWhenFlagged) {
   g_pending.eval_params_changed = 1;
   testing::internal::CaptureStdout();
   ApplyChangedEvalParams();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "info string setting eval params...\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "info string setting eval params...\ninfo string 1 weights read from " + dir_.File("params.txt") + "\n");
   EXPECT_EQ(Mg(kMtlPawn), 80);
   EXPECT_EQ(g_pending.eval_params_changed, 0);
   g_pending = saved;
+}
+
+// What a rebuild tells of its file: only the lines that set something
+// count, and a missing file is no file read, whatever the record held.
+TEST_F(EvalParamsTest, TheSummaryCountsTheWeightsAndScalesAFileSets) {
+  dir_.Write("params.txt",
+             "# tuned\nmtl_pawn, 80, 90\nfset(\"mtl_knight\", 300, 310);\nscale_knight, 50, 50\n"
+             "junk, x, y\n\nmtl_bishop, 1\nmtl_bishop, 350, 360");
+  ParamFileSummary summary;
+  EXPECT_EQ(RebuildEvalParams(dir_.File("params.txt").c_str(), &scales_, &summary), "");
+  EXPECT_TRUE(summary.read);
+  EXPECT_EQ(summary.weights, 3);
+  EXPECT_EQ(summary.scales, 1);
+  EXPECT_EQ(Mg(kMtlBishop), 350);
+  summary = ParamFileSummary{true, 5, 5};
+  RebuildEvalParams(dir_.File("missing.txt").c_str(), &scales_, &summary);
+  EXPECT_FALSE(summary.read);
+  EXPECT_EQ(summary.weights + summary.scales, 0);
+  // A file that sets nothing was still read.
+  dir_.Write("params.txt", "nothing here\n");
+  RebuildEvalParams(dir_.File("params.txt").c_str(), &scales_, &summary);
+  EXPECT_TRUE(summary.read);
+  EXPECT_EQ(summary.weights, 0);
+}
+
+// A params.txt in the working directory changes play: the start-up says
+// that it was read and what it set, and --help names it.
+TEST(ParamsFileAtStartUp, IsSaidWhenReadAndListedInTheHelp) {
+  TempDir dir;
+  auto quiet = RunEngineScript({}, "quit\n", nullptr, dir.path());
+  EXPECT_EQ(CountContaining(quiet, "read from params.txt"), 0);
+  dir.Write("params.txt", "mtl_pawn, 80, 90\nmtl_knight, 300, 300\nscale_knight, 50, 50\n");
+  auto lines = RunEngineScript({}, "quit\n", nullptr, dir.path());
+  EXPECT_TRUE(HasLine(lines, "info string 2 weights read from params.txt, and 1 group scales"));
+  // The tools read it too, and say so before their work.
+  dir.Write("params.txt", "mtl_pawn, 80, 90\n");
+  lines = RunEngineScript({"bench", "1"}, "", nullptr, dir.path());
+  EXPECT_TRUE(HasLine(lines, "info string 1 weights read from params.txt"));
+  auto help = RunEngineScript({"--help"}, "");
+  EXPECT_GE(CountContaining(help, "params.txt"), 1);
+  EXPECT_EQ(CountContaining(help, "weights read from params.txt"), 1);
 }
 
 }  // namespace

@@ -46,13 +46,14 @@
 #include "board/position.h"
 #include "board/zobrist.h"
 #include "eval/network.h"
+#include "platform/stdin_reader.h"
 #include "search/search_thread.h"
 
 namespace {
 
 struct Options {
   std::string engine;
-  std::string testdata = "../shared/testdata";
+  std::string testdata = "tests/data";
   std::string failures = "fuzz-failures";
   int sessions = 100;
   int first = 0;
@@ -301,7 +302,9 @@ std::vector<std::string> CommandWords(const std::string& line) {
     }
     piece.clear();
   };
-  for (char c : line.substr(0, 4992)) {
+  // A line longer than the reader holds is left out whole.
+  if (line.size() > size_t(kMaxInputLine)) return words;
+  for (char c : line) {
     if (c == '@' || c == 0) finish();
     else piece += c;
   }

@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -112,9 +114,28 @@ EngineProcess::~EngineProcess() {
 void EngineProcess::Send(const std::string& line) { SendRaw(line + "\n"); }
 
 void EngineProcess::SendRaw(const std::string& bytes) {
+  // The engine answers while it reads: its output is taken in meanwhile
+  // (for ReadLine), so that a long script never leaves both sides waiting on
+  // a full pipe.
   size_t done = 0;
   while (done < bytes.size() && in_fd_ >= 0) {
-    ssize_t n = write(in_fd_, bytes.data() + done, bytes.size() - done);
+    pollfd fds[2] = {{in_fd_, POLLOUT, 0}, {out_fd_, POLLIN, 0}};
+    nfds_t count = out_fd_ >= 0 ? 2 : 1;
+    if (poll(fds, count, 1000) < 0) break;
+    if (count == 2 && (fds[1].revents & (POLLIN | POLLHUP))) {
+      char chunk[65536];
+      ssize_t n = read(out_fd_, chunk, sizeof chunk);
+      if (n > 0) {
+        buffer_.append(chunk, size_t(n));
+      } else {
+        close(out_fd_);
+        out_fd_ = -1;
+      }
+    }
+    if (fds[0].revents & (POLLERR | POLLHUP)) break;
+    if (!(fds[0].revents & POLLOUT)) continue;
+    // At most a pipe's atomic write, which a writable pipe takes at once.
+    ssize_t n = write(in_fd_, bytes.data() + done, std::min(bytes.size() - done, size_t(PIPE_BUF)));
     if (n <= 0) break;
     done += size_t(n);
   }
@@ -238,3 +259,13 @@ int CountContaining(const std::vector<std::string>& lines, const std::string& te
 }
 
 std::string TestData(const std::string& relative) { return std::string(ZORV_TESTDATA) + "/" + relative; }
+
+std::string TrainingData(const std::string& name) { return std::string(ZORV_TRAINING_DATA) + "/" + name; }
+
+std::string MissingTrainingData(const std::string& path) {
+  if (access(path.c_str(), R_OK) != 0)
+    return path + " is not there: the training data is kept outside the project (tests/data/README.md says "
+                  "where it comes from); configure with -DZORV_TRAINING_DATA=<its folder> to run this test";
+  if (std::system("command -v xz > /dev/null 2>&1") != 0) return "xz is not installed (apt-get install xz-utils)";
+  return "";
+}

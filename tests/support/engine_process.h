@@ -80,5 +80,12 @@ bool HasLine(const std::vector<std::string>& lines, const std::string& text);
 ::testing::AssertionResult HasLines(const std::vector<std::string>& lines, const std::vector<std::string>& texts);
 // Number of lines that contain the text.
 int CountContaining(const std::vector<std::string>& lines, const std::string& text);
-// Path of a file in the shared test data.
+// Path of a file in the project's test data (tests/data).
 std::string TestData(const std::string& relative);
+// Path of a file of the training data kept outside the project
+// (ZORV_TRAINING_DATA, by default ../shared/data beside the checkout).
+std::string TrainingData(const std::string& name);
+// Why a test that reads the training file at path cannot run (the file is
+// missing, or xz is not installed to unpack it), with where to get what is
+// missing; empty when it can run.
+std::string MissingTrainingData(const std::string& path);

@@ -52,7 +52,7 @@ inline std::vector<std::string> FileLines(const TempDir& dir, const std::string&
 // move carries a score comment) to `name` in the directory; false when the
 // set or xz is not at hand (the test is then skipped).
 inline bool WriteSelfPlayPgnHead(const TempDir& dir, const std::string& name, int lines) {
-  std::string path = TestData("../data/selfplay-hce-5k-1.pgn.xz");
+  std::string path = TrainingData("selfplay-hce-5k-1.pgn.xz");
   if (access(path.c_str(), R_OK) != 0 || std::system("command -v xz > /dev/null") != 0) return false;
   std::string cmd = "xz -dc " + path + " | head -n " + std::to_string(lines) + " > " + dir.File(name);
   return std::system(cmd.c_str()) == 0;

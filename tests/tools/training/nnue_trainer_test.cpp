@@ -359,6 +359,9 @@ TEST_F(NnueTrainerTest, ForwardPassEqualsTheEngineOnTheQuantisedNetwork) {
 
 TEST_F(NnueTrainerTest, TuneWithTheNnueFormatTrainsAndWritesANetworkTheEngineParses) {
   // The first games of the shared self-play set, whose moves carry scores.
+  std::string path = TrainingData("selfplay-hce-5k-1.pgn.xz");
+  std::string missing = MissingTrainingData(path);
+  if (!missing.empty()) GTEST_SKIP() << missing;
   TempDir dir;
   if (!WriteSelfPlayPgnHead(dir, "set.pgn", 3000)) GTEST_SKIP();
   {
@@ -452,6 +455,9 @@ TEST_F(NnueTrainerTest, TeacherShareBlendsTheTargetFromSearchAloneToTeacherAlone
 }
 
 TEST_F(NnueTrainerTest, LoaderWithATeacherKeepsTheScoreOfTheNetworkInUseOfEitherFormat) {
+  std::string path = TrainingData("selfplay-hce-5k-1.pgn.xz");
+  std::string missing = MissingTrainingData(path);
+  if (!missing.empty()) GTEST_SKIP() << missing;
   TempDir dir;
   if (!WriteSelfPlayPgnHead(dir, "set.pgn", 400)) GTEST_SKIP();
   ScopedNnue random_integer(29);

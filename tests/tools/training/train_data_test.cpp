@@ -276,6 +276,9 @@ TEST(TrainPgn, ScoreCommentsBookMovesMatesAndVariations) {
 TEST(TrainPgn, SelfPlaySetReadsWithAScoreOnEveryMove) {
   // The first games of the shared self-play set (its README: every move
   // carries a score comment).
+  std::string path = TrainingData("selfplay-hce-5k-1.pgn.xz");
+  std::string missing = MissingTrainingData(path);
+  if (!missing.empty()) GTEST_SKIP() << missing;
   TempDir dir;
   if (!WriteSelfPlayPgnHead(dir, "set.pgn", 2000)) GTEST_SKIP();
   GameFileTotals totals;
