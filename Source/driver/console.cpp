@@ -32,7 +32,7 @@ constexpr float kAnalysisTime = 100000.0f;
 constexpr int kMaxPerftDepth = 20;
 
 void ClearHashIfEnabled() {
-  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable(g_pending.threads);
+  if (g_flags.hash_clearing && g_tt.buckets != nullptr) ClearHashTable(g_pending.threads);
 }
 
 void CommandNew(const ConsoleWords&) {

@@ -56,5 +56,5 @@ void GetEpdPosition(const char* path, const char* id) {
   PrintLine("%s", found);
   if (std::strlen(found) > 8 && !SetupGameOrSay(found)) return;
   PrintBoard(&g_game->pos);
-  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable(g_pending.threads);
+  if (g_flags.hash_clearing && g_tt.buckets != nullptr) ClearHashTable(g_pending.threads);
 }

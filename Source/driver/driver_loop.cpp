@@ -116,7 +116,7 @@ void ReportFinalInfo() {
       PrintLine(c.best_score < 0 ? "info depth 0 score mate 0 wdl 0 0 1000" : "info depth 0 score cp 0 wdl 0 1000 0");
     else if (g_flags.uci)
       PrintLine(c.best_score < 0 ? "info depth 0 score mate 0" : "info depth 0 score cp 0");
-  } else {
+  } else if (!c.book_move) {
     ReportFinalLine();
   }
 }

@@ -66,11 +66,12 @@ std::string UciLineText(const LineReport& r, bool show_wdl) {
   if (show_wdl) score += " " + WdlText(r.shown_score, r.root);
   std::string prefix = r.several_lines ? FormatText("multipv %d ", r.multipv) : std::string();
   std::string pv = LineText(r.root, r.pv, kUciLineMoves, false);
+  // A depth-0 answer that stands pat has a score but no line.
   return "info " + prefix +
-         FormatText("depth %d seldepth %d score %s time %.0f nodes %.0f nps %.0f tbhits %.0f hashfull %.0f pv ", r.depth,
-                r.seldepth, score.c_str(), double(r.elapsed) * 1000.0, r.nodes, r.nps, r.tb_hits,
-                double(r.hash_fill)) +
-         pv;
+         FormatText("depth %d seldepth %d score %s time %.0f nodes %.0f nps %.0f tbhits %.0f hashfull %.0f", r.depth,
+                    r.seldepth < 0 ? 0 : r.seldepth, score.c_str(), double(r.elapsed) * 1000.0, r.nodes, r.nps,
+                    r.tb_hits, double(r.hash_fill)) +
+         (pv.empty() ? std::string() : " pv " + pv);
 }
 
 std::string ConsoleLineText(const LineReport& r) {

@@ -36,13 +36,13 @@ bool AllocateHashTableAndSay() {
 }
 
 void ApplyHash() {
-  if (g_pending.hash_mb == g_tt.megabytes && g_tt.entries != nullptr) return;
+  if (g_pending.hash_mb == g_tt.megabytes && g_tt.buckets != nullptr) return;
   int wanted = g_pending.hash_mb, previous = g_tt.megabytes;
   if (AllocateHashTableAndSay()) return;
   g_pending.hash_mb = previous;
   // The old table is gone only when the system refused the memory after it
   // was freed; it is made again (empty).
-  if (g_tt.entries == nullptr && !AllocateHashTableAndSay()) {
+  if (g_tt.buckets == nullptr && !AllocateHashTableAndSay()) {
     g_pending.hash_mb = 0;
     AllocateHashTableAndSay();
   }
@@ -50,7 +50,7 @@ void ApplyHash() {
 }
 
 void ClearHashOnRequest() {
-  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable(g_pending.threads);
+  if (g_flags.hash_clearing && g_tt.buckets != nullptr) ClearHashTable(g_pending.threads);
   PrintLine("info string Hash table cleared");
 }
 

@@ -60,10 +60,10 @@ const SettingEntry kSettings[] = {
     {"UCI_ShowWDL", true, nullptr, false, nullptr, K::Check, 0, 1, 0, nullptr, false, I16(show_wdl), nullptr},
     // The depths below which each pruning rule works; console only.
     {"NMP_depth", false, "NMP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 3, nullptr, false, I16(nmp_depth), nullptr},
-    {"SEP_depth", false, "SEP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 3, nullptr, false, I16(sep_depth), nullptr},
+    {"SEP_depth", false, "SEP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 8, nullptr, false, I16(sep_depth), nullptr},
     {"FP_depth", false, "FP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 3, nullptr, false, I16(fp_depth), nullptr},
-    {"LMP_depth", false, "LMP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 6, nullptr, false, I16(lmp_depth), nullptr},
-    {"LMR_depth", false, "LMR_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 3, nullptr, false, I16(lmr_depth), nullptr},
+    {"LMP_depth", false, "LMP_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 8, nullptr, false, I16(lmp_depth), nullptr},
+    {"LMR_depth", false, "LMR_depth", true, nullptr, K::Spin, kInt16Min, kInt16Max, 2, nullptr, false, I16(lmr_depth), nullptr},
 };
 
 #undef I16

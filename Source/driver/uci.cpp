@@ -1,4 +1,3 @@
-#include "driver/game_setup.h"
 #include "driver/settings_snapshot.h"
 #include "driver/uci.h"
 
@@ -22,6 +21,11 @@
 #include "driver/settings.h"
 
 namespace {
+
+// Why the last position command was refused, or empty when it was not: a
+// go then searches nothing (the front end's position is not the engine's)
+// and answers at once.
+char refused_position[160] = "";
 
 // Value of a go keyword: the word after it, blanks skipped (at most 127
 // characters). Returns false when the keyword does not occur.
@@ -76,8 +80,9 @@ void HandleUciNewGame() {
   limits.increment = 0.0f;
   limits.clock[WHITE] = limits.clock[BLACK] = 60.0f;
   NewGameHistory();
+  refused_position[0] = 0;
   RestartStrengthChoices(g_game);
-  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable(g_pending.threads);
+  if (g_flags.hash_clearing && g_tt.buckets != nullptr) ClearHashTable(g_pending.threads);
   g_control.hash_generation = 0;
 }
 
@@ -108,6 +113,7 @@ void StopSearchAndWait() {
 }
 
 void HandlePositionCommand(const char* args) {
+  refused_position[0] = 0;
   char text[kMaxPositionText];
   CopyField(text, sizeof text, args);
   char* moves = std::strstr(text, "moves");
@@ -119,8 +125,13 @@ void HandlePositionCommand(const char* args) {
     if (fen == nullptr) return;
     fen += 3;
     // A FEN that cannot be a position keeps the game, and its moves are
-    // not played either.
-    if (!SetupGameOrSay(fen)) return;
+    // not played either; the searches wait for a position that can be.
+    const char* why = nullptr;
+    if (!SetupGameIfPossible(fen, &why)) {
+      PrintLine("info string refused FEN: %s (no search until a position is accepted)", why);
+      CopyField(refused_position, sizeof refused_position, why);
+      return;
+    }
   }
   if (moves != nullptr) {
     const char* p = moves + 5;
@@ -147,6 +158,11 @@ void HandlePositionCommand(const char* args) {
 
 void HandleGoCommand(const char* args) {
   if (!SearchIsIdle()) EndSearchWithAnswer();
+  if (refused_position[0] != 0) {
+    PrintLine("info string no search: the position was refused (%s)", refused_position);
+    PrintLine("bestmove 0000");
+    return;
+  }
   SearchLimits& limits = g_control.limits;
   int side = g_game->pos.side;
   // Every go starts from no limits and sets only what it names: a depth or
@@ -180,10 +196,8 @@ void HandleGoCommand(const char* args) {
   }
   if (KeywordValue(args, "depth", &v)) limits.depth_limit = int(v < 0 ? 0 : v > kMaxSearchDepth ? kMaxSearchDepth : v);
   if (KeywordValue(args, "nodes", &v)) {
-    // A jitter of up to 4 % either way, in 64-bit arithmetic.
-    long long n = v < 0 ? 0 : v > (1LL << 50) ? (1LL << 50) : v;
-    long long r = std::rand() % 80;
-    limits.node_limit = n + (40 - r) * n / 1000;
+    // Exactly the count asked for: node-limited searches repeat.
+    limits.node_limit = v < 0 ? 0 : v > (1LL << 50) ? (1LL << 50) : v;
   }
   if (KeywordValue(args, "movetime", &v)) {
     limits.moves_per_control = 1;

@@ -186,7 +186,7 @@ void RunBench(const char* args) {
   c.stop.store(false);
   g_pending.hash_mb = hash_mb;
   ApplyHash();
-  if (g_flags.hash_clearing && g_tt.entries != nullptr) ClearHashTable(g_pending.threads);
+  if (g_flags.hash_clearing && g_tt.buckets != nullptr) ClearHashTable(g_pending.threads);
 }
 
 void ShowHelp() {

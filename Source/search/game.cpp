@@ -7,6 +7,7 @@
 #include "board/movegen.h"
 #include "board/notation.h"
 #include "platform/format_text.h"
+#include "search/search_control.h"
 #include "search/search_params.h"
 #include "search/search_thread.h"
 
@@ -106,6 +107,7 @@ bool RedoGameMove() {
 
 // The move number stays: it is counted from the position as it now is.
 void NewGameHistory() {
+  g_control.game_number++;
   g_game->pos.move_number = uint16_t(FullMoveNumber(&g_game->pos));
   g_game->pos.history_count = 0;
 }

@@ -1,236 +1,273 @@
 #include "search/move_picker.h"
 
 #include "board/attacks.h"
-#include "board/movegen.h"
 #include "board/see.h"
 #include "search/search_params.h"
+#include "search/tt.h"
 
 namespace {
 
-enum Stage : uint16_t {
-  kStageHashMove = 0,
-  kStageGenerateTactical = 1,
-  kStageCaptures = 2,
-  kStageQuietChecks = 3,
-  kStageGoodCaptures = 4,
-  kStageRest = 6,
-  kStageTail = 7,
-  kStageWholeList = 8,
-  kStageWholeListAgain = 9,
-  kStageDone = 10,
-};
-
-inline Stage StageOf(const PlyRecord& r) { return Stage(r.picker_mode & 15); }
-inline void SetStage(PlyRecord& r, Stage s) { r.picker_mode = uint16_t((r.picker_mode & ~15) | s); }
-
-// Swaps the highest-scored remaining entry (the first on ties) to the cursor.
-inline MoveListEntry* BestRemaining(PlyRecord& r) {
-  MoveListEntry* best = nullptr;
-  for (MoveListEntry* e = r.cursor; e != r.list_end; e++)
-    if (best == nullptr || e->score > best->score) best = e;
-  if (best != nullptr && best != r.cursor) {
+// Swaps the highest-scored entry of [cursor, end) to the cursor (the first
+// on ties) and returns it; nullptr when none is left.
+inline MoveListEntry* PickBest(MoveListEntry* cursor, MoveListEntry* end) {
+  if (cursor == end) return nullptr;
+  MoveListEntry* best = cursor;
+  for (MoveListEntry* e = cursor + 1; e != end; e++)
+    if (e->score > best->score) best = e;
+  if (best != cursor) {
     MoveListEntry tmp = *best;
-    *best = *r.cursor;
-    *r.cursor = tmp;
+    *best = *cursor;
+    *cursor = tmp;
   }
-  return best ? r.cursor : nullptr;
+  return cursor;
 }
 
-void GenerateTactical(SearchThread* t, PlyRecord& r) {
-  Position* pos = &t->pos;
-  int side = pos->side;
-  bool exchange = r.picker_mode & kPickExchangeScore;
-  MoveListEntry* end = GenerateCaptures(pos, side, r.list_start, r.checker);
-  end = GeneratePromotions(pos, side, exchange ? 1 : 0, end);
-  end = GenerateSeventhRankPushes(pos, side, end);
-  end->move = kListEnd;
-  for (MoveListEntry* e = r.list_start; e != end; e++) {
-    int order = CaptureOrder(*e);
-    if (exchange) {
-      int s = StaticExchange(pos, side, MoveFrom(e->move), MoveTo(e->move));
-      if (s >= -kSeeLossTolerance) e->score = int16_t(order - (s < kSeeGain ? kSeeEvenPenalty : 0));
-      else e->score = int16_t(LosingCaptureOrder(*e));
-    } else {
-      e->score = int16_t(order);
-    }
-  }
-  r.cursor = r.list_start;
-  r.list_end = end;
+inline int16_t ClampScore(int v) { return int16_t(v > 32000 ? 32000 : v < -32000 ? -32000 : v); }
+
+// The entry for a move given by the search (table move, killer, counter).
+bool MakeSingle(MovePicker* p, Move move) {
+  const Position* pos = p->pos;
+  int from = MoveFrom(move), to = MoveTo(move);
+  p->single.move = move;
+  p->single.score = 0;
+  p->single.mover = pos->board[from];
+  bool castling = TypeOf(pos->board[from]) == KING && MoveFlags(move);
+  p->single.captured = castling ? 0 : pos->board[to];
+  return true;
 }
 
-void GenerateQuietMoves(SearchThread* t, PlyRecord& r, int ply) {
-  Position* pos = &t->pos;
-  int side = pos->side;
-  MoveListEntry* start = r.list_end;
-  MoveListEntry* end = GenerateQuiets(pos, side, start, r.checker);
-  end->move = kListEnd;
-  r.list_end = end;
-  QuietOrderHints hints = QuietHintsAt(t, ply);
-  for (MoveListEntry* e = start; e != end; e++) e->score = int16_t(QuietOrder(t, r, hints, *e));
+// A killer or countermove is handed out before the quiet moves are
+// generated: it must be a quiet move that can be made here and is not the
+// table move.
+bool UsableQuiet(const MovePicker* p, Move move) {
+  if (move == kNullMove || move == p->table_move) return false;
+  const Position* pos = p->pos;
+  int from = MoveFrom(move), to = MoveTo(move);
+  int mover = pos->board[from];
+  if (mover == 0) return false;
+  bool castling = TypeOf(mover) == KING && MoveFlags(move);
+  if (!castling && pos->board[to] != 0) return false;
+  if (TypeOf(mover) == PAWN && (MoveFlags(move) || FileOf(from) != FileOf(to))) return false;
+  return HashMoveIsPlausible(pos, move);
 }
 
-// Pushes and piece moves onto empty squares from which the man attacks the
-// enemy king.
-void GenerateQuietChecks(SearchThread* t, PlyRecord& r) {
-  Position* pos = &t->pos;
+void ScoreCaptures(MovePicker* p, MoveListEntry* begin, MoveListEntry* end) {
+  for (MoveListEntry* e = begin; e != end; e++) e->score = ClampScore(CaptureScore(p->thread, *e));
+}
+
+void ScoreQuiets(MovePicker* p, MoveListEntry* begin, MoveListEntry* end) {
+  for (MoveListEntry* e = begin; e != end; e++) e->score = ClampScore(QuietHistory(p->thread, p->ply, *e) / 2);
+}
+
+// Writes the captures and promotions (all four pieces, or the queen only)
+// from the list's start and scores them.
+void GenerateTacticalMoves(MovePicker* p, bool all_promotions, int target) {
+  Position* pos = p->pos;
   int side = pos->side;
-  int king = pos->king_square[side ^ 1];
-  Bitboard occ = Occupancy(pos);
-  Bitboard empty = ~occ;
-  const Bitboard* own = pos->pieces[side];
-  MoveListEntry* out = r.list_end;
-  auto add = [&](int from, int to) {
-    out->move = MakeMoveWord(from, to);
-    out->score = kQuietCheckOrder;
-    out->mover = pos->board[from];
-    out->captured = 0;
-    out++;
-  };
-  if (king != kNoSquare) {
-    Bitboard pawn_checks = PawnAttacks(side ^ 1, king) & empty;
-    int push = kPawnPush[side];
-    Bitboard pawns = own[PAWN];
-    while (pawns) {
-      int from = PopLowest(&pawns);
-      int to = from + push;
-      int rank = RelativeRank(side, RankOf(from));
-      if (rank >= 5 || (occ & SquareBit(to))) continue;  // pushes to the seventh are tactical
-      if (pawn_checks & SquareBit(to)) add(from, to);
-      if (rank == 1 && !(occ & SquareBit(to + push)) && (pawn_checks & SquareBit(to + push))) add(from, to + push);
-    }
-    Bitboard knight_checks = KnightAttacks(king) & empty;
-    Bitboard knights = own[KNIGHT];
-    while (knights) {
-      int from = PopLowest(&knights);
-      Bitboard to = KnightAttacks(from) & knight_checks;
-      while (to) add(from, PopLowest(&to));
-    }
-    Bitboard diagonal_checks = (own[BISHOP] | own[QUEEN]) ? BishopAttacks(king, occ) & empty : 0;
-    Bitboard straight_checks = (own[ROOK] | own[QUEEN]) ? RookAttacks(king, occ) & empty : 0;
-    for (int type = BISHOP; type <= QUEEN; type++) {
-      Bitboard men = own[type];
-      while (men) {
-        int from = PopLowest(&men);
-        Bitboard targets = 0;
-        if (type != ROOK) targets |= BishopAttacks(from, occ) & diagonal_checks;
-        if (type != BISHOP) targets |= RookAttacks(from, occ) & straight_checks;
-        while (targets) add(from, PopLowest(&targets));
-      }
-    }
-  }
-  out->move = kListEnd;
-  r.list_end = out;
+  MoveListEntry* end = GenerateCaptures(pos, side, p->list_start, target);
+  end = GeneratePromotions(pos, side, all_promotions ? 1 : 0, end);
+  ScoreCaptures(p, p->list_start, end);
+  p->cursor = p->bad_end = p->list_start;
+  p->end = end;
+}
+
+inline bool IsUnderPromotion(Move move, int mover) {
+  return TypeOf(mover) == PAWN && MoveFlags(move) && MoveFlags(move) != kFlagQueen;
 }
 
 }  // namespace
 
-QuietOrderHints QuietHintsAt(const SearchThread* t, int ply) {
+int QuietHistory(const SearchThread* t, int ply, const MoveListEntry& e) {
+  const SearchHistories& h = t->histories;
+  int piece = e.mover, to = MoveTo(e.move);
+  int side = ColourOf(piece);
+  int value = h.butterfly[side][MoveFrom(e.move)][to];
+  value += (*t->stack[ply - 1].continuation)[piece][to];
+  if (ply >= 3) value += (*t->stack[ply - 2].continuation)[piece][to];
+  if (ply >= 5) value += (*t->stack[ply - 4].continuation)[piece][to];
+  return value;
+}
+
+int CaptureScore(const SearchThread* t, const MoveListEntry& e) {
+  int victim = CapturedType(e);
+  int score = kCaptureVictimStep * victim + t->histories.capture[e.mover][MoveTo(e.move)][victim] / 16;
+  if (TypeOf(e.mover) == PAWN && MoveFlags(e.move) == kFlagQueen) score += 4 * kCaptureVictimStep;
+  return score;
+}
+
+void StartMainPicker(MovePicker* p, SearchThread* t, int ply, Move table_move, bool in_check) {
+  p->thread = t;
+  p->pos = &t->pos;
+  p->ply = ply;
+  p->skip_quiets = false;
+  p->threshold = 0;
+  p->table_move = table_move;
   const PlyRecord& r = t->stack[ply];
-  QuietOrderHints hints{false, r.checker != kNoSquare, 0, 0, 0};
+  p->killer = r.killer;
   const PlyRecord& prev = t->stack[ply - 1];
-  hints.scored = ply >= 2 && prev.current_move != kNullMove;
-  if (hints.scored) {
-    int prev_piece = prev.current_mover, prev_to = MoveTo(prev.current_move);
-    hints.counter = t->countermove[prev_piece][prev_to];
-    hints.counter2 = t->countermove2[prev_piece][prev_to];
-    const PlyRecord& back2 = t->stack[ply - 2];
-    if (ply >= 3 && back2.current_move != kNullMove)
-      hints.follow = t->followup[back2.current_mover][MoveTo(back2.current_move)];
+  p->counter = prev.current_move != kNullMove ? t->histories.countermove[prev.current_mover][MoveTo(prev.current_move)]
+                                              : Move(kNullMove);
+  p->list_start = r.list_start;
+  p->cursor = p->end = p->bad_end = p->quiets_start = r.list_start;
+  p->stage = in_check ? PickerStage::kEvasionTableMove : PickerStage::kTableMove;
+}
+
+void StartQuiescencePicker(MovePicker* p, SearchThread* t, int ply, Move table_move, bool in_check) {
+  StartMainPicker(p, t, ply, table_move, in_check);
+  p->killer = p->counter = kNullMove;
+  if (!in_check) {
+    // Outside check the quiescence search plays captures and queen
+    // promotions only, so only such a table move is of use.
+    bool tactical = table_move != kNullMove && MakeSingle(p, table_move) && IsTactical(p->single) &&
+                    !IsUnderPromotion(table_move, p->single.mover);
+    if (!tactical) p->table_move = kNullMove;
+    p->stage = PickerStage::kQsTableMove;
   }
-  return hints;
 }
 
-int QuietOrder(const SearchThread* t, const PlyRecord& r, const QuietOrderHints& hints, const MoveListEntry& e) {
-  int h = t->history[e.mover][MoveTo(e.move)] / 256;
-  if (!hints.scored) return h;
-  Move m = e.move;
-  if (!hints.in_check) {
-    if (m == r.killer[0]) return h + kKillerBonus;
-    if (m == r.killer[1]) return h + kSecondKillerBonus;
-    if (m == hints.counter) return h + kCounterMoveBonus;
-    if (m == hints.counter2) return h + kSecondCounterMoveBonus;
-    if (m == hints.follow) return h + kFollowUpBonus;
-    int side = ColourOf(e.mover);
-    if (TypeOf(e.mover) == PAWN && RelativeRank(side, RankOf(MoveTo(m))) >= kAdvancedPushRank)
-      return h + kAdvancedPushBonus;
-    return h;
-  }
-  if (m == r.evasion_killer) return h + kEvasionKillerBonus;
-  if (m == hints.counter) return h + kEvasionCounterBonus;
-  if (m == hints.counter2) return h + kEvasionSecondCounterBonus;
-  return h;
+void StartProbCutPicker(MovePicker* p, SearchThread* t, int ply, Move table_move, int threshold) {
+  StartMainPicker(p, t, ply, table_move, false);
+  p->killer = p->counter = kNullMove;
+  p->threshold = threshold;
+  bool usable = table_move != kNullMove && MakeSingle(p, table_move) && IsTactical(p->single) &&
+                StaticExchange(p->pos, p->pos->side, MoveFrom(table_move), MoveTo(table_move)) >= threshold;
+  if (!usable) p->table_move = kNullMove;
+  p->stage = PickerStage::kProbCutTableMove;
 }
 
-void StartMovePicker(SearchThread* thread, uint16_t mode) {
-  PlyRecord& r = thread->stack[thread->pos.ply];
-  r.picker_mode = mode;  // stage 0
-  r.cursor = r.list_start;
-  r.list_end = r.list_start;
-  r.list_start->move = kListEnd;
-}
-
-MoveListEntry* NextMove(SearchThread* thread) {
-  const int ply = thread->pos.ply;
-  PlyRecord& r = thread->stack[ply];
-  const Position* pos = &thread->pos;
+const MoveListEntry* NextMove(MovePicker* p) {
+  Position* pos = p->pos;
+  int side = pos->side;
   for (;;) {
-    switch (StageOf(r)) {
-      case kStageHashMove:
-        SetStage(r, kStageGenerateTactical);
-        if ((r.picker_mode & kPickHashMove) && r.hash_move != kNullMove) {
-          Move m = r.hash_move;
-          int from = MoveFrom(m), to = MoveTo(m);
-          r.hash_entry.move = m;
-          r.hash_entry.score = kHashMoveOrder;
-          r.hash_entry.mover = pos->board[from];
-          bool castling = TypeOf(pos->board[from]) == KING && MoveFlags(m);
-          r.hash_entry.captured = castling ? 0 : pos->board[to];
-          return &r.hash_entry;
+    switch (p->stage) {
+      case PickerStage::kTableMove:
+        p->stage = PickerStage::kGenerateCaptures;
+        if (p->table_move != kNullMove && MakeSingle(p, p->table_move)) return &p->single;
+        break;
+      case PickerStage::kGenerateCaptures:
+        GenerateTacticalMoves(p, true, kNoSquare);
+        p->stage = PickerStage::kGoodCaptures;
+        break;
+      case PickerStage::kGoodCaptures: {
+        MoveListEntry* e;
+        while ((e = PickBest(p->cursor, p->end)) != nullptr) {
+          p->cursor++;
+          if (e->move == p->table_move) continue;
+          bool good;
+          if (TypeOf(e->mover) == PAWN && MoveFlags(e->move))
+            good = MoveFlags(e->move) == kFlagQueen;
+          else if (e->captured == 0)
+            good = true;  // en passant: the exchange test sees an empty square
+          else
+            good = StaticExchange(pos, side, MoveFrom(e->move), MoveTo(e->move)) >= 0;
+          if (good) return e;
+          // A losing capture waits for the end, kept at the list's start.
+          *p->bad_end++ = *e;
         }
-        break;
-      case kStageGenerateTactical:
-        GenerateTactical(thread, r);
-        SetStage(r, (r.picker_mode & kPickExchangeScore) ? kStageGoodCaptures : kStageCaptures);
-        break;
-      case kStageCaptures: {
-        MoveListEntry* e = BestRemaining(r);
-        if (e != nullptr) return r.cursor++;
-        SetStage(r, kStageQuietChecks);
+        p->stage = PickerStage::kKiller;
         break;
       }
-      case kStageQuietChecks:
-        if (!(r.picker_mode & kPickQuietChecks)) {
-          SetStage(r, kStageDone);
-          return nullptr;
+      case PickerStage::kKiller:
+        p->stage = PickerStage::kCounter;
+        if (!p->skip_quiets && UsableQuiet(p, p->killer) && MakeSingle(p, p->killer)) return &p->single;
+        break;
+      case PickerStage::kCounter:
+        p->stage = PickerStage::kGenerateQuiets;
+        if (!p->skip_quiets && p->counter != p->killer && UsableQuiet(p, p->counter) && MakeSingle(p, p->counter))
+          return &p->single;
+        break;
+      case PickerStage::kGenerateQuiets: {
+        // The quiet moves go after the captures' slots; the losing captures
+        // stay where they are.
+        MoveListEntry* start = p->end;
+        MoveListEntry* end = GenerateSeventhRankPushes(pos, side, start);
+        end = GenerateQuiets(pos, side, end, kNoSquare);
+        ScoreQuiets(p, start, end);
+        p->quiets_start = p->cursor = start;
+        p->end = end;
+        p->stage = PickerStage::kQuiets;
+        break;
+      }
+      case PickerStage::kQuiets: {
+        MoveListEntry* e;
+        while (!p->skip_quiets && (e = PickBest(p->cursor, p->end)) != nullptr) {
+          p->cursor++;
+          if (e->move == p->table_move || e->move == p->killer || e->move == p->counter) continue;
+          return e;
         }
-        GenerateQuietChecks(thread, r);
-        SetStage(r, kStageTail);
-        break;
-      case kStageGoodCaptures: {
-        MoveListEntry* e = BestRemaining(r);
-        if (e != nullptr && e->score > kGoodCaptureOrder) return r.cursor++;
-        GenerateQuietMoves(thread, r, ply);
-        SetStage(r, kStageRest);
+        p->cursor = p->list_start;
+        p->stage = PickerStage::kBadCaptures;
         break;
       }
-      case kStageRest: {
-        MoveListEntry* e = BestRemaining(r);
-        if (e != nullptr && e->score > kOrderedQuietFloor) return r.cursor++;
-        SetStage(r, kStageTail);
-        break;
-      }
-      case kStageTail:
-        if (r.cursor != r.list_end) return r.cursor++;
-        SetStage(r, kStageDone);
+      case PickerStage::kBadCaptures:
+        while (p->cursor != p->bad_end) {
+          MoveListEntry* e = p->cursor++;
+          if (e->move != p->table_move) return e;
+        }
+        p->stage = PickerStage::kDone;
         return nullptr;
-      case kStageWholeList:
-      case kStageWholeListAgain: {
-        MoveListEntry* e = BestRemaining(r);
-        if (e != nullptr) return r.cursor++;
-        SetStage(r, kStageDone);
+      case PickerStage::kEvasionTableMove:
+        p->stage = PickerStage::kGenerateEvasions;
+        if (p->table_move != kNullMove && MakeSingle(p, p->table_move)) return &p->single;
+        break;
+      case PickerStage::kGenerateEvasions: {
+        int checker = p->thread->stack[p->ply].checker;
+        GenerateTacticalMoves(p, true, checker);
+        MoveListEntry* start = p->end;
+        MoveListEntry* end = GenerateSeventhRankPushes(pos, side, start);
+        end = GenerateQuiets(pos, side, end, checker);
+        ScoreQuiets(p, start, end);
+        // Captures of the checker first, then the rest by history.
+        for (MoveListEntry* e = p->list_start; e != start; e++) e->score = ClampScore(e->score + 20000);
+        p->end = end;
+        p->stage = PickerStage::kEvasions;
+        break;
+      }
+      case PickerStage::kEvasions: {
+        MoveListEntry* e;
+        while ((e = PickBest(p->cursor, p->end)) != nullptr) {
+          p->cursor++;
+          if (e->move != p->table_move) return e;
+        }
+        p->stage = PickerStage::kDone;
         return nullptr;
       }
-      default:
+      case PickerStage::kQsTableMove:
+        p->stage = PickerStage::kQsGenerateCaptures;
+        if (p->table_move != kNullMove && MakeSingle(p, p->table_move)) return &p->single;
+        break;
+      case PickerStage::kQsGenerateCaptures:
+        GenerateTacticalMoves(p, false, kNoSquare);
+        p->stage = PickerStage::kQsCaptures;
+        break;
+      case PickerStage::kQsCaptures: {
+        MoveListEntry* e;
+        while ((e = PickBest(p->cursor, p->end)) != nullptr) {
+          p->cursor++;
+          if (e->move != p->table_move) return e;
+        }
+        p->stage = PickerStage::kDone;
+        return nullptr;
+      }
+      case PickerStage::kProbCutTableMove:
+        p->stage = PickerStage::kProbCutGenerate;
+        if (p->table_move != kNullMove && MakeSingle(p, p->table_move)) return &p->single;
+        break;
+      case PickerStage::kProbCutGenerate:
+        GenerateTacticalMoves(p, false, kNoSquare);
+        p->stage = PickerStage::kProbCutCaptures;
+        break;
+      case PickerStage::kProbCutCaptures: {
+        MoveListEntry* e;
+        while ((e = PickBest(p->cursor, p->end)) != nullptr) {
+          p->cursor++;
+          if (e->move == p->table_move) continue;
+          if (StaticExchange(pos, side, MoveFrom(e->move), MoveTo(e->move)) >= p->threshold) return e;
+        }
+        p->stage = PickerStage::kDone;
+        return nullptr;
+      }
+      case PickerStage::kDone:
         return nullptr;
     }
   }

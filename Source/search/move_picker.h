@@ -1,48 +1,74 @@
-// The staged move picker: hands out the moves of a ply one at a time,
-// generating and scoring each stage only when the previous one is used up.
+// The staged move picker: hands out the moves of a node one at a time,
+// generating and scoring each stage only when the one before is used up,
+// so a node that cuts early never generates its quiet moves.
+//
+// Main search: the table move, the captures that do not lose in exchange
+// (by victim and capture history), the killer, the countermove, the quiet
+// moves by their histories, then the losing captures and underpromotions.
+// In check: the table move, then every evasion (captures first). The
+// quiescence search: the table move when it is a capture, then the captures
+// and queen promotions; in check every evasion. ProbCut: captures that win
+// at least a threshold in exchange.
 #pragma once
 
 #include "board/movegen.h"
-#include "search/search_params.h"
 #include "search/search_thread.h"
 
-// Picker flags, above the stage in the low four bits.
-enum PickerFlags : uint16_t {
-  kPickHashMove = 0x10,       // the hash move first
-  kPickBase = 0x20,
-  kPickExchangeScore = 0x40,  // exchange-scored captures, all promotions, then quiet moves
-  kPickQuietChecks = 0x80,    // after the captures, quiet checking moves
+enum class PickerStage : uint8_t {
+  kTableMove,
+  kGenerateCaptures,
+  kGoodCaptures,
+  kKiller,
+  kCounter,
+  kGenerateQuiets,
+  kQuiets,
+  kBadCaptures,
+  kEvasionTableMove,
+  kGenerateEvasions,
+  kEvasions,
+  kQsTableMove,
+  kQsGenerateCaptures,
+  kQsCaptures,
+  kProbCutTableMove,
+  kProbCutGenerate,
+  kProbCutCaptures,
+  kDone,
 };
-constexpr uint16_t kModeMainSearch = 0x70;
-constexpr uint16_t kModeQuiescenceChecks = 0xA0;
-constexpr uint16_t kModeQuiescence = 0x20;
 
-// Capture order value by captured piece code (both colours alike).
-constexpr int kCaptureOrder[16] = {210, 220, 230, 230, 240, 250, 0, 0, 210, 220, 230, 230, 240, 250, 0, 0};
-// Piece worth for "is the mover worth more than what it takes".
-constexpr int kExchangeOrder[7] = {0, 1, 3, 3, 5, 10, 99};
-
-// Order score of a capture or promotion by victim and attacker alone: the
-// bigger victim first, then the cheaper attacker.
-inline int CaptureOrder(const MoveListEntry& e) { return kCaptureOrder[e.captured] - TypeOf(e.mover); }
-// Order score of a capture whose exchange loses: by the victim's kind, below
-// the quiet moves with some history.
-inline int LosingCaptureOrder(const MoveListEntry& e) { return TypeOf(e.captured) + kLosingCaptureOrder; }
-
-// What the quiet moves of a ply are scored against: the killers of the ply
-// (in its record), and the countermoves and follow-up of the moves that led
-// to it. Nothing but history counts at ply 1 or after a null move.
-struct QuietOrderHints {
-  bool scored;    // the bonuses apply
-  bool in_check;  // the evasion bonuses instead of the usual ones
-  Move counter, counter2, follow;
+struct MovePicker {
+  SearchThread* thread;
+  Position* pos;
+  PickerStage stage;
+  bool skip_quiets;    // set by the search: late-move pruning leaves the quiet moves out
+  int ply;
+  int threshold;       // ProbCut's least exchange gain
+  Move table_move, killer, counter;
+  MoveListEntry single;           // the table move, killer or countermove handed out
+  MoveListEntry* list_start;      // the ply's slice of the move buffer
+  MoveListEntry* cursor;
+  MoveListEntry* end;
+  MoveListEntry* bad_end;         // losing captures collect at the list's start
+  MoveListEntry* quiets_start;
 };
-QuietOrderHints QuietHintsAt(const SearchThread* thread, int ply);
-// Order score of a quiet move of the thread's ply: its history / 256 plus
-// the bonus of the first hint it matches.
-int QuietOrder(const SearchThread* thread, const PlyRecord& r, const QuietOrderHints& hints, const MoveListEntry& e);
 
-// Starts the picker of the thread's current ply in a mode.
-void StartMovePicker(SearchThread* thread, uint16_t mode);
-// The next move of the current ply, or nullptr when none is left.
-MoveListEntry* NextMove(SearchThread* thread);
+// True for captures (en passant included) and promotions.
+inline bool IsTactical(const MoveListEntry& e) {
+  return e.captured != 0 || (TypeOf(e.mover) == PAWN && (MoveFlags(e.move) || FileOf(MoveFrom(e.move)) != FileOf(MoveTo(e.move))));
+}
+// The type of the man a move takes (a pawn for en passant), 0 for none.
+inline int CapturedType(const MoveListEntry& e) {
+  if (e.captured != 0) return TypeOf(e.captured);
+  return TypeOf(e.mover) == PAWN && FileOf(MoveFrom(e.move)) != FileOf(MoveTo(e.move)) ? PAWN : 0;
+}
+
+// A quiet move's history at a ply: butterfly plus the continuation
+// histories of the moves one, two and four plies before.
+int QuietHistory(const SearchThread* t, int ply, const MoveListEntry& e);
+// A capture's or promotion's order score: the victim first, then history.
+int CaptureScore(const SearchThread* t, const MoveListEntry& e);
+
+void StartMainPicker(MovePicker* picker, SearchThread* t, int ply, Move table_move, bool in_check);
+void StartQuiescencePicker(MovePicker* picker, SearchThread* t, int ply, Move table_move, bool in_check);
+void StartProbCutPicker(MovePicker* picker, SearchThread* t, int ply, Move table_move, int threshold);
+// The next move (pseudo-legal: the caller tests legality), or nullptr.
+const MoveListEntry* NextMove(MovePicker* picker);

@@ -55,7 +55,9 @@ void ReportLine(Position* root, int depth, int score, const Move* line, int mult
   float elapsed = Relaxed(c.elapsed);
   if (noise >= kNoiseSilent) return;
   if (elapsed < noise && !stopping) return;
-  if (depth == 0 || line[0] == 0) return;
+  // Depth 0 (the quiescence search's answer) is reported even without a
+  // line: its score is the answer; deeper results need their line.
+  if (depth > 0 && line[0] == 0) return;
   SpinLockGuard guard(g_report_lock);
   if (!(c.state.load(std::memory_order_acquire) & kFinishedBit)) SumThreadCounters();
   int hash_fill = depth > 6 ? HashFull() : 0;

@@ -40,22 +40,29 @@ struct RootList {
   int count;
 };
 
-void ClearThreadTables(SearchThread* t) {
+// Search start: the stack records forget the last search, and the
+// histories are aged, or cleared when a new game has begun since they
+// were filled.
+void PrepareThreadTables(SearchThread* t) {
   for (int ply = 0; ply < kMaxPly + 2; ply++) {
     PlyRecord& r = t->stack[ply];
     r.hash_move = 0;
-    r.killer[0] = r.killer[1] = 0;
-    r.evasion_killer = 0;
+    r.killer = 0;
+    r.excluded = 0;
+    r.extensions = 0;
     r.current_move = 0;
     r.current_mover = 0;
-    r.classification = 0;
+    r.continuation = &t->histories.no_continuation;
+    r.eval = kInCheckMarker;
     r.tb_result = kTbNoResult;
   }
-  for (auto& row : t->history)
-    for (auto& h : row) h = kHistoryStart;
-  std::memset(t->countermove, 0, sizeof t->countermove);
-  std::memset(t->countermove2, 0, sizeof t->countermove2);
-  std::memset(t->followup, 0, sizeof t->followup);
+  t->null_move_floor = 0;
+  if (t->history_game != g_control.game_number) {
+    ClearHistories(&t->histories);
+    t->history_game = g_control.game_number;
+  } else {
+    AgeHistories(&t->histories);
+  }
 }
 
 // Publishes a new best line of the main thread and prints it. A line from
@@ -101,10 +108,9 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
   int side = pos->side;
   bool main = t->thread_index == 0;
   int score = t->best_score;
-  int delta = std::abs(score) / 16 + kAspirationBase;
-  if (depth < kAspirationShallowDepth) delta += kAspirationShallowStep * (kAspirationShallowDepth - depth);
-  int alpha = depth == 1 ? -kInfinity : score - delta;
-  int beta = depth == 1 ? kInfinity : score + delta;
+  int delta = kAspirationBase + score * score / kAspirationScoreDivisor;
+  int alpha = depth < kAspirationDepth ? -kInfinity : score - delta;
+  int beta = depth < kAspirationDepth ? kInfinity : score + delta;
   int checker = FindAttacker(pos, pos->king_square[side], side ^ 1, Occupancy(pos));
   bool in_check = checker != kNoSquare;
   Move child_pv[kMaxPv];
@@ -129,7 +135,6 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
       r.depth = int16_t(depth);
       r.tb_result = Relaxed(c.root_tb_result);
       uint8_t cls = ClassifyMove(pos, side, &e);
-      r.classification = cls;
       e.score = int16_t(-kRootOrderBound - searched);
       float elapsed = Relaxed(c.elapsed);
       if (main && index == 0 && c.options.uci && elapsed > kCurrentMoveDelay && elapsed > c.options.noise)
@@ -147,6 +152,7 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
       }
       r.current_move = e.move;
       r.current_mover = e.mover;
+      r.continuation = &t->histories.continuation[e.mover][MoveTo(e.move)];
       MakeMove(pos, e.move);
       int value;
       bool exact = false;
@@ -191,9 +197,15 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
     Resort(list, index, last_searched);
     if (Stopped()) return;
     if (!failed_high && best > alpha && best < beta) return;
-    if (best <= alpha) alpha -= delta;
-    if (best >= beta) beta += delta;
-    delta *= 2;
+    // A fail low moves beta halfway down as well (the old best is in doubt);
+    // a fail high only raises beta.
+    if (best <= alpha) {
+      beta = (alpha + beta) / 2;
+      alpha = best - delta;
+    } else if (best >= beta) {
+      beta = best + delta;
+    }
+    delta += delta / 2;
   }
 }
 
@@ -308,11 +320,11 @@ int HelperDepth(int depth, int max_depth) {
 // static evaluation (returned). The main thread also derives the pruning
 // tables, decides on throttling and runs the root's quiescence search into
 // qline, the answer of a depth-0 search.
-int StartRootSearch(SearchThread* t, Move* qline) {
+int StartRootSearch(SearchThread* t, Move* qline, int* qscore) {
   SearchControl& c = g_control;
   Position* pos = &t->pos;
   int side = pos->side;
-  ClearThreadTables(t);
+  PrepareThreadTables(t);
   t->root_side = side;
   t->choice_line_count = 0;
   t->choice_depth = 0;
@@ -332,7 +344,7 @@ int StartRootSearch(SearchThread* t, Move* qline) {
     DeriveSelectivityTables(c.options.selectivity);
     SetRelaxed(c.throttle, c.full_speed_rate - kThrottleMargin > c.target_rate);
     SetRelaxed(c.best_score, eval);
-    if (!in_check) Quiescence(t, side, 1, 0, -kInfinity, kInfinity, kNodePV, qline);
+    *qscore = Quiescence(t, side, 1, 0, -kInfinity, kInfinity, kNodePV, qline);
     SetRelaxed(c.root_tb_result, kTbNoResult);
   }
   return eval;
@@ -369,25 +381,24 @@ void AnswerWithoutMoves(SearchThread* t, bool in_check) {
   c.stop.store(true);
 }
 
-// The order of the first iteration, by the move picker's scores: captures
-// by victim and attacker, those losing more than kRootLosingExchange by
-// their victim's kind; quiet moves by history, castling and quiet
-// promotions with a bonus. The ordering tables are fresh at the root (no
-// hash move, no killers, flat history), so the picker's bonuses for them
-// add nothing here.
+// The order of the first iteration: captures and promotions by the move
+// picker's score, above every quiet move unless they lose more than
+// kRootLosingExchange (then below all of them, by their victim); quiet
+// moves by their histories (kept from the game's earlier searches),
+// castling and quiet promotions with a bonus.
 void ScoreRootMoves(SearchThread* t, RootList& list) {
   const Position* pos = &t->pos;
-  const PlyRecord& root = t->stack[1];
-  QuietOrderHints hints = QuietHintsAt(t, 1);
   for (int i = 0; i < list.count; i++) {
     MoveListEntry& e = list.moves[i];
     Move m = e.move;
-    if (e.captured != 0) {
-      bool losing = StaticExchange(pos, pos->side, MoveFrom(m), MoveTo(m)) < -kRootLosingExchange;
-      e.score = int16_t(losing ? LosingCaptureOrder(e) : CaptureOrder(e));
+    int score;
+    if (IsTactical(e)) {
+      bool losing = e.captured != 0 && StaticExchange(pos, pos->side, MoveFrom(m), MoveTo(m)) < -kRootLosingExchange;
+      score = losing ? -kRootLosingOrder + CapturedType(e) : kRootCaptureOrder + CaptureScore(t, e) / 16;
     } else {
-      e.score = int16_t(QuietOrder(t, root, hints, e) + (MoveFlags(m) ? kRootSpecialMoveBonus : 0));
+      score = QuietHistory(t, 1, e) / 16 + (MoveFlags(m) ? kRootSpecialMoveBonus : 0);
     }
+    e.score = int16_t(score);
   }
 }
 
@@ -406,18 +417,19 @@ void PublishFallbackMove(const SearchThread* t, const RootList& list) {
   SetRelaxed(g_control.fallback_move, fallback);
 }
 
-// Depth 0 answers with the quiescence line's first move; where the root
-// stands pat (or is in check) the fallback move answers. A capture the
-// root's move list does not hold (searchmoves) counts as standing pat.
-void AnswerAtDepthZero(const RootList& list, Move* qline, int eval, bool in_check) {
+// Depth 0 answers with the quiescence search's score and the first move of
+// its line (in check, its best evasion); where the root stands pat the
+// fallback move answers. A move the root's list does not hold
+// (searchmoves) counts as standing pat.
+void AnswerAtDepthZero(const RootList& list, Move* qline, int qscore) {
   SearchControl& c = g_control;
   if (qline[1] != 0 && !InRootList(list, qline[1])) qline[1] = 0;
-  if (!in_check) {
-    SetRelaxed(c.best_move, qline[1]);
-    SetRelaxed(c.ponder_move, qline[1] ? qline[2] : Move(0));
-    SetRelaxed(c.best_score, eval);
-    CopyLine(c.pv, qline + 1, kMaxPv - 1);
-  }
+  SetRelaxed(c.best_move, qline[1]);
+  SetRelaxed(c.ponder_move, qline[1] ? qline[2] : Move(0));
+  SetRelaxed(c.best_score, qscore);
+  SetRelaxed(c.best_depth, 0);
+  SetRelaxed(c.best_bound, int(kScoreExact));
+  CopyLine(c.pv, qline + 1, kMaxPv - 1);
   c.stop.store(true);
 }
 
@@ -519,7 +531,8 @@ void RootSearch(SearchThread* t) {
   bool main = t->thread_index == 0;
   int max_depth = c.limits.depth_limit;
   Move qline[kMaxPv] = {0};
-  int eval = StartRootSearch(t, qline);
+  int qscore = 0;
+  StartRootSearch(t, qline, &qscore);
   // Helpers stay out of a root whose result the tables know (the main
   // thread then plays by them).
   if (!main && Relaxed(c.root_tb_result) != kTbNoResult) return;
@@ -534,7 +547,7 @@ void RootSearch(SearchThread* t) {
   ScoreRootMoves(t, list);
   if (main) PublishFallbackMove(t, list);
   if (main && max_depth < 1) {
-    AnswerAtDepthZero(list, qline, eval, in_check);
+    AnswerAtDepthZero(list, qline, qscore);
     return;
   }
   if (main) {

@@ -68,6 +68,9 @@ struct SearchControl {
   int thread_count = 1;     // threads of the running search
   int hash_generation = 0;  // transposition-table age, 1..31; 0 after ucinewgame
   int hash_fill = 0;        // permille, last computed for a report
+  // Counts the games begun (ucinewgame and the tools' new games): a search
+  // thread whose histories belong to an earlier game clears them.
+  int game_number = 0;
 
   // Timing (seconds of the monotonic clock).
   double start_time = 0;

@@ -11,7 +11,11 @@ SearchThread* NewSearchThread() {
   if (thread == nullptr) return nullptr;
   // Every ply owns a fixed slice of the move buffer, large enough for any
   // list, so no sequence of moves and null moves can make lists overlap.
-  for (int ply = 0; ply < kMaxPly + 2; ply++) thread->stack[ply].list_start = thread->moves + ply * kMaxMovesPerPly;
+  for (int ply = 0; ply < kMaxPly + 2; ply++) {
+    thread->stack[ply].list_start = thread->moves + ply * kMaxMovesPerPly;
+    thread->stack[ply].continuation = &thread->histories.no_continuation;
+    thread->stack[ply].eval = kInCheckMarker;
+  }
   ClearPosition(&thread->pos);
   if (!PrepareEvalState(&thread->eval)) {
     std::free(thread);

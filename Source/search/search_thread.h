@@ -8,6 +8,7 @@
 #include "board/movegen.h"
 #include "board/position.h"
 #include "eval/eval_state.h"
+#include "search/history.h"
 #include "search/strength.h"
 #include "search/tablebase_probe.h"
 #include "types.h"
@@ -16,26 +17,24 @@
 struct PlyRecord {
   int16_t node_type;          // 0 PV, 1 CUT, -1 ALL
   int16_t depth;              // remaining depth after extensions
-  int16_t eval;               // static evaluation
+  int16_t eval;               // static evaluation as corrected; kInCheckMarker in check
   int16_t alpha, beta;        // window on entry, after mate-distance pruning
   uint16_t in_check;
   uint8_t reduction;          // reduction of the move being searched
-  uint8_t iid;                // set while internal iterative deepening runs
-  uint8_t classification;     // ClassifyMove bits of the move being searched
-  uint16_t razoring;          // node resolved by the futility rule
+  uint8_t extensions;         // double extensions on the line up to this ply
   uint16_t moves_searched;
   TbResult tb_result;         // tablebase result of this node
   Move hash_move;
-  Move killer[2];
-  Move evasion_killer;
+  Move excluded;              // the move a singular-extension search leaves out
+  Move killer;
   Move current_move;          // move being searched from this ply (0 for a null move)
   uint8_t current_mover;      // piece code of that move
-  MoveListEntry hash_entry;   // the hash move as handed out by the move picker
   uint8_t checker;            // square of the checking man, 64 when not in check
-  uint16_t picker_mode;       // stage in the low 4 bits, flags above
+  bool tt_pv;                 // the node is or was on a principal variation
+  // The continuation row of the move being searched from this ply, which
+  // the plies below read and update.
+  ContinuationRow* continuation;
   MoveListEntry* list_start;  // first entry of this ply's move list (fixed slice)
-  MoveListEntry* cursor;      // next entry the move picker considers
-  MoveListEntry* list_end;    // terminator of the list
 };
 
 constexpr int kMaxMultiPv = 255;
@@ -51,11 +50,6 @@ struct SearchThread {
   Position pos;  // a copy of the game's, with its undo stack and the search ply
   int thread_index;
 
-  // Move ordering.
-  int16_t history[16][64];
-  Move countermove[16][64];
-  Move countermove2[16][64];
-  Move followup[16][64];
 
   // Counters.
   uint64_t nodes;
@@ -70,6 +64,7 @@ struct SearchThread {
   Move best_pv[kMaxPv];  // best move and its line, ended by 0
   uint32_t random;      // random accumulator (root order noise of helpers)
   int root_side;        // side to move at the root
+  int null_move_floor;  // null moves are refused below this ply (a verification search runs)
   int root_moves;       // legal root moves in the ply-1 list
   RootLine lines[kMaxMultiPv];  // MultiPV lines of the depth in progress
   // A limited strength's candidates: the best lines of the last completed
@@ -80,6 +75,10 @@ struct SearchThread {
   PlyRecord stack[kMaxPly + 2];
 
   // ---- Kept from one search to the next while the record lives ----
+  // What the search has learnt about moves and evaluations in this game,
+  // and the game it belongs to.
+  SearchHistories histories;
+  int history_game;
   // The move buffer, one fixed slice per ply (the slices are assigned once).
   MoveListEntry moves[kMoveBufferSize];
   // Evaluation state: caches, network buffers, threat sums per ply.

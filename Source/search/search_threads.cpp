@@ -99,6 +99,7 @@ void PrepareSearch(const SearchOptions& options) {
   SetRelaxed(c.ponder_move, Move(0));
   SetRelaxed(c.best_score, 0);
   SetRelaxed(c.best_depth, 0);
+  SetRelaxed(c.best_bound, 0);
   c.pv[0] = 0;
   for (int d = 0; d < kMaxDepthTable; d++) {
     SetRelaxed(c.depth_score[d], -kInfinity);

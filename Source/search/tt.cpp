@@ -19,12 +19,17 @@ TranspositionTable g_tt;
 
 namespace {
 
-inline uint32_t CheckWord(Key key, Move move, int score) {
-  return uint32_t((uint64_t(move) << 16) ^ key ^ uint64_t(int64_t(score) + 15000));
+// The check word: the key's low bits folded with every other field, so an
+// entry torn by a concurrent store (one word old, one new) fails it.
+inline uint16_t CheckWord(Key key, const HashEntry& e) {
+  uint64_t data;
+  std::memcpy(&data, reinterpret_cast<const char*>(&e) + 8, sizeof data);
+  uint64_t mixed = key ^ e.move ^ data ^ (data >> 16) ^ (data >> 32) ^ (data >> 48);
+  return uint16_t(mixed);
 }
 
 // Threads read and write entries without a lock, as two relaxed 64-bit
-// words (lock and check first); a torn entry fails its check word.
+// words.
 inline HashEntry LoadEntry(const HashEntry* slot) {
   const uint64_t* words = reinterpret_cast<const uint64_t*>(slot);
   uint64_t w[2] = {__atomic_load_n(&words[0], __ATOMIC_RELAXED), __atomic_load_n(&words[1], __ATOMIC_RELAXED)};
@@ -40,12 +45,21 @@ inline void StoreEntry(HashEntry* slot, const HashEntry& e) {
   __atomic_store_n(&words[1], w[1], __ATOMIC_RELAXED);
 }
 
+constexpr int kGenerations = 32;
+inline int GenerationOf(const HashEntry& e) { return e.flags >> 3; }
+inline int BoundOf(const HashEntry& e) { return e.flags & 3; }
+// How many searches ago the entry was written (generations wrap at 32).
+inline int AgeOf(const HashEntry& e, int generation) {
+  return (generation - GenerationOf(e) + kGenerations) % kGenerations;
+}
+inline int CurrentGeneration() { return g_control.hash_generation & (kGenerations - 1); }
+
 }  // namespace
 
 void FreeHashTable() {
-  std::free(g_tt.entries);
-  g_tt.entries = nullptr;
-  g_tt.count = 0;
+  std::free(g_tt.buckets);
+  g_tt.buckets = nullptr;
+  g_tt.bucket_count = 0;
   g_tt.megabytes = 0;
   g_tt.enabled = false;
 }
@@ -76,8 +90,9 @@ uint64_t AvailableMemory() {
 
 bool AllocateHashTable(int megabytes, int workers) {
   int mb = megabytes;
-  uint64_t count = uint64_t(mb) * 65536;
-  uint64_t bytes = (count + 16) * sizeof(HashEntry);
+  uint64_t count = uint64_t(mb) * (1024 * 1024 / sizeof(HashBucket));
+  // A table of 0 MB still holds one bucket, always empty.
+  uint64_t bytes = (count > 0 ? count : 1) * sizeof(HashBucket);
   // A table larger than the machine's memory would be granted by the system
   // and then end the process when clearing touches it: treat it as the
   // allocation failure it is, before the present table is given up.
@@ -88,24 +103,23 @@ bool AllocateHashTable(int megabytes, int workers) {
   // the machine: a table that has to be swapped in while it is cleared
   // takes minutes, and the engine answers nothing meanwhile.
   uint64_t available = AvailableMemory();
-  uint64_t present = g_tt.entries != nullptr ? (uint64_t(g_tt.count) + 16) * sizeof(HashEntry) : 0;
+  uint64_t present = g_tt.buckets != nullptr ? g_tt.bucket_count * sizeof(HashBucket) : 0;
   if (available != 0 && bytes > (available + present) / 10 * 9) return false;
-  if (g_tt.entries != nullptr) FreeHashTable();
+  if (g_tt.buckets != nullptr) FreeHashTable();
   else InitZobristKeys();
-  void* memory = std::malloc(size_t(bytes));
+  void* memory = std::aligned_alloc(sizeof(HashBucket), size_t(bytes));
   if (memory == nullptr) return false;
-  g_tt.entries = static_cast<HashEntry*>(memory);
-  g_tt.count = uint32_t(count);
+  g_tt.buckets = static_cast<HashBucket*>(memory);
+  g_tt.bucket_count = count > 0 ? count : 1;
   g_tt.megabytes = mb;
   g_tt.enabled = mb > 0;
-  // A table of 0 MB still holds the 16 spare entries, all empty.
   ClearHashTable(workers);
   return true;
 }
 
 void ClearHashTable(int workers) {
-  if (g_tt.entries == nullptr) return;
-  size_t total = size_t(g_tt.count) + 16;
+  if (g_tt.buckets == nullptr) return;
+  size_t total = size_t(g_tt.bucket_count);
   if (workers < 1) workers = 1;
   if (size_t(workers) > total / 4096 + 1) workers = int(total / 4096 + 1);
   std::vector<std::thread> pool;
@@ -114,7 +128,7 @@ void ClearHashTable(int workers) {
     for (int i = 0; i < workers; i++) {
       size_t begin = slice * size_t(i);
       size_t end = i == workers - 1 ? total : begin + slice;
-      pool.emplace_back([begin, end] { std::memset(&g_tt.entries[begin], 0, (end - begin) * sizeof(HashEntry)); });
+      pool.emplace_back([begin, end] { std::memset(&g_tt.buckets[begin], 0, (end - begin) * sizeof(HashBucket)); });
     }
     for (auto& t : pool) t.join();
   } catch (...) {
@@ -170,71 +184,104 @@ bool HashMoveIsPlausible(const Position* pos, Move move) {
   return false;
 }
 
-HashEntry ProbeHashTable(const Position* pos) {
-  HashEntry miss{};
-  miss.depth = -1;
+TableHit ProbeHashTable(const Position* pos) {
+  TableHit hit;
   Key key = pos->key;
-  const HashEntry* bucket = &g_tt.entries[key % g_tt.count];
+  const HashEntry* bucket = BucketOf(key)->entry;
   uint32_t lock = uint32_t(key >> 32);
-  for (int i = 0; i < 4; i++) {
+  for (int i = 0; i < kBucketEntries; i++) {
     HashEntry e = LoadEntry(&bucket[i]);
-    if (e.lock != lock) continue;
-    if (e.check != CheckWord(key, e.move, e.score)) return miss;
-    if (e.move != 0 && !HashMoveIsPlausible(pos, e.move)) return miss;
-    return e;
+    if (e.lock != lock || e.depth == 0) continue;
+    if (e.check != CheckWord(key, e)) return hit;
+    hit.found = true;
+    hit.move = e.move != 0 && HashMoveIsPlausible(pos, e.move) ? e.move : Move(0);
+    hit.score = e.score;
+    hit.eval = e.eval;
+    hit.depth = e.depth - kDepthOffset;
+    hit.bound = BoundOf(e);
+    hit.pv = (e.flags & 4) != 0;
+    hit.fifty = e.fifty;
+    return hit;
   }
-  return miss;
+  return hit;
 }
 
-void StoreHashTable(const Position* pos, int ply, int depth, Move move, int score, int alpha, int beta) {
-  if (!g_tt.enabled) return;
-  uint8_t bound = score <= alpha ? kBoundUpper : score >= beta ? kBoundLower : kBoundExact;
-  int stored = ScoreToTable(score, ply);
+namespace {
+
+void StoreEntryOf(const Position* pos, int ply, int depth, Move move, int score, int bound, int eval, bool pv) {
   Key key = pos->key;
-  HashEntry* bucket = &g_tt.entries[key % g_tt.count];
+  HashEntry* bucket = BucketOf(key)->entry;
   uint32_t lock = uint32_t(key >> 32);
-  uint8_t generation = uint8_t(g_control.hash_generation);
-  HashEntry current[4];
-  for (int i = 0; i < 4; i++) current[i] = LoadEntry(&bucket[i]);
+  int generation = CurrentGeneration();
+  if (depth < 1 - kDepthOffset) depth = 1 - kDepthOffset;
+  if (depth > 127 - kDepthOffset) depth = 127 - kDepthOffset;
+  HashEntry current[kBucketEntries];
+  for (int i = 0; i < kBucketEntries; i++) current[i] = LoadEntry(&bucket[i]);
   int slot = -1;
-  for (int i = 0; i < 4; i++) {
-    if (current[i].lock == lock) {
-      if (current[i].depth - 3 > depth && current[i].bound != kBoundUpper) return;
+  for (int i = 0; i < kBucketEntries; i++) {
+    if (current[i].lock == lock && current[i].depth != 0 && current[i].check == CheckWord(key, current[i])) {
       slot = i;
       break;
     }
   }
-  if (slot < 0) {
-    for (int i = 0; i < 4; i++) {
-      if (current[i].age != generation) {
+  if (slot >= 0) {
+    const HashEntry& old = current[slot];
+    // A much deeper result of this search stays unless the new one is
+    // exact: a shallow bound tells less than the deep one it would replace.
+    if (bound == kBoundNone && old.depth != 0) return;
+    if (bound != kBoundExact && old.depth - kDepthOffset > depth + 3 && AgeOf(old, generation) == 0) return;
+    if (move == 0) move = old.move;
+    if (eval == kNoEval) eval = old.eval;
+  } else {
+    // The least valuable entry goes: an empty one, else the shallowest,
+    // where every search's age counts as eight plies of depth.
+    slot = 0;
+    int worst = 1 << 30;
+    for (int i = 0; i < kBucketEntries; i++) {
+      int value = current[i].depth == 0 ? -(1 << 20) : current[i].depth - 8 * AgeOf(current[i], generation);
+      if (value < worst) {
+        worst = value;
         slot = i;
-        break;
       }
     }
   }
-  if (slot < 0) {
-    slot = 0;
-    for (int i = 1; i < 4; i++)
-      if (current[i].depth < current[slot].depth) slot = i;
-    if (current[slot].depth - 7 > depth) return;
-  }
   HashEntry e;
   e.lock = lock;
-  e.check = CheckWord(key, move, int16_t(stored));
   e.move = move;
-  e.score = int16_t(stored);
-  e.depth = int8_t(depth);
-  e.bound = bound;
-  e.age = generation;
+  e.score = int16_t(ScoreToTable(score, ply));
+  e.eval = int16_t(eval);
+  e.depth = int8_t(depth + kDepthOffset);
+  e.flags = uint8_t(bound | (pv ? 4 : 0) | (generation << 3));
   e.fifty = pos->fifty;
+  e.unused = 0;
+  e.check = CheckWord(key, e);
   StoreEntry(&bucket[slot], e);
 }
 
+}  // namespace
+
+void StoreHashTable(const Position* pos, int ply, int depth, Move move, int score, int alpha, int beta, int eval,
+                    bool pv) {
+  if (!g_tt.enabled) return;
+  int bound = score <= alpha ? kBoundUpper : score >= beta ? kBoundLower : kBoundExact;
+  StoreEntryOf(pos, ply, depth, move, score, bound, eval, pv);
+}
+
+void StoreEvaluation(const Position* pos, int eval, bool pv) {
+  if (!g_tt.enabled) return;
+  StoreEntryOf(pos, 0, 1 - kDepthOffset, 0, 0, kBoundNone, eval, pv);
+}
+
+// Permille of the first 1000 entries written by the current search.
 int HashFull() {
-  if (g_tt.count <= 2999) return 0;
-  uint32_t start = g_tt.count / 2 - 500;
+  if (g_tt.bucket_count < 250) return 0;
+  int generation = CurrentGeneration();
   int n = 0;
-  for (uint32_t i = start; i < start + 1000; i++) n += LoadEntry(&g_tt.entries[i]).age == uint8_t(g_control.hash_generation);
+  for (uint64_t b = 0; b < 250; b++)
+    for (int i = 0; i < kBucketEntries; i++) {
+      HashEntry e = LoadEntry(&g_tt.buckets[b].entry[i]);
+      n += e.depth != 0 && GenerationOf(e) == generation;
+    }
   return n;
 }
 
@@ -243,8 +290,8 @@ void CompletePvFromTable(Position* pos, Move* pv, int ply) {
   int made = 0;
   int p = ply;
   while (p < 66 && pv[p] == 0) {
-    HashEntry e = ProbeHashTable(pos);
-    if (e.depth < 0 || e.move == 0) break;
+    TableHit e = ProbeHashTable(pos);
+    if (!e.found || e.move == 0) break;
     if (IsDraw(pos, made)) break;
     if (!IsLegalMove(pos, pos->side, e.move)) break;
     pv[p] = e.move;

@@ -77,7 +77,10 @@ void RunBenchmark(const ToolOptions& options, bool in_main_thread) {
   double total_time = 0.01;
   uint64_t total_nodes = 0;
   for (int i = 0; i < kBenchCount; i++) {
+    // Every position is a game of its own: nothing the search learnt in
+    // one (table or histories) carries over into the next.
     SetupGame(kBenchPositions[i]);
+    NewGameHistory();
     ClearHashForTool(bench);
     if (in_main_thread) SearchInMainThread(bench.search);
     else RunToolSearch(bench.search, ToolWait::AlwaysSleep);

@@ -28,5 +28,5 @@ void RunToolSearch(const SearchOptions& options, ToolWait wait) {
 void EndToolSearch() { g_control.state.store(kStateIdle); }
 
 void ClearHashForTool(const ToolOptions& options) {
-  if (options.hash_clearing && g_tt.entries != nullptr) ClearHashTable(options.search.threads);
+  if (options.hash_clearing && g_tt.buckets != nullptr) ClearHashTable(options.search.threads);
 }

@@ -115,21 +115,23 @@ TEST(ConsoleAnalysis, SetReportsAndAppliesEachSetting) {
                            "selectivity set to OFF", "set default personality", "target_nps set to 20000"}) {
     EXPECT_TRUE(HasLine(lines, text)) << text;
   }
-  size_t first = FindLineStarting(lines, "BP_margin= ");
-  size_t second = FindLineStarting(lines, "BP_margin= ", first + 1);
-  size_t third = FindLineStarting(lines, "BP_margin= ", second + 1);
+  size_t first = FindLineStarting(lines, "Pruning= ");
+  size_t second = FindLineStarting(lines, "Pruning= ", first + 1);
+  size_t third = FindLineStarting(lines, "Pruning= ", second + 1);
   ASSERT_LT(third, lines.size());
-  EXPECT_EQ(lines[first], "BP_margin= 20");
-  EXPECT_EQ(lines[first + 1], "FP_depth= 1, margins= 125");
+  EXPECT_EQ(lines[first], "Pruning= 1");
+  // Selectivity 90 widens the margins by a ninth.
+  EXPECT_EQ(lines[first + 1], "FP_depth= 1 (razoring), margin per squared ply= 138");
   EXPECT_EQ(lines[first + 3], "NMP_depth= 5");
+  EXPECT_EQ(lines[first + 4], "LMP_depth= 4, count= 2 3 6 9");
   EXPECT_EQ(lines[first + 5], "LMR_depth= 6");
   // ss 0 switches the depth rules off, ss 1 brings back the start-up values.
-  EXPECT_EQ(lines[second + 2], "SEP_depth= 0, margins=");
+  EXPECT_EQ(lines[second + 2].rfind("SEP_depth= 0 ", 0), 0u) << lines[second + 2];
   EXPECT_EQ(lines[second + 3], "NMP_depth= 99");
   EXPECT_EQ(lines[second + 4], "LMP_depth= 0, count=");
   EXPECT_EQ(lines[second + 5], "LMR_depth= 99");
   EXPECT_EQ(lines[third + 3], "NMP_depth= 3");
-  EXPECT_EQ(lines[third + 5], "LMR_depth= 3");
+  EXPECT_EQ(lines[third + 5], "LMR_depth= 2");
   // Chess960 writes castling as the king taking its rook.
   EXPECT_TRUE(HasLine(lines, "1. move e1h1"));
 }

@@ -170,7 +170,7 @@ TEST_F(ConsoleCommands, SetStoresSettingsLimitsAndFlags) {
   EXPECT_EQ(g_pending.sep_depth, 0);
   Set("set ss 1");
   EXPECT_EQ(g_pending.network_noise, 0);
-  EXPECT_EQ(g_pending.lmr_depth, 3);
+  EXPECT_EQ(g_pending.lmr_depth, 2);
   EXPECT_EQ(g_pending.multi_pv, 1);
   EXPECT_EQ(g_pending.limit_strength, 0);
 }

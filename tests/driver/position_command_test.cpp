@@ -169,18 +169,53 @@ TEST_F(GameRecord, SearchMovesKeepsTheLegalMovesUpToTheFirstOtherWord) {
   g_control.state.store(kStateIdle);
 }
 
-TEST_F(GameRecord, NodesGetAJitterOfAtMostFourPercent) {
-  for (int i = 0; i < 200; i++) {
+TEST_F(GameRecord, NodeLimitsAreTakenExactly) {
+  for (int i = 0; i < 20; i++) {
     g_control.state.store(kStateIdle);
     HandleGoCommand("nodes 10000");
-    EXPECT_GE(g_control.limits.node_limit, 9610);
-    EXPECT_LE(g_control.limits.node_limit, 10400);
+    EXPECT_EQ(g_control.limits.node_limit, 10000);
   }
-  // Large counts do not overflow.
+  // Large counts do not overflow; negative ones mean none.
   g_control.state.store(kStateIdle);
   HandleGoCommand("nodes 4000000000000");
-  EXPECT_GE(g_control.limits.node_limit, 3840000000000LL);
-  EXPECT_LE(g_control.limits.node_limit, 4160000000000LL);
+  EXPECT_EQ(g_control.limits.node_limit, 4000000000000LL);
+  g_control.state.store(kStateIdle);
+  HandleGoCommand("nodes -5");
+  EXPECT_EQ(g_control.limits.node_limit, 0);
+  g_control.state.store(kStateIdle);
+}
+
+// A node-limited search repeats itself exactly, move and node count, from
+// a new game each time.
+TEST(PositionCommand, ANodeLimitedSearchRepeatsMoveForMove) {
+  EngineProcess engine({"-use_hce"});
+  std::vector<std::string> lines;
+  for (int i = 0; i < 3; i++) {
+    engine.Send("ucinewgame");
+    engine.Send("position fen r1bqkb1r/pp1ppppp/2n2n2/8/3NP3/2N5/PPP2PPP/R1BQKB1R b KQkq - 0 1");
+    engine.Send("go nodes 30000");
+    std::vector<std::string> got = engine.ReadUntil("bestmove", 60000);
+    lines.insert(lines.end(), got.begin(), got.end());
+  }
+  engine.Send("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+  std::vector<std::string> answers, totals;
+  for (const std::string& line : lines) {
+    if (line.rfind("bestmove ", 0) == 0) answers.push_back(line);
+    if (line.rfind("info depth", 0) == 0 && line.find(" pv ") != std::string::npos) {
+      size_t at = line.find(" nodes ");
+      totals.push_back(line.substr(at, line.find(' ', at + 7) - at));
+    }
+  }
+  ASSERT_EQ(answers.size(), 3u);
+  EXPECT_EQ(answers[0], answers[1]);
+  EXPECT_EQ(answers[0], answers[2]);
+  ASSERT_EQ(totals.size() % 3, 0u);
+  size_t per = totals.size() / 3;
+  for (size_t i = 0; i < per; i++) {
+    EXPECT_EQ(totals[i], totals[per + i]);
+    EXPECT_EQ(totals[i], totals[2 * per + i]);
+  }
 }
 
 TEST(PositionCommand, AnIllegalMoveStopsTheMovesWithAMessage) {
@@ -190,11 +225,22 @@ TEST(PositionCommand, AnIllegalMoveStopsTheMovesWithAMessage) {
   EXPECT_TRUE(HasLine(lines, "info string illegal move z9z9, it and the moves after it are ignored"));
 }
 
-TEST(PositionCommand, ARefusedFenIsNamedAndTheEngineSearchesThePositionBefore) {
+TEST(PositionCommand, ARefusedFenIsNamedAndGoAnswersAtOnceWithoutASearch) {
   auto lines = RunEngineScript({"-use_hce"}, "position startpos moves e2e4\n"
-                                             "position fen 4k3/8/8/8/8/8/8/2K1K3 w - - moves e1d1\n"
-                                             "go depth 2\n");
-  EXPECT_TRUE(HasLine(lines, "info string refused FEN: White has more than one king (the previous position stays)"));
+                                             "position fen 4k2R/8/8/8/8/8/8/4K3 w - - 0 1\n"
+                                             "go depth 2\ngo infinite\nisready\n");
+  EXPECT_TRUE(HasLine(lines, "info string refused FEN: Black is in check with White to move (no search until a "
+                             "position is accepted)"));
+  int answers = 0;
+  for (const std::string& line : lines) {
+    EXPECT_NE(line.rfind("info depth", 0), 0u) << line;  // nothing is searched
+    answers += line == "bestmove 0000";
+  }
+  EXPECT_EQ(answers, 2);
+  EXPECT_TRUE(HasLine(lines, "info string no search: the position was refused (Black is in check with White to move)"));
+  // The next accepted position searches again.
+  lines = RunEngineScript({"-use_hce"}, "position fen 4k3/8/8/8/8/8/8/2K1K3 w - -\n"
+                                        "position startpos moves e2e4\ngo depth 2\n");
   ASSERT_FALSE(lines.empty());
   ASSERT_EQ(lines.back().rfind("bestmove ", 0), 0u);
   std::string move = lines.back().substr(9, lines.back().find(' ', 9) - 9);

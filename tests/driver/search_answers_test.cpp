@@ -141,7 +141,8 @@ TEST(EveryGoAnswers, AFiftyMoveCounterAbove100StillGetsAMove) {
   // Taking the checking queen wins; every other move keeps the draw.
   engine.Send("position fen 4k3/8/8/8/8/8/3q4/3QK3 w - - 150 100");
   engine.Send("go depth 4");
-  EXPECT_EQ(MoveOf(engine.ReadUntil("bestmove").back()), "d1d2");
+  std::string taken = MoveOf(engine.ReadUntil("bestmove").back());
+  EXPECT_TRUE(taken == "d1d2" || taken == "e1d2") << taken;
   engine.Send("quit");
   EXPECT_EQ(engine.WaitExit(), 0);
 }

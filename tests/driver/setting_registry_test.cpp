@@ -91,7 +91,7 @@ TEST(SettingRegistry, DefaultsFillTheRecordAndLeaveTheRestAtTheirOwn) {
   EXPECT_EQ(s.hash_mb, 64);
   EXPECT_EQ(s.ponder, 1);
   EXPECT_EQ(s.uci_elo, kStrengthEloMax);
-  EXPECT_EQ(s.lmp_depth, 6);
+  EXPECT_EQ(s.lmp_depth, 8);
   EXPECT_STREQ(s.nn_file, "embedded");
   EXPECT_STREQ(s.syzygy_path, "");
   EXPECT_TRUE(flags.use_nn_eval);

@@ -1,6 +1,7 @@
-// The staged move picker: every legal move exactly once whatever order the
-// stages run in, the hash move first, captures by their exchange value, and
-// the quiescence modes' moves.
+// The staged move picker: every legal move exactly once whatever the table
+// move, killer and countermove are, the table move first, winning captures
+// before the quiet moves and losing ones after, quiet moves by history, and
+// the moves of quiescence and ProbCut.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,38 +47,47 @@ std::vector<std::string> ManyFens() {
   return fens;
 }
 
+constexpr int kPly = 2;
+
+enum class Mode { kMain, kQuiescence, kProbCut };
+
 struct Picked {
   std::vector<MoveListEntry> entries;  // in the order handed out
+  std::vector<PickerStage> stages;     // the stage each came from
 };
 
-// Runs the picker of the thread's ply to its end in a mode. The hash move,
-// when given, is set in the ply's record first.
-Picked RunPicker(SearchThread* t, uint16_t mode, Move hash_move = kNullMove) {
-  PlyRecord& r = t->stack[t->pos.ply];
-  int side = t->pos.side;
-  r.checker = uint8_t(FindAttacker(&t->pos, t->pos.king_square[side], side ^ 1, Occupancy(&t->pos)));
-  r.hash_move = hash_move;
-  StartMovePicker(t, mode);
+// Runs a picker of the thread's ply 2 to its end. skip_after: once that
+// many moves are out, the caller asks for no more quiet moves.
+Picked RunPicker(SearchThread* t, Mode mode, Move table_move = kNullMove, int threshold = 0, int skip_after = -1) {
+  Position* pos = &t->pos;
+  int side = pos->side;
+  PlyRecord& r = t->stack[kPly];
+  r.checker = uint8_t(FindAttacker(pos, pos->king_square[side], side ^ 1, Occupancy(pos)));
+  bool in_check = r.checker != kNoSquare;
+  MovePicker picker;
+  if (mode == Mode::kMain) StartMainPicker(&picker, t, kPly, table_move, in_check);
+  else if (mode == Mode::kQuiescence) StartQuiescencePicker(&picker, t, kPly, table_move, in_check);
+  else StartProbCutPicker(&picker, t, kPly, table_move, threshold);
   Picked out;
-  MoveListEntry* e;
-  while ((e = NextMove(t)) != nullptr) {
+  const MoveListEntry* e;
+  while ((e = NextMove(&picker)) != nullptr) {
     out.entries.push_back(*e);
+    out.stages.push_back(picker.stage);
+    if (int(out.entries.size()) == skip_after) picker.skip_quiets = true;
     if (out.entries.size() > 2 * kMaxMovesPerPly) break;
   }
   return out;
 }
 
-bool GivesCheck(Position* pos, Move move) {
-  int side = pos->side;
-  MakeMove(pos, move);
-  bool check = IsSquareAttacked(pos, pos->king_square[side ^ 1], side);
-  UnmakeMove(pos);
-  return check;
+bool InCheck(const Position* pos) {
+  return IsSquareAttacked(pos, pos->king_square[pos->side], pos->side ^ 1);
 }
 
 int Exchange(const Position* pos, const MoveListEntry& e) {
   return StaticExchange(pos, pos->side, MoveFrom(e.move), MoveTo(e.move));
 }
+
+bool IsPromotion(const MoveListEntry& e) { return TypeOf(e.mover) == PAWN && MoveFlags(e.move) != 0; }
 
 // The legal moves among those handed out, with how often each came.
 std::map<Move, int> LegalCounts(Position* pos, const Picked& picked) {
@@ -87,125 +97,174 @@ std::map<Move, int> LegalCounts(Position* pos, const Picked& picked) {
   return counts;
 }
 
-TEST(MovePicker, MainSearchHandsOutEveryLegalMoveOnceWithOrWithoutAHashMove) {
-  for (const std::string& fen : ManyFens()) {
-    ThreadPtr t = MakeThread(fen);
-    std::vector<Move> legal = LegalMoves(&t->pos);
-    std::sort(legal.begin(), legal.end());
-    // No hash move; then each legal move in turn as the hash move (quiet
-    // moves, captures and promotions all take the hash stage).
-    std::vector<Move> hash_moves = {kNullMove};
-    for (size_t i = 0; i < legal.size(); i += 3) hash_moves.push_back(legal[i]);
-    for (Move hash : hash_moves) {
-      Picked picked = RunPicker(t.get(), kModeMainSearch, hash);
-      std::map<Move, int> counts = LegalCounts(&t->pos, picked);
-      std::vector<Move> seen;
-      for (auto& [move, count] : counts) {
-        seen.push_back(move);
-        // The move loop skips the hash move's second coming; nothing else
-        // may come twice.
-        EXPECT_EQ(count, move == hash ? 2 : 1) << fen << " move " << move << " hash " << hash;
-      }
-      EXPECT_EQ(seen, legal) << fen << " hash " << hash;
-      if (hash != kNullMove) {
-        ASSERT_FALSE(picked.entries.empty());
-        EXPECT_EQ(picked.entries[0].move, hash) << fen;
-      }
-    }
+// A legal quiet move of the position other than `other`, or 0.
+Move SomeQuiet(Position* pos, Move other, size_t skip) {
+  for (Move m : LegalMoves(pos)) {
+    MoveListEntry e{m, 0, pos->board[MoveFrom(m)], pos->board[MoveTo(m)]};
+    if (!IsTactical(e) && m != other && skip-- == 0) return m;
   }
+  return kNullMove;
 }
 
-TEST(MovePicker, TheHashMoveComesFirstWithItsMoverAndVictim) {
-  ThreadPtr t = MakeThread(kKiwipete);
-  // e5xf7: a knight capture; a2a3 a quiet move; e1g1 castling (no victim).
-  for (const char* text : {"e5f7", "a2a3", "e1g1"}) {
-    Move hash = kNullMove;
-    ASSERT_TRUE(ParseMoveText(&t->pos, text, &hash)) << text;
-    Picked picked = RunPicker(t.get(), kModeMainSearch, hash);
-    ASSERT_FALSE(picked.entries.empty());
-    const MoveListEntry& first = picked.entries[0];
-    EXPECT_EQ(first.move, hash) << text;
-    EXPECT_EQ(first.mover, t->pos.board[MoveFrom(hash)]) << text;
-    EXPECT_EQ(first.captured, std::string(text) == "e5f7" ? t->pos.board[MoveTo(hash)] : 0) << text;
-  }
-}
-
-TEST(MovePicker, CapturesComeByExchangeValue) {
-  int losing_seen = 0, even_seen = 0;
-  for (const std::string& fen : ManyFens()) {
-    ThreadPtr t = MakeThread(fen);
-    const Position* pos = &t->pos;
-    Picked picked = RunPicker(t.get(), kModeMainSearch);
-    // The captures in the order handed out, promotions left aside (they
-    // rank by what they take, whatever the exchange).
-    std::vector<MoveListEntry> captures;
-    for (const MoveListEntry& e : picked.entries) {
-      bool promotion = TypeOf(e.mover) == PAWN && (RankOf(MoveTo(e.move)) == 0 || RankOf(MoveTo(e.move)) == 7);
-      if (e.captured != 0 && !promotion) captures.push_back(e);
-    }
-    bool losing_before = false;
-    for (size_t i = 0; i < captures.size(); i++) {
-      int s = Exchange(pos, captures[i]);
-      bool losing = s < -kSeeLossTolerance;
-      losing_seen += losing;
-      even_seen += !losing && s < kSeeGain;
-      // No capture that holds its material after one that loses.
-      if (!losing) {
-        EXPECT_FALSE(losing_before) << fen << " capture " << i;
-      }
-      losing_before |= losing;
-      for (size_t j = i + 1; j < captures.size(); j++) {
-        int later = Exchange(pos, captures[j]);
-        int victim = TypeOf(captures[i].captured), later_victim = TypeOf(captures[j].captured);
-        // Of two captures of the same kind of man, one that wins comes
-        // before one that only breaks even.
-        if (victim == later_victim && s >= -kSeeLossTolerance && s < kSeeGain) {
-          EXPECT_LT(later, kSeeGain) << fen << " captures " << i << ", " << j;
-        }
-        // Losing captures: the bigger victim first.
-        if (losing && later < -kSeeLossTolerance) {
-          EXPECT_GE(kExchangeOrder[victim], kExchangeOrder[later_victim]) << fen << " captures " << i << ", " << j;
-        }
-      }
-    }
-  }
-  // The positions hold every kind of capture.
-  EXPECT_GT(losing_seen, 10);
-  EXPECT_GT(even_seen, 10);
-}
-
-TEST(MovePicker, QuiescenceHandsOutEachCaptureOnceAndOnlyChecksBeyond) {
+TEST(MovePicker, EveryLegalMoveComesOnceWhateverTheTableMoveKillerAndCounter) {
   for (const std::string& fen : ManyFens()) {
     ThreadPtr t = MakeThread(fen);
     Position* pos = &t->pos;
-    int side = pos->side;
-    if (IsSquareAttacked(pos, pos->king_square[side], side ^ 1)) continue;  // quiescence never runs in check
-    std::vector<Move> legal_captures;
-    for (Move m : LegalMoves(pos)) {
-      bool en_passant = TypeOf(pos->board[MoveFrom(m)]) == PAWN && MoveTo(m) == pos->ep_square;
-      bool promotion = TypeOf(pos->board[MoveFrom(m)]) == PAWN && (RankOf(MoveTo(m)) == 0 || RankOf(MoveTo(m)) == 7);
-      if ((pos->board[MoveTo(m)] != 0 || en_passant) && !promotion) legal_captures.push_back(m);
-    }
-    std::sort(legal_captures.begin(), legal_captures.end());
-    for (uint16_t mode : {kModeQuiescence, kModeQuiescenceChecks}) {
-      Picked picked = RunPicker(t.get(), mode);
-      std::map<Move, int> counts = LegalCounts(pos, picked);
-      std::vector<Move> captures;
-      for (auto& [move, count] : counts) {
-        EXPECT_EQ(count, 1) << fen << " mode " << mode << " move " << move;
-        if (std::binary_search(legal_captures.begin(), legal_captures.end(), move)) captures.push_back(move);
-      }
-      EXPECT_EQ(captures, legal_captures) << fen << " mode " << mode;
-      for (const MoveListEntry& e : picked.entries) {
-        bool tactical = e.captured != 0 || TypeOf(e.mover) == PAWN;
-        if (tactical || !IsLegalMove(pos, side, e.move)) continue;
-        // Beyond captures, promotions and pawn pushes, only quiet checks,
-        // and only where the mode asks for them.
-        EXPECT_EQ(mode, kModeQuiescenceChecks) << fen;
-        EXPECT_TRUE(GivesCheck(pos, e.move)) << fen << " move " << e.move;
+    std::vector<Move> legal = LegalMoves(pos);
+    std::sort(legal.begin(), legal.end());
+    std::vector<Move> table_moves = {kNullMove};
+    for (size_t i = 0; i < legal.size(); i += 3) table_moves.push_back(legal[i]);
+    // A killer and a countermove that are legal quiet moves here, and a
+    // killer that is not a move of this position at all.
+    Move killer = SomeQuiet(pos, kNullMove, 1);
+    Move counter = SomeQuiet(pos, killer, 2);
+    PlyRecord& prev = t->stack[kPly - 1];
+    prev.current_move = MakeMoveWord(12, 28);
+    prev.current_mover = PieceCode(pos->side ^ 1, KNIGHT);
+    t->histories.countermove[prev.current_mover][28] = counter;
+    for (Move bogus_killer : {killer, Move(MakeMoveWord(0, 63))}) {
+      t->stack[kPly].killer = bogus_killer;
+      for (Move table : table_moves) {
+        Picked picked = RunPicker(t.get(), Mode::kMain, table);
+        std::map<Move, int> counts = LegalCounts(pos, picked);
+        std::vector<Move> seen;
+        for (auto& [move, count] : counts) {
+          seen.push_back(move);
+          EXPECT_EQ(count, 1) << fen << " move " << move << " table " << table;
+        }
+        EXPECT_EQ(seen, legal) << fen << " table " << table;
+        if (table != kNullMove) {
+          ASSERT_FALSE(picked.entries.empty());
+          EXPECT_EQ(picked.entries[0].move, table) << fen;
+        }
       }
     }
   }
+}
+
+TEST(MovePicker, TheTableMoveComesFirstWithItsMoverAndVictim) {
+  ThreadPtr t = MakeThread(kKiwipete);
+  // e5xf7: a knight capture; a2a3 a quiet move; e1g1 castling (no victim).
+  for (const char* text : {"e5f7", "a2a3", "e1g1"}) {
+    Move table = kNullMove;
+    ASSERT_TRUE(ParseMoveText(&t->pos, text, &table)) << text;
+    Picked picked = RunPicker(t.get(), Mode::kMain, table);
+    ASSERT_FALSE(picked.entries.empty());
+    const MoveListEntry& first = picked.entries[0];
+    EXPECT_EQ(first.move, table) << text;
+    EXPECT_EQ(first.mover, t->pos.board[MoveFrom(table)]) << text;
+    EXPECT_EQ(first.captured, std::string(text) == "e5f7" ? t->pos.board[MoveTo(table)] : 0) << text;
+  }
+}
+
+TEST(MovePicker, WinningCapturesFirstThenQuietMovesByHistoryThenLosingCaptures) {
+  int losing_seen = 0, ordered_pairs = 0;
+  for (const std::string& fen : ManyFens()) {
+    ThreadPtr t = MakeThread(fen);
+    Position* pos = &t->pos;
+    if (InCheck(pos)) continue;
+    // Give the quiet moves distinct butterfly histories.
+    int k = 0;
+    for (Move m : LegalMoves(pos)) t->histories.butterfly[pos->side][MoveFrom(m)][MoveTo(m)] = int16_t(37 * (k++ % 50) - 900);
+    Picked picked = RunPicker(t.get(), Mode::kMain);
+    int phase = 0;  // 0 winning captures, 1 quiet moves, 2 losing captures
+    int last_history = 1 << 30;
+    for (const MoveListEntry& e : picked.entries) {
+      if (!IsLegalMove(pos, pos->side, e.move)) continue;
+      bool quiet = !IsTactical(e);
+      bool losing = !quiet && !IsPromotion(e) && e.captured != 0 && Exchange(pos, e) < 0;
+      bool under = IsPromotion(e) && MoveFlags(e.move) != kFlagQueen;
+      int now = quiet ? 1 : (losing || under) ? 2 : 0;
+      EXPECT_GE(now, phase) << fen << " move " << e.move;
+      phase = now > phase ? now : phase;
+      losing_seen += losing;
+      if (quiet) {
+        int h = t->histories.butterfly[pos->side][MoveFrom(e.move)][MoveTo(e.move)];
+        EXPECT_LE(h, last_history) << fen << " move " << e.move;
+        last_history = h;
+        ordered_pairs++;
+      }
+    }
+  }
+  EXPECT_GT(losing_seen, 10);
+  EXPECT_GT(ordered_pairs, 100);
+}
+
+TEST(MovePicker, TheKillerAndCountermoveComeRightAfterTheWinningCaptures) {
+  ThreadPtr t = MakeThread(kKiwipete);
+  Position* pos = &t->pos;
+  Move killer = kNullMove, counter = kNullMove;
+  ASSERT_TRUE(ParseMoveText(pos, "a2a3", &killer));
+  ASSERT_TRUE(ParseMoveText(pos, "g2g3", &counter));
+  t->stack[kPly].killer = killer;
+  PlyRecord& prev = t->stack[kPly - 1];
+  prev.current_move = MakeMoveWord(52, 36);
+  prev.current_mover = PieceCode(BLACK, PAWN);
+  t->histories.countermove[prev.current_mover][36] = counter;
+  Picked picked = RunPicker(t.get(), Mode::kMain);
+  size_t first_quiet = 0;
+  while (first_quiet < picked.entries.size() && IsTactical(picked.entries[first_quiet])) first_quiet++;
+  ASSERT_LT(first_quiet + 1, picked.entries.size());
+  EXPECT_EQ(picked.entries[first_quiet].move, killer);
+  EXPECT_EQ(picked.entries[first_quiet + 1].move, counter);
+}
+
+TEST(MovePicker, SkippingQuietMovesStillHandsOutTheLosingCaptures) {
+  // The queen's captures on d5 and h7 lose it; nothing else captures.
+  ThreadPtr t = MakeThread("6k1/6pp/2n1p3/3p4/8/3Q4/6PP/6K1 w - - 0 1");
+  Position* pos = &t->pos;
+  Picked picked = RunPicker(t.get(), Mode::kMain, kNullMove, 0, 1);
+  int quiets = 0, captures = 0;
+  for (const MoveListEntry& e : picked.entries) {
+    if (!IsTactical(e)) quiets++;
+    else captures++;
+  }
+  // One quiet move came before the skip; both losing captures still come.
+  EXPECT_LE(quiets, 1);
+  EXPECT_EQ(captures, 2) << pos->side;
+}
+
+TEST(MovePicker, QuiescenceHandsOutCapturesAndQueenPromotionsOnlyAndEveryEvasionInCheck) {
+  for (const std::string& fen : ManyFens()) {
+    ThreadPtr t = MakeThread(fen);
+    Position* pos = &t->pos;
+    std::vector<Move> expected;
+    for (Move m : LegalMoves(pos)) {
+      MoveListEntry e{m, 0, pos->board[MoveFrom(m)], pos->board[MoveTo(m)]};
+      if (TypeOf(e.mover) == KING && MoveFlags(m)) e.captured = 0;
+      bool wanted = InCheck(pos) || (IsTactical(e) && (!IsPromotion(e) || MoveFlags(m) == kFlagQueen));
+      if (wanted) expected.push_back(m);
+    }
+    std::sort(expected.begin(), expected.end());
+    std::vector<Move> legal = LegalMoves(pos);
+    for (Move table : {kNullMove, legal.empty() ? kNullMove : legal[0]}) {
+      Picked picked = RunPicker(t.get(), Mode::kQuiescence, table);
+      std::vector<Move> seen;
+      for (auto& [move, count] : LegalCounts(pos, picked)) {
+        EXPECT_EQ(count, 1) << fen << " move " << move;
+        seen.push_back(move);
+      }
+      EXPECT_EQ(seen, expected) << fen << " table " << table;
+    }
+  }
+}
+
+TEST(MovePicker, ProbCutHandsOutOnlyCapturesWinningTheThreshold) {
+  int handed = 0;
+  for (const std::string& fen : ManyFens()) {
+    ThreadPtr t = MakeThread(fen);
+    Position* pos = &t->pos;
+    if (InCheck(pos)) continue;
+    for (int threshold : {0, 200}) {
+      Picked picked = RunPicker(t.get(), Mode::kProbCut, kNullMove, threshold);
+      for (const MoveListEntry& e : picked.entries) {
+        EXPECT_TRUE(IsTactical(e)) << fen;
+        EXPECT_GE(Exchange(pos, e), threshold) << fen << " move " << e.move;
+        handed++;
+      }
+    }
+  }
+  EXPECT_GT(handed, 20);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <regex>
 
+#include "support/board_helpers.h"
 #include "support/engine_process.h"
 
 namespace {
@@ -112,10 +113,21 @@ TEST(SearchRoots, DepthZeroPlaysTheQuiescenceMove) {
   // A hanging queen: the quiescence line takes it.
   SearchResult r = RunSearch("fen 4k3/8/8/3q4/4P3/8/8/4K3 w - -", "go depth 0");
   EXPECT_EQ(r.bestmove, "e4d5");
-  // Nothing to capture: the root stands pat, and the first of the ordered
-  // root moves answers.
+  // Its score is reported.
+  EXPECT_NE(r.last_info.find("info depth 0 "), std::string::npos) << r.last_info;
+  EXPECT_EQ(ScoreOf(r.last_info).rfind("cp ", 0), 0u) << r.last_info;
+  EXPECT_GT(std::stoi(ScoreOf(r.last_info).substr(3)), -100) << r.last_info;  // not the queen down
+  // Nothing to capture: the root stands pat with the static evaluation,
+  // and the table's move (or the first of the ordered root moves) answers.
   r = RunSearch("startpos", "go depth 0");
-  EXPECT_EQ(r.bestmove, "a2a3");
+  EXPECT_TRUE(IsLegalMoveText(kStartFen, "", r.bestmove)) << r.bestmove;
+  bool scored = false;
+  for (const std::string& l : r.lines)
+    scored |= l.rfind("info depth 0 ", 0) == 0 && l.find(" score cp ") != std::string::npos && l.find(" pv") == std::string::npos;
+  EXPECT_TRUE(scored);
+  // In check it is the best evasion.
+  r = RunSearch("fen 4k3/8/8/8/8/8/3q4/4K3 w - -", "go depth 0");
+  EXPECT_EQ(r.bestmove, "e1d2");
 }
 
 TEST(SearchRoots, OneLegalMoveIsPlayed) {
