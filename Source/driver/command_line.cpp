@@ -8,6 +8,7 @@
 #include <string>
 
 #include "driver/setting_registry.h"
+#include "tools/benchmark.h"
 #include "driver/settings.h"
 #include "platform/tool_arguments.h"
 #include "search/search_control.h"
@@ -103,7 +104,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       cl.mode = RunMode::Bench;
       cl.bench_in_main_thread = false;
       whole = kBenchWordDepth;
-      if (i + 1 < argc && argv[i + 1][0] != '-') refuse(CheckWholeNumber(arg, argv[++i], 0, LLONG_MAX, &whole));
+      if (i + 1 < argc && argv[i + 1][0] != '-') refuse(CheckWholeNumber(arg, argv[++i], 1, kMaxBenchDepth, &whole));
       SetFixedDepth(&limits, whole);
     } else if (is("-t")) {
       if (need("seconds", &v)) {
@@ -120,13 +121,16 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       }
     } else if (is("-nps")) {
       if (need("nodes per second", &v)) {
-        refuse(CheckRealNumber(arg, v, 0, 1e12, &real));
+        // Only the speeds of the calibrated range (UCI_Elo's): beyond it
+        // the model says nothing, and a rate of 0 would never end a search.
+        refuse(CheckRealNumber(arg, v, std::round(RateOfElo(kStrengthEloMin)), std::round(RateOfElo(kStrengthEloMax)),
+                               &real));
         if (!cl.refusal.empty()) break;
         double rate = real;
         g_control.target_rate = float(rate);
         g_pending.limit_strength = 1;
-        int elo = rate > 0 ? int(EloOfRate(rate)) : 0;
-        g_pending.uci_elo = int16_t(Clamp(elo, -32768, 32767));
+        int elo = Clamp(int(std::lround(EloOfRate(rate))), kStrengthEloMin, kStrengthEloMax);
+        g_pending.uci_elo = int16_t(elo);
         std::printf("Elo= %d\n", elo);
         std::fflush(stdout);
       }

@@ -33,12 +33,19 @@ void SetLevel(const ConsoleWords& w) {
 
 void SetTargetRate(const char* word) {
   double rate = std::atof(word);
+  // Only the speeds of the calibrated range (UCI_Elo's): beyond it the
+  // model says nothing, and a rate of 0 would never end a search.
+  double lo = std::round(RateOfElo(kStrengthEloMin)), hi = std::round(RateOfElo(kStrengthEloMax));
+  if (!(rate >= lo && rate <= hi)) {
+    PrintLine("target_nps takes %.0f to %.0f nodes a second, not %s", lo, hi, word);
+    return;
+  }
   g_control.target_rate = float(rate);
   g_pending.limit_strength = 1;
   // Each search start derives its target rate from UCI_Elo, so the Elo of
   // this rate is what keeps it.
-  int elo = rate > 0 ? int(EloOfRate(rate)) : 0;
-  g_pending.uci_elo = int16_t(elo < INT16_MIN ? INT16_MIN : elo > INT16_MAX ? INT16_MAX : elo);
+  int elo = int(std::lround(EloOfRate(rate)));
+  g_pending.uci_elo = int16_t(elo < kStrengthEloMin ? kStrengthEloMin : elo > kStrengthEloMax ? kStrengthEloMax : elo);
   PrintLine("target_nps set to %.0f", rate);
 }
 

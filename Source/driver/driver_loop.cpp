@@ -9,6 +9,7 @@
 #include "driver/board_print.h"
 #include "driver/book_moves.h"
 #include "driver/input.h"
+#include "driver/options.h"
 #include "driver/report_text.h"
 #include "driver/setting_effects.h"
 #include "driver/settings_snapshot.h"
@@ -143,6 +144,7 @@ void ReportResult() {
   c.stop.store(false);
   c.state.store(kStateIdle);
   SayTablebaseProblems();
+  ApplyQueuedOptions();
   ApplyDeferredOptions();
   if (g_flags.auto_play || g_flags.self_play) AutoPlay();
 }

@@ -7,6 +7,7 @@
 
 #include "driver/setting_registry.h"
 #include "driver/settings.h"
+#include "platform/format_text.h"
 #include "platform/output.h"
 #include "search/search_control.h"
 
@@ -55,11 +56,43 @@ void PrintUciOptions() {
   }
 }
 
+namespace {
+
+// Settings that cannot change under a running search (the table, the
+// threads, the strength's generator), sent during one: they are said to
+// wait and are set, in the order sent, once the search has answered.
+struct QueuedOption {
+  char name[101];
+  char value[201];
+};
+constexpr int kMaxQueuedOptions = 64;
+QueuedOption queued_options[kMaxQueuedOptions];
+int queued_count = 0;
+
+}  // namespace
+
+void ApplyQueuedOptions() {
+  int count = queued_count;
+  queued_count = 0;
+  for (int i = 0; i < count; i++) SetOption(queued_options[i].name, queued_options[i].value);
+  if (count > 0) ActivateSettings();
+}
+
 void SetOption(const char* name, const char* value) {
   const SettingEntry* found = FindUciSetting(name);
   if (found == nullptr) return;
   const SettingEntry& e = *found;
-  if (e.idle_only && !SearchIsIdle()) return;
+  if (e.idle_only && !SearchIsIdle()) {
+    if (queued_count == kMaxQueuedOptions) {
+      PrintLine("info string %s not set: too many settings wait for the search to end", e.name);
+      return;
+    }
+    QueuedOption& q = queued_options[queued_count++];
+    CopyField(q.name, int(sizeof q.name), e.name);
+    CopyField(q.value, int(sizeof q.value), value);
+    PrintLine("info string %s will be set when the search ends", e.name);
+    return;
+  }
   switch (e.kind) {
     case SettingKind::Spin: {
       long long v;

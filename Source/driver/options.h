@@ -12,6 +12,9 @@ void PrintUciOptions();
 // refused with a message and the option keeps its value. Also used by the
 // configuration file loader.
 void SetOption(const char* name, const char* value);
+// The settings sent during a search that could not apply then (Hash,
+// Threads, Clear_Hash, Strength_Seed): set once the search has answered.
+void ApplyQueuedOptions();
 // Parses the arguments of a setoption command into name and value and
 // applies them.
 void HandleSetOption(const char* args);

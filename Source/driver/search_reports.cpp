@@ -11,7 +11,9 @@ namespace {
 
 void PrintLineReport(const LineReport& report) {
   if (g_flags.uci) {
-    PrintLine("%s", UciLineText(report, g_active.show_wdl != 0).c_str());
+    // The search's own copy of the setting: a setoption during the search
+    // rewrites the settings on another thread.
+    PrintLine("%s", UciLineText(report, report.show_wdl).c_str());
   } else {
     PrintLine("%s", ConsoleLineText(report).c_str());
     // A blank line closes the lines of a depth.

@@ -33,6 +33,7 @@ SearchOptions SearchOptionsOf(const Settings& s, const EngineFlags& flags) {
   o.uci_elo = s.uci_elo;
   o.strength_seed = s.strength_seed;
   o.move_overhead_ms = s.move_overhead_ms;
+  o.show_wdl = s.show_wdl != 0;
   o.contempt = s.contempt;
   o.contempt_ramp = s.contempt_ramp;
   o.tb_probe_depth = s.tb_probe_depth;

@@ -145,8 +145,8 @@ void RunBench(const char* args) {
   const char* rest = nullptr;
   std::string word = FirstWord(args, &rest);
   long depth = kUciBenchDepth;
-  if ((!word.empty() && !WholeNumber(word, 1, kMaxSearchDepth, &depth)) || *rest != 0) {
-    PrintLine("info string bench takes a depth of 1 to %d, not \"%s\"", kMaxSearchDepth, args);
+  if ((!word.empty() && !WholeNumber(word, 1, kMaxBenchDepth, &depth)) || *rest != 0) {
+    PrintLine("info string bench takes a depth of 1 to %d, not \"%s\"", kMaxBenchDepth, args);
     return;
   }
   if (!SearchIsIdle()) EndSearchWithAnswer();

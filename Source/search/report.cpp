@@ -80,6 +80,7 @@ void ReportLine(Position* root, int depth, int score, const Move* line, int mult
   report.nps = elapsed > 0.001f ? c.nodes / double(elapsed) : 0.0;
   report.tb_hits = c.tb_hits;
   report.hash_fill = hash_fill;
+  report.show_wdl = c.options.show_wdl;
   if (g_report_handler.line != nullptr) g_report_handler.line(report);
 }
 

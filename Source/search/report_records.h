@@ -34,6 +34,7 @@ struct LineReport {
   double nps;            // 0 in the first millisecond
   double tb_hits;
   int hash_fill;         // permille of the transposition table in use
+  bool show_wdl;         // the search's options ask for win/draw/loss figures
 };
 
 // Where the root search stands: the iteration's statistics, given before its

@@ -39,6 +39,7 @@ struct SearchOptions {
   int uci_elo = 0;            // the Elo strength limiting aims at
   int strength_seed = 0;      // seed of a limited strength's choices; 0: a random one
   int move_overhead_ms = 0;   // kept back from the clock for the front end
+  bool show_wdl = false;      // info lines carry win/draw/loss figures (UCI_ShowWDL)
   int contempt = 0;
   int contempt_ramp = 0;
   int tb_probe_depth = 0;     // least remaining depth for a tablebase probe

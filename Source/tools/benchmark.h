@@ -4,6 +4,10 @@
 
 #include "tools/tool_search.h"
 
+// The deepest bench: depth 13 takes seconds, each depth more about half as
+// long again, so deeper ones would run for days.
+constexpr int kMaxBenchDepth = 30;
+
 // Searches each benchmark position with one thread to the depth limit (17
 // unless -d gives one) with the table cleared and no time limit that could
 // end a search first, in a search thread or, with in_main_thread, in the

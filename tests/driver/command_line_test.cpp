@@ -44,6 +44,11 @@ TEST(CommandLine, NpsPrintsItsEloFromTheCalibrationTable) {
   EXPECT_TRUE(HasLine(lines, "option name UCI_LimitStrength type check default true"));
   EXPECT_TRUE(HasLine(lines, "option name UCI_Elo type spin default " + elo + " min " +
                                  std::to_string(kStrengthEloMin) + " max " + std::to_string(kStrengthEloMax)));
+  // The ends of the range are the ends of UCI_Elo's.
+  lines = Uci({"-nps", "100"});
+  EXPECT_TRUE(HasLine(lines, "Elo= " + std::to_string(kStrengthEloMin)));
+  lines = Uci({"-nps", "4000000"});
+  EXPECT_TRUE(HasLine(lines, "Elo= " + std::to_string(kStrengthEloMax)));
 }
 
 TEST(CommandLine, SwitchesAndStrings) {
@@ -134,8 +139,15 @@ TEST(CommandLine, UnknownSwitchesAndBadValuesAreRefused) {
       {{"-threads", "2x"}, "zorv: -threads \"2x\" refused: a whole number; see zorv --help"},
       {{"-d", ""}, "zorv: -d \"\" refused: a whole number of 0 or more; see zorv --help"},
       {{"-t", "fast"}, "zorv: -t \"fast\" refused: a number above 0, at most 1e+07; see zorv --help"},
-      {{"-nps", "nan"}, "zorv: -nps \"nan\" refused: a number from 0 to 1e+12; see zorv --help"},
-      {{"bench", "deep"}, "zorv: bench \"deep\" refused: a whole number of 0 or more; see zorv --help"},
+      {{"-nps", "nan"}, "zorv: -nps \"nan\" refused: a number from 100 to 4e+06; see zorv --help"},
+      // Speeds outside the calibrated range: none would end a search (0)
+      // or have an Elo UCI_Elo can hold.
+      {{"-nps", "0"}, "zorv: -nps \"0\" refused: a number from 100 to 4e+06; see zorv --help"},
+      {{"-nps", "1"}, "zorv: -nps \"1\" refused: a number from 100 to 4e+06; see zorv --help"},
+      {{"-nps", "1e12"}, "zorv: -nps \"1e12\" refused: a number from 100 to 4e+06; see zorv --help"},
+      {{"bench", "deep"}, "zorv: bench \"deep\" refused: a whole number from 1 to 30; see zorv --help"},
+      {{"bench", "99"}, "zorv: bench \"99\" refused: a whole number from 1 to 30; see zorv --help"},
+      {{"bench", "9223372036854775807"}, "zorv: bench \"9223372036854775807\" refused: a whole number from 1 to 30; see zorv --help"},
       {{"-tune", "f.epd", "small", "5"}, "zorv: -tune STEP \"small\" refused: a number above 0, at most 0.008; see zorv --help"},
       // The two-perspective trainer's switches.
       {{"-tune", "f.pgn", "0.001", "1", "-format", "nnue3"}, "zorv: -format \"nnue3\" refused: float or nnue; see zorv --help"},

@@ -2,6 +2,8 @@
 // words, the redo record, the board editor and the set command.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <string>
 
 #include "board/attacks.h"
@@ -161,7 +163,12 @@ TEST_F(ConsoleCommands, SetStoresSettingsLimitsAndFlags) {
   Set("set target_nps 20000");
   EXPECT_FLOAT_EQ(g_control.target_rate, 20000.0f);
   EXPECT_EQ(g_pending.limit_strength, 1);
-  EXPECT_EQ(g_pending.uci_elo, int(EloOfRate(20000)));
+  EXPECT_EQ(g_pending.uci_elo, int(std::lround(EloOfRate(20000))));
+  // Outside the calibrated range the rate is refused and nothing changes.
+  Set("set target_nps 0");
+  Set("set target_nps 1e12");
+  EXPECT_FLOAT_EQ(g_control.target_rate, 20000.0f);
+  EXPECT_EQ(g_pending.uci_elo, int(std::lround(EloOfRate(20000))));
 
   // ss 1 restores the start-up copy, network noise off included.
   g_pending.network_noise = 1;

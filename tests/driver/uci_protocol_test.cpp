@@ -143,6 +143,42 @@ TEST(UciProtocol, OptionsSetEarlierShowInTheUciListing) {
   EXPECT_TRUE(HasLine(lines, "option name UCI_Chess960 type check default true"));
 }
 
+// Settings that cannot change under a search are answered at once and set
+// after its bestmove, in the order sent; settings the search reads apply
+// from the next search.
+TEST(UciProtocol, IdleOnlySettingsSentDuringASearchWaitForItsEnd) {
+  EngineProcess engine({"-use_hce"});
+  engine.Send("position startpos");
+  engine.Send("go infinite");
+  engine.Send("setoption name Hash value 8");
+  engine.Send("setoption name Clear_Hash");
+  engine.Send("setoption name Strength_Seed value 5");
+  engine.Send("setoption name UCI_ShowWDL value true");
+  engine.Send("isready");
+  auto during = engine.ReadUntil("readyok");
+  EXPECT_TRUE(HasLine(during, "info string Hash will be set when the search ends"));
+  EXPECT_TRUE(HasLine(during, "info string Clear_Hash will be set when the search ends"));
+  EXPECT_TRUE(HasLine(during, "info string Strength_Seed will be set when the search ends"));
+  EXPECT_TRUE(HasLine(during, "info string UCI_ShowWDL set to 1"));
+  engine.Send("stop");
+  auto after = engine.ReadUntil("Strength_Seed set to");
+  size_t best = 0, hash = 0, cleared = 0;
+  for (size_t i = 0; i < after.size(); i++) {
+    if (after[i].rfind("bestmove ", 0) == 0) best = i + 1;
+    if (after[i] == "info string allocated 8 Mbytes for hash table") hash = i + 1;
+    if (after[i] == "info string Hash table cleared") cleared = i + 1;
+  }
+  ASSERT_GT(best, 0u);
+  EXPECT_GT(hash, best);
+  EXPECT_GT(cleared, hash);
+  // The next search carries the figures the setting asked for.
+  engine.Send("go depth 3");
+  auto next = engine.ReadUntil("bestmove");
+  EXPECT_GT(CountContaining(next, " wdl "), 0);
+  engine.Send("quit");
+  EXPECT_EQ(engine.WaitExit(), 0);
+}
+
 TEST(UciProtocol, QuitEndsWithStatusZero) {
   EngineProcess engine;
   engine.Send("isready");

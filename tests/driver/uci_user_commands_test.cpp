@@ -163,7 +163,7 @@ TEST(UciUserCommands, BenchGivesTheRecordedSignatureAndPutsTheGameBack) {
   // Options a front end has set and a limit of an earlier go do not reach
   // the bench; the game, the limits and the table are as before afterwards.
   auto lines = RunEngineScript({}, "setoption name Hash value 16\nposition startpos moves e2e4\n"
-                                   "go nodes 500 searchmoves e7e5\nbench 6\nd\ngo depth 2\nbench 3 4\nbench x\nquit\n");
+                                   "go nodes 500 searchmoves e7e5\nbench 6\nd\ngo depth 2\nbench 3 4\nbench x\nbench 99\nquit\n");
   EXPECT_TRUE(HasLine(lines, "Bench: " + recorded)) << "the UCI bench differs from ./zorv bench 6";
   EXPECT_TRUE(HasLine(lines, "info string allocated 1 Mbytes for hash table"));
   EXPECT_TRUE(HasLine(lines, "info string allocated 16 Mbytes for hash table"));
@@ -173,7 +173,7 @@ TEST(UciUserCommands, BenchGivesTheRecordedSignatureAndPutsTheGameBack) {
   for (const std::string& l : lines)
     if (l.rfind("bestmove ", 0) == 0) last = l.substr(9, l.find(' ', 9) - 9);
   EXPECT_TRUE(IsLegalMoveText(kStartFen, "e2e4", last)) << last;
-  EXPECT_EQ(CountContaining(lines, "info string bench takes a depth of 1 to 66"), 2);
+  EXPECT_EQ(CountContaining(lines, "info string bench takes a depth of 1 to 30"), 3);
 }
 
 TEST(UciUserCommands, HelpListsTheCommandsAndUnknownLinesAreNamedOnce) {
