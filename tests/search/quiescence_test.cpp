@@ -33,6 +33,7 @@ class QuiescenceTest : public ::testing::Test {
   ThreadPtr Thread(const char* fen) {
     ThreadPtr t = MakeThread(fen);
     t->eval.options = QuietSearchOptions().eval;
+    t->eval.options.hand_crafted_only = true;
     t->pos.ply = 2;
     t->node_limit = uint64_t(1) << 62;
     return t;
