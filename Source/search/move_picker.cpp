@@ -22,6 +22,17 @@ inline MoveListEntry* PickBest(MoveListEntry* cursor, MoveListEntry* end) {
   return cursor;
 }
 
+// The next best entry of the stage's list that is not the table move
+// (handed out already), or nullptr when the list is used up.
+inline MoveListEntry* NextBestOtherThanTableMove(MovePicker* p) {
+  MoveListEntry* e;
+  while ((e = PickBest(p->cursor, p->end)) != nullptr) {
+    p->cursor++;
+    if (e->move != p->table_move) return e;
+  }
+  return nullptr;
+}
+
 inline int16_t ClampScore(int v) { return int16_t(v > 32000 ? 32000 : v < -32000 ? -32000 : v); }
 
 // The entry for a move given by the search (table move, killer, counter).
@@ -223,14 +234,11 @@ const MoveListEntry* NextMove(MovePicker* p) {
         p->stage = PickerStage::kEvasions;
         break;
       }
-      case PickerStage::kEvasions: {
-        MoveListEntry* e;
-        while ((e = PickBest(p->cursor, p->end)) != nullptr) {
-          p->cursor++;
-          if (e->move != p->table_move) return e;
-        }
-        p->stage = PickerStage::kDone;
-        return nullptr;
+      case PickerStage::kEvasions:
+      case PickerStage::kQsCaptures: {
+        MoveListEntry* e = NextBestOtherThanTableMove(p);
+        if (e == nullptr) p->stage = PickerStage::kDone;
+        return e;
       }
       case PickerStage::kQsTableMove:
         p->stage = PickerStage::kQsGenerateCaptures;
@@ -240,15 +248,6 @@ const MoveListEntry* NextMove(MovePicker* p) {
         GenerateTacticalMoves(p, false, kNoSquare);
         p->stage = PickerStage::kQsCaptures;
         break;
-      case PickerStage::kQsCaptures: {
-        MoveListEntry* e;
-        while ((e = PickBest(p->cursor, p->end)) != nullptr) {
-          p->cursor++;
-          if (e->move != p->table_move) return e;
-        }
-        p->stage = PickerStage::kDone;
-        return nullptr;
-      }
       case PickerStage::kProbCutTableMove:
         p->stage = PickerStage::kProbCutGenerate;
         if (p->table_move != kNullMove && MakeSingle(p, p->table_move)) return &p->single;
@@ -259,9 +258,7 @@ const MoveListEntry* NextMove(MovePicker* p) {
         break;
       case PickerStage::kProbCutCaptures: {
         MoveListEntry* e;
-        while ((e = PickBest(p->cursor, p->end)) != nullptr) {
-          p->cursor++;
-          if (e->move == p->table_move) continue;
+        while ((e = NextBestOtherThanTableMove(p)) != nullptr) {
           if (StaticExchange(pos, side, MoveFrom(e->move), MoveTo(e->move)) >= p->threshold) return e;
         }
         p->stage = PickerStage::kDone;

@@ -73,6 +73,17 @@ inline int TableScore(const Position* pos, const TableHit& hit, int ply) {
   return score;
 }
 
+// The table's entry for the node, counted for the reports; none when the
+// table is off.
+inline TableHit ProbeTableCounted(SearchThread* t) {
+  TableHit hit;
+  if (!g_tt.enabled) return hit;
+  Bump(t->tt_probes);
+  hit = ProbeHashTable(&t->pos);
+  if (hit.found) Bump(t->tt_hits);
+  return hit;
+}
+
 inline bool TableCutoff(const TableHit& hit, int score, int beta) {
   return hit.bound == kBoundExact || hit.bound == (score >= beta ? kBoundLower : kBoundUpper);
 }
@@ -203,11 +214,7 @@ int Search(SearchThread* t, int side, int ply, int depth, int alpha, int beta, i
   // ends the node (not near the fifty-move limit, where the stored score
   // may no longer hold).
   TableHit hit;
-  if (g_tt.enabled && excluded == kNullMove) {
-    Bump(t->tt_probes);
-    hit = ProbeHashTable(pos);
-    if (hit.found) Bump(t->tt_hits);
-  }
+  if (excluded == kNullMove) hit = ProbeTableCounted(t);
   const int tt_score = hit.found ? TableScore(pos, hit, ply) : 0;
   const Move tt_move = hit.move;
   r.hash_move = tt_move;
@@ -522,12 +529,7 @@ int Quiescence(SearchThread* t, int side, int ply, int depth, int alpha, int bet
   if (ply > kMaxSearchPly) return in_check ? 0 : evaluate(t, side, ply, 0);
   // Step 3: the table at every quiescence node: a stored bound that
   // settles the window ends the node off the principal variation.
-  TableHit hit;
-  if (g_tt.enabled) {
-    Bump(t->tt_probes);
-    hit = ProbeHashTable(pos);
-    if (hit.found) Bump(t->tt_hits);
-  }
+  TableHit hit = ProbeTableCounted(t);
   const int tt_score = hit.found ? TableScore(pos, hit, ply) : 0;
   if (!pv_node && hit.found && pos->fifty < 90 && TableCutoff(hit, tt_score, beta)) return tt_score;
   // Step 4: standing pat: outside check the side to move may decline every
