@@ -108,6 +108,7 @@ bool RedoGameMove() {
 // The move number stays: it is counted from the position as it now is.
 void NewGameHistory() {
   g_control.game_number++;
+  g_control.previous_score_ply = -1;
   g_game->pos.move_number = uint16_t(FullMoveNumber(&g_game->pos));
   g_game->pos.history_count = 0;
 }

@@ -18,6 +18,7 @@
 #include "search/search_control.h"
 #include "search/selectivity.h"
 #include "search/tablebase_probe.h"
+#include "search/time_manager.h"
 #include "search/tt.h"
 
 namespace {
@@ -153,6 +154,7 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
       r.current_move = e.move;
       r.current_mover = e.mover;
       r.continuation = &t->histories.continuation[e.mover][MoveTo(e.move)];
+      uint64_t nodes_before = t->nodes;
       MakeMove(pos, e.move);
       int value;
       bool exact = false;
@@ -177,6 +179,7 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
       // A move that only failed low under the null window of a failing-low
       // pass proves nothing and does not replace the best move.
       if (value > best && (searched == 1 || value > best_alpha)) {
+        if (index == 0) t->best_move_nodes = t->nodes - nodes_before;
         SetRelaxed(t->best_score, value);
         SetRelaxed(t->completed_depth, depth);
         // The child's line starts at slot 2 (ply 2): it follows the move.
@@ -485,6 +488,8 @@ void IterativeDeepening(SearchThread* t, RootList& list, int max_depth) {
     }
     SetRelaxed(t->depth, depth);
     if (main) c.main_depth.store(depth, std::memory_order_release);
+    uint64_t iteration_start = t->nodes;
+    t->best_move_nodes = 0;
     // A limited strength searches the lines it chooses among; only those
     // the user asked for are printed.
     int shown = c.options.multi_pv;
@@ -515,6 +520,12 @@ void IterativeDeepening(SearchThread* t, RootList& list, int max_depth) {
     if (main && !Stopped()) {
       SetRelaxed(c.last_iteration_time, Relaxed(c.elapsed));
       SetRelaxed(c.last_iteration_depth, depth);
+      // On a clock the plan decides here whether another iteration starts.
+      uint64_t spent = t->nodes - iteration_start;
+      IterationSummary summary{depth, t->best_score, depth - Relaxed(c.best_change_depth),
+                               spent > 0 ? double(t->best_move_nodes) / double(spent) : 1.0,
+                               g_game->pos.history_count};
+      if (SoftLimitReached(summary)) c.stop.store(true);
     }
     int best = t->best_score;
     if (Stopped() || best >= kMateValue - 1 - depth || best < depth - (kMateValue - 1) || depth >= max_depth ||
@@ -556,5 +567,8 @@ void RootSearch(SearchThread* t) {
   }
   IterativeDeepening(t, list, max_depth);
   if (main && c.strength.active) PlayChosenLine(t);
-  if (main) c.stop.store(true);
+  if (main) {
+    RememberSearchScore(Relaxed(c.best_score), g_game->pos.history_count);
+    c.stop.store(true);
+  }
 }

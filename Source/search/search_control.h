@@ -104,6 +104,10 @@ struct SearchControl {
   Move depth_move[kMaxDepthTable];
   double depth_nodes[kMaxDepthTable];
   float last_iteration_time = 0;
+  // The last search's score and the game ply it was made at: the time plan
+  // of the next move compares with it (ply -1: none).
+  int previous_score = 0;
+  int previous_score_ply = -1;
   int last_iteration_depth = 0;
   TbResult root_tb_result = kTbNoResult;  // the root position's tablebase result
   int tb_score[2] = {0, 0};        // tablebase score of each side

@@ -56,6 +56,7 @@ struct SearchThread {
   uint64_t node_limit;
   uint64_t tt_probes, tt_hits, tb_hits;
   int seldepth;
+  uint64_t best_move_nodes;  // nodes the best root move took in the iteration in progress
 
   // Results of this thread's search.
   int depth;            // current iteration depth

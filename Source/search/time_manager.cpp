@@ -28,10 +28,12 @@ constexpr float kPonderTimeFactor = 1.3f;
 constexpr float kClockCapShare = 0.65f;
 constexpr float kOverheadMultiple = 5.0f;
 constexpr float kLeastTarget = 0.002f;
-// An unstable root may stretch the plan up to kMaxTargetMultiple times;
-// under a sudden-death clock to at most kSuddenDeathMoveShare of it.
-constexpr float kMaxTargetMultiple = 2.0f;
-constexpr float kSuddenDeathMoveShare = 0.1f;
+// An unstable root may stretch the plan up to kMaxTargetMultiple times, to
+// at most kMaxClockShare of the clock less the overhead; under a
+// sudden-death clock to at most kSuddenDeathMoveShare of it.
+constexpr float kMaxTargetMultiple = 5.0f;
+constexpr float kMaxClockShare = 0.8f;
+constexpr float kSuddenDeathMoveShare = 0.25f;
 // Whatever happens, at least this share of the clock is left.
 constexpr float kPanicClockShare = 0.5f;
 
@@ -40,30 +42,36 @@ constexpr float kPanicClockShare = 0.5f;
 // clock) belong to the search.
 constexpr float kFirstWindow = 0.015f;
 constexpr float kFirstWindowClockShare = 0.04f;
-// The overhead kept back from a stretched plan is at most this.
+// The overhead kept back from the hard limit is at most this.
 constexpr float kOverheadCap = 0.025f;
-// A score counts as falling when it drops by kScoreTolerance, or by a
-// sixteenth of it beyond kLargeScore.
-constexpr int kLargeScore = 335;
-constexpr int kScoreTolerance = 20;
-// Extra time in shares of the plan: a pass failing low, one failing high,
-// each earlier depth whose score was higher, a best move that changed within
-// kRecentChangeDepths; a best move held for more than kSettledDepths gives
-// some back. A helper thread seeing a score kHelperMargin above the
-// tolerance earns kHelperExtra.
-constexpr float kFailLowExtra = 1.0f;
-constexpr float kFailHighExtra = 0.5f;
-constexpr float kFallingScoreExtra = 0.3f;
-constexpr float kRecentChangeExtra = 0.2f;
-constexpr float kSettledGiveBack = 0.25f;
-constexpr int kRecentChangeDepths = 2;
-constexpr int kSettledDepths = 5;
-constexpr int kHelperMargin = 5;
-constexpr float kHelperExtra = 0.5f;
 // A single legal move is played once the search passes this depth.
 constexpr int kSingleMoveDepth = 5;
+
+// ---- At the end of an iteration (SoftLimitReached) ----
+// An iteration that ends past this share of the (scaled) plan starts no
+// other: the next would take about as long as all before it, so stopping
+// here spends the plan on average.
+constexpr double kSoftShare = 0.6;
+// Best-move stability: kStabilityBase less kStabilityStep for each
+// iteration the best move has held, up to kStabilityDepths.
+constexpr double kStabilityBase = 1.4;
+constexpr double kStabilityStep = 0.1;
+constexpr int kStabilityDepths = 7;
+// A falling score: kFallIteration per centipawn below the score two
+// iterations before, kFallMove per centipawn below the previous move's,
+// within kFallMin .. kFallMax.
+constexpr double kFallIteration = 0.01;
+constexpr double kFallMove = 0.005;
+constexpr double kFallMin = 0.6;
+constexpr double kFallMax = 1.8;
+// The share of nodes on the best move: kNodeBase - kNodeStep * share.
+constexpr double kNodeBase = 1.6;
+constexpr double kNodeStep = 1.2;
+constexpr double kNodeMin = 0.5;
 // A limited strength plays an obvious move after this share of its plan.
 constexpr float kObviousMoveShare = 0.4f;
+
+double Clamp(double v, double lo, double hi) { return v < lo ? lo : v > hi ? hi : v; }
 
 }  // namespace
 
@@ -115,11 +123,14 @@ void PrepareSearchTime() {
     float cap = kClockCapShare * clock - kOverheadMultiple * overhead;
     if (target > cap) target = cap;
     if (target < kLeastTarget) target = kLeastTarget;
-    // An unstable root may at most double the target; on a clock that covers
-    // the rest of the game no move may take more than a tenth of it (plus
-    // what the increment gives back), so that one bad move cannot leave the
-    // rest of the game short.
+    // An unstable root may stretch the target five times, to at most 0.8 of
+    // the clock less the overhead; on a clock that covers the rest of the
+    // game no move may take more than a quarter of it (plus what the
+    // increment gives back), so that one bad move cannot leave the rest of
+    // the game short.
     max_time = kMaxTargetMultiple * target;
+    float hard_cap = kMaxClockShare * clock - overhead;
+    if (max_time > hard_cap) max_time = hard_cap;
     if (mode == 0) {
       float share = kSuddenDeathMoveShare * clock + inc_share;
       if (max_time > share) max_time = share;
@@ -168,54 +179,51 @@ void CheckSearchTime() {
   if (depth <= least_depth || elapsed < first_window) return;
   float remaining = c.side_clock - elapsed;
   if (remaining < 0) remaining = 0;
-  float target = Relaxed(c.target_time);
+  // A fixed time a move is spent whole; on a clock the plan is checked
+  // when an iteration ends (SoftLimitReached), and here only the hard
+  // limit holds.
+  float limit = planned;
   float overhead = 0;
   if (c.time_mode != 1) {
     overhead = c.options.move_overhead_ms * 0.001f;
     if (overhead > kOverheadCap) overhead = kOverheadCap;
-    int score = Relaxed(c.best_score);
-    int tolerance = std::abs(score) > kLargeScore ? std::abs(score) / 16 : kScoreTolerance;
-    // Extra time for an unstable root, in shares of the target: a pass that
-    // fails low (the best move may be refuted) earns the most, one that
-    // failed high less, a falling score or a best move that changed lately
-    // a little; a best move that has held for several depths gives time
-    // back. The total is capped by the search's maximum below.
-    float extra = 0;
-    RootState root_state = Relaxed(c.root_state);
-    if (root_state == kRootFailingLow) {
-      extra = kFailLowExtra * target;
-    } else if (root_state == kRootFailedHigh) {
-      extra = kFailHighExtra * target;
-    } else if (depth > 3) {
-      if (score <= Relaxed(c.depth_score[depth - 1]) - tolerance) extra += kFallingScoreExtra * target;
-      if (score <= Relaxed(c.depth_score[depth - 2]) - tolerance) extra += kFallingScoreExtra * target;
-      int stable = depth - Relaxed(c.best_change_depth);
-      if (stable <= kRecentChangeDepths) extra += kRecentChangeExtra * target;
-      if (stable > kSettledDepths) extra -= kSettledGiveBack * target;
-    }
-    // A helper that sees a clearly better score at a depth not below the
-    // reported one earns the main thread more time.
-    if (extra < kHelperExtra * target && c.thread_count > 1) {
-      int reported_depth = Relaxed(c.best_depth);
-      SpinLockGuard guard(g_thread_table_lock);
-      for (int i = 1; i < c.thread_count; i++) {
-        const SearchThread* t = ThreadRecord(i);
-        if (t == nullptr) continue;
-        if (Relaxed(t->best_score) > score + tolerance + kHelperMargin && Relaxed(t->completed_depth) >= reported_depth) {
-          extra = kHelperExtra * target;
-          break;
-        }
-      }
-    }
-    target = target + extra;
-    if (Relaxed(c.obvious_move)) target *= kObviousMoveShare;
-    float max_time = Relaxed(c.max_time);
-    if (target > max_time) target = max_time;
-    target -= overhead;
+    limit = Relaxed(c.max_time) - overhead;
   }
   if ((Relaxed(c.single_legal_move) && depth > kSingleMoveDepth) || kOverheadMultiple * overhead > remaining ||
-      elapsed >= target)
+      elapsed >= limit)
     c.stop.store(true, std::memory_order_relaxed);
+}
+
+bool SoftLimitReached(const IterationSummary& s) {
+  SearchControl& c = g_control;
+  uint8_t state = c.state.load(std::memory_order_acquire);
+  if (state != kStateSearching && state != kStateToolSearch) return false;
+  if (c.time_mode == 1) return false;
+  int least_depth = c.strength.min_depth > 1 ? c.strength.min_depth : 1;
+  if (s.depth <= least_depth) return false;
+  RefreshElapsed();
+  int stable = s.stable_depths < kStabilityDepths ? s.stable_depths : kStabilityDepths;
+  double stability = kStabilityBase - kStabilityStep * stable;
+  double fall = 1.0;
+  if (s.depth > 3 && s.depth - 2 < kMaxDepthTable) {
+    int before = Relaxed(c.depth_score[s.depth - 2]);
+    if (before > -kInfinity) fall += kFallIteration * (before - s.score);
+  }
+  // The previous search of the same side (two plies back).
+  if (c.previous_score_ply >= 0 && c.previous_score_ply + 2 == s.game_ply)
+    fall += kFallMove * (c.previous_score - s.score);
+  fall = Clamp(fall, kFallMin, kFallMax);
+  double nodes = Clamp(kNodeBase - kNodeStep * s.best_move_share, kNodeMin, kNodeBase);
+  double soft = kSoftShare * Relaxed(c.target_time) * stability * fall * nodes;
+  if (Relaxed(c.obvious_move)) soft *= kObviousMoveShare;
+  double max_time = Relaxed(c.max_time);
+  if (soft > max_time) soft = max_time;
+  return Relaxed(c.elapsed) >= soft;
+}
+
+void RememberSearchScore(int score, int game_ply) {
+  g_control.previous_score = score;
+  g_control.previous_score_ply = game_ply;
 }
 
 void CheckSearchTimeFromSearch() {

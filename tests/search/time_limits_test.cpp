@@ -16,6 +16,8 @@
 #include "search/search_threads.h"
 #include "search/strength.h"
 #include "search/time_manager.h"
+#include "platform/clock.h"
+#include "platform/relaxed.h"
 #include "support/search_helpers.h"
 
 namespace {
@@ -113,6 +115,87 @@ TEST_F(SearchTime, ALimitedStrengthVariesItsPlanWithinTheFullStrengthLimits) {
       }
     }
   }
+}
+
+// The soft limit, checked when an iteration ends: the plan scaled by the
+// root's stability, the score's fall and the best move's share of nodes.
+class SoftLimit : public SearchTime {
+ protected:
+  void SetUp() override {
+    SearchTime::SetUp();
+    OnTheClock(60.0f, 0.5f, 0);
+    PrepareSearchTime();
+    target_ = g_control.target_time;
+    g_control.state.store(kStateSearching);
+    for (int d = 0; d < kMaxDepthTable; d++) g_control.depth_score[d] = 30;
+    g_control.previous_score_ply = -1;
+    g_control.obvious_move = false;
+  }
+  // Whether an iteration ending after elapsed shares of the plan stops.
+  bool StopsAt(double share, const IterationSummary& s) {
+    SetRelaxed(g_control.start_time, MonotonicSeconds() - share * target_);
+    return SoftLimitReached(s);
+  }
+  float target_ = 0;
+};
+
+TEST_F(SoftLimit, AStableRootStopsEarlyAndAnUnstableOneGoesOn) {
+  ASSERT_GT(target_, 0.5f);
+  EXPECT_GE(g_control.max_time, 4.9f * target_);
+  IterationSummary stable{12, 30, 7, 0.9, 40};
+  IterationSummary unstable{12, 30, 0, 0.2, 40};
+  EXPECT_FALSE(StopsAt(0.15, stable));
+  EXPECT_TRUE(StopsAt(0.3, stable));
+  EXPECT_FALSE(StopsAt(1.0, unstable));
+  EXPECT_TRUE(StopsAt(1.5, unstable));
+  // Stability and node share each count on their own.
+  IterationSummary changed = stable;
+  changed.stable_depths = 0;
+  IterationSummary spread = stable;
+  spread.best_move_share = 0.2;
+  EXPECT_TRUE(StopsAt(0.25, stable));
+  EXPECT_FALSE(StopsAt(0.25, changed));
+  EXPECT_FALSE(StopsAt(0.25, spread));
+}
+
+TEST_F(SoftLimit, AFallingScoreBuysTime) {
+  IterationSummary steady{12, 30, 3, 0.6, 40};
+  EXPECT_TRUE(StopsAt(0.6, steady));
+  // Against the iterations before ...
+  IterationSummary fallen = steady;
+  fallen.score = -20;
+  EXPECT_FALSE(StopsAt(0.6, fallen));
+  // ... and against the previous move of the same side.
+  RememberSearchScore(130, 38);
+  EXPECT_FALSE(StopsAt(0.6, steady));
+  // A score from another game ply is no comparison.
+  RememberSearchScore(130, 37);
+  EXPECT_TRUE(StopsAt(0.6, steady));
+}
+
+TEST_F(SoftLimit, NeverForAFixedTimeNorWhilePondering) {
+  IterationSummary stable{12, 30, 7, 0.9, 40};
+  EXPECT_TRUE(StopsAt(0.9, stable));
+  g_control.state.store(kStateGoPonder);
+  EXPECT_FALSE(StopsAt(0.9, stable));
+  g_control.state.store(kStateSearching);
+  g_control.time_mode = 1;
+  EXPECT_FALSE(StopsAt(0.9, stable));
+}
+
+TEST_F(SoftLimit, InsideAnIterationOnlyTheHardLimitStopsASearchOnTheClock) {
+  g_control.stop.store(false);
+  g_control.main_depth.store(8);
+  g_control.single_legal_move = false;
+  if (ThreadRecord(0) == nullptr) SetThreadRecord(0, NewSearchThread());
+  SetRelaxed(g_control.start_time, MonotonicSeconds() - 2.0 * target_);
+  CheckSearchTime();
+  EXPECT_FALSE(g_control.stop.load());
+  SetRelaxed(g_control.start_time, MonotonicSeconds() - double(g_control.max_time) - 0.01);
+  CheckSearchTime();
+  EXPECT_TRUE(g_control.stop.load());
+  g_control.stop.store(false);
+  g_control.main_depth.store(0);
 }
 
 // Runs a one-thread search on this thread: no driver loop checks the time.
