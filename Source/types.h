@@ -74,7 +74,7 @@ constexpr int kMoveBufferSize = kMaxMovesPerPly * (kMaxPly + 2);
 constexpr int kMaxGamePlies = 900;
 constexpr int kUndoStackSize = kMaxGamePlies + kMaxPly + 8;
 
-constexpr int kMaxThreads = 160;
+constexpr int kMaxThreads = 1024;
 
 // A line of moves (a principal variation): at most kMaxPv slots, ended by a
 // 0 move.

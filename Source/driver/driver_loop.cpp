@@ -205,7 +205,11 @@ void RunDriverLoop() {
     // busy machine leaves the processor to the search threads.
     if (!searching || held || (Relaxed(c.elapsed) > 0.015f && !c.stop.load())) {
       ReadInput();
+      double asleep = MonotonicSeconds();
       WaitForInput(2);
+      // A wait that ends late tells how busy the machine is; the time
+      // check keeps that much more back.
+      if (searching) NoteWakeUpLateness(float(MonotonicSeconds() - asleep - 0.002));
     } else {
       YieldThread();
     }

@@ -35,9 +35,21 @@ void PrintSearchPlan(const SearchPlanReport& report) {
 
 void PrintNetworkFailed() { PrintLine("error initializing NN!"); }
 
+void PrintSearchProblem(const SearchProblemReport& report) {
+  const char* prefix = g_flags.uci ? "info string " : "";
+  if (report.kind == kProblemThreadsShort)
+    PrintLine("%sonly %d of %d search threads could be started; the search goes on with %d", prefix, report.have,
+              report.wanted, report.have);
+  else if (report.have == 0)
+    PrintLine("%snot enough memory for the search; the first legal move answers", prefix);
+  else
+    PrintLine("%snot enough memory for search thread %d; the search goes on without it", prefix, report.have);
+}
+
 }  // namespace
 
 void InstallReportPrinter() {
   g_report_handler =
-      ReportHandler{PrintLineReport, PrintDepthSummary, PrintCurrentMove, PrintSearchPlan, PrintNetworkFailed};
+      ReportHandler{PrintLineReport, PrintDepthSummary, PrintCurrentMove, PrintSearchPlan, PrintNetworkFailed,
+                                     PrintSearchProblem};
 }

@@ -6,6 +6,7 @@
 
 #include "driver/setting_effects.h"
 #include "search/strength.h"
+#include "search/tt.h"
 #include "types.h"
 
 namespace {
@@ -32,7 +33,7 @@ using K = SettingKind;
 // name, uci, console name, console echo, switch, kind, min, max, default, default text, idle only, slot, on change
 const SettingEntry kSettings[] = {
     {"ConfigFilePath", true, nullptr, false, "-cfg", K::Text, 0, 0, 0, "", true, TEXT(config_file_path), ApplyConfigFile},
-    {"Hash", true, nullptr, false, "-hash", K::Spin, 0, 32768, 64, nullptr, true, I32(hash_mb), ApplyHash},
+    {"Hash", true, nullptr, false, "-hash", K::Spin, 0, kMaxHashMb, 64, nullptr, true, I32(hash_mb), ApplyHash},
     {"Threads", true, nullptr, false, "-threads", K::Spin, 1, kMaxThreads, 1, nullptr, true, I16(threads), nullptr},
     {"Clear_Hash", true, nullptr, false, nullptr, K::Button, 0, 0, 0, nullptr, true, NO_SLOT, ClearHashOnRequest},
     {"NN_File", true, nullptr, false, "-nn", K::Text, 0, 0, 0, "embedded", false, TEXT(nn_file), ApplyNetworkFile},

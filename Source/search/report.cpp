@@ -14,7 +14,9 @@ SpinLock g_stats_lock;
 void SumThreadCounters() {
   SearchControl& c = g_control;
   double nodes = 0, probes = 0, hits = 0, eval_probes = 0, eval_hits = 0, pawn_probes = 0, pawn_hits = 0, tb = 0;
-  for (int i = 0; i < kMaxThreads; i++) {
+  // Records above the running search's threads (left by a search with
+  // more of them) are not counted.
+  for (int i = 0; i < c.thread_count && i < kMaxThreads; i++) {
     const SearchThread* t = ThreadRecord(i);
     if (t == nullptr) continue;
     nodes += double(Relaxed(t->nodes));
@@ -150,4 +152,8 @@ void ReportSearchPlan() {
 
 void ReportNetworkFailed() {
   if (g_report_handler.network_failed != nullptr) g_report_handler.network_failed();
+}
+
+void ReportSearchProblem(SearchProblem kind, int have, int wanted) {
+  if (g_report_handler.problem != nullptr) g_report_handler.problem(SearchProblemReport{kind, have, wanted});
 }

@@ -36,3 +36,4 @@ SearchOutcome ReadSearchOutcome();
 // noise setting keeps lines back.
 void ReportSearchPlan();
 void ReportNetworkFailed();
+void ReportSearchProblem(SearchProblem kind, int have, int wanted);

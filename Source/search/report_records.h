@@ -80,6 +80,17 @@ struct SearchPlanReport {
   float target_time;  // what the search aims to use, seconds
 };
 
+// A search that goes on with less than it was asked for.
+enum SearchProblem {
+  kProblemThreadsShort,  // have of wanted search threads could be started
+  kProblemNoMemory,      // thread have had no memory for its record
+};
+struct SearchProblemReport {
+  SearchProblem kind;
+  int have;
+  int wanted;
+};
+
 // The functions that turn reports into output; any may be null.
 struct ReportHandler {
   void (*line)(const LineReport& report);
@@ -89,6 +100,7 @@ struct ReportHandler {
   // The network could not make a search thread's buffers; the hand-crafted
   // evaluation answered instead.
   void (*network_failed)();
+  void (*problem)(const SearchProblemReport& report);
 };
 
 extern ReportHandler g_report_handler;

@@ -109,7 +109,7 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
   int side = pos->side;
   bool main = t->thread_index == 0;
   int score = t->best_score;
-  int delta = kAspirationBase + score * score / kAspirationScoreDivisor;
+  int delta = kAspirationBase + kHelperAspirationStep * (t->thread_index % 4) + score * score / kAspirationScoreDivisor;
   int alpha = depth < kAspirationDepth ? -kInfinity : score - delta;
   int beta = depth < kAspirationDepth ? kInfinity : score + delta;
   int checker = FindAttacker(pos, pos->king_square[side], side ^ 1, Occupancy(pos));
@@ -142,9 +142,9 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
         ReportRootMove(t->depth, searched, e.move);
       int d = depth - 1;
       r.reduction = 0;
-      if (main && index == 0 && depth > kRootReductionDepth && searched >= kRootReductionMoves && !in_check &&
+      if (index == 0 && depth > kRootReductionDepth && searched >= kRootReductionMoves && !in_check &&
           (cls & 0x3F) == 0) {
-        int previous = depth - 1 < kMaxDepthTable ? Relaxed(c.depth_score[depth - 1]) : best;
+        int previous = t->iteration_score[depth - 1];
         int floor = previous < kRootReductionMargin - kTbWinValue + 1 ? -kTbWinValue : previous - kRootReductionMargin;
         if (best > floor && pos->material[side] > 0 && (pos->signature[side] & 15) != 0) {
           d = depth - 2;
@@ -294,27 +294,6 @@ void PlayChosenLine(SearchThread* t) {
   SetRelaxed(c.best_move, line.pv[0]);
   SetRelaxed(c.ponder_move, line.pv[1]);
   CopyLine(c.pv, line.pv, kMaxPv);
-}
-
-// The depth a helper searches next: a step or two beyond the iteration
-// when enough other threads are already at it, never below the main
-// thread's depth nor beyond the limit.
-int HelperDepth(int depth, int max_depth) {
-  SearchControl& c = g_control;
-  if (c.options.multi_pv == 1 && depth > 5 && depth < max_depth) {
-    int n = c.thread_count, count = 0;
-    for (int i = 0; i < n; i++) {
-      const SearchThread* other = ThreadRecord(i);
-      if (other != nullptr && Relaxed(other->depth) >= depth) count++;
-    }
-    int q = (n + 14) / 4;
-    if (count >= q) depth++;
-    if (count >= 3 * q) depth++;
-  }
-  int main_depth = c.main_depth.load(std::memory_order_relaxed);
-  if (depth < main_depth) depth = main_depth;
-  if (depth > max_depth) depth = max_depth;
-  return depth;
 }
 
 // ---- The steps of RootSearch ----
@@ -473,13 +452,13 @@ bool RootTablebaseStep(SearchThread* t, const RootList& list) {
 // Iterative deepening: one depth after another, each with its MultiPV
 // lines, until the search is stopped, a mate is proven within the depth,
 // the depth limit is reached or the game would run out of room. Helpers
-// choose their own depths and stir the order of all but the first move, so
-// that the threads go different ways.
+// deepen on their own, stir the order of all but the first move and open
+// their windows a little wider, so that the threads go different ways.
 void IterativeDeepening(SearchThread* t, RootList& list, int max_depth) {
   SearchControl& c = g_control;
   bool main = t->thread_index == 0;
   for (int iteration = 1; iteration <= kMaxIterations; iteration++) {
-    int depth = main ? iteration : HelperDepth(iteration, max_depth);
+    int depth = iteration;
     if (!main && list.count > 1) {
       for (int i = 1; i < list.count; i++) {
         t->random += NextNoise();
@@ -528,6 +507,7 @@ void IterativeDeepening(SearchThread* t, RootList& list, int max_depth) {
       if (SoftLimitReached(summary)) c.stop.store(true);
     }
     int best = t->best_score;
+    t->iteration_score[depth] = best;
     if (Stopped() || best >= kMateValue - 1 - depth || best < depth - (kMateValue - 1) || depth >= max_depth ||
         g_game->pos.history_count + depth > kMaxGameAndSearchPlies)
       break;
@@ -540,7 +520,8 @@ void IterativeDeepening(SearchThread* t, RootList& list, int max_depth) {
 void RootSearch(SearchThread* t) {
   SearchControl& c = g_control;
   bool main = t->thread_index == 0;
-  int max_depth = c.limits.depth_limit;
+  // Helpers deepen until the main thread stops them, whatever the limit.
+  int max_depth = main || c.limits.depth_limit < 1 ? c.limits.depth_limit : kMaxSearchDepth;
   Move qline[kMaxPv] = {0};
   int qscore = 0;
   StartRootSearch(t, qline, &qscore);

@@ -30,13 +30,30 @@ inline bool IsMateScore(int score) { return score >= kMateBound || score <= -kMa
 // The parent's view of this node's result is kTbWin - here.
 inline bool GivesUpParentResult(TbResult here, TbResult parent) { return kTbWin - here <= parent - 2; }
 
+// Several threads stop together once their nodes add up to the limit, and
+// once depth 2 has given the main thread a move worth playing.
+void CheckSharedNodeLimit() {
+  const SearchControl& c = g_control;
+  int64_t limit = c.limits.node_limit;
+  if (c.thread_count < 2 || limit <= 0 || Relaxed(c.best_depth) < 2) return;
+  uint64_t total = 0;
+  for (int i = 0; i < c.thread_count; i++) {
+    const SearchThread* other = ThreadRecord(i);
+    if (other != nullptr) total += Relaxed(other->nodes);
+  }
+  if (total >= uint64_t(limit)) g_control.stop.store(true, std::memory_order_relaxed);
+}
+
 // The work every node does first, quiescence nodes included: count the
 // node, read the clock now and then, slow down under a strength limit,
 // honour the node limit and a stop, and note the deepest ply. False when
 // the search is stopping.
 inline bool EnterNode(SearchThread* t, int ply) {
   Bump(t->nodes);
-  if ((t->nodes & (kNodesPerClockCheck - 1)) == 0) CheckSearchTimeFromSearch();
+  if ((t->nodes & (kNodesPerClockCheck - 1)) == 0) {
+    CheckSearchTimeFromSearch();
+    CheckSharedNodeLimit();
+  }
   if (Relaxed(g_control.throttle)) ThrottleSearch(t);
   // Past the node limit the search stops, once depth 2 has given it a move
   // worth playing.

@@ -81,6 +81,10 @@ struct SearchControl {
   // included: the clock less MoveOverhead (at least half the clock).
   float panic_time = 0;
   int time_mode = 1;        // moves per control in effect for the running search
+  // How late the driver's timed waits have woken lately (seconds): on a
+  // busy machine the stop comes that much later, so the hard limits keep
+  // a multiple of it back.
+  float latency = 0;
   float side_clock = 0;     // clock of the side to move at the search start
 
   // Speed targets for strength limiting.

@@ -103,6 +103,8 @@ constexpr int kRootSpecialMoveBonus = 60;
 // Helpers lower the first-iteration score of every root move but the first
 // by a random 0..kHelperOrderNoise before each iteration.
 constexpr int kHelperOrderNoise = 15;
+// Helper i opens its aspiration windows (i mod 4) times this much wider.
+constexpr int kHelperAspirationStep = 3;
 // The root's own tablebase probe answers at any depth up to this one (the
 // probe's depth rule still keeps out the tables it would not use).
 constexpr int kRootTbProbeDepth = 70;

@@ -67,6 +67,7 @@ struct SearchThread {
   int root_side;        // side to move at the root
   int null_move_floor;  // null moves are refused below this ply (a verification search runs)
   int root_moves;       // legal root moves in the ply-1 list
+  int iteration_score[kMaxPly];  // best score of each completed depth of this search
   RootLine lines[kMaxMultiPv];  // MultiPV lines of the depth in progress
   // A limited strength's candidates: the best lines of the last completed
   // depth (main thread), and that depth.

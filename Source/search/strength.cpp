@@ -124,7 +124,8 @@ void ThrottleSearch(SearchThread* t) {
   SearchControl& c = g_control;
   int least_depth = c.strength.min_depth > 1 ? c.strength.min_depth : 1;
   while (c.main_depth.load(std::memory_order_relaxed) > least_depth && !c.stop.load(std::memory_order_relaxed)) {
-    double rate = double(t->nodes) / (double(Relaxed(c.elapsed)) + 0.0001);
+    // The rate counts every thread: each keeps to its share of it.
+    double rate = double(t->nodes) * c.thread_count / (double(Relaxed(c.elapsed)) + 0.0001);
     if (rate <= c.target_rate) break;
     SleepMs(1);
     CheckSearchTime();

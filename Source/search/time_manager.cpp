@@ -44,6 +44,12 @@ constexpr float kFirstWindow = 0.015f;
 constexpr float kFirstWindowClockShare = 0.04f;
 // The overhead kept back from the hard limit is at most this.
 constexpr float kOverheadCap = 0.025f;
+// The hard limits keep this many times the latency seen lately back, the
+// latency forgetting a share of itself at every wait.
+constexpr float kLatencyMultiple = 2.0f;
+constexpr float kLatencyKept = 0.998f;
+// At most this share of the plan goes to latency.
+constexpr float kLatencyCapShare = 0.5f;
 // A single legal move is played once the search passes this depth.
 constexpr int kSingleMoveDepth = 5;
 
@@ -72,6 +78,14 @@ constexpr double kNodeMin = 0.5;
 constexpr float kObviousMoveShare = 0.4f;
 
 double Clamp(double v, double lo, double hi) { return v < lo ? lo : v > hi ? hi : v; }
+
+// What the hard limits keep back for a late stop on a busy machine.
+float LatencyMargin() {
+  const SearchControl& c = g_control;
+  float margin = kLatencyMultiple * Relaxed(c.latency);
+  float cap = kLatencyCapShare * Relaxed(c.target_time);
+  return margin < cap ? margin : cap;
+}
 
 }  // namespace
 
@@ -187,7 +201,7 @@ void CheckSearchTime() {
   if (c.time_mode != 1) {
     overhead = c.options.move_overhead_ms * 0.001f;
     if (overhead > kOverheadCap) overhead = kOverheadCap;
-    limit = Relaxed(c.max_time) - overhead;
+    limit = Relaxed(c.max_time) - overhead - LatencyMargin();
   }
   if ((Relaxed(c.single_legal_move) && depth > kSingleMoveDepth) || kOverheadMultiple * overhead > remaining ||
       elapsed >= limit)
@@ -230,8 +244,14 @@ void CheckSearchTimeFromSearch() {
   SearchControl& c = g_control;
   uint8_t state = c.state.load(std::memory_order_relaxed);
   if (state != kStateSearching && state != kStateToolSearch) return;
-  double elapsed = MonotonicSeconds() - Relaxed(c.start_time);
+  double elapsed = MonotonicSeconds() - Relaxed(c.start_time) + double(LatencyMargin());
   bool first_iteration_done = c.main_depth.load(std::memory_order_relaxed) > 1;
   if (elapsed >= double(Relaxed(c.panic_time)) || (first_iteration_done && elapsed >= double(Relaxed(c.max_time))))
     c.stop.store(true, std::memory_order_relaxed);
+}
+
+void NoteWakeUpLateness(float late) {
+  SearchControl& c = g_control;
+  float kept = Relaxed(c.latency) * kLatencyKept;
+  SetRelaxed(c.latency, late > kept ? late : kept);
 }

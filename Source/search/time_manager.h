@@ -32,5 +32,8 @@ void RememberSearchScore(int score, int game_ply);
 // point), so that the limits hold even when the driver's own check comes
 // late on a loaded machine.
 void CheckSearchTimeFromSearch();
+// The driver woke this many seconds after it asked to (negative: on
+// time); the hard limits keep the latency seen lately back.
+void NoteWakeUpLateness(float late);
 // Seconds since the search start.
 void RefreshElapsed();

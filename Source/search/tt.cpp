@@ -124,16 +124,21 @@ void ClearHashTable(int workers) {
   if (size_t(workers) > total / 4096 + 1) workers = int(total / 4096 + 1);
   std::vector<std::thread> pool;
   size_t slice = total / size_t(workers);
-  try {
-    for (int i = 0; i < workers; i++) {
-      size_t begin = slice * size_t(i);
-      size_t end = i == workers - 1 ? total : begin + slice;
-      pool.emplace_back([begin, end] { std::memset(&g_tt.buckets[begin], 0, (end - begin) * sizeof(HashBucket)); });
+  auto clear = [](size_t begin, size_t end) { std::memset(&g_tt.buckets[begin], 0, (end - begin) * sizeof(HashBucket)); };
+  // The slices of workers that cannot be started are cleared here.
+  size_t left_from = total;
+  for (int i = 0; i < workers; i++) {
+    size_t begin = slice * size_t(i);
+    size_t end = i == workers - 1 ? total : begin + slice;
+    try {
+      pool.emplace_back(clear, begin, end);
+    } catch (...) {
+      left_from = begin;
+      break;
     }
-    for (auto& t : pool) t.join();
-  } catch (...) {
-    std::exit(-1);
   }
+  if (left_from < total) clear(left_from, total);
+  for (auto& t : pool) t.join();
   g_control.hash_fill = 0;
 }
 

@@ -64,6 +64,9 @@ inline HashBucket* BucketOf(Key key) {
 // the workers given. False when memory is short: a size beyond the
 // machine's memory leaves the present table as it was; when the system
 // refuses the memory the table is gone (entries null).
+// The largest table asked for: 32 TB (what the machine cannot give is
+// refused when the table is made).
+constexpr int kMaxHashMb = 33554432;
 bool AllocateHashTable(int megabytes, int workers);
 // Zeroes every entry, split among worker threads (the Threads setting; at
 // least one).

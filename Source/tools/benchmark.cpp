@@ -51,10 +51,10 @@ constexpr float kBenchSecondsPerPosition = 86400.0f;
 // One search in the main thread, as the calibration does it.
 void SearchInMainThread(const SearchOptions& options) {
   SearchControl& c = g_control;
+  c.thread_count = 1;
   PrepareSearch(options);
   SearchThread* t = PrepareSearchThread(0);
   if (t == nullptr) std::exit(-1);
-  c.thread_count = 1;
   c.stop.store(false);
   RootSearch(t);
   SumThreadCounters();

@@ -18,20 +18,20 @@ std::vector<std::string> Uci(const std::vector<std::string>& args, int* status =
 
 TEST(CommandLine, HashAndThreadsAreClamped) {
   auto lines = Uci({"-hash", "-5", "-threads", "0"});
-  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 0 min 0 max 32768"));
-  EXPECT_TRUE(HasLine(lines, "option name Threads type spin default 1 min 1 max 160"));
-  lines = Uci({"-hash", "3", "-threads", "500"});
-  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 3 min 0 max 32768"));
-  EXPECT_TRUE(HasLine(lines, "option name Threads type spin default 160 min 1 max 160"));
+  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 0 min 0 max 33554432"));
+  EXPECT_TRUE(HasLine(lines, "option name Threads type spin default 1 min 1 max 1024"));
+  lines = Uci({"-hash", "3", "-threads", "5000"});
+  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 3 min 0 max 33554432"));
+  EXPECT_TRUE(HasLine(lines, "option name Threads type spin default 1024 min 1 max 1024"));
 }
 
 TEST(CommandLine, FixedLimitsSizeTheHashTable) {
   auto lines = Uci({"-hash", "200", "-d", "10"});
-  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 8 min 0 max 32768"));
+  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 8 min 0 max 33554432"));
   lines = Uci({"-n", "50000"});
-  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 2 min 0 max 32768"));
+  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 2 min 0 max 33554432"));
   lines = Uci({"-d", "3"});
-  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 1 min 0 max 32768"));
+  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 1 min 0 max 33554432"));
 }
 
 // -nps reads its Elo off the calibration table: a point's speed is that
@@ -189,19 +189,23 @@ uint64_t MachineMemory() { return uint64_t(sysconf(_SC_PHYS_PAGES)) * uint64_t(s
 // instead of ending the process when clearing touches it: at start-up the
 // engine ends with status 1.
 TEST(CommandLine, AHashTableLargerThanTheMachineFailsCleanly) {
-  if (MachineMemory() >= (uint64_t(34) << 30)) GTEST_SKIP() << "this machine holds a 32 GB table";
+  if (MachineMemory() >= (uint64_t(100) << 30)) GTEST_SKIP() << "this machine holds a 100 GB table";
   int status = -1;
-  auto lines = RunEngineScript({"-hash", "100000"}, "uci\nquit\n", &status);
+  auto lines = RunEngineScript({"-hash", "102400"}, "uci\nquit\n", &status);
   EXPECT_EQ(status, 1);
   EXPECT_EQ(CountContaining(lines, "allocated"), 0);
-  EXPECT_TRUE(HasLine(lines, "info string cannot allocate 32768 Mbytes for the hash table"));
+  EXPECT_TRUE(HasLine(lines, "info string cannot allocate 102400 Mbytes for the hash table"));
   // Later, a size the machine cannot hold is refused and the engine goes on
-  // with the table it had.
-  lines = RunEngineScript({}, "setoption name Hash value 99999\nuci\nposition startpos\ngo depth 4\n", &status);
+  // with the table it had; beyond the largest size the value is clamped
+  // first.
+  lines = RunEngineScript({}, "setoption name Hash value 102400\nsetoption name Hash value 99999999\nuci\n"
+                          "position startpos\ngo depth 4\n", &status);
   EXPECT_TRUE(HasLines(lines, {
-      "info string Hash set to 32768",
-      "info string cannot allocate 32768 Mbytes for the hash table, Hash stays 64",
-      "option name Hash type spin default 64 min 0 max 32768",
+      "info string Hash set to 102400",
+      "info string cannot allocate 102400 Mbytes for the hash table, Hash stays 64",
+      "info string Hash set to 33554432",
+      "info string cannot allocate 33554432 Mbytes for the hash table, Hash stays 64",
+      "option name Hash type spin default 64 min 0 max 33554432",
   }));
   EXPECT_EQ(CountContaining(lines, "bestmove "), 1);
   EXPECT_EQ(status, 0);

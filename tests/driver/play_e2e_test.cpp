@@ -286,6 +286,81 @@ TEST(Threads, TwoThreadsSearchAndAnswer) {
   EXPECT_EQ(engine.WaitExit(), 0);
 }
 
+// The nodes of the last info line that carries a count.
+long LastNodeCount(const std::vector<std::string>& lines) {
+  long nodes = -1;
+  for (const std::string& line : lines) {
+    size_t at = line.find(" nodes ");
+    if (line.rfind("info ", 0) == 0 && at != std::string::npos) nodes = std::stol(line.substr(at + 7));
+  }
+  return nodes;
+}
+
+// With several threads a node limit counts all of them: the search ends
+// once they have searched the limit together, not each of them.
+TEST(Threads, ANodeLimitCountsTheNodesOfAllThreads) {
+  for (const char* threads : {"2", "4"}) {
+    EngineProcess engine({"-use_hce"});
+    engine.Send(std::string("setoption name Threads value ") + threads);
+    engine.Send("position startpos moves e2e4 c7c5 g1f3");
+    engine.Send("go nodes 100000");
+    auto lines = engine.ReadUntil("bestmove", ScaledTimeout(60000));
+    ASSERT_EQ(lines.back().rfind("bestmove ", 0), 0u);
+    long nodes = LastNodeCount(lines);
+    EXPECT_GE(nodes, 100000) << threads << " threads";
+    EXPECT_LT(nodes, 110000) << threads << " threads";
+    engine.Send("quit");
+    EXPECT_EQ(engine.WaitExit(), 0);
+  }
+}
+
+// The threads are started once: a thousand of them on this machine still
+// answer short searches, one after another, with legal moves, and a lower
+// count afterwards searches as before.
+TEST(Threads, AThousandThreadsAnswerEverySearch) {
+  EngineProcess engine({"-use_hce"});
+  engine.Send("setoption name Threads value 1024");
+  engine.Send("setoption name Hash value 16");
+  engine.Send("isready");
+  engine.ReadUntil("readyok", ScaledTimeout(30000));
+  const std::string moves = "d2d4 g8f6 c2c4";
+  for (const char* go : {"go movetime 50", "go wtime 300 btime 300 winc 10 binc 10", "go depth 3"}) {
+    engine.Send("position startpos moves " + moves);
+    engine.Send(go);
+    auto lines = engine.ReadUntil("bestmove", ScaledTimeout(30000));
+    ASSERT_EQ(lines.back().rfind("bestmove ", 0), 0u) << go;
+    std::string move = lines.back().substr(9, lines.back().find(' ', 9) - 9);
+    EXPECT_TRUE(IsLegalMoveText("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -", moves, move)) << go;
+    EXPECT_EQ(CountContaining(lines, "info string only"), 0) << go;
+  }
+  engine.Send("setoption name Threads value 1");
+  engine.Send("position startpos");
+  engine.Send("go nodes 20000");
+  auto lines = engine.ReadUntil("bestmove", ScaledTimeout(30000));
+  EXPECT_LE(LastNodeCount(lines), 20000 + 64);
+  engine.Send("quit");
+  EXPECT_EQ(engine.WaitExit(ScaledTimeout(20000)), 0);
+}
+
+// Where the system refuses threads or memory for them, the search says so
+// and goes on with those it has; it never ends the engine.
+TEST(Threads, ThreadsTheSystemRefusesAreSaidAndTheSearchGoesOn) {
+  // The sanitizers reserve more address space than any such limit allows.
+  if (!TimingIsMeaningful()) GTEST_SKIP() << "no address-space limit under a sanitizer";
+  EngineProcess engine({"-c", std::string("ulimit -v 1500000; exec ") + ZORV_BINARY + " -use_hce"}, "", "/bin/sh");
+  engine.Send("setoption name Threads value 1024");
+  engine.Send("position startpos moves e2e4");
+  engine.Send("go movetime 200");
+  auto lines = engine.ReadUntil("bestmove", ScaledTimeout(30000));
+  ASSERT_EQ(lines.back().rfind("bestmove ", 0), 0u);
+  EXPECT_NE(lines.back(), "bestmove 0000");
+  EXPECT_GT(CountContaining(lines, "info string only ") + CountContaining(lines, "info string not enough memory"), 0);
+  engine.Send("go depth 2");
+  EXPECT_EQ(engine.ReadUntil("bestmove", ScaledTimeout(30000)).back().rfind("bestmove ", 0), 0u);
+  engine.Send("quit");
+  EXPECT_EQ(engine.WaitExit(ScaledTimeout(20000)), 0);
+}
+
 TEST(EndOfInput, APipedSearchFinishesAndTheEngineExits) {
   int status = -1;
   auto lines = RunEngineScript({}, "position startpos\ngo depth 6\n", &status);

@@ -110,11 +110,11 @@ TEST(SettingRegistry, DefaultsFillTheRecordAndLeaveTheRestAtTheirOwn) {
 // The same setting reached by setoption, the console and the command line
 // keeps the same range.
 TEST(SettingRegistry, EveryWayInClampsToTheSameRange) {
-  auto uci = RunEngineScript({"-threads", "900"},
+  auto uci = RunEngineScript({"-threads", "9000"},
                              "setoption name selectivity value 300\nsetoption name Ponder value false\nuci\nquit\n");
   EXPECT_TRUE(HasLines(uci, {
       "info string Selectivity set to 200",
-      "option name Threads type spin default 160 min 1 max 160",
+      "option name Threads type spin default 1024 min 1 max 1024",
       "option name Ponder type check default false",
   }));
   auto console = RunEngineScript({"-c"}, "set Selectivity 300\nset Selectivity -4\nset ponder 5\nquit\n");

@@ -21,8 +21,8 @@ TEST(UciProtocol, UciBlockListsIdentityAndEveryOptionInOrder) {
   EXPECT_EQ(lines[id + 1], "id author Merrow");
   const std::vector<std::string> options = {
       "option name ConfigFilePath type string default ",
-      "option name Hash type spin default 64 min 0 max 32768",
-      "option name Threads type spin default 1 min 1 max 160",
+      "option name Hash type spin default 64 min 0 max 33554432",
+      "option name Threads type spin default 1 min 1 max 1024",
       "option name Clear_Hash type button",
       "option name NN_File type string default embedded",
       "option name Use_NN_eval type check default true",
@@ -60,7 +60,7 @@ TEST(UciProtocol, SetOptionClampsAndAnswers) {
       "uci\n"
       "setoption name Hash value 128\n"
       "setoption name Hash value -7\n"
-      "setoption name Threads value 500\n"
+      "setoption name Threads value 5000\n"
       "setoption name Threads value 0\n"
       "setoption name Ponder value false\n"
       "setoption name UCI_Elo value 4000\n"
@@ -74,7 +74,7 @@ TEST(UciProtocol, SetOptionClampsAndAnswers) {
   EXPECT_TRUE(HasLines(lines, {
       "info string Hash set to 128",
       "info string Hash set to 0",
-      "info string Threads set to 160",
+      "info string Threads set to 1024",
       "info string Threads set to 1",
       "info string Ponder set to 0",
   }));
@@ -106,7 +106,7 @@ TEST(UciOptionText, NamesAndCheckValuesInAnyCase) {
       "info string UCI_Chess960 set to 1",
       "info string OwnBook set to 1",
       "info string Hash table cleared",
-      "option name Hash type spin default 32 min 0 max 32768",
+      "option name Hash type spin default 32 min 0 max 33554432",
       "option name UCI_Chess960 type check default true",
       "option name OwnBook type check default true",
   }));
@@ -132,8 +132,8 @@ TEST(UciOptionText, AValueThatIsNoNumberIsRefusedAndTheOptionKeepsItsValue) {
   // The table is still there: no line about allocating it again, and the
   // listing shows the old values.
   EXPECT_EQ(CountContaining(lines, "allocated"), 1);
-  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 64 min 0 max 32768"));
-  EXPECT_TRUE(HasLine(lines, "option name Threads type spin default 1 min 1 max 160"));
+  EXPECT_TRUE(HasLine(lines, "option name Hash type spin default 64 min 0 max 33554432"));
+  EXPECT_TRUE(HasLine(lines, "option name Threads type spin default 1 min 1 max 1024"));
   EXPECT_EQ(CountContaining(lines, "bestmove "), 1);
 }
 

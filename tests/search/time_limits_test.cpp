@@ -198,6 +198,38 @@ TEST_F(SoftLimit, InsideAnIterationOnlyTheHardLimitStopsASearchOnTheClock) {
   g_control.main_depth.store(0);
 }
 
+// A driver that wakes late (a starved thread on a busy machine) makes both
+// hard-limit checks stop the search that much sooner; the latency fades
+// once the waits are on time again.
+TEST_F(SoftLimit, LateWakeUpsBringTheHardLimitForward) {
+  g_control.stop.store(false);
+  g_control.main_depth.store(8);
+  g_control.single_legal_move = false;
+  if (ThreadRecord(0) == nullptr) SetThreadRecord(0, NewSearchThread());
+  float margin = 0.4f * target_;
+  auto just_before_limit = [&] { SetRelaxed(g_control.start_time, MonotonicSeconds() - double(g_control.max_time) + margin); };
+  SetRelaxed(g_control.latency, 0.0f);
+  just_before_limit();
+  CheckSearchTime();
+  CheckSearchTimeFromSearch();
+  EXPECT_FALSE(g_control.stop.load());
+  NoteWakeUpLateness(margin);
+  just_before_limit();
+  CheckSearchTimeFromSearch();
+  EXPECT_TRUE(g_control.stop.load());
+  g_control.stop.store(false);
+  CheckSearchTime();
+  EXPECT_TRUE(g_control.stop.load());
+  g_control.stop.store(false);
+  for (int i = 0; i < 5000; i++) NoteWakeUpLateness(-0.001f);
+  EXPECT_LT(g_control.latency, 0.001f * margin);
+  just_before_limit();
+  CheckSearchTime();
+  EXPECT_FALSE(g_control.stop.load());
+  SetRelaxed(g_control.latency, 0.0f);
+  g_control.main_depth.store(0);
+}
+
 // Runs a one-thread search on this thread: no driver loop checks the time.
 double SecondsOfASearchLeftAlone(const SearchOptions& options) {
   g_control.state.store(kStateToolSearch);
