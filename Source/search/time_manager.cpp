@@ -79,6 +79,18 @@ constexpr float kObviousMoveShare = 0.4f;
 
 double Clamp(double v, double lo, double hi) { return v < lo ? lo : v > hi ? hi : v; }
 
+// The first 15 ms belong to the search, except on a short clock or a short
+// target, where 15 ms a move would outrun a small increment and lose on
+// time: neither limit stops a search before.
+float FirstWindow() {
+  const SearchControl& c = g_control;
+  float window = kFirstWindowClockShare * c.side_clock;
+  if (window > kFirstWindow) window = kFirstWindow;
+  float planned = Relaxed(c.target_time);
+  if (c.time_mode != 1 && planned < window) window = planned;
+  return window;
+}
+
 // What the hard limits keep back for a late stop on a busy machine.
 float LatencyMargin() {
   const SearchControl& c = g_control;
@@ -180,13 +192,8 @@ void CheckSearchTime() {
   if (state != kStateSearching && state != kStateToolSearch) return;
   int depth = c.main_depth.load(std::memory_order_relaxed);
   float elapsed = Relaxed(c.elapsed);
-  // The first 15 ms belong to the search, except on a short clock or a
-  // short target, where 15 ms a move would outrun a small increment and
-  // lose on time.
-  float first_window = kFirstWindowClockShare * c.side_clock;
-  if (first_window > kFirstWindow) first_window = kFirstWindow;
+  float first_window = FirstWindow();
   float planned = Relaxed(c.target_time);
-  if (c.time_mode != 1 && planned < first_window) first_window = planned;
   // A limited strength completes its least depth whatever its plan (the
   // searching threads' own check still holds the hard limits).
   int least_depth = c.strength.min_depth > 1 ? c.strength.min_depth : 1;
@@ -231,6 +238,7 @@ bool SoftLimitReached(const IterationSummary& s) {
   double soft = kSoftShare * Relaxed(c.target_time) * stability * fall * nodes;
   if (Relaxed(c.obvious_move)) soft *= kObviousMoveShare;
   double max_time = Relaxed(c.max_time);
+  if (soft < FirstWindow()) soft = FirstWindow();
   if (soft > max_time) soft = max_time;
   return Relaxed(c.elapsed) >= soft;
 }
