@@ -311,9 +311,9 @@ bool NetworkLoadReport::Fatal() const {
 NetworkLoadReport LoadNetwork(const char* source) {
   NetworkLoadReport report{};
   bool embedded = false;
-  if (std::memcmp(source, "new", 4) == 0) {
+  if (std::strcmp(source, "new") == 0) {
     report.source = CreateNewNetwork();
-  } else if (std::memcmp(source, "embedded", 9) == 0) {
+  } else if (std::strcmp(source, "embedded") == 0) {
     report.source = LoadEmbedded();
     embedded = true;
   } else {
