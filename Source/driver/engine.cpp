@@ -234,8 +234,10 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   CommandLine cl = ParseCommandLine(argc, argv);
   // Bad arguments and unusable files are refused before anything is done
   // or written: one line on standard error naming the argument, the value
-  // and what is allowed, then status 2 (a usage error).
-  if (cl.action == CommandLineAction::Run && !(IsTrainingMode(cl.mode) && !tuning_build)) {
+  // and what is allowed, then status 2 (a usage error). The training modes
+  // check their files in every build, as the other tools do, and only then
+  // say that they need the tuning build.
+  if (cl.action == CommandLineAction::Run) {
     cl.refusal = CheckToolFiles(cl);
     if (!cl.refusal.empty()) cl.action = CommandLineAction::Refuse;
   }
