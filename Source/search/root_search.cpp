@@ -342,7 +342,7 @@ int StartRootSearch(SearchThread* t, Move* qline, int* qscore) {
   SetRelaxed(t->best_score, eval);
   if (t->thread_index == 0) {
     DeriveSelectivityTables(c.options.selectivity);
-    SetRelaxed(c.throttle, c.full_speed_rate - kThrottleMargin > c.target_rate);
+    SetRelaxed(c.throttle, c.strength.active);
     SetRelaxed(c.best_score, eval);
     *qscore = Quiescence(t, side, 1, 0, -kInfinity, kInfinity, kNodePV, qline);
     SetRelaxed(c.root_tb_result, kTbNoResult);
