@@ -135,22 +135,22 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         std::fflush(stdout);
       }
     } else if (is("-tbx")) {
-      CopyField(g_pending.syzygy_path, kPathFieldSize, kDefaultSyzygyPath);
+      g_pending.syzygy_path = kDefaultSyzygyPath;
     } else if (is("-use_hce")) {
       g_flags.use_nn_eval = false;
     } else if (is("-use_nn")) {
       g_flags.use_nn_eval = true;
     } else if (is("-o")) {
-      if (need("the output file", &v)) CopyField(cl.output_file, 140, v);
+      if (need("the output file", &v)) cl.output_file = v;
     } else if (is("-anepd")) {
       if (need("an EPD file", &v)) {
         cl.mode = RunMode::AnalyzeEpd;
-        CopyField(cl.input_file, 140, v);
+        cl.input_file = v;
         g_flags.noise = kNoiseSilent;
       }
     } else if (std::strstr(arg, "-scan_pgn") != nullptr) {
       if (need("a PGN file", &v)) {
-        CopyField(cl.pgn_file, 140, v);
+        cl.pgn_file = v;
         if (is("-scan_pgn1")) cl.mode = RunMode::ScanPgn1;
         if (is("-scan_pgn2")) cl.mode = RunMode::ScanPgn2;
         if (is("-scan_pgn3")) cl.mode = RunMode::ScanPgn3;
@@ -164,17 +164,17 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     } else if (is("-mkbook")) {
       if (need("a PGN file", &v)) {
         cl.mode = RunMode::MakeBook;
-        CopyField(cl.pgn_file, 141, v);
+        cl.pgn_file = v;
       }
     } else if (is("-mktune1") || is("-mktune2")) {
       bool second = is("-mktune2");
       if (need("an EPD file", &v)) {
         cl.mode = second ? RunMode::MakeTune2 : RunMode::MakeTune1;
-        CopyField(cl.input_file, 141, v);
+        cl.input_file = v;
       }
     } else if (is("-mktraindata")) {
       cl.mode = RunMode::MakeTrainData;
-      if (need("a file of start positions, then a count", &v)) CopyField(cl.input_file, 141, v);
+      if (need("a file of start positions, then a count", &v)) cl.input_file = v;
       if (cl.refusal.empty() && need("the count of positions to write", &v)) {
         refuse(CheckWholeNumber("-mktraindata COUNT", v, 1, 1LL << 40, &whole));
         cl.train_positions = whole;
@@ -215,7 +215,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     } else if (is("-teacher")) {
       if (need("a share", &v)) refuse(CheckRealNumber(arg, v, 0, 1, &cl.teacher_weight));
     } else if (is("-from")) {
-      if (need("a network or checkpoint file", &v)) CopyField(cl.start_file, 140, v);
+      if (need("a network or checkpoint file", &v)) cl.start_file = v;
     } else if (is("-l2")) {
       if (need("a weight", &v)) refuse(CheckRealNumber(arg, v, 0, 1e6, &cl.regularization));
     } else if (is("-tune") || is("-tune2")) {
@@ -230,7 +230,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
       refuse(CheckRealNumber(name + " STEP", step, 0, kLargestTuningStep, &cl.tune_step, true));
       refuse(CheckWholeNumber(name + " COUNT", count, 1, kMostTuningPasses, &whole));
       cl.tune_count = int(whole);
-      CopyField(cl.input_file, 141, file);
+      cl.input_file = file;
       cl.tune_file = file;
       cl.tune_flag = 0;
       // A fifth value that is not a switch is the flag: 0 or 1.
@@ -239,7 +239,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         if (std::strcmp(flag, "0") == 0 || std::strcmp(flag, "1") == 0) cl.tune_flag = flag[0] - '0';
         else refuse(RefuseArgument(name + " flag", flag, "0 or 1"));
       }
-      CopyField(g_pending.syzygy_path, kPathFieldSize, kDefaultSyzygyPath);
+      g_pending.syzygy_path = kDefaultSyzygyPath;
       g_pending.hash_mb = 0;
     } else {
       // Neither a switch nor a value that belongs to one.

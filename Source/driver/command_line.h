@@ -32,14 +32,15 @@ struct CommandLine {
   RunMode mode = RunMode::Play;
   CommandLineAction action = CommandLineAction::Run;
   bool bench_in_main_thread = false;  // -pbench
-  char input_file[141] = "";          // -anepd, -mktune1, -mktune2, -mktraindata, -tune..
-  char pgn_file[141] = "";            // -scan_pgn1..4, -mkbook
-  char output_file[141] = "";         // -o
+  // File names, whole whatever their length.
+  std::string input_file;             // -anepd, -mktune1, -mktune2, -mktraindata, -tune..
+  std::string pgn_file;               // -scan_pgn1..4, -mkbook
+  std::string output_file;            // -o
   std::string refusal;                // Refuse: the first argument refused, as its one line
   // Training and tuning (the tuning build).
   long long train_positions = 0;      // -mktraindata: positions to write
   int random_plies = 2;               // -random_plies: random moves after each start
-  const char* tune_file = nullptr;    // -tune..: the data file(s), whole (input_file is cut)
+  const char* tune_file = nullptr;    // -tune..: the data file(s), a list separated by commas
   double tune_step = 0;               // -tune..: learning rate
   int tune_count = 0;                 // -tune..: passes over the data
   int tune_flag = 0;                  // -tune..: optional fifth value
@@ -53,7 +54,7 @@ struct CommandLine {
   int king_buckets = 1;               // -kingbuckets: 1, 2, 4, 8 or 16
   bool clipped_activation = false;    // -activation clipped (default squared, "squared")
   double final_rate = -1;             // -finalrate: learning rate of the last epoch (-1: a tenth of the first)
-  char start_file[141] = "";          // -from: a network or checkpoint to go on training
+  std::string start_file;             // -from: a network or checkpoint to go on training
   double teacher_weight = 0;          // -teacher: share of the float network's score in the target (0..1)
 };
 

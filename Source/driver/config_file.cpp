@@ -17,7 +17,6 @@ namespace {
 // one (a log, a network, a device named by mistake) and is refused whole.
 constexpr int64_t kMaxConfigBytes = 1 << 20;
 constexpr int kMaxConfigLines = 10000;
-constexpr int kLineBufferSize = 256;  // 255 characters of a line are read, the rest dropped
 
 // True while a configuration file is being read: a ConfigFilePath line
 // inside it is stored but not followed, so a file naming itself (or a chain
@@ -43,38 +42,34 @@ const char* ReadConfigText(FILE* f, int64_t size, std::string* text) {
   return nullptr;
 }
 
-// Applies one line: "Name = Value", "#" starting a comment.
-void ApplyConfigLine(char* line) {
-  if (std::strlen(line) <= 3) return;
-  line[std::strcspn(line, "\n")] = 0;
-  char* hash = std::strchr(line, '#');
-  if (hash != nullptr) *hash = 0;
-  char* eq = std::strchr(line, '=');
-  if (eq == nullptr) return;
+// Applies one line (without its line feed): "Name = Value", "#" starting a
+// comment. The line is taken whole, so that a value (a path) of any length
+// is never cut.
+void ApplyConfigLine(std::string line) {
+  if (line.size() <= 2) return;
+  size_t hash = line.find('#');
+  if (hash != std::string::npos) line.resize(hash);
+  size_t eq = line.find('=');
+  if (eq == std::string::npos) return;
   // Name: text before '=' without the blanks just before it.
-  char* name_end = eq;
-  while (name_end > line && (name_end[-1] == ' ' || name_end[-1] == '\t')) name_end--;
-  char name[101];
-  int n = int(name_end - line);
-  if (n > 100) n = 100;
-  std::memcpy(name, line, size_t(n));
-  name[n] = 0;
+  size_t name_end = eq;
+  while (name_end > 0 && (line[name_end - 1] == ' ' || line[name_end - 1] == '\t')) name_end--;
+  std::string name = line.substr(0, name_end < 100 ? name_end : 100);
   // Value: text after '=' without the blanks just after it.
-  const char* v = eq + 1;
-  while (*v == ' ' || *v == '\t') v++;
-  char value[201];
-  CopyField(value, sizeof value, v);
-  int len = int(std::strlen(value));
-  while (len > 0 && (value[len - 1] == ' ' || value[len - 1] == '\t' || value[len - 1] == '\r')) value[--len] = 0;
-  SetOption(name, value);
+  size_t v = eq + 1;
+  while (v < line.size() && (line[v] == ' ' || line[v] == '\t')) v++;
+  std::string value = line.substr(v);
+  while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r')) value.pop_back();
+  SetOption(name.c_str(), value.c_str());
 }
 
 }  // namespace
 
 void LoadConfigFile() {
   if (loading) return;
-  char path[kPathFieldSize];
-  CopyField(path, sizeof path, g_pending.config_file_path);
+  // A copy: a line of the file may set ConfigFilePath.
+  const std::string name = g_pending.config_file_path;
+  const char* path = name.c_str();
   FILE* f = nullptr;
   int64_t size = 0;
   int error = 0;
@@ -98,13 +93,8 @@ void LoadConfigFile() {
   while (at < text.size()) {
     size_t end = text.find('\n', at);
     size_t next = end == std::string::npos ? text.size() : end + 1;
-    // As a line-at-a-time reader with a 256-byte buffer sees it: up to 255
-    // characters, the line feed included when it fits.
-    char line[kLineBufferSize];
-    size_t n = std::min(next - at, size_t(kLineBufferSize - 1));
-    std::memcpy(line, text.data() + at, n);
-    line[n] = 0;
-    ApplyConfigLine(line);
+    size_t line_end = end == std::string::npos ? text.size() : end;
+    ApplyConfigLine(text.substr(at, line_end - at));
     at = next;
   }
   g_pending.eval_params_changed = 1;

@@ -9,6 +9,7 @@
 #include "driver/board_print.h"
 #include "driver/console_game.h"
 #include "search/game.h"
+#include "platform/format_text.h"
 #include "platform/output.h"
 #include "platform/regular_file.h"
 #include "search/search_thread.h"

@@ -88,9 +88,9 @@ void PrintExchangeValues() {
 }
 
 void ProbeConsoleBooks() {
-  ProbeBook(&g_game->pos, g_pending.own_book_file);
+  ProbeBook(&g_game->pos, g_pending.own_book_file.c_str());
   PrintLine("%s", "");
-  ProbeBook(&g_game->pos, g_pending.own_book2_file);
+  ProbeBook(&g_game->pos, g_pending.own_book2_file.c_str());
   PrintLine("%s", "");
 }
 

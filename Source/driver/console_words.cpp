@@ -10,20 +10,19 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
 void SplitConsoleWords(const char* line, ConsoleWords* w) {
-  std::memset(w->word, 0, sizeof w->word);
+  for (std::string& text : w->text) text.clear();
   const char* p = line;
   while (IsBlank(*p)) p++;
   const char* first_end = p;
   for (int i = 0; i < kConsoleWords && *p; i++) {
     int n = 0;
-    while (p[n] != 0 && !IsBlank(p[n])) {
-      if (n < kConsoleWordSize - 1) w->word[i][n] = p[n];
-      n++;
-    }
+    while (p[n] != 0 && !IsBlank(p[n])) n++;
+    w->text[i].assign(p, size_t(n));
     p += n;
     if (i == 0) first_end = p;
     while (IsBlank(*p)) p++;
   }
+  for (int i = 0; i < kConsoleWords; i++) w->word[i] = w->text[i].c_str();
   w->rest = *first_end ? first_end + 1 : first_end;
 }
 

@@ -1,14 +1,19 @@
 // A console line split into words.
 #pragma once
 
-constexpr int kConsoleWords = 10;
-constexpr int kConsoleWordSize = 128;
+#include <string>
 
-// The line split at blanks into at most ten words of up to 127 characters
-// (longer words are cut); missing words are empty.
+constexpr int kConsoleWords = 10;
+
+// The line split at blanks into at most ten words, each whole (a file name
+// of any length stays one); missing words are empty.
 struct ConsoleWords {
-  char word[kConsoleWords][kConsoleWordSize];
-  const char* rest;  // the line after the command word and one blank
+  ConsoleWords() = default;
+  ConsoleWords(const ConsoleWords&) = delete;  // word points into text
+  ConsoleWords& operator=(const ConsoleWords&) = delete;
+  std::string text[kConsoleWords];
+  const char* word[kConsoleWords] = {};
+  const char* rest = "";  // the line after the command word and one blank
 };
 
 // Splits the line; `rest` points into the line, which must outlive the words.

@@ -40,10 +40,10 @@ Move BookMove() {
   int ply = GamePly();
   Move move = 0;
   if (ply < g_pending.own_book_depth) {
-    move = ProbeBook(pos, g_pending.own_book_file);
-    if (move == 0 && ply < g_pending.own_book2_depth) move = ProbeBook(pos, g_pending.own_book2_file);
+    move = ProbeBook(pos, g_pending.own_book_file.c_str());
+    if (move == 0 && ply < g_pending.own_book2_depth) move = ProbeBook(pos, g_pending.own_book2_file.c_str());
   } else if (ply < g_pending.own_book2_depth) {
-    move = ProbeBook(pos, g_pending.own_book2_file);
+    move = ProbeBook(pos, g_pending.own_book2_file.c_str());
   }
   if (move == 0) return 0;
   MakeMove(pos, move);

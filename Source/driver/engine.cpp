@@ -72,7 +72,7 @@ void SetStartupDefaults() {
 void RunPlayMode() {
   CalibrationResult calibration = RunCalibrationSearch(CurrentSearchOptions());
   PrintLine("info string et= %.3f, calibration nps= %0.0f", calibration.elapsed, calibration.nps);
-  LoadTablebases(g_pending.syzygy_path);
+  LoadTablebases(g_pending.syzygy_path.c_str());
   SetupGame(kStartFen);
   if (!g_flags.uci) PrintBoard(&g_game->pos);
   g_control.quit.store(false);
@@ -91,16 +91,26 @@ void ShutDown() {
 }
 
 
+// The file -o names, or the tool's default.
+const char* OutputFileOr(const CommandLine& cl, const char* fallback) {
+  return !cl.output_file.empty() ? cl.output_file.c_str() : fallback;
+}
+
+// The data of the -tune modes: the whole list of files.
+const char* TuningData(const CommandLine& cl) {
+  return cl.tune_file != nullptr ? cl.tune_file : cl.input_file.c_str();
+}
+
 bool IsTrainingMode(RunMode mode) {
   return mode == RunMode::Tune || mode == RunMode::Tune2 || mode == RunMode::MakeTrainData;
 }
 
 // -mktraindata FILE COUNT: self-play games for training.
 int MakeTrainingData(const CommandLine& cl) {
-  LoadTablebases(g_pending.syzygy_path);
+  LoadTablebases(g_pending.syzygy_path.c_str());
   SelfPlayOptions options;
-  options.start_file = cl.input_file;
-  options.output = cl.output_file[0] != 0 ? cl.output_file : kDefaultTrainDataFile;
+  options.start_file = cl.input_file.c_str();
+  options.output = OutputFileOr(cl, kDefaultTrainDataFile);
   options.positions = cl.train_positions;
   options.nodes = g_control.limits.node_limit;
   options.workers = g_pending.threads;
@@ -113,7 +123,7 @@ int MakeTrainingData(const CommandLine& cl) {
 // -tune FILE STEP COUNT -format nnue: trains the two-perspective network.
 int TrainNnueMode(const CommandLine& cl) {
   NnueTrainerOptions options;
-  options.data = cl.tune_file != nullptr ? cl.tune_file : cl.input_file;
+  options.data = TuningData(cl);
   options.learning_rate = cl.tune_step;
   options.final_rate = cl.final_rate;
   options.epochs = cl.tune_count;
@@ -125,8 +135,8 @@ int TrainNnueMode(const CommandLine& cl) {
   options.factorised = cl.shared_rows;
   options.king_buckets = cl.king_buckets;
   options.activation = cl.clipped_activation ? kNnueClipped : kNnueSquaredClipped;
-  options.start = cl.start_file;
-  options.output = cl.output_file[0] != 0 ? cl.output_file : "nnue.bin";
+  options.start = cl.start_file.c_str();
+  options.output = OutputFileOr(cl, "nnue.bin");
   return RunNnueTraining(options) ? 0 : 1;
 }
 
@@ -134,7 +144,7 @@ int TrainNnueMode(const CommandLine& cl) {
 int TrainNetworkMode(const CommandLine& cl) {
   if (cl.nnue_format) return TrainNnueMode(cl);
   NnTrainerOptions options;
-  options.data = cl.tune_file != nullptr ? cl.tune_file : cl.input_file;
+  options.data = TuningData(cl);
   options.learning_rate = cl.tune_step;
   options.final_rate = cl.final_rate;
   options.epochs = cl.tune_count;
@@ -145,7 +155,7 @@ int TrainNetworkMode(const CommandLine& cl) {
   options.weight_decay = cl.weight_decay;
   options.teacher_weight = cl.teacher_weight;
   options.shared_rows = cl.shared_rows;
-  options.output = cl.output_file[0] != 0 ? cl.output_file : kDefaultNetworkOutput;
+  options.output = OutputFileOr(cl, kDefaultNetworkOutput);
   return RunNetworkTraining(options) ? 0 : 1;
 }
 
@@ -153,7 +163,7 @@ int TrainNetworkMode(const CommandLine& cl) {
 // weights: the square tables, with flag 1 all of them.
 int TuneHceMode(const CommandLine& cl) {
   HceTunerOptions options;
-  options.data = cl.tune_file != nullptr ? cl.tune_file : cl.input_file;
+  options.data = TuningData(cl);
   options.learning_rate = cl.tune_step;
   options.passes = cl.tune_count;
   options.all_weights = cl.tune_flag == 1;
@@ -161,18 +171,21 @@ int TuneHceMode(const CommandLine& cl) {
   options.batch_size = cl.batch_size;
   options.score_weight = cl.score_weight;
   if (cl.regularization >= 0) options.regularization = cl.regularization;
-  options.output = cl.output_file[0] != 0 ? cl.output_file : kDefaultParamsOutput;
+  options.output = OutputFileOr(cl, kDefaultParamsOutput);
   return RunHceTuning(options) ? 0 : 1;
 }
 
 // -mktune1/-mktune2 IN OUT: labels EPD positions; variant 2 looks for
 // tablebases in the usual folders when no path is set.
 int MakeTuneFileMode(const CommandLine& cl, int variant) {
-  if (variant == 2 && g_pending.syzygy_path[0] == 0) {
-    CopyField(g_pending.syzygy_path, kPathFieldSize, kDefaultSyzygyPath);
-    CopyField(g_active.syzygy_path, kPathFieldSize, kDefaultSyzygyPath);
+  if (variant == 2 && g_pending.syzygy_path.empty()) {
+    g_pending.syzygy_path = kDefaultSyzygyPath;
+    g_active.syzygy_path = kDefaultSyzygyPath;
   }
-  return MakeTuneFile(cl.input_file, cl.output_file, variant, CurrentToolOptions(), g_pending.syzygy_path) ? 0 : 1;
+  return MakeTuneFile(cl.input_file.c_str(), cl.output_file.c_str(), variant, CurrentToolOptions(),
+                      g_pending.syzygy_path.c_str())
+             ? 0
+             : 1;
 }
 
 // -scan_pgnN PGN OUT: the scan writes no log.
@@ -180,7 +193,7 @@ int ScanPgnMode(const CommandLine& cl, int variant) {
   g_pending.log = 0;
   g_active.log = 0;
   SetLogging(false);
-  return ScanPgn(cl.pgn_file, cl.output_file, variant) ? 0 : 1;
+  return ScanPgn(cl.pgn_file.c_str(), cl.output_file.c_str(), variant) ? 0 : 1;
 }
 
 }  // namespace
@@ -221,8 +234,10 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   CommandLine cl = ParseCommandLine(argc, argv);
   // Bad arguments and unusable files are refused before anything is done
   // or written: one line on standard error naming the argument, the value
-  // and what is allowed, then status 2 (a usage error).
-  if (cl.action == CommandLineAction::Run && !(IsTrainingMode(cl.mode) && !tuning_build)) {
+  // and what is allowed, then status 2 (a usage error). The training modes
+  // check their files in every build, as the other tools do, and only then
+  // say that they need the tuning build.
+  if (cl.action == CommandLineAction::Run) {
     cl.refusal = CheckToolFiles(cl);
     if (!cl.refusal.empty()) cl.action = CommandLineAction::Refuse;
   }
@@ -262,7 +277,7 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   ApplyLog();
   // 13-14: active settings, configuration file.
   ActivateSettings();
-  if (g_pending.config_file_path[0] != 0) LoadConfigFile();
+  if (!g_pending.config_file_path.empty()) LoadConfigFile();
   // 15: the evaluation: hand-crafted tables and weights, then the network.
   InitHceTables();
   RebuildEvalParamsAndSay();
@@ -274,12 +289,14 @@ int RunEngine(int argc, char** argv, bool tuning_build) {
   switch (cl.mode) {
     case RunMode::Play: RunPlayMode(); break;
     // A tool whose output could not be written ends with status 1.
-    case RunMode::MakeBook: status = MakeBook(cl.pgn_file, cl.output_file) ? 0 : 1; break;
+    case RunMode::MakeBook: status = MakeBook(cl.pgn_file.c_str(), cl.output_file.c_str()) ? 0 : 1; break;
     case RunMode::Bench:
       RunBenchmark(CurrentToolOptions(), cl.bench_in_main_thread);
       g_control.quit.store(true);
       break;
-    case RunMode::AnalyzeEpd: status = AnalyzeEpd(cl.input_file, cl.output_file, CurrentToolOptions()) ? 0 : 1; break;
+    case RunMode::AnalyzeEpd:
+      status = AnalyzeEpd(cl.input_file.c_str(), cl.output_file.c_str(), CurrentToolOptions()) ? 0 : 1;
+      break;
     case RunMode::MakeTune1: status = MakeTuneFileMode(cl, 1); break;
     case RunMode::MakeTune2: status = MakeTuneFileMode(cl, 2); break;
     case RunMode::ScanPgn1: status = ScanPgnMode(cl, 1); break;

@@ -60,8 +60,8 @@ std::string NetworkLoadText(const NetworkLoadResult& r, const char* path) {
 }
 
 void LoadNetworkAndReport() {
-  NetworkLoadReport report = LoadNetwork(g_pending.nn_file);
-  PrintOutcome(report.source, g_pending.nn_file);
+  NetworkLoadReport report = LoadNetwork(g_pending.nn_file.c_str());
+  PrintOutcome(report.source, g_pending.nn_file.c_str());
   if (report.fell_back) PrintOutcome(report.fallback, "embedded");
   // Without a network nothing could evaluate.
   if (report.Fatal()) std::exit(1);

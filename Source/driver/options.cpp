@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "driver/setting_registry.h"
 #include "driver/settings.h"
@@ -62,8 +63,8 @@ namespace {
 // threads, the strength's generator), sent during one: they are said to
 // wait and are set, in the order sent, once the search has answered.
 struct QueuedOption {
-  char name[101];
-  char value[201];
+  std::string name;
+  std::string value;
 };
 constexpr int kMaxQueuedOptions = 64;
 QueuedOption queued_options[kMaxQueuedOptions];
@@ -74,7 +75,7 @@ int queued_count = 0;
 void ApplyQueuedOptions() {
   int count = queued_count;
   queued_count = 0;
-  for (int i = 0; i < count; i++) SetOption(queued_options[i].name, queued_options[i].value);
+  for (int i = 0; i < count; i++) SetOption(queued_options[i].name.c_str(), queued_options[i].value.c_str());
   if (count > 0) ActivateSettings();
 }
 
@@ -88,8 +89,8 @@ void SetOption(const char* name, const char* value) {
       return;
     }
     QueuedOption& q = queued_options[queued_count++];
-    CopyField(q.name, int(sizeof q.name), e.name);
-    CopyField(q.value, int(sizeof q.value), value);
+    q.name = e.name;
+    q.value = value;
     PrintLine("info string %s will be set when the search ends", e.name);
     return;
   }
@@ -124,7 +125,9 @@ void SetOption(const char* name, const char* value) {
 }
 
 void HandleSetOption(const char* args) {
-  char name[101] = "", value[201] = "";
+  // The value is taken whole: a path of any length is never cut.
+  char name[101] = "";
+  std::string value;
   const char* name_at = std::strstr(args, "name");
   const char* value_at = std::strstr(args, "value");
   if (name_at != nullptr && (value_at == nullptr || name_at < value_at)) {
@@ -139,12 +142,11 @@ void HandleSetOption(const char* args) {
     if (value_at != nullptr) {
       const char* v = value_at + 5;
       while (*v == ' ' || *v == '\t') v++;
-      CopyField(value, sizeof value, v);
+      value = v;
       // Trailing blanks are never part of a value (a path or a number).
-      int len = int(std::strlen(value));
-      while (len > 0 && (value[len - 1] == ' ' || value[len - 1] == '\t')) value[--len] = 0;
+      while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.pop_back();
     }
   }
-  SetOption(name, value);
+  SetOption(name, value.c_str());
   ActivateSettings();
 }

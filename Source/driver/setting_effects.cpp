@@ -61,7 +61,7 @@ void ApplyNetworkFile() {
 
 // Re-initialising releases the mapped files that a search may be reading.
 void ApplySyzygyPath() {
-  if (SearchIsIdle()) LoadTablebases(g_pending.syzygy_path);
+  if (SearchIsIdle()) LoadTablebases(g_pending.syzygy_path.c_str());
   else deferred.tablebases = true;
 }
 
@@ -80,20 +80,20 @@ void ApplyDeferredOptions() {
   }
   if (deferred.tablebases) {
     deferred.tablebases = false;
-    LoadTablebases(g_pending.syzygy_path);
+    LoadTablebases(g_pending.syzygy_path.c_str());
   }
 }
 
 void RebuildEvalParamsAndSay() {
   ParamFileSummary file;
-  std::string complaints = RebuildEvalParams(g_pending.eval_param_file, &g_pending.group_scales, &file);
+  std::string complaints = RebuildEvalParams(g_pending.eval_param_file.c_str(), &g_pending.group_scales, &file);
   if (!complaints.empty()) PrintDirect("%s", complaints.c_str());
   if (!file.read) return;
+  const char* name = g_pending.eval_param_file.c_str();
   if (file.scales == 0)
-    PrintLine("info string %d weights read from %s", file.weights, g_pending.eval_param_file);
+    PrintLine("info string %d weights read from %s", file.weights, name);
   else
-    PrintLine("info string %d weights read from %s, and %d group scales", file.weights, g_pending.eval_param_file,
-              file.scales);
+    PrintLine("info string %d weights read from %s, and %d group scales", file.weights, name, file.scales);
 }
 
 void ApplyChangedEvalParams() {

@@ -19,13 +19,7 @@ constexpr int kInt32Max = 2147483647;
 #define I16(FIELD) [](Settings& s, EngineFlags&) { SettingSlot x; x.i16 = &s.FIELD; return x; }
 #define I32(FIELD) [](Settings& s, EngineFlags&) { SettingSlot x; x.i32 = &s.FIELD; return x; }
 #define FLAG(FIELD) [](Settings&, EngineFlags& f) { SettingSlot x; x.flag = &f.FIELD; return x; }
-#define TEXT(FIELD)                                \
-  [](Settings& s, EngineFlags&) {                  \
-    SettingSlot x;                                 \
-    x.text = s.FIELD;                              \
-    x.text_size = int(sizeof s.FIELD);             \
-    return x;                                      \
-  }
+#define TEXT(FIELD) [](Settings& s, EngineFlags&) { SettingSlot x; x.text = &s.FIELD; return x; }
 #define NO_SLOT [](Settings&, EngineFlags&) { return SettingSlot(); }
 
 using K = SettingKind;
@@ -127,12 +121,12 @@ int StoreSettingNumber(const SettingEntry& e, long long value) {
 
 const char* SettingText(const SettingEntry& e) {
   SettingSlot x = PendingSlot(e);
-  return x.text != nullptr ? x.text : "";
+  return x.text != nullptr ? x.text->c_str() : "";
 }
 
 void StoreSettingText(const SettingEntry& e, const char* text) {
   SettingSlot x = PendingSlot(e);
-  if (x.text != nullptr) CopyField(x.text, x.text_size, text);
+  if (x.text != nullptr) *x.text = text;
 }
 
 void SetDefaultSettings(Settings* s, EngineFlags* flags) {
@@ -141,7 +135,7 @@ void SetDefaultSettings(Settings* s, EngineFlags* flags) {
   for (const SettingEntry& e : kSettings) {
     SettingSlot x = e.slot(*s, flags != nullptr ? *flags : scratch);
     if (e.kind == SettingKind::Text) {
-      if (x.text != nullptr) CopyField(x.text, x.text_size, e.default_text);
+      if (x.text != nullptr) *x.text = e.default_text;
     } else {
       StoreSlotNumber(x, e.default_number);
     }

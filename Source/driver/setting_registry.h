@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "driver/settings.h"
 
@@ -15,8 +16,7 @@ struct SettingSlot {
   int16_t* i16 = nullptr;
   int32_t* i32 = nullptr;
   bool* flag = nullptr;
-  char* text = nullptr;
-  int text_size = 0;
+  std::string* text = nullptr;
 };
 
 struct SettingEntry {
@@ -46,7 +46,8 @@ int SettingNumber(const SettingEntry& e);
 // Stores a spin or check value, clamped to its range (check: any nonzero
 // value is 1); returns what was stored.
 int StoreSettingNumber(const SettingEntry& e, long long value);
-// The current text of a text setting, and storing one (cut to the field).
+// The current text of a text setting, and storing one (whole, whatever its
+// length).
 const char* SettingText(const SettingEntry& e);
 void StoreSettingText(const SettingEntry& e, const char* text);
 

@@ -2,9 +2,8 @@
 //
 // Settings exist twice. The pending copy holds the latest values: it is
 // written by the command line, setoption, the configuration file and the
-// console, and it is the one the engine reads. The active copy is a
-// byte-for-byte copy made at start-up and after every setoption and
-// configuration file; the console's `set ss 1` copies it back, undoing the
+// console, and it is the one the engine reads. The active copy is a copy
+// made at start-up and after every setoption and configuration file; the console's `set ss 1` copies it back, undoing the
 // console's own changes since then.
 //
 // The user settings' names, ranges and defaults are in the setting registry
@@ -13,13 +12,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "eval/eval_params.h"
-#include "platform/format_text.h"  // CopyField, for the text fields
 #include "search/search_options.h"  // kNoiseSilent
-
-constexpr int kPathFieldSize = 144;
-constexpr int kFileFieldSize = 150;
 
 struct Settings {
   int16_t eval_params_changed = 1;  // next search re-applies the evaluation parameters
@@ -38,12 +34,13 @@ struct Settings {
   int16_t own_book_depth;
   int16_t own_book2_depth;
   int16_t network_noise = 0;  // set when the interactive loop starts
-  char eval_param_file[kFileFieldSize] = "params.txt";
-  char nn_file[kFileFieldSize];
-  char config_file_path[kPathFieldSize];
-  char own_book_file[kPathFieldSize];
-  char own_book2_file[kPathFieldSize];
-  char syzygy_path[kPathFieldSize];
+  // File names and folders, whole whatever their length.
+  std::string eval_param_file = "params.txt";
+  std::string nn_file;
+  std::string config_file_path;
+  std::string own_book_file;
+  std::string own_book2_file;
+  std::string syzygy_path;
   int16_t tb_probe_depth = 0;
   int16_t syzygy_probe_depth6;
   int16_t contempt;

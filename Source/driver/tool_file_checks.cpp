@@ -11,7 +11,7 @@
 namespace {
 
 const char* OutputOr(const CommandLine& cl, const char* fallback) {
-  return cl.output_file[0] != 0 ? cl.output_file : fallback;
+  return !cl.output_file.empty() ? cl.output_file.c_str() : fallback;
 }
 
 // Every input, then every output against all inputs; the first refusal.
@@ -23,7 +23,7 @@ std::string Check(const CommandLine& cl, const std::string& input_argument, cons
     if (!refusal.empty()) return refusal;
   }
   for (size_t i = 0; i < outputs.size(); i++) {
-    const char* argument = i == 0 && cl.output_file[0] != 0 ? "-o" : "output";
+    const char* argument = i == 0 && !cl.output_file.empty() ? "-o" : "output";
     std::string refusal = CheckOutputFile(argument, outputs[i], inputs);
     if (!refusal.empty()) return refusal;
   }
@@ -50,7 +50,7 @@ std::string CheckToolFiles(const CommandLine& cl) {
       return Check(cl, "-mktraindata", {cl.input_file}, {OutputOr(cl, kDefaultTrainDataFile)});
     case RunMode::Tune:
     case RunMode::Tune2: {
-      std::vector<std::string> inputs = SplitFileList(cl.tune_file != nullptr ? cl.tune_file : cl.input_file);
+      std::vector<std::string> inputs = SplitFileList(cl.tune_file != nullptr ? cl.tune_file : cl.input_file.c_str());
       const char* name = cl.mode == RunMode::Tune ? "-tune FILE" : "-tune2 FILE";
       if (inputs.empty()) return RefuseArgument(name, "", "one or more files, separated by commas");
       return Check(cl, name, inputs, {OutputOr(cl, cl.mode == RunMode::Tune ? kDefaultNetworkOutput : kDefaultParamsOutput)});

@@ -11,6 +11,7 @@
 #include "search/game.h"
 #include "driver/options.h"
 #include "driver/uci_user_commands.h"
+#include "platform/format_text.h"
 #include "platform/output.h"
 #include "platform/clock.h"
 #include "search/search_control.h"

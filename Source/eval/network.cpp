@@ -127,10 +127,12 @@ NetworkLoadResult LoadIntegerFile(FILE* f, int64_t size) {
       std::fclose(f);
       if (read_error) return Outcome(NetworkLoadStatus::kCannotRead);
       // Shorter than when it was opened: changed while it was read. Said in
-      // the integer format's words, like its other refusals.
-      static thread_local char problem[96];
-      std::snprintf(problem, sizeof problem, "the file ended while it was read (%llu of %llu bytes)",
-                    (unsigned long long)got, (unsigned long long)wanted);
+      // the integer format's words, like its other refusals, with the part
+      // of the network it ended in.
+      static thread_local char problem[128];
+      const char* section = NnueCutSection(image.data(), uint64_t(got));
+      std::snprintf(problem, sizeof problem, "the file ended while it was read, in the %s (%llu of %llu bytes)",
+                    section != nullptr ? section : "payload", (unsigned long long)got, (unsigned long long)wanted);
       NetworkLoadResult r = Outcome(NetworkLoadStatus::kIntegerRefused);
       r.problem = problem;
       return r;
@@ -311,9 +313,9 @@ bool NetworkLoadReport::Fatal() const {
 NetworkLoadReport LoadNetwork(const char* source) {
   NetworkLoadReport report{};
   bool embedded = false;
-  if (std::memcmp(source, "new", 4) == 0) {
+  if (std::strcmp(source, "new") == 0) {
     report.source = CreateNewNetwork();
-  } else if (std::memcmp(source, "embedded", 9) == 0) {
+  } else if (std::strcmp(source, "embedded") == 0) {
     report.source = LoadEmbedded();
     embedded = true;
   } else {

@@ -35,6 +35,15 @@ PayloadLayout LayoutOf(const NnueHeader& h) {
 }
 uint64_t RoundUp(uint64_t n) { return (n + kAlignment - 1) / kAlignment * kAlignment; }
 
+// The block of the payload that holds byte `offset`, or nullptr past its end.
+const char* PayloadSectionAt(const PayloadLayout& l, uint64_t offset) {
+  if (offset < l.b1) return "first-layer weights";
+  if (offset < l.w2) return "first-layer bias";
+  if (offset < l.b2) return "output weights";
+  if (offset < l.end) return "output bias";
+  return nullptr;
+}
+
 NnueHeader ReadHeader(const unsigned char* p) {
   NnueHeader h;
   std::memcpy(h.magic, p, 4);
@@ -90,6 +99,13 @@ const char* HeaderProblem(const NnueHeader& h, uint64_t file_size) {
   }
   uint64_t expected = NnuePayloadBytes(h.king_buckets, h.hidden, h.output_buckets);
   if (h.payload_bytes != expected) return "payload size does not match the shape";
+  if (file_size < uint64_t(kNnueHeaderBytes) + expected) {
+    // A cut file: where it ends says how much of the network is missing.
+    std::snprintf(text, sizeof text, "cut in the %s (file of %llu bytes, the header gives %llu)",
+                  PayloadSectionAt(LayoutOf(h), file_size - kNnueHeaderBytes), (unsigned long long)file_size,
+                  (unsigned long long)(kNnueHeaderBytes + expected));
+    return text;
+  }
   if (file_size != uint64_t(kNnueHeaderBytes) + expected) {
     std::snprintf(text, sizeof text, "file of %llu bytes, the header gives %llu", (unsigned long long)file_size,
                   (unsigned long long)(kNnueHeaderBytes + expected));
@@ -162,6 +178,17 @@ const char* ParseNnueFile(const unsigned char* data, uint64_t size, NnueWeights*
   std::memcpy(loaded.b2, payload + l.b2, size_t(l.end - l.b2));
   *weights = loaded;
   return nullptr;
+}
+
+const char* NnueCutSection(const unsigned char* data, uint64_t length) {
+  if (length < uint64_t(kNnueHeaderBytes)) return "header";
+  NnueHeader h = ReadHeader(data);
+  // The sizes as the header gives them, whatever else it claims; sizes
+  // beyond any network's mean nothing and name no block.
+  if (h.king_buckets < 1 || h.king_buckets > uint32_t(kNnueMaxKingBuckets) || h.hidden != uint32_t(kNnueHidden) ||
+      h.output_buckets != uint32_t(kNnueOutputBuckets))
+    return nullptr;
+  return PayloadSectionAt(LayoutOf(h), length - kNnueHeaderBytes);
 }
 
 std::vector<unsigned char> NnueFileBytes(const NnueWeights& weights) {

@@ -38,6 +38,13 @@ bool LooksLikeNnueFile(const unsigned char* data, uint64_t size);
 // *weights untouched.
 const char* ParseNnueFile(const unsigned char* data, uint64_t size, NnueWeights* weights);
 
+// The part of a network file in which a file of only `length` bytes ends
+// (data holds those bytes): "header" when it ends before the header's end,
+// else the block of the payload the header lays out there ("first-layer
+// weights", "first-layer bias", "output weights", "output bias"); nullptr
+// when the file is as long as its header says or longer.
+const char* NnueCutSection(const unsigned char* data, uint64_t length);
+
 // The file image of a network: header (payload size and checksum computed)
 // and payload.
 std::vector<unsigned char> NnueFileBytes(const NnueWeights& weights);

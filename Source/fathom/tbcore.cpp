@@ -61,7 +61,6 @@ struct TablebaseState {
 
 TablebaseState g_tb;
 
-constexpr int kMaxPathLength = 259;
 constexpr const char* kPieceLetters = "QRBNP";
 constexpr int kLetterType[5] = {QUEEN, ROOK, BISHOP, KNIGHT, PAWN};
 
@@ -183,16 +182,13 @@ bool RegisterTable(const char* name) {
   return material.key2 == material.key || AddToHash(material.key2, table);
 }
 
-// Full file name in a directory, or false when it would be too long.
-bool TablePath(const std::string& dir, const char* name, const char* ext, std::string* path) {
-  *path = dir + "/" + name + ext;
-  return path->size() <= size_t(kMaxPathLength);
-}
+// Full file name in a directory, whatever its length (the system refuses
+// one it cannot open).
+std::string TablePath(const std::string& dir, const char* name, const char* ext) { return dir + "/" + name + ext; }
 
 bool TableFileExists(const char* name) {
-  std::string path;
   for (const std::string& dir : g_tb.directories) {
-    if (TablePath(dir, name, ".rtbw", &path) && FileIsReadable(path.c_str())) return true;
+    if (FileIsReadable(TablePath(dir, name, ".rtbw").c_str())) return true;
   }
   return false;
 }
@@ -240,9 +236,8 @@ bool ForEachTableName(bool (*visit)(const char* name)) {
 // mapped is reported and treated as a table that is not there: the probe
 // fails and the search goes on.
 MapStatus MapTableFile(const char* name, const char* ext, MappedFile* file) {
-  std::string path;
   for (const std::string& dir : g_tb.directories) {
-    if (!TablePath(dir, name, ext, &path)) continue;
+    const std::string path = TablePath(dir, name, ext);
     int error = 0;
     MapStatus status = MapFileReadOnly(path.c_str(), file, &error);
     if (status == MapStatus::kMissing || status == MapStatus::kNotRegular) continue;

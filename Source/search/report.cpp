@@ -40,17 +40,16 @@ void SumThreadCounters() {
 
 ReportHandler g_report_handler = {};
 
-int ReportedScore(int score, TbResult root_tb_result) {
-  // A tablebase result at the root is shown as such unless the search found
-  // a mate.
-  if (root_tb_result == kTbWin && score < kMateShownBound - 1) return kTbWinValue;
-  if (root_tb_result == kTbLoss && score > -kMateShownBound) return -kTbWinValue;
-  if (root_tb_result == kTbDraw) return 0;
+int ReportedScore(int score, TbResult tb_result) {
+  // A tablebase result is shown as such unless the search found a mate.
+  if (tb_result == kTbWin && score < kMateShownBound - 1) return kTbWinValue;
+  if (tb_result == kTbLoss && score > -kMateShownBound) return -kTbWinValue;
+  if (tb_result == kTbDraw) return 0;
   return score;
 }
 
 void ReportLine(Position* root, int depth, int score, const Move* line, int multipv, bool last_of_lines,
-                ScoreBound bound) {
+                ScoreBound bound, TbResult shown_as) {
   SearchControl& c = g_control;
   float noise = c.options.noise;
   bool stopping = c.stop.load(std::memory_order_relaxed);
@@ -71,7 +70,7 @@ void ReportLine(Position* root, int depth, int score, const Move* line, int mult
   report.depth = depth;
   report.seldepth = main ? Relaxed(main->seldepth) - 1 : depth;
   report.score = score;
-  report.shown_score = ReportedScore(score, c.root_tb_result);
+  report.shown_score = ReportedScore(score, shown_as);
   report.bound = bound;
   report.multipv = multipv;
   report.several_lines = c.options.multi_pv > 1;
@@ -88,7 +87,7 @@ void ReportLine(Position* root, int depth, int score, const Move* line, int mult
 
 void ReportFinalLine() {
   SearchControl& c = g_control;
-  ReportLine(&g_game->pos, c.best_depth, c.best_score, c.pv, 1, true, ScoreBound(c.best_bound));
+  ReportLine(&g_game->pos, c.best_depth, c.best_score, c.pv, 1, true, ScoreBound(c.best_bound), c.root_tb_result);
 }
 
 void ReportRootMove(int depth, int searched, Move move) {

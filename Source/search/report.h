@@ -16,17 +16,18 @@ void SumThreadCounters();
 // options: not before the noise threshold (unless stopping), never with a
 // threshold of 9999, not for depth
 // 0 or an empty line. root is the position the line starts from (left as it
-// was); multipv is the 1-based line number.
+// was); multipv is the 1-based line number; shown_as the tablebase result
+// the score is shown as (ReportedScore).
 void ReportLine(Position* root, int depth, int score, const Move* line, int multipv, bool last_of_lines,
-                ScoreBound bound = kScoreExact);
+                ScoreBound bound, TbResult shown_as);
 // Reports the published result once more (the final info line).
 void ReportFinalLine();
 // Reports the root move the main thread starts on (searched moves before it
 // so far), preceded by the depth summary before the first move.
 void ReportRootMove(int depth, int searched, Move move);
-// The score a front end is told: a root tablebase win, draw or loss
-// replaces a score that is not a mate.
-int ReportedScore(int score, TbResult root_tb_result);
+// The score a front end is told: a tablebase win, draw or loss (the root's,
+// or a MultiPV line's own) replaces a score that is not a mate.
+int ReportedScore(int score, TbResult tb_result);
 // The fourth root of how the node count grew over the last four completed
 // depths of the last search; 2.0 before depth 6 or without both counts.
 double EffectiveBranchingFactor();

@@ -41,6 +41,39 @@ struct RootList {
   int count;
 };
 
+// A root move's own tablebase result gives the root's up when it is two
+// steps worse (a win given for a draw or a loss, a draw for a loss), as the
+// node procedure judges a move below a node the tables answered.
+bool GivesUpRootResult(TbResult move_result, TbResult root_result) {
+  return move_result != kTbNoResult && root_result != kTbNoResult && int(move_result) <= int(root_result) - 2;
+}
+
+// The own result of a root move, kTbNoResult when the root moves were not
+// probed or the tables do not answer for it.
+TbResult OwnResultOf(const SearchThread* t, Move move) {
+  for (int i = 0; i < t->root_move_result_count; i++)
+    if (t->root_move_results[i].move == move) return t->root_move_results[i].result;
+  return kTbNoResult;
+}
+
+// Whether a move among list positions index.. keeps the root's result.
+bool KeeperLeft(const SearchThread* t, const RootList& list, int index, TbResult root_result) {
+  for (int i = index; i < list.count; i++)
+    if (!GivesUpRootResult(OwnResultOf(t, list.moves[i].move), root_result)) return true;
+  return false;
+}
+
+// The order of MultiPV lines: those that keep the root's result first, then
+// those that give it up by their own result (a draw before a loss), each
+// group by score.
+int LineRank(const RootLine& line, TbResult root_result) {
+  return GivesUpRootResult(line.tb_result, root_result) ? int(line.tb_result) : int(kTbWin) + 1;
+}
+bool LineBefore(const RootLine& a, const RootLine& b, TbResult root_result) {
+  int rank_a = LineRank(a, root_result), rank_b = LineRank(b, root_result);
+  return rank_a != rank_b ? rank_a > rank_b : a.score > b.score;
+}
+
 // Search start: the stack records forget the last search, and the
 // histories are aged, or cleared when a new game has begun since they
 // were filled.
@@ -82,7 +115,8 @@ void PublishBest(SearchThread* t, int depth, ScoreBound bound = kScoreExact) {
     SetRelaxed(c.depth_score[depth], t->best_score);
     SetRelaxed(c.depth_move[depth], move);
   }
-  if (depth >= 2 && c.options.multi_pv == 1) ReportLine(&t->pos, depth, t->best_score, t->best_pv, 1, true, bound);
+  if (depth >= 2 && c.options.multi_pv == 1)
+    ReportLine(&t->pos, depth, t->best_score, t->best_pv, 1, true, bound, Relaxed(c.root_tb_result));
 }
 
 // Sorts the pass's searched positions by score; those after the last move
@@ -115,6 +149,13 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
   int checker = FindAttacker(pos, pos->king_square[side], side ^ 1, Occupancy(pos));
   bool in_check = checker != kNoSquare;
   Move child_pv[kMaxPv];
+  // Below a root the tables answered, a move that gives the root's result
+  // up fails low at once (the node below sees the result given away), so
+  // that it never replaces one that keeps it. Once only such moves are left
+  // for this line, each is searched under its own result instead: the line
+  // gets a searched score and moves of its own.
+  TbResult root_result = Relaxed(c.root_tb_result);
+  bool own_results = root_result != kTbNoResult && !KeeperLeft(t, list, index, root_result);
   for (;;) {
     if (alpha < -kAspirationOpenBound) alpha = -kInfinity;
     if (beta > kAspirationOpenBound) beta = kInfinity;
@@ -134,7 +175,7 @@ void SearchLine(SearchThread* t, RootList& list, int index, int depth) {
       r.in_check = in_check;
       r.moves_searched = uint16_t(searched);
       r.depth = int16_t(depth);
-      r.tb_result = Relaxed(c.root_tb_result);
+      r.tb_result = own_results ? OwnResultOf(t, e.move) : root_result;
       uint8_t cls = ClassifyMove(pos, side, &e);
       e.score = int16_t(-kRootOrderBound - searched);
       float elapsed = Relaxed(c.elapsed);
@@ -236,10 +277,14 @@ void KeepSearchMoves(RootList& list) {
 }
 
 // Keeps the result of MultiPV line index (the thread's best line just after
-// SearchLine).
+// SearchLine): a line whose move gives the root's tablebase result up is
+// shown with its own result, every other one with the root's.
 void KeepLine(SearchThread* t, int index) {
   RootLine& line = t->lines[index];
   line.score = t->best_score;
+  TbResult root_result = Relaxed(g_control.root_tb_result);
+  TbResult own = OwnResultOf(t, t->best_pv[0]);
+  line.tb_result = GivesUpRootResult(own, root_result) ? own : root_result;
   CopyLine(line.pv, t->best_pv, kMaxPv);
 }
 
@@ -247,8 +292,10 @@ void KeepLine(SearchThread* t, int index) {
 // out better than an earlier one), the root list in the same order, and the
 // best line as the thread's result.
 void OrderLines(SearchThread* t, RootList& list, int lines) {
+  TbResult root_result = Relaxed(g_control.root_tb_result);
   for (int i = 1; i < lines; i++) {
-    for (int j = i; j > 0 && t->lines[j].score > t->lines[j - 1].score; j--) std::swap(t->lines[j], t->lines[j - 1]);
+    for (int j = i; j > 0 && LineBefore(t->lines[j], t->lines[j - 1], root_result); j--)
+      std::swap(t->lines[j], t->lines[j - 1]);
   }
   for (int i = 0; i < lines; i++) {
     for (int j = i; j < list.count; j++) {
@@ -264,11 +311,14 @@ void OrderLines(SearchThread* t, RootList& list, int lines) {
 
 // After a completed depth of a limited search: its best lines (already
 // in order) become the candidates of the move choice, and a best line far
-// ahead of the next marks the move as obvious for the time check.
+// ahead of the next marks the move as obvious for the time check. A line
+// that gives the root's tablebase result up is never a candidate.
 void KeepChoiceLines(SearchThread* t, int lines, int depth) {
   SearchControl& c = g_control;
   int count = lines < c.strength.lines ? lines : c.strength.lines;
   if (count > kMaxChoiceLines) count = kMaxChoiceLines;
+  TbResult root_result = Relaxed(c.root_tb_result);
+  while (count > 1 && GivesUpRootResult(t->lines[count - 1].tb_result, root_result)) count--;
   for (int i = 0; i < count; i++) t->choice_lines[i] = t->lines[i];
   t->choice_line_count = count;
   t->choice_depth = depth;
@@ -310,6 +360,7 @@ int StartRootSearch(SearchThread* t, Move* qline, int* qscore) {
   t->root_side = side;
   t->choice_line_count = 0;
   t->choice_depth = 0;
+  t->root_move_result_count = 0;
   t->random = uint32_t(std::rand());
   Move root_pv[kMaxPv];
   InitPlyRecord(t, 1, kNodePV, -kInfinity, kInfinity, root_pv);
@@ -324,7 +375,7 @@ int StartRootSearch(SearchThread* t, Move* qline, int* qscore) {
   SetRelaxed(t->best_score, eval);
   if (t->thread_index == 0) {
     DeriveSelectivityTables(c.options.selectivity);
-    SetRelaxed(c.throttle, c.full_speed_rate - kThrottleMargin > c.target_rate);
+    SetRelaxed(c.throttle, c.strength.active);
     SetRelaxed(c.best_score, eval);
     *qscore = Quiescence(t, side, 1, 0, -kInfinity, kInfinity, kNodePV, qline);
     SetRelaxed(c.root_tb_result, kTbNoResult);
@@ -415,6 +466,37 @@ void AnswerAtDepthZero(const RootList& list, Move* qline, int qscore) {
   c.stop.store(true);
 }
 
+// With the root in the tables and more than one line to search, or the
+// root moves restricted: the own result of every root move (the result of
+// the position it leads to, from the root side's view), which scores the
+// lines that give the root's up.
+void ProbeRootMoves(SearchThread* t, const RootList& list) {
+  Position* pos = &t->pos;
+  int count = 0;
+  for (int i = 0; i < list.count; i++) {
+    Move move = list.moves[i].move;
+    MakeMove(pos, move);
+    TbResult child = ProbeTablebaseWdl(pos, kRootTbProbeDepth);
+    UnmakeMove(pos);
+    if (child == kTbNoResult) continue;
+    Bump(t->tb_hits);
+    t->root_move_results[count++] = RootMoveResult{move, TbResult(int(kTbWin) - int(child))};
+  }
+  t->root_move_result_count = count;
+}
+
+// The best own result among the root list's moves, kTbNoResult when one of
+// them has none.
+TbResult BestOwnResult(const SearchThread* t, const RootList& list) {
+  TbResult best = kTbNoResult;
+  for (int i = 0; i < list.count; i++) {
+    TbResult own = OwnResultOf(t, list.moves[i].move);
+    if (own == kTbNoResult) return kTbNoResult;
+    if (own > best) best = own;
+  }
+  return best;
+}
+
 // The root in the tablebases: its result scores the root as the node
 // procedure scores a result at ply 1 and guides the search below. With the
 // fifty-move counter past kRootTbMoveFifty the tables' own move is played
@@ -443,6 +525,17 @@ bool RootTablebaseStep(SearchThread* t, const RootList& list) {
       PublishBest(t, kTbAnswerDepth);
       c.stop.store(true);
       return true;
+    }
+    bool restricted = c.limits.search_move_count > 0;
+    if (restricted || c.options.multi_pv > 1 || c.strength.lines > 1) ProbeRootMoves(t, list);
+    // go searchmoves may leave only moves that give the root's result up:
+    // the best of their own results is then the root's.
+    TbResult best = restricted ? BestOwnResult(t, list) : kTbNoResult;
+    if (GivesUpRootResult(best, result)) {
+      own = TablebaseScore(best, 1);
+      SetRelaxed(c.root_tb_result, best);
+      c.tb_score[side] = own;
+      c.tb_score[side ^ 1] = -own;
     }
   }
   t->stack[1].tb_result = Relaxed(c.root_tb_result);
@@ -488,7 +581,8 @@ void IterativeDeepening(SearchThread* t, RootList& list, int max_depth) {
         float elapsed = Relaxed(c.elapsed);
         for (int index = 0; shown > 1 && index < shown; index++) {
           if (elapsed >= c.options.noise && c.options.noise < kNoiseSilent && t->lines[index].pv[0] != 0)
-            ReportLine(&t->pos, depth, t->lines[index].score, t->lines[index].pv, index + 1, index + 1 == shown);
+            ReportLine(&t->pos, depth, t->lines[index].score, t->lines[index].pv, index + 1, index + 1 == shown,
+                       kScoreExact, t->lines[index].tb_result);
         }
       }
     }

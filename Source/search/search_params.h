@@ -116,11 +116,9 @@ constexpr int kTbAnswerDepth = 99;
 // take the game and the search line past kMaxGameAndSearchPlies plies.
 constexpr int kMaxIterations = 68;
 constexpr int kMaxGameAndSearchPlies = 883;
-// Strength limiting: the search is throttled when its full speed is more
-// than kThrottleMargin nodes a second above the target rate; a target rate
-// above kExactFirstIterationRate gives every move of the first iteration an
-// exact score.
-constexpr float kThrottleMargin = 20;
+// Strength limiting: a limited search is throttled to its target rate; a
+// target rate above kExactFirstIterationRate gives every move of the first
+// iteration an exact score.
 constexpr float kExactFirstIterationRate = 1000;
 
 // ---- Reduction tables (selectivity.cpp) ----

@@ -42,7 +42,18 @@ constexpr int kMaxMultiPv = 255;
 // One principal variation of a MultiPV search at the depth in progress.
 struct RootLine {
   int score;
+  // The tablebase result the score is shown as: the root's, or for a line
+  // whose move gives the root's result up, that move's own (kTbNoResult
+  // without tables).
+  TbResult tb_result;
   Move pv[kMaxPv];  // ended by 0
+};
+
+// A root move and the tables' result of the position it leads to, from the
+// root side's view.
+struct RootMoveResult {
+  Move move;
+  TbResult result;
 };
 
 struct SearchThread {
@@ -69,6 +80,11 @@ struct SearchThread {
   int root_moves;       // legal root moves in the ply-1 list
   int iteration_score[kMaxPly];  // best score of each completed depth of this search
   RootLine lines[kMaxMultiPv];  // MultiPV lines of the depth in progress
+  // With the root in the tables and more than one line searched or the root
+  // moves restricted by go searchmoves (main thread): every root move's own
+  // result.
+  RootMoveResult root_move_results[kMaxMovesPerPly];
+  int root_move_result_count;
   // A limited strength's candidates: the best lines of the last completed
   // depth (main thread), and that depth.
   RootLine choice_lines[kMaxChoiceLines];

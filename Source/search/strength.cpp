@@ -15,10 +15,6 @@
 
 namespace {
 
-// A limited search whose speed would come within this many nodes a second
-// of the machine's full speed runs unlimited.
-constexpr double kFullSpeedMargin = 30;
-
 // Scores at least this far from 0 are mates or tablebase results: with one
 // of them on top the best line is played.
 constexpr int kDecisiveScore = kTbWinValue - kMaxPly;
@@ -105,10 +101,8 @@ StrengthLevel StrengthAtElo(int elo) {
 }
 
 StrengthLevel StrengthForSearch(bool limit_strength, int elo, double full_speed_rate) {
-  if (!limit_strength || elo >= kStrengthEloMax) return StrengthLevel();
-  StrengthLevel level = StrengthAtElo(elo);
-  if (level.rate > full_speed_rate - kFullSpeedMargin) return StrengthLevel();
-  return level;
+  if (!limit_strength || elo >= kStrengthEloMax || !(full_speed_rate > 0)) return StrengthLevel();
+  return StrengthAtElo(elo);
 }
 
 void PrepareStrengthLimit(const SearchOptions& options) {

@@ -95,9 +95,12 @@ double EloOfRate(double rate);
 // The interpolated level at an Elo (active, whatever the Elo).
 StrengthLevel StrengthAtElo(int elo);
 // The level of a search: full strength unless limiting is on, the Elo is
-// below the top of the range and its speed is more than 30 nodes a second
-// below the machine's full speed (full_speed_rate; 0 before the
-// calibration, so that nothing is limited then).
+// below the top of the range and the search has a full speed at all
+// (full_speed_rate above 0: the searches of play, after the start-up
+// measurement; the tools' searches have none and are never limited). The
+// measured speed itself decides nothing: a measurement on a busy machine
+// is low, and a level faster than the machine simply runs at the machine's
+// speed with the rest of its weakening.
 StrengthLevel StrengthForSearch(bool limit_strength, int elo, double full_speed_rate);
 
 // At search start: the level from the options' limit_strength and uci_elo

@@ -71,22 +71,53 @@ TEST(CommandLine, ScanPgnSpellingConsumesItsFileButStaysInPlay) {
 }
 
 TEST(CommandLine, TuningModesNeedASpecialBuild) {
+  TempDir dir;
+  dir.Write("f.epd", "8/8/8/4k3/8/8/8/KQ6 w - -\n");
   int status = -1;
   // A step beyond the limit is refused in one line, whatever the build.
-  auto lines = RunEngineScript({"-tune", "f.epd", "0.01", "5"}, "", &status);
+  auto lines = RunEngineScript({"-tune", "f.epd", "0.01", "5"}, "", &status, dir.path());
   EXPECT_EQ(status, 2);
   EXPECT_EQ(lines, (std::vector<std::string>{"zorv: -tune STEP \"0.01\" refused: a number above 0, at most 0.008; see zorv --help"}));
-  lines = RunEngineScript({"-tune", "f.epd", "0.001", "5", "1"}, "", &status);
+  lines = RunEngineScript({"-tune", "f.epd", "0.001", "5", "1"}, "", &status, dir.path());
   EXPECT_EQ(status, 1);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "Need to compile with 'make ttune'");
   EXPECT_EQ(lines[1], "");
-  lines = RunEngineScript({"-tune2", "f.epd", "0.001"}, "", &status);
+  lines = RunEngineScript({"-tune2", "f.epd", "0.001"}, "", &status, dir.path());
   EXPECT_EQ(status, 2);
   EXPECT_EQ(lines, (std::vector<std::string>{"zorv: -tune2 \"\" refused: a value: COUNT [flag]; see zorv --help"}));
-  lines = RunEngineScript({"-mktraindata", "f.epd", "100"}, "", &status);
+  lines = RunEngineScript({"-mktraindata", "f.epd", "100"}, "", &status, dir.path());
   EXPECT_EQ(status, 1);
   EXPECT_TRUE(HasLine(lines, "Need to compile with 'make ttune'"));
+}
+
+// Without the tuning build the training modes still refuse a missing or
+// unreadable input first, in the words and with the status of the other
+// tools, and only a run that could start says it needs the tuning build.
+TEST(CommandLine, TrainingModesRefuseTheirFilesBeforeNamingTheTuningBuild) {
+  TempDir dir;
+  const std::string missing = dir.File("none.epd");
+  const std::string refusal = " \"" + missing + "\" refused: an existing file (there is none of that name); see zorv --help";
+  int status = -1;
+  auto lines = RunEngineScript({"-anepd", missing}, "", &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(lines, (std::vector<std::string>{"zorv: -anepd" + refusal}));
+  lines = RunEngineScript({"-mktraindata", missing, "10"}, "", &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(lines, (std::vector<std::string>{"zorv: -mktraindata" + refusal}));
+  lines = RunEngineScript({"-tune", missing, "0.001", "5"}, "", &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(lines, (std::vector<std::string>{"zorv: -tune FILE" + refusal}));
+  // Every file of a list is checked.
+  dir.Write("ok.epd", "8/8/8/4k3/8/8/8/KQ6 w - -\n");
+  lines = RunEngineScript({"-tune2", dir.File("ok.epd") + "," + missing, "0.001", "5"}, "", &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(lines, (std::vector<std::string>{"zorv: -tune2 FILE" + refusal}));
+  // A folder is no input either.
+  lines = RunEngineScript({"-mktraindata", dir.path(), "10"}, "", &status);
+  EXPECT_EQ(status, 2);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].rfind("zorv: -mktraindata \"" + dir.path() + "\" refused: a regular file", 0), 0u) << lines[0];
 }
 
 TEST(CommandLine, MakeConfigRunsTheStartUpAndEnds) {

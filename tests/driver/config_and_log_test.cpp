@@ -111,14 +111,19 @@ TEST(ConfigFile, FilesTooLargeOrNotTextAreRefusedWhole) {
   EXPECT_TRUE(HasLine(lines, "readyok"));
 }
 
-TEST(ConfigFile, LongLinesAndALastLineWithoutItsEndAreReadAsBefore) {
+TEST(ConfigFile, LongLinesAreReadWholeAndALastLineWithoutItsEnd) {
   TempDir dir;
-  // The rest of a line past 255 characters is dropped, not read as a line.
-  dir.Write("a.cfg", "Contempt = 7" + std::string(300, ' ') + "MultiPV = 9\nHash=2");
+  // A line is one line however long: its value is all of it (here no
+  // number), and nothing of it is read as a line of its own.
+  const std::string book = "/books/" + std::string(400, 'b') + ".bin";
+  dir.Write("a.cfg", "Contempt = 7" + std::string(300, ' ') + "MultiPV = 9\nOwnBook_File = " + book +
+                         "  \r\nSelectivity=80 # comment\nHash=2");
   auto lines = RunEngineScript({"-cfg", "a.cfg"}, "quit\n", nullptr, dir.path());
-  EXPECT_TRUE(HasLine(lines, "info string Contempt set to 7"));
-  EXPECT_EQ(CountContaining(lines, "MultiPV"), 0);
-  EXPECT_TRUE(HasLine(lines, "info string Hash set to 2"));
+  EXPECT_TRUE(HasLines(lines, {"info string Contempt needs a number, not '7" + std::string(300, ' ') +
+                                   "MultiPV = 9'; it stays 0",
+                               "info string OwnBook_File set to '" + book + "'",
+                               "info string Selectivity set to 80", "info string Hash set to 2"}));
+  EXPECT_EQ(CountContaining(lines, "MultiPV set"), 0);
 }
 
 TEST(Log, ReplacedAtStartAndHoldsTheDialogueButNotTheGreeting) {

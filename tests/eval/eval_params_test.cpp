@@ -259,7 +259,7 @@ TEST_F(EvalParamsTest, GroupScalesCanBeSetFromTheParameterFile) {
 TEST_F(EvalParamsTest, SearchStartRebuildsOnlyWhenFlagged) {
   dir_.Write("params.txt", "mtl_pawn, 80, 90\n");
   Settings saved = g_pending;
-  CopyField(g_pending.eval_param_file, kFileFieldSize, dir_.File("params.txt").c_str());
+  g_pending.eval_param_file = dir_.File("params.txt");
   g_pending.eval_params_changed = 0;
   testing::internal::CaptureStdout();
   ApplyChangedEvalParams();

@@ -11,7 +11,7 @@
 
 // Sets NN_File to the source and loads it; returns what was printed.
 inline std::string LoadNetworkAsOption(const std::string& source) {
-  CopyField(g_pending.nn_file, kFileFieldSize, source.c_str());
+  g_pending.nn_file = source;
   testing::internal::CaptureStdout();
   LoadNetworkAndReport();
   return testing::internal::GetCapturedStdout();

@@ -24,7 +24,7 @@ namespace {
 
 // Loads a network source by name, as the NN_File option does.
 void LoadSource(const std::string& source) {
-  CopyField(g_pending.nn_file, kFileFieldSize, source.c_str());
+  g_pending.nn_file = source;
   LoadNetworkAndReport();
 }
 

@@ -119,7 +119,7 @@ TEST_F(NnueLoadTest, EveryHeaderMismatchIsRefusedWithItsReason) {
 
 TEST_F(NnueLoadTest, CutLengthenedAndDamagedFilesAreRefused) {
   const std::string good = NnueFileText(7);
-  ExpectRefused(good.substr(0, good.size() - 1), "file of");
+  ExpectRefused(good.substr(0, good.size() - 1), "cut in the output bias (file of");
   ExpectRefused(good + "x", "file of");
   ExpectRefused(good.substr(0, 50), "shorter than the header");
   ExpectRefused("ZNUE", "shorter than the header");
@@ -142,7 +142,8 @@ TEST_F(NnueLoadTest, AFileCutWhileItIsReadIsRefusedInItsFormatsWords) {
     const char* name;
     std::string said, not_said;
   } cases[] = {
-      {"net.znue", "is refused as an integer network: the file ended while it was read (", "ends before"},
+      {"net.znue", "is refused as an integer network: the file ended while it was read, in the first-layer weights (",
+       "ends before"},
       {"net.nn", "ends before all weights; keeping the previous network", "integer network"},
   };
   for (const auto& c : cases) {
@@ -162,6 +163,51 @@ TEST_F(NnueLoadTest, AFileCutWhileItIsReadIsRefusedInItsFormatsWords) {
       EXPECT_NE(said.find(std::to_string(size / 2) + " of " + std::to_string(size) + " bytes)"), std::string::npos)
           << said;
     }
+  }
+}
+
+// A cut copy of the stored network is refused in the integer format's
+// words, naming the part of the network the file ends in, and the network
+// in use stays.
+TEST_F(NnueLoadTest, ACutCopyOfTheStoredNetworkSaysWhereItEnds) {
+  const std::string stored(reinterpret_cast<const char*>(EmbeddedNetworkData()), size_t(EmbeddedNetworkSize()));
+  const size_t header = kNnueHeaderBytes;
+  const size_t w1 = size_t(kNnueFeaturesPerBucket) * kNnueHidden * 2, b1 = size_t(kNnueHidden) * 2;
+  const size_t w2 = size_t(kNnueOutputBuckets) * 2 * kNnueHidden * 2;
+  // The stored network has one king bucket.
+  ASSERT_EQ(stored.size(), header + w1 + b1 + w2 + size_t(kNnueOutputBuckets) * 4);
+  const struct {
+    size_t length;
+    const char* section;
+  } cases[] = {
+      {header, "first-layer weights"},      {header + w1 / 2, "first-layer weights"},
+      {header + w1, "first-layer bias"},    {header + w1 + b1 - 1, "first-layer bias"},
+      {header + w1 + b1, "output weights"}, {header + w1 + b1 + w2 + 3, "output bias"},
+      {stored.size() - 1, "output bias"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    ExpectRefused(stored.substr(0, c.length), std::string("cut in the ") + c.section + " (file of " +
+                                                  std::to_string(c.length) + " bytes, the header gives " +
+                                                  std::to_string(stored.size()) + ")");
+  }
+  ExpectRefused(stored.substr(0, header - 1), "shorter than the header");
+  // Cut while it is read: the same parts, named in the same words.
+  dir_.Write("stored.znue", stored);
+  const std::string path = dir_.File("stored.znue");
+  for (const auto& c : {std::make_pair(header + w1 + 10, "first-layer bias"), std::make_pair(size_t(50), "header")}) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(truncate(path.c_str(), off_t(c.first)), 0);
+    NetworkLoadResult r = LoadOpenedNetworkFile(f, int64_t(stored.size()));
+    std::string said = NetworkLoadText(r, path.c_str());
+    EXPECT_FALSE(r.Loaded()) << said;
+    EXPECT_NE(said.find(std::string("is refused as an integer network: the file ended while it was read, in the ") +
+                        c.second + " (" + std::to_string(c.first) + " of " + std::to_string(stored.size()) + " bytes)"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(said.find("ends before"), std::string::npos) << said;
+    dir_.Write("stored.znue", stored);
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "board/notation.h"
 #include "eval/eval_test_helpers.h"
+#include "search/calibration.h"
 #include "search/game.h"
 #include "search/search_control.h"
 #include "search/search_threads.h"
@@ -53,19 +54,25 @@ TEST(StrengthModel, IsMonotonicAndItsOwnInverse) {
   }
 }
 
-TEST(StrengthModel, ASearchIsLimitedOnlyBelowTheTopAndTheMachinesSpeed) {
+TEST(StrengthModel, ASearchIsLimitedBelowTheTopWhateverTheMeasuredSpeed) {
   const double fast = 1e9;
   int low = kStrengthEloMin;
   EXPECT_FALSE(StrengthForSearch(false, low, fast).active);
   EXPECT_TRUE(StrengthForSearch(true, low, fast).active);
   EXPECT_FALSE(StrengthForSearch(true, kStrengthEloMax, fast).active);
-  // Before the calibration (full speed 0) nothing is limited.
+  // Without a measurement (full speed 0: the tools' searches) nothing is
+  // limited.
   EXPECT_FALSE(StrengthForSearch(true, low, 0).active);
-  // A speed the machine cannot reach (within 30 nodes a second) is full
-  // strength.
-  double rate = RateOfElo(low);
-  EXPECT_FALSE(StrengthForSearch(true, low, rate + 29).active);
-  EXPECT_TRUE(StrengthForSearch(true, low, rate + 31).active);
+  // A start-up measurement on a busy machine finds it slow; the level holds
+  // all the same, at the speeds below the measured one and above it.
+  for (double measured : {6000.0, 8000.0, RateOfElo(low) - 1, 1.0}) {
+    SCOPED_TRACE(measured);
+    StrengthLevel level = StrengthForSearch(true, 2000, measured);
+    EXPECT_TRUE(level.active);
+    EXPECT_NEAR(level.rate, RateOfElo(2000), 1e-6);
+    EXPECT_EQ(level.lines, StrengthAtElo(2000).lines);
+    EXPECT_TRUE(StrengthForSearch(true, low, measured).active);
+  }
   // Full strength has no weakening left.
   StrengthLevel full = StrengthForSearch(false, low, fast);
   EXPECT_EQ(full.lines, 1);
@@ -159,9 +166,50 @@ TEST_F(LimitedSearch, AFixedSeedRepeatsTheMoveAndOtherSeedsVaryIt) {
   EXPECT_GE(moves.size(), 2u);
 }
 
+// A slow start-up measurement neither switches the level off nor keeps the
+// throttle from holding the search to the level's speed.
+TEST_F(LimitedSearch, ASlowMeasurementStillLimitsAndThrottles) {
+  for (float measured : {7000.0f, 50.0f}) {
+    SCOPED_TRACE(measured);
+    g_control.full_speed_rate = measured;
+    options_.uci_elo = 2000;
+    Play(kStartFen, 3);
+    EXPECT_TRUE(g_control.strength.active);
+    EXPECT_TRUE(g_control.throttle);
+    EXPECT_NEAR(g_control.target_rate, RateOfElo(2000), 1.0);
+  }
+  // At full strength nothing is throttled.
+  options_.limit_strength = false;
+  SetupGame(kStartFen);
+  g_control.limits.depth_limit = 3;
+  RunSearchOnCallingThread(options_);
+  EXPECT_FALSE(g_control.strength.active);
+  EXPECT_FALSE(g_control.throttle);
+}
+
 TEST_F(LimitedSearch, AQueenLeftHangingIsTakenWhateverTheSeed) {
   ASSERT_LT(StrengthAtElo(kStrengthEloMin).margin, 500);
   for (int seed = 1; seed <= 8; seed++) EXPECT_EQ(Play("4k3/8/8/3q4/8/2N5/8/4K3 w - - 0 1", seed), "c3d5");
+}
+
+// The start-up measurement ends at its time limit, long before its node
+// count on a machine too busy to reach it, so that it never holds up the
+// answer to uci; it still gives play a full speed.
+TEST(Calibration, EndsAtItsTimeLimitBeforeItsNodeCount) {
+  ResetEvaluation();
+  if (g_game == nullptr) g_game = NewGameRecord();
+  SetDefaultLimits(&g_control.limits);
+  float saved = g_control.full_speed_rate;
+  CalibrationResult quick = RunCalibrationSearch(QuietSearchOptions(), 0.001f);
+  EXPECT_LT(quick.nodes, double(kCalibrationNodes));
+  EXPECT_GT(quick.nodes, 0.0);
+  EXPECT_GT(g_control.full_speed_rate, 0.0f);
+  EXPECT_EQ(g_control.state.load(), kStateIdle);
+  EXPECT_FALSE(g_control.stop.load());
+  // The limits of play are left as they were, without a node limit.
+  EXPECT_EQ(g_control.limits.node_limit, 0);
+  EXPECT_EQ(g_control.limits.depth_limit, kMaxSearchDepth);
+  g_control.full_speed_rate = saved;
 }
 
 TEST(StrengthTime, OpeningsAndForcedMovesGoFasterThanMiddlegames) {
