@@ -186,12 +186,16 @@ STRENGTH_ELOS ?= 1500 2000 2500
 match-strength: zorv
 	tools/calibrate_strength.sh $(STRENGTH_ELOS)
 
-# The win/draw/loss model of UCI_ShowWDL fitted to self-play games
-# (docs/wdl.md): prints the coefficients and the held-out check.
-WDL_DATA ?= ../data/nn6-1k.bin,../data/selfplay-hce-5k-1.pgn
+# The win/draw/loss model of UCI_ShowWDL fitted to games (docs/wdl.md):
+# prints the coefficients and the held-out check. The defaults are the
+# shipped model's: the 10+0.1 match of two near-equal builds fitted, every
+# fifth opening pair held out, straight lines in the material, and the
+# other matches checked only.
+WDL_DATA ?= ../matches/ltc-tm2-vs-search.pgn
+WDL_ARGS ?= -holdout 5 -degree 1 -check ../matches/tm1-vs-search.pgn,../matches/ltc-n1-vs-base.pgn,../matches/n1-vs-base.pgn
 fit-wdl: configure
 	cmake --build $(BUILD_DIR) --target fit_wdl -j $(JOBS)
-	$(BUILD_DIR)/fit_wdl $(WDL_DATA)
+	$(BUILD_DIR)/fit_wdl $(WDL_ARGS) $(WDL_DATA)
 
 # The pictures of docs/plots, drawn from the recorded results beside them
 # (docs/plots/NAME.csv makes NAME.svg) by python3 and its standard library;
@@ -231,7 +235,7 @@ help:
 	@echo "make bench-nn   network evaluation speed"
 	@echo "make bench-eval   hand-crafted evaluation speed"
 	@echo "make bench-tb   tablebase WDL probes per second"
-	@echo "make fit-wdl    fit the win/draw/loss model to self-play games (WDL_DATA=)"
+	@echo "make fit-wdl    fit the win/draw/loss model to games (WDL_DATA=, WDL_ARGS=)"
 	@echo "make plots      draw the pictures of docs/plots from the recorded results there (docs/plots/*.csv)"
 	@echo "make match-self-fast / match-self / match-stockfish / match-glaurung   matches (GAMES=, OPTS=)"
 	@echo "make match-strength   the UCI_Elo calibration matches against Stockfish (STRENGTH_ELOS=)"

@@ -1,12 +1,12 @@
 // How often a score wins, draws and loses: the model behind the wdl figures
-// of the info lines, fitted on Zorv's own self-play games (tools/fit_wdl).
+// of the info lines, fitted on Zorv's own games at 10+0.1 (tools/fit_wdl).
 //
 // The side to move wins with probability 1 / (1 + exp((a - v) / b)) and
 // loses with 1 / (1 + exp((a + v) / b)), v being the score in centipawns;
 // the rest is the draw. a (the score that wins half the games) and b (how
 // fast the win rate rises around it) are cubics in the material on the
-// board, so that the same score means more in an endgame than with all the
-// men on.
+// board: in an ending a level score or a small edge is mostly drawn, with
+// all the men on the same score wins and loses far more often.
 #pragma once
 
 #include "board/position.h"
