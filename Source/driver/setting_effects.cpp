@@ -10,6 +10,7 @@
 #include "platform/output.h"
 #include "search/game.h"
 #include "search/search_control.h"
+#include "search/search_threads.h"
 #include "search/strength.h"
 #include "search/tt.h"
 
@@ -47,6 +48,10 @@ void ApplyHash() {
     AllocateHashTableAndSay();
   }
   PrintLine("info string cannot allocate %d Mbytes for the hash table, Hash stays %d", wanted, g_tt.megabytes);
+}
+
+void ApplyThreads() {
+  if (SearchIsIdle()) PrepareSearchThreads(g_pending.threads);
 }
 
 void ClearHashOnRequest() {

@@ -12,6 +12,8 @@ bool AllocateHashTableAndSay();
 // on with the table it had.
 void ApplyHash();
 void ClearHashOnRequest();
+// A new thread count starts the threads and makes their records at once.
+void ApplyThreads();
 // A new network or new tablebase folders wait while a search reads the old
 // ones; ApplyDeferredOptions carries them out once the search has reported.
 void ApplyNetworkFile();

@@ -28,7 +28,7 @@ using K = SettingKind;
 const SettingEntry kSettings[] = {
     {"ConfigFilePath", true, nullptr, false, "-cfg", K::Text, 0, 0, 0, "", true, TEXT(config_file_path), ApplyConfigFile},
     {"Hash", true, nullptr, false, "-hash", K::Spin, 0, kMaxHashMb, 64, nullptr, true, I32(hash_mb), ApplyHash},
-    {"Threads", true, nullptr, false, "-threads", K::Spin, 1, kMaxThreads, 1, nullptr, true, I16(threads), nullptr},
+    {"Threads", true, nullptr, false, "-threads", K::Spin, 1, kMaxThreads, 1, nullptr, true, I16(threads), ApplyThreads},
     {"Clear_Hash", true, nullptr, false, nullptr, K::Button, 0, 0, 0, nullptr, true, NO_SLOT, ClearHashOnRequest},
     {"NN_File", true, nullptr, false, "-nn", K::Text, 0, 0, 0, "embedded", false, TEXT(nn_file), ApplyNetworkFile},
     {"Use_NN_eval", true, nullptr, false, nullptr, K::Check, 0, 1, 1, nullptr, false, FLAG(use_nn_eval), nullptr},

@@ -249,6 +249,20 @@ void ReleaseUnusedThreadRecords(int threads) {
   }
 }
 
+int PrepareSearchThreads(int threads) {
+  if (threads < 1) threads = 1;
+  if (threads > kMaxThreads) threads = kMaxThreads;
+  int started = GrowPool(threads);
+  ReleaseUnusedThreadRecords(started > 0 ? started : 1);
+  for (int i = 0; i < started; i++) {
+    if (ThreadRecord(i) != nullptr) continue;
+    SearchThread* t = NewSearchThread();
+    if (t == nullptr) break;
+    SetThreadRecord(i, t);
+  }
+  return started;
+}
+
 void StartSearchThreads(uint8_t state) {
   SearchControl& c = g_control;
   int wanted = c.options.threads < 1 ? 1 : c.options.threads > kMaxThreads ? kMaxThreads : c.options.threads;

@@ -26,6 +26,13 @@ void StartSearchThreads(uint8_t state);
 // limits. Returns the thread record with its counters (nullptr when memory
 // is short); the result is published in g_control as for any search.
 SearchThread* RunSearchOnCallingThread(const SearchOptions& options);
+// Starts the pool's threads and makes their records ahead of the next
+// search (idle only), so that its first search of a new thread count starts
+// at once; records above the count are given back. Returns the threads
+// there are (what could not be started is said when a search starts).
+int PrepareSearchThreads(int threads);
+// Frees the records of threads index threads and above (idle only).
+void ReleaseUnusedThreadRecords(int threads);
 // Prepares record index for a search of the game position (allocating it
 // when absent); nullptr when memory is short.
 SearchThread* PrepareSearchThread(int index);
