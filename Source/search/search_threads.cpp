@@ -193,7 +193,8 @@ int GrowPool(int wanted) {
       break;
     }
   }
-  return int(pool.threads.size());
+  int size = int(pool.threads.size());
+  return size < wanted ? size : wanted;
 }
 
 }  // namespace
@@ -254,28 +255,38 @@ int PrepareSearchThreads(int threads) {
   if (threads > kMaxThreads) threads = kMaxThreads;
   int started = GrowPool(threads);
   ReleaseUnusedThreadRecords(started > 0 ? started : 1);
-  for (int i = 0; i < started; i++) {
-    if (ThreadRecord(i) != nullptr) continue;
-    SearchThread* t = NewSearchThread();
-    if (t == nullptr) break;
-    SetThreadRecord(i, t);
+  int made = 0;
+  while (made < started) {
+    if (ThreadRecord(made) == nullptr) {
+      SearchThread* t = NewSearchThread();
+      if (t == nullptr) break;
+      SetThreadRecord(made, t);
+    }
+    made++;
   }
-  return started;
+  if (made == started) return started;
+  // Memory ran out: a quarter of the records made is given back, so that
+  // the rest of the engine (its reports, the next commands) still has room,
+  // and the search runs on the threads that keep a record.
+  int keep = made - (made + 3) / 4;
+  if (keep < 1) keep = made > 0 ? 1 : 0;
+  ReleaseUnusedThreadRecords(keep > 0 ? keep : 1);
+  return keep;
 }
 
 void StartSearchThreads(uint8_t state) {
   SearchControl& c = g_control;
   int wanted = c.options.threads < 1 ? 1 : c.options.threads > kMaxThreads ? kMaxThreads : c.options.threads;
-  int threads = GrowPool(wanted);
+  // Threads and their records are ready before any of them runs; a lowered
+  // count hands the memory of the records above it back.
+  int threads = PrepareSearchThreads(wanted);
   if (threads < wanted) ReportSearchProblem(kProblemThreadsShort, threads, wanted);
-  // A lowered thread count hands the memory of the records above it back.
-  ReleaseUnusedThreadRecords(threads > 0 ? threads : 1);
   c.thread_count = threads > 0 ? threads : 1;
   c.main_depth.store(0);
   c.stop.store(false);
   c.state.store(state, std::memory_order_release);
   if (threads == 0) {
-    // Not even the main thread could be started: the first legal move
+    // Not even the main thread could be started (or given its record): the first legal move
     // answers at once.
     AnswerWithoutSearch();
     c.state.fetch_or(kFinishedBit, std::memory_order_acq_rel);

@@ -29,7 +29,9 @@ SearchThread* RunSearchOnCallingThread(const SearchOptions& options);
 // Starts the pool's threads and makes their records ahead of the next
 // search (idle only), so that its first search of a new thread count starts
 // at once; records above the count are given back. Returns the threads
-// there are (what could not be started is said when a search starts).
+// the next search can use: those started and given a record (where memory
+// runs out, a quarter of the records made is given back as room for the
+// rest of the engine; the shortfall is said when a search starts).
 int PrepareSearchThreads(int threads);
 // Frees the records of threads index threads and above (idle only).
 void ReleaseUnusedThreadRecords(int threads);
