@@ -23,10 +23,18 @@ constexpr int kOpeningDivisor = 33;
 constexpr int kLaterDivisor = 24;
 // More time when pondering gives some back.
 constexpr float kPonderTimeFactor = 1.3f;
-// No plan goes beyond this share of the clock less kOverheadMultiple
-// overheads, nor below kLeastTarget seconds.
+// The front end's lag is kept back kReserveOverheads times over, and the
+// lateness of the engine's own waits (a busy machine) kReserveLatencies
+// times: the plan shares out only the clock above that reserve, no plan goes
+// beyond kClockCapShare of the clock less it, nor below kLeastTarget
+// seconds, so that a clock fallen into the reserve is built up again from
+// the increment.
+// (Sharing the whole clock while keeping five overheads back spent the
+// clock in the first twenty moves of a bullet game and left the rest to be
+// played on the increment, with 0.4 s of a one-second clock never used.)
+constexpr float kReserveOverheads = 2.0f;
+constexpr float kReserveLatencies = 10.0f;
 constexpr float kClockCapShare = 0.65f;
-constexpr float kOverheadMultiple = 5.0f;
 constexpr float kLeastTarget = 0.002f;
 // An unstable root may stretch the plan up to kMaxTargetMultiple times, to
 // at most kMaxClockShare of the clock less the overhead; under a
@@ -38,6 +46,9 @@ constexpr float kSuddenDeathMoveShare = 0.25f;
 constexpr float kPanicClockShare = 0.5f;
 
 // ---- While searching (CheckSearchTime) ----
+// A search stops at once when less than kOverheadMultiple (capped)
+// overheads of the clock are left.
+constexpr float kOverheadMultiple = 5.0f;
 // The first kFirstWindow seconds (or kFirstWindowClockShare of a short
 // clock) belong to the search.
 constexpr float kFirstWindow = 0.015f;
@@ -140,13 +151,15 @@ void PrepareSearchTime() {
       divisor = kLaterDivisor;
       limits.moves_to_go = divisor - 1;
     }
-    target = clock / float(divisor);
+    float overhead = c.options.move_overhead_ms * 0.001f;
+    float reserve = kReserveOverheads * overhead + kReserveLatencies * Relaxed(c.latency);
+    float spendable = clock > reserve ? clock - reserve : 0.0f;
+    target = spendable / float(divisor);
     if (c.options.ponder && ponder_bonus) target *= kPonderTimeFactor;
     float inc = limits.increment;
     float inc_share = inc > 0 ? inc * clock / (2 * inc + clock) : 0.0f;
     target += inc_share;
-    float overhead = c.options.move_overhead_ms * 0.001f;
-    float cap = kClockCapShare * clock - kOverheadMultiple * overhead;
+    float cap = kClockCapShare * clock - reserve;
     if (target > cap) target = cap;
     if (target < kLeastTarget) target = kLeastTarget;
     // An unstable root may stretch the target five times, to at most 0.8 of

@@ -81,6 +81,34 @@ TEST_F(SearchTime, NoMoveIsPlannedBeyondTheClockLessTheOverhead) {
   EXPECT_EQ(plans, 5 * 11 * 4 * 4 * 2);
 }
 
+// A bullet clock is spent, not hoarded: with the default overhead the plan
+// shares out the clock above a small reserve, so a game played at the plan
+// still has more than the increment a move well into the middlegame, and
+// never runs into the overhead.
+TEST_F(SearchTime, ABulletClockIsSpreadOverTheGameAndNeverIntoTheOverhead) {
+  g_control.options.move_overhead_ms = 50;
+  const int16_t plies_before = g_game->pos.history_count;
+  for (float increment : {0.01f, 0.005f}) {
+    for (float clock : {0.2f, 0.3f, 0.5f}) {
+      OnTheClock(clock, increment, 0);
+      PrepareSearchTime();
+      EXPECT_GT(g_control.target_time, increment) << "clock " << clock << " inc " << increment;
+    }
+    float clock = 1.0f;
+    for (int move = 0; move < 80; move++) {
+      g_game->pos.history_count = int16_t(2 * move);
+      OnTheClock(clock, increment, 0);
+      PrepareSearchTime();
+      if (move == 40) {
+        EXPECT_GT(g_control.target_time, 1.3f * increment) << "inc " << increment;
+      }
+      clock += increment - g_control.target_time;
+      ASSERT_GT(clock, 0.05f) << "move " << move << " inc " << increment;
+    }
+  }
+  g_game->pos.history_count = plies_before;
+}
+
 // A limited strength varies its plan from move to move, and only within the
 // limits of the full-strength plan for the same clock.
 TEST_F(SearchTime, ALimitedStrengthVariesItsPlanWithinTheFullStrengthLimits) {
