@@ -58,7 +58,13 @@ LineReport Report(Position* root, const std::vector<Move>& line) {
 
 class ReportText : public ::testing::Test {
  protected:
-  void SetUp() override { InitBoardForTests(); }
+  // Standard chess and UCI whatever an earlier test left set (Chess960
+  // writes castling as the king taking its rook).
+  void SetUp() override {
+    InitBoardForTests();
+    g_flags.chess960 = false;
+    g_flags.uci = true;
+  }
   void TearDown() override { g_flags.uci = true; }
 };
 
