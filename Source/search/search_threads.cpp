@@ -250,9 +250,14 @@ void ReleaseUnusedThreadRecords(int threads) {
   }
 }
 
+namespace {
+
+int WithinThreadLimits(int threads) { return threads < 1 ? 1 : threads > kMaxThreads ? kMaxThreads : threads; }
+
+}  // namespace
+
 int PrepareSearchThreads(int threads) {
-  if (threads < 1) threads = 1;
-  if (threads > kMaxThreads) threads = kMaxThreads;
+  threads = WithinThreadLimits(threads);
   int started = GrowPool(threads);
   ReleaseUnusedThreadRecords(started > 0 ? started : 1);
   int made = 0;
@@ -276,7 +281,7 @@ int PrepareSearchThreads(int threads) {
 
 void StartSearchThreads(uint8_t state) {
   SearchControl& c = g_control;
-  int wanted = c.options.threads < 1 ? 1 : c.options.threads > kMaxThreads ? kMaxThreads : c.options.threads;
+  int wanted = WithinThreadLimits(c.options.threads);
   // Threads and their records are ready before any of them runs; a lowered
   // count hands the memory of the records above it back.
   int threads = PrepareSearchThreads(wanted);
